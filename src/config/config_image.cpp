@@ -1,0 +1,57 @@
+// The image's defaults, the area table and the level conversions.
+#include "config/config_image.h"
+
+namespace kd215 {
+
+const std::array<AreaBlock, kDataAreaCount> kAreaBlocks = {{
+    {ConfigArea::Settings, 0x0004, 68, "\tUstaw.", "ust", 84},
+    {ConfigArea::Scenes, 0x0050, 80, "\tSceny", "sce", 80},
+    {ConfigArea::Program1, 0x00A0, 170, "\tPgm1", "pg1", 144},
+    {ConfigArea::Program2, 0x014A, 170, "\tPgm2", "pg2", 144},
+}};
+
+const std::array<const char*, 6> kAreaLabels = {
+    "\tUstaw.", "\tSceny", "\tPgm1", "\tPgm2", "\tWersja", "\tN/A",
+};
+
+bool isDataArea(ConfigArea area) {
+    const int value = static_cast<int>(area);
+    return value >= 0 && value < kDataAreaCount;
+}
+
+const AreaBlock& areaBlock(ConfigArea area) {
+    return kAreaBlocks[static_cast<std::size_t>(area)];
+}
+
+ConfigArea nextChainArea(ConfigArea area) {
+    switch (area) {
+        case ConfigArea::Settings: return ConfigArea::Scenes;
+        case ConfigArea::Scenes: return ConfigArea::Program1;
+        case ConfigArea::Program1: return ConfigArea::Program2;
+        default: return ConfigArea::NoArea;
+    }
+}
+
+const char* areaLabel(ConfigArea area) {
+    const int value = static_cast<int>(area);
+    if (value < 0 || value >= static_cast<int>(kAreaLabels.size())) return "";
+    return kAreaLabels[static_cast<std::size_t>(value)];
+}
+
+ConfigImage defaultConfigImage() {
+    ConfigImage image{};
+    for (Program& program : image.programs) program.endStep = 0;
+    // A raw byte on the 0..255 scale, which the channel editor shows as 39 %.
+    for (ChannelSettings& channel : image.channels) channel.maxLevel = 100;
+    image.common.operatingMode = static_cast<uint8_t>(OperatingMode::Manual1Channel);
+    image.common.commonInputMode = static_cast<uint8_t>(CommonInputMode::Normal);
+    image.common.switchOnTime = 30;
+    image.common.switchOffTime = 30;
+    return image;
+}
+
+unsigned levelToPercent(unsigned level) { return level * 100 / 255; }
+
+uint8_t percentToLevel(unsigned percent) { return static_cast<uint8_t>(percent * 255u / 100u); }
+
+}  // namespace kd215

@@ -1,0 +1,97 @@
+// The editors' shared rules for reading fields, paging scroll bars and keeping the limits apart.
+#include "editors/field_rules.h"
+
+#include <cctype>
+
+namespace kd215 {
+
+namespace {
+
+int digitValue(char ch) {
+    if (ch >= '0' && ch <= '9') return ch - '0';
+    if (ch >= 'a' && ch <= 'f') return ch - 'a' + 10;
+    if (ch >= 'A' && ch <= 'F') return ch - 'A' + 10;
+    return 99;
+}
+
+bool isBlank(char ch) { return std::isspace(static_cast<unsigned char>(ch)) != 0; }
+
+}  // namespace
+
+std::optional<long> parseFieldNumber(std::string_view text) {
+    text = text.substr(0, kFieldReadLength);
+    std::size_t i = 0;
+    while (i < text.size() && isBlank(text[i])) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    if (i >= text.size() || digitValue(text[i]) > 9) return std::nullopt;
+
+    int base = 10;
+    if (text[i] == '0') {
+        // "0x1F" is hexadecimal and "017" octal; a 0 followed by anything else is just 0.
+        if (i + 1 < text.size() && (text[i + 1] == 'x' || text[i + 1] == 'X') &&
+            i + 2 < text.size() && digitValue(text[i + 2]) < 16) {
+            base = 16;
+            i += 2;
+        } else if (i + 1 < text.size() && digitValue(text[i + 1]) < 8) {
+            base = 8;
+            ++i;
+        } else {
+            return 0L;
+        }
+    }
+    long value = 0;  // nine characters cannot overflow a 32-bit long
+    while (i < text.size() && digitValue(text[i]) < base) {
+        value = value * base + digitValue(text[i]);
+        ++i;
+    }
+    return negative ? -value : value;
+}
+
+unsigned readUnsignedField(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size() && isBlank(text[i])) ++i;
+    if (i >= text.size()) return 0;
+    unsigned long long value = 0;
+    for (; i < text.size(); ++i) {
+        if (text[i] < '0' || text[i] > '9') return 0;
+        value = value * 10 + static_cast<unsigned>(text[i] - '0');
+        if (value > 0xFFFFFFFFull) return 0;
+    }
+    return static_cast<unsigned>(value);
+}
+
+unsigned pageStep(unsigned value, unsigned max, bool up) {
+    if (up) {
+        for (unsigned k = 0; k <= 4; ++k) {
+            const unsigned mark = k * max / 4;
+            if (mark > value) return mark;
+        }
+        return max;
+    }
+    for (int k = 4; k >= 0; --k) {
+        const unsigned mark = static_cast<unsigned>(k) * max / 4;
+        if (mark < value) return mark;
+    }
+    return 0;
+}
+
+void applyLoweringHalf(uint16_t& upperPercent, uint16_t& lowerPercent) {
+    if (upperPercent < kLimitGap) upperPercent = kLimitGap;
+    if (static_cast<int>(upperPercent) < lowerPercent + kLimitGap) {
+        lowerPercent = static_cast<uint16_t>(upperPercent - kLimitGap);
+    }
+}
+
+void applyRaisingHalf(uint16_t& upperPercent, uint16_t& lowerPercent) {
+    const int maxLower = 100 - kLimitGap;
+    if (lowerPercent > maxLower) lowerPercent = static_cast<uint16_t>(maxLower);
+    if (static_cast<int>(lowerPercent) > upperPercent - kLimitGap) {
+        upperPercent = static_cast<uint16_t>(lowerPercent + kLimitGap);
+    }
+}
+
+}  // namespace kd215
