@@ -1,0 +1,119 @@
+// The --memory file: loading, creating and atomic replacement with POSIX calls.
+#include "memory_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace kd215 {
+namespace {
+
+std::string describe(const std::string& what, const std::string& path) {
+    return what + " " + path + ": " + std::strerror(errno);
+}
+
+bool writeAll(int fd, const uint8_t* bytes, std::size_t count) {
+    while (count > 0) {
+        ssize_t n = ::write(fd, bytes, count);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        bytes += n;
+        count -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+std::string folderOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+}  // namespace
+
+bool loadMemoryFile(const std::string& path, SimMemory& memory, std::string& error) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        error = describe("cannot open memory file", path);
+        return false;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        error = describe("cannot examine memory file", path);
+        ::close(fd);
+        return false;
+    }
+    if (!S_ISREG(info.st_mode) || info.st_size != static_cast<off_t>(kSimMemorySize)) {
+        error = "memory file " + path + " holds " + std::to_string(info.st_size) +
+                " bytes; the controller's memory is exactly " + std::to_string(kSimMemorySize);
+        ::close(fd);
+        return false;
+    }
+    SimMemory loaded{};
+    std::size_t have = 0;
+    while (have < loaded.size()) {
+        ssize_t n = ::read(fd, loaded.data() + have, loaded.size() - have);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            error = n < 0 ? describe("cannot read memory file", path)
+                          : "memory file " + path + " ended early";
+            ::close(fd);
+            return false;
+        }
+        have += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+    memory = loaded;
+    return true;
+}
+
+MemoryFileLoad loadOrCreateMemoryFile(const std::string& path, SimMemory& memory,
+                                      std::string& error) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0 && errno == ENOENT) {
+        return saveMemoryFile(path, memory, error) ? MemoryFileLoad::Created
+                                                   : MemoryFileLoad::Failed;
+    }
+    return loadMemoryFile(path, memory, error) ? MemoryFileLoad::Loaded : MemoryFileLoad::Failed;
+}
+
+bool saveMemoryFile(const std::string& path, const SimMemory& memory, std::string& error) {
+    const std::string temporary = path + ".tmp." + std::to_string(::getpid());
+    int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        error = describe("cannot create", temporary);
+        return false;
+    }
+    const bool written = writeAll(fd, memory.data(), memory.size()) && ::fsync(fd) == 0;
+    if (!written) error = describe("cannot write", temporary);
+    if (::close(fd) != 0 && written) {
+        error = describe("cannot write", temporary);
+        ::unlink(temporary.c_str());
+        return false;
+    }
+    if (!written) {
+        ::unlink(temporary.c_str());
+        return false;
+    }
+    if (::rename(temporary.c_str(), path.c_str()) != 0) {
+        error = describe("cannot replace memory file", path);
+        ::unlink(temporary.c_str());
+        return false;
+    }
+    // The rename itself is durable only once the folder is synced; a failure here loses nothing
+    // that a reader could see, so it is not reported.
+    int folder = ::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder >= 0) {
+        ::fsync(folder);
+        ::close(folder);
+    }
+    return true;
+}
+
+}  // namespace kd215
