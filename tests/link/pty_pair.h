@@ -1,0 +1,81 @@
+// A pseudo-terminal pair for the serial tests: the port opens `devicePath`, the test plays the
+// device on `master`.
+#pragma once
+
+#include <fcntl.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "link/serial_port.h"
+
+namespace kd215::test {
+
+struct PtyPair {
+    int master = -1;
+    std::string devicePath;
+
+    PtyPair() {
+        master = posix_openpt(O_RDWR | O_NOCTTY);
+        if (master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0) {
+            const char* name = ptsname(master);
+            if (name != nullptr) devicePath = name;
+        }
+    }
+    ~PtyPair() { closeMaster(); }
+    PtyPair(const PtyPair&) = delete;
+    PtyPair& operator=(const PtyPair&) = delete;
+
+    bool ready() const { return master >= 0 && !devicePath.empty(); }
+
+    void closeMaster() {
+        if (master >= 0) ::close(master);
+        master = -1;
+    }
+
+    void send(const std::vector<uint8_t>& bytes) const {
+        ssize_t put = ::write(master, bytes.data(), bytes.size());
+        (void)put;
+    }
+
+    // What the port wrote, waiting up to `ms` for the first byte and briefly for the rest.
+    std::vector<uint8_t> receive(int ms = 500) const {
+        std::vector<uint8_t> bytes;
+        pollfd watched{master, POLLIN, 0};
+        int waitMs = ms;
+        while (::poll(&watched, 1, waitMs) > 0 && (watched.revents & POLLIN)) {
+            uint8_t chunk[512];
+            const ssize_t got = ::read(master, chunk, sizeof(chunk));
+            if (got <= 0) break;
+            bytes.insert(bytes.end(), chunk, chunk + got);
+            waitMs = 20;
+        }
+        return bytes;
+    }
+};
+
+// Polls a transfer until it is no longer Pending (or `limitMs` passes), waiting between polls.
+template <typename Poll>
+IoResult awaitIo(SerialPort& port, Poll poll, int limitMs = 5000) {
+    const auto giveUpAt = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+    IoResult result = poll();
+    while (result.status == IoStatus::Pending && std::chrono::steady_clock::now() < giveUpAt) {
+        port.waitForIo(20);
+        result = poll();
+    }
+    return result;
+}
+
+inline IoResult awaitRead(SerialPort& port) {
+    return awaitIo(port, [&] { return port.pollRead(); });
+}
+inline IoResult awaitWrite(SerialPort& port) {
+    return awaitIo(port, [&] { return port.pollWrite(); });
+}
+
+}  // namespace kd215::test
