@@ -1,0 +1,70 @@
+// Test support: a serial port whose every result is scripted, for failures a device cannot show.
+#pragma once
+
+#include <algorithm>
+#include <cstring>
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "link/serial_port.h"
+
+namespace kd215::testing {
+
+class ScriptedPort : public SerialPort {
+public:
+    struct Reply {
+        IoStatus status = IoStatus::Complete;
+        std::vector<uint8_t> bytes;
+        uint32_t errorCode = 0;
+    };
+
+    bool open_ = true;
+    std::deque<Reply> writeResults;  // default: the write completes
+    std::deque<Reply> reads;         // default: nothing arrives
+    std::vector<std::vector<uint8_t>> written;
+    int purges = 0;
+
+    OpenResult open(const std::string&) override {
+        open_ = true;
+        return OpenResult::Opened;
+    }
+    bool isOpen() const override { return open_; }
+    void close() override { open_ = false; }
+    void startWrite(const uint8_t* data, std::size_t n) override {
+        written.emplace_back(data, data + n);
+        pendingWrite_ = n;
+    }
+    IoResult pollWrite() override {
+        if (!writeResults.empty()) {
+            Reply r = writeResults.front();
+            writeResults.pop_front();
+            return {r.status, static_cast<uint32_t>(pendingWrite_), r.errorCode};
+        }
+        return {IoStatus::Complete, static_cast<uint32_t>(pendingWrite_), 0};
+    }
+    void startRead(uint8_t* into, std::size_t n) override {
+        readInto_ = into;
+        readWanted_ = n;
+    }
+    IoResult pollRead() override {
+        Reply r;
+        if (!reads.empty()) {
+            r = reads.front();
+            reads.pop_front();
+        }
+        if (r.status != IoStatus::Complete) return {r.status, 0, r.errorCode};
+        const std::size_t n = std::min(r.bytes.size(), readWanted_);
+        std::memcpy(readInto_, r.bytes.data(), n);
+        return {IoStatus::Complete, static_cast<uint32_t>(n), 0};
+    }
+    void purge() override { ++purges; }
+    void waitForIo(unsigned) override {}
+
+private:
+    std::size_t pendingWrite_ = 0;
+    uint8_t* readInto_ = nullptr;
+    std::size_t readWanted_ = 0;
+};
+
+}  // namespace kd215::testing
