@@ -172,7 +172,7 @@ void handleFrame(SimController& sim, std::size_t length, std::vector<SimRxEvent>
         blockLength = f[4];
         event.request = f[0] == code(FrameCode::WriteBlock) ? SimRequest::WriteBlock
                                                             : SimRequest::ReadBlock;
-        if (address + blockLength > kSimMemorySize) {
+        if (address >= kSimMemorySize || address + blockLength > kSimMemorySize) {
             valid = false;
             event.note = "address out of range";
         } else if (event.request == SimRequest::ReadBlock) {

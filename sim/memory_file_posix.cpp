@@ -90,14 +90,10 @@ bool saveMemoryFile(const std::string& path, const SimMemory& memory, std::strin
         error = describe("cannot create", temporary);
         return false;
     }
-    const bool written = writeAll(fd, memory.data(), memory.size()) && ::fsync(fd) == 0;
-    if (!written) error = describe("cannot write", temporary);
-    if (::close(fd) != 0 && written) {
-        error = describe("cannot write", temporary);
-        ::unlink(temporary.c_str());
-        return false;
-    }
+    bool written = writeAll(fd, memory.data(), memory.size());
+    written = ::close(fd) == 0 && written;
     if (!written) {
+        error = describe("cannot write", temporary);
         ::unlink(temporary.c_str());
         return false;
     }
@@ -106,14 +102,17 @@ bool saveMemoryFile(const std::string& path, const SimMemory& memory, std::strin
         ::unlink(temporary.c_str());
         return false;
     }
-    // The rename itself is durable only once the folder is synced; a failure here loses nothing
-    // that a reader could see, so it is not reported.
-    int folder = ::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder >= 0) {
-        ::fsync(folder);
-        ::close(folder);
-    }
     return true;
+}
+
+void syncMemoryFile(const std::string& path) {
+    // Failures lose nothing a reader could see, so they are not reported.
+    for (const std::string& target : {path, folderOf(path)}) {
+        int fd = ::open(target.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) continue;
+        ::fsync(fd);
+        ::close(fd);
+    }
 }
 
 }  // namespace kd215

@@ -28,8 +28,8 @@ bool openDeviceLine(SimLine& line, const std::string& devicePath, std::string& e
 // Closes everything and removes the link when it still points at this line's slave.
 void closeLine(SimLine& line);
 
-// Reads the clients' opens and closes of the slave; appends one text per event. When the last
-// client closes, reply bytes it never read are discarded, as a closed port's driver buffer is.
+// Reads the clients' opens and closes of the slave; appends one text per event. While no client
+// has the port open, reply bytes nobody read are discarded, as a closed port's driver buffer is.
 void takePortEvents(SimLine& line, std::vector<std::string>& notes);
 
 // 38400 baud, 8N2: a start bit, eight data bits and two stop bits per byte.

@@ -175,7 +175,7 @@ void takePortEvents(SimLine& line, std::vector<std::string>& notes) {
     alignas(struct inotify_event) char buffer[4096];
     for (;;) {
         ssize_t n = ::read(line.watchFd, buffer, sizeof buffer);
-        if (n <= 0) return;
+        if (n <= 0) break;
         for (ssize_t offset = 0; offset < n;) {
             const auto* event = reinterpret_cast<const struct inotify_event*>(buffer + offset);
             offset += static_cast<ssize_t>(sizeof(struct inotify_event) + event->len);
@@ -184,16 +184,15 @@ void takePortEvents(SimLine& line, std::vector<std::string>& notes) {
                 notes.push_back("port opened");
             } else if (event->mask & (IN_CLOSE_WRITE | IN_CLOSE_NOWRITE)) {
                 line.clientOpens = std::max(0, line.clientOpens - 1);
-                std::string note = "port closed";
-                int unread = 0;
-                if (line.clientOpens == 0 && ::ioctl(line.slaveFd, FIONREAD, &unread) == 0 &&
-                    unread > 0) {
-                    ::tcflush(line.slaveFd, TCIFLUSH);
-                    note += "; " + std::to_string(unread) + " unread reply bytes discarded";
-                }
-                notes.push_back(note);
+                notes.push_back("port closed");
             }
         }
+    }
+    // Also catches a reply sent after its client had already gone.
+    int unread = 0;
+    if (line.clientOpens == 0 && ::ioctl(line.slaveFd, FIONREAD, &unread) == 0 && unread > 0) {
+        ::tcflush(line.slaveFd, TCIFLUSH);
+        notes.push_back(std::to_string(unread) + " unread reply bytes discarded: port closed");
     }
 }
 

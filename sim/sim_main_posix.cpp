@@ -127,11 +127,14 @@ void checkControlFile(SimRun& run) {
 }
 
 void handleEvents(SimRun& run, std::vector<SimRxEvent>& events, int64_t rxTime) {
+    bool saved = false;
     for (const SimRxEvent& event : events) {
         if (event.memoryChanged && !run.options.memoryPath.empty()) {
             std::string error;
             // On disk before the acknowledgement leaves, so a client that has the ACK can read it.
-            if (!saveMemoryFile(run.options.memoryPath, run.controller.memory, error)) {
+            if (saveMemoryFile(run.options.memoryPath, run.controller.memory, error)) {
+                saved = true;
+            } else {
                 reportError(error);
                 logEvent(run, "memory file not written: " + error);
             }
@@ -153,6 +156,7 @@ void handleEvents(SimRun& run, std::vector<SimRxEvent>& events, int64_t rxTime) 
             logEvent(run, error);
         }
     }
+    if (saved) syncMemoryFile(run.options.memoryPath);
     events.clear();
 }
 
@@ -175,6 +179,12 @@ bool readLine(SimRun& run, std::vector<SimRxEvent>& events) {
         receiveBytes(run.controller, buffer, static_cast<std::size_t>(n), events);
         handleEvents(run, events, rxTime);
     }
+}
+
+void takeClientEvents(SimRun& run) {
+    std::vector<std::string> notes;
+    takePortEvents(run.line, notes);
+    for (const auto& note : notes) logEvent(run, note);
 }
 
 int64_t nextWake(const SimRun& run) {
@@ -203,13 +213,11 @@ int serve(SimRun& run) {
             return 1;
         }
         if (stopRequested) break;
-        if (ready > 0 && count == 2 && (fds[1].revents & POLLIN)) {
-            std::vector<std::string> notes;
-            takePortEvents(run.line, notes);
-            for (const auto& note : notes) logEvent(run, note);
-        }
+        if (ready > 0 && count == 2 && (fds[1].revents & POLLIN)) takeClientEvents(run);
         if (ready > 0 && (fds[0].revents & (POLLIN | POLLERR | POLLHUP))) {
             if (!readLine(run, events)) return 1;
+            // A client may have closed the port while its reply was on the way.
+            takeClientEvents(run);
         }
         const int64_t now = monotonicNanoseconds();
         if (hasPartialFrame(run.controller) &&
