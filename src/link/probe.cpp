@@ -1,0 +1,71 @@
+// Finding the controller on one of the listed ports with the probe frame.
+#include "link/probe.h"
+
+#include <algorithm>
+#include <array>
+
+#include "link/frames.h"
+
+namespace kd215 {
+
+namespace {
+
+// How long one wait between polls may last; waitForIo returns earlier when the I/O moves.
+constexpr unsigned kProbeWaitSliceMs = 50;
+
+IoResult awaitWrite(SerialPort& port) {
+    IoResult result = port.pollWrite();
+    while (result.status == IoStatus::Pending) {
+        port.waitForIo(kProbeWaitSliceMs);
+        result = port.pollWrite();
+    }
+    return result;
+}
+
+IoResult awaitRead(SerialPort& port) {
+    IoResult result = port.pollRead();
+    while (result.status == IoStatus::Pending && port.isOpen()) {
+        port.waitForIo(kProbeWaitSliceMs);
+        result = port.pollRead();
+    }
+    return result;
+}
+
+}  // namespace
+
+ProbeOutcome ProbePorts(SerialPort& port, const std::vector<std::string>& portTable) {
+    ProbeOutcome outcome;
+    for (std::size_t i = 0; i < portTable.size(); ++i) {
+        if (port.open(portTable[i]) != OpenResult::Opened) continue;
+        port.purge();
+
+        port.startWrite(kProbeFrame.data(), kProbeFrame.size());
+        const IoResult written = awaitWrite(port);
+        if (written.status != IoStatus::Complete) {
+            outcome.communicationFailed = true;
+            outcome.errorCode = written.errorCode;
+            outcome.failedIndex = static_cast<int>(i);
+            return outcome;
+        }
+
+        std::array<uint8_t, 3> reply{};
+        port.startRead(reply.data(), reply.size());
+        const IoResult received = awaitRead(port);
+        const bool acknowledged = received.status == IoStatus::Complete &&
+                                  received.bytes == kAckFrame.size() && port.isOpen() &&
+                                  std::equal(reply.begin(), reply.end(), kAckFrame.begin());
+        if (acknowledged) {
+            outcome.foundIndex = static_cast<int>(i);
+            return outcome;
+        }
+        port.close();
+    }
+    port.close();
+    return outcome;
+}
+
+std::string probeFailureText(const ProbeOutcome& outcome) {
+    return "Błąd komunikacji : " + std::to_string(outcome.errorCode);
+}
+
+}  // namespace kd215
