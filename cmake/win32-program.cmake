@@ -1,0 +1,7 @@
+# The Windows side: the Win32 sources (every *_win32.cpp) as a library, and the program built on it.
+# kd215win holds everything but the entry point, so that Win32 checks under Wine can link it too.
+set(KD215_WIN32_LIBRARY_SOURCES ${KD215_WIN32_SOURCES})
+list(FILTER KD215_WIN32_LIBRARY_SOURCES EXCLUDE REGEX "/src/app/main_win32\\.cpp$")
+
+add_library(kd215win STATIC ${KD215_WIN32_LIBRARY_SOURCES})
+target_link_libraries(kd215win PUBLIC kd215core advapi32)
