@@ -1,0 +1,213 @@
+// The menu tree, the link commands, the port commands and the status-bar texts and layout.
+#include "app/commands.h"
+
+#include "link/probe.h"
+#include "link/serial_port.h"
+#include "link/transfer_engine.h"
+
+namespace kd215 {
+
+const char* const kControllerNotFoundText =
+    "Nie znalazłem sterownika Kd215 !\nPodłącz urządzenie, przygotuj do transmisji\ni spróbuj "
+    "ponownie.";
+const char* const kControllerNotFoundCaption = "Mamy problem :";
+const char* const kReadyText = "\tGotowe";
+const char* const kMakerLine = "Zespół projektu Kd215 link";
+const char* const kHomePageAddress = "https://kd215.example/";
+
+namespace {
+
+const char* const kOpenFailedText = "Błąd otwarcia portu !";
+const char* const kConfigureFailedText = "Błąd konfiguracji portu !";
+
+MenuItemSpec command(const char* caption, int id, bool grayed = false) {
+    return {caption, id, nullptr, grayed};
+}
+MenuItemSpec popup(const char* caption, const char* key) { return {caption, -1, key, false}; }
+MenuItemSpec separator() { return {nullptr, -1, nullptr, false}; }
+
+struct AreaCommand {
+    int id;
+    ConfigArea area;
+};
+const AreaCommand kAreaCommands[] = {
+    {kCmdAreaSettings, ConfigArea::Settings},
+    {kCmdAreaScenes, ConfigArea::Scenes},
+    {kCmdAreaProgram1, ConfigArea::Program1},
+    {kCmdAreaProgram2, ConfigArea::Program2},
+};
+
+const char* const kActionLabels[] = {
+    "\tZapis do Kd215", "\tOdczyt z Kd215", "\tWeryfikacja",
+    "\tOdczyt z pliku", "\tZapis do pliku", "\tN/A",
+};
+
+void dropCurrentPort(ProgramState& s) {
+    if (s.port->isOpen()) s.port->close();
+    s.ui->setPortChecked(s.portIndex, false);
+}
+
+// Probes every port; on success the found port is open, current and checked.
+bool probeAndCheck(ProgramState& s) {
+    const ProbeOutcome outcome = ProbePorts(*s.port, s.portTable);
+    if (outcome.communicationFailed) {
+        s.portIndex = outcome.failedIndex;
+        s.ui->showMessage(probeFailureText(outcome), kCaptionFailed, MessageIcon::Error,
+                          MessageButtons::Ok);
+        return false;
+    }
+    if (outcome.foundIndex < 0) return false;
+    s.portIndex = outcome.foundIndex;
+    s.ui->setPortChecked(s.portIndex, true);
+    return true;
+}
+
+void tellControllerNotFound(ProgramState& s) {
+    s.ui->showMessage(kControllerNotFoundText, kControllerNotFoundCaption, MessageIcon::Warning,
+                      MessageButtons::Ok);
+}
+
+}  // namespace
+
+const std::vector<MenuSpec>& menuTree() {
+    static const std::vector<MenuSpec> tree = {
+        {"Kd215<->PC",
+         {popup("&Akcja", "Akcje"), popup("&Wybór portu", "Port"), command("&Koniec pracy", kCmdExit),
+          popup("&Pomoc", "Pomoc")}},
+        {"Akcje",
+         {command("&Powtórz", kCmdRepeat, true), separator(),
+          popup("&Odczyt ze sterownika", "Wybór"), popup("Odczyt z &pliku", "Wybór"),
+          popup("&Edycja", "Edycje"), popup("&Weryfikacja", "Wybór"),
+          popup("Zapis &do pliku", "Wybór"), popup("Zapis do &sterownika", "Wybór"), separator(),
+          command("&Zatrzymaj", kCmdStop, true), command("&Restart sterownika", kCmdRestart),
+          separator(), command("&Koniec pracy", kCmdExit)}},
+        {"Edycje",
+         {command("&Ustawień wspólnych", kCmdCommonEditor), command("Ustawień &kanałów", kCmdChannelEditor),
+          command("&Scen", kCmdEditScenes), command("Programu &1", kCmdEditProgram1),
+          command("Programu &2", kCmdEditProgram2)}},
+        {"Pomoc",
+         {command("Opis &Programu", kCmdHelp), command("&O programie", kCmdAbout),
+          command("&Stroma domowa", kCmdHomePage)}},
+        {"Port", {command("&Auto", kCmdAutoPort)}},
+        {"Wybór",
+         {command("&Ustawienia", kCmdAreaSettings), command("&Sceny", kCmdAreaScenes),
+          command("Program &1", kCmdAreaProgram1), command("Program &2", kCmdAreaProgram2),
+          command("&Wszystko", kCmdAll)}},
+    };
+    return tree;
+}
+
+const MenuSpec* findMenu(const std::string& key) {
+    for (const MenuSpec& menu : menuTree()) {
+        if (key == menu.key) return &menu;
+    }
+    return nullptr;
+}
+
+TransferAction actionForHighlight(unsigned lowWord) {
+    switch (lowWord) {
+        case 2: return TransferAction::ReadController;
+        case 3: return TransferAction::ReadFromFile;
+        case 5: return TransferAction::Verify;
+        case 6: return TransferAction::WriteToFile;
+        case 7: return TransferAction::WriteController;
+        default: return TransferAction::NoAction;
+    }
+}
+
+CommandResult RunLinkCommand(ProgramState& s, int id) {
+    for (const AreaCommand& command : kAreaCommands) {
+        if (command.id == id) {
+            if (commandsAllowed(s)) BeginAreaTransfer(s, command.area);
+            return CommandResult::Handled;
+        }
+    }
+    switch (id) {
+        case kCmdAll:
+            if (commandsAllowed(s)) BeginAllAreas(s);
+            return CommandResult::Handled;
+        case kCmdStop:
+            StopTransfer(s);
+            return CommandResult::Handled;
+        case kCmdRepeat:
+            RepeatLastTransfer(s);
+            return CommandResult::Handled;
+        case kCmdRestart:
+            BeginRestart(s);
+            return CommandResult::Handled;
+        case kCmdAutoPort:
+            AutoPortCommand(s);
+            return CommandResult::Handled;
+        default:
+            break;
+    }
+    if (id > kCmdAutoPort) {
+        const int index = id - kCmdFirstPort;
+        if (index >= 0 && index < static_cast<int>(s.portTable.size())) SelectPortCommand(s, index);
+        return CommandResult::Handled;
+    }
+    return CommandResult::NotMine;
+}
+
+bool StartUpProbe(ProgramState& s) {
+    if (probeAndCheck(s)) return true;
+    tellControllerNotFound(s);
+    s.transferState = TransferState::Idle;
+    return false;
+}
+
+void AutoPortCommand(ProgramState& s) {
+    // Abandon whatever runs: the port it talks to is about to go.
+    s.transferState = TransferState::Idle;
+    s.chainAll = false;
+    s.ui->setStopEnabled(false);
+    dropCurrentPort(s);
+    if (probeAndCheck(s)) {
+        BeginVersionQuery(s);
+    } else {
+        tellControllerNotFound(s);
+    }
+    s.ui->requestRepaint();
+}
+
+void SelectPortCommand(ProgramState& s, int portIndex) {
+    dropCurrentPort(s);
+    s.portIndex = portIndex;
+    const OpenResult opened = s.port->open(s.portTable[static_cast<std::size_t>(portIndex)]);
+    if (opened != OpenResult::Opened) {
+        s.ui->showMessage(opened == OpenResult::OpenFailed ? kOpenFailedText : kConfigureFailedText,
+                          kCaptionWarning, MessageIcon::Warning, MessageButtons::Ok);
+        return;
+    }
+    s.ui->setPortChecked(portIndex, true);
+    BeginVersionQuery(s);  // no probe: the version request is the first exchange on the port
+}
+
+const char* actionLabel(TransferAction action) {
+    const int value = static_cast<int>(action);
+    if (value < 0 || value > static_cast<int>(TransferAction::NoAction)) return kActionLabels[5];
+    return kActionLabels[value];
+}
+
+std::string actionStatusText(const ProgramState& s) {
+    return s.transferState != TransferState::Idle ? actionLabel(s.currentAction) : kReadyText;
+}
+
+StatusLayout computeStatusLayout(int averageCharWidth, int windowWidth) {
+    const int w = averageCharWidth;
+    StatusLayout layout{{12 * w, 21 * w, 43 * w, -1}, 0};
+    if (windowWidth - 9 * w < layout.edges[2]) {
+        // Too narrow for widths in characters: the parts take 12/50, 9/50 and 22/50 of the window.
+        layout.edges[0] = windowWidth * 12 / 50;
+        layout.edges[1] = windowWidth * 9 / 50 + layout.edges[0];
+        layout.edges[2] = windowWidth * 22 / 50 + layout.edges[1];
+    }
+    layout.progressLeft = layout.edges[2];
+    return layout;
+}
+
+std::string aboutText() {
+    return std::string("Program komunikacyjny\nKd215 <--> PC\nwersja 1.0\n\n") + kMakerLine;
+}
+
+}  // namespace kd215
