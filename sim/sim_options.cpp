@@ -32,15 +32,19 @@ const char kUsage[] =
     "  --fault KIND[:N]     spoil the next N exchanges (default 1); repeatable, used in order\n"
     "\n"
     "Output:\n"
-    "  --log FILE           one line per frame, flushed: \"SECONDS.MICROS RX|TX HEX [# NOTE]\";\n"
-    "                       SECONDS is the monotonic clock; RX lines also cover dropped bytes\n"
-    "                       (NOTE says why), EV lines record control commands and port events\n"
+    "  --log FILE           emptied at start, then one flushed line per frame:\n"
+    "                       \"SECONDS.MICROS RX|TX HEX [# NOTE]\", SECONDS on the monotonic\n"
+    "                       clock. RX lines also cover dropped bytes (NOTE says why) and name\n"
+    "                       the fault that spoiled a reply; a TX line is written before its\n"
+    "                       reply goes out. \"SECONDS.MICROS EV TEXT\" lines record control\n"
+    "                       commands and clients opening and closing the port\n"
     "  --control PATH       control file, see below\n"
     "  --quiet              print nothing on stderr but errors\n"
     "  --help               this text\n"
     "\n"
     "Once ready, one line goes to stdout: \"kd215-sim: ready on <slave or device path>\".\n"
-    "SIGTERM and SIGINT end the simulator cleanly (the link is removed).\n"
+    "SIGTERM, SIGINT and SIGHUP end the simulator cleanly (the link is removed). While no\n"
+    "client has the pty open, reply bytes nobody read are discarded, as by a closed port.\n"
     "\n"
     "Requests answered (anything else, a bad checksum or a block outside 0..511 gets nothing):\n"
     "  probe 1B 03 E2 -> 06 03 F7; version 12 03 EB -> 13 06 00 00 02 MINOR MAJOR CS;\n"
@@ -48,9 +52,9 @@ const char kUsage[] =
     "  restart 0F 03 EE -> no reply. A partial frame is dropped after the gap time; bytes that\n"
     "  cannot start a frame are skipped.\n"
     "\n"
-    "Fault kinds (a restart spoils no fault; each exchange takes the first pending fault that\n"
-    "applies to it):\n"
-    "  silent        no reply. A write is NOT stored.\n"
+    "Fault kinds (each exchange takes the first pending fault that applies to it; a restart\n"
+    "uses up none):\n"
+    "  silent        no reply. A write is NOT stored (the request counts as lost).\n"
     "  nak           reply 15 03 E8. A write is NOT stored.\n"
     "  bad-checksum  the reply with its checksum byte one too high. A write IS stored.\n"
     "  short-reply   only the first half (rounded up) of the reply; an ACK becomes 06 03.\n"
@@ -63,8 +67,9 @@ const char kUsage[] =
     "\n"
     "Control file (--control PATH): checked before each received frame is handled and every\n"
     "100 ms while idle. When it exists its lines are applied in order and it is deleted.\n"
-    "Write it under another name and rename it into place, and wait until it is gone before\n"
-    "writing the next one. Commands, one per line (blank lines and # comments are skipped):\n"
+    "Write it under another name and rename it into place; before writing the next one, wait\n"
+    "until it is gone or a frame has been answered. Commands, one per line (blank lines and\n"
+    "# comments are skipped; a bad line is reported and the others still apply):\n"
     "  fault KIND [N]   as --fault\n"
     "  clear            drop the pending faults\n"
     "  unplug           answer nothing at all (received bytes are dropped) until plug\n"
@@ -120,7 +125,7 @@ bool parseFirmwareVersion(const std::string& text, uint8_t& major, uint8_t& mino
     return true;
 }
 
-bool parseFaultSpec(const std::string& text, SimFault& fault, std::string& error) {
+bool parseFaultArgument(const std::string& text, SimFault& fault, std::string& error) {
     const auto colon = text.find(':');
     const std::string kindText = text.substr(0, colon);
     fault.remaining = 1;
@@ -198,7 +203,7 @@ bool parseSimOptions(int argc, const char* const* argv, SimOptions& options, std
             }
         } else if (flag == "--fault") {
             SimFault fault;
-            if (!parseFaultSpec(value, fault, error)) return false;
+            if (!parseFaultArgument(value, fault, error)) return false;
             options.faults.push_back(fault);
         } else if (flag == "--turnaround-ms" || flag == "--gap-ms") {
             unsigned& target = flag == "--gap-ms" ? options.gapMs : options.turnaroundMs;
@@ -234,8 +239,8 @@ bool parseControlLine(const std::string& line, ControlCommand& command, std::str
             return false;
         }
         // "fault KIND N" and "fault KIND:N" both read as --fault does.
-        std::string spec = countText.empty() ? argument : argument + ":" + countText;
-        if (!parseFaultSpec(spec, command.fault, error)) return false;
+        std::string argumentText = countText.empty() ? argument : argument + ":" + countText;
+        if (!parseFaultArgument(argumentText, command.fault, error)) return false;
         command.kind = ControlCommandKind::Fault;
         return true;
     }

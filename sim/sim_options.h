@@ -33,7 +33,7 @@ bool parseFirmwareVersion(const std::string& text, uint8_t& major, uint8_t& mino
                           std::string& error);
 
 // "KIND" or "KIND:N".
-bool parseFaultSpec(const std::string& text, SimFault& fault, std::string& error);
+bool parseFaultArgument(const std::string& text, SimFault& fault, std::string& error);
 
 // The --help text.
 const char* simUsageText();

@@ -367,13 +367,6 @@ TEST(SimFaults, NoProbeIgnoresOnlyProbesAndCountsThem) {
     EXPECT_EQ(ask(sim, kProbe), kAck);
 }
 
-TEST(SimFaults, ClearDropsPendingFaults) {
-    SimController sim;
-    addFault(sim, SimFaultKind::Nak, 5);
-    clearFaults(sim);
-    EXPECT_EQ(ask(sim, kProbe), kAck);
-}
-
 TEST(SimFaults, UnpluggedControllerAnswersNothingAndStoresNothing) {
     SimController sim;
     sim.unplugged = true;

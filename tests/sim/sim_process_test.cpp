@@ -262,6 +262,15 @@ TEST_F(SimProcess, ReplyLeftUnreadIsGoneWhenThePortIsOpenedAgain) {
     EXPECT_EQ(transact(kVersionRequest, 8).size(), 8u);
 }
 
+TEST_F(SimProcess, PartialFrameIsForgottenAfterTheLineGap) {
+    startReady({"--gap-ms", "30"});
+    const Bytes partialWrite = {0x11, 0x46, 0x50, 0x00, 0x50, 0x01, 0x02};
+    EXPECT_TRUE(transact(partialWrite, 1, 80).empty());
+    EXPECT_EQ(transact(kProbe, 3), kAck);
+    EXPECT_NE(readFile(log).find("RX 11 46 50 00 50 01 02 # incomplete frame"), std::string::npos)
+        << readFile(log);
+}
+
 TEST_F(SimProcess, MemoryFileOfTheWrongSizeIsRefused) {
     std::ofstream(memory, std::ios::binary) << std::string(300, 'x');
     start({"--link", link, "--memory", memory});
