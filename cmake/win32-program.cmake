@@ -5,3 +5,8 @@ list(FILTER KD215_WIN32_LIBRARY_SOURCES EXCLUDE REGEX "/src/app/main_win32\\.cpp
 
 add_library(kd215win STATIC ${KD215_WIN32_LIBRARY_SOURCES})
 target_link_libraries(kd215win PUBLIC kd215core advapi32)
+
+# A console check of the serial layer under Wine (tests/link/serial_wine_check.sh runs it).
+add_executable(kd215-serial-check ${CMAKE_SOURCE_DIR}/tests/link/serial_check_win32.cpp)
+target_link_libraries(kd215-serial-check PRIVATE kd215win)
+target_link_options(kd215-serial-check PRIVATE -static -static-libgcc -static-libstdc++)

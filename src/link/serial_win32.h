@@ -43,6 +43,9 @@ public:
     // transfer ends, and also when a transfer failed to start, so that the waiter polls at once.
     HANDLE pendingEvent() const;
 
+    // The open port's handle (INVALID_HANDLE_VALUE when none), for reading its settings back.
+    HANDLE nativeHandle() const { return handle_; }
+
     // GetLastError() of the last open() that did not succeed, 0 after one that did.
     DWORD lastOpenError() const { return openError_; }
 
