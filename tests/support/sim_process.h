@@ -44,7 +44,7 @@ public:
     // Starts the simulator and waits for its ready line; false when it never came.
     bool start(const std::vector<std::string>& extra = {}) {
         std::vector<std::string> args = {KD215_SIM_PATH, "--link", link_, "--memory", memory_,
-                                         "--log", log_, "--control", control_, "--turnaround-ms", "2"};
+                                         "--log", log_, "--control", control_, "--turnaround-ms", "2", "--quiet"};
         args.insert(args.end(), extra.begin(), extra.end());
         int out[2];
         if (::pipe(out) != 0) return false;

@@ -1,0 +1,10 @@
+# Benchmarks print figures; as ctest entries they only have to run to the end.
+add_executable(link_bench ${CMAKE_CURRENT_LIST_DIR}/link_bench.cpp)
+target_link_libraries(link_bench PRIVATE kd215core)
+target_include_directories(link_bench PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+if(TARGET kd215-sim)
+  target_compile_definitions(link_bench PRIVATE KD215_SIM_PATH="$<TARGET_FILE:kd215-sim>")
+  add_dependencies(link_bench kd215-sim)
+  add_test(NAME bench.link_chains COMMAND link_bench)
+  set_tests_properties(bench.link_chains PROPERTIES LABELS bench TIMEOUT 120)
+endif()
