@@ -105,7 +105,8 @@ void PosixSerialPort::begin(Transfer& transfer, std::size_t n, unsigned msPerByt
     transfer.wanted = n;
     transfer.moved = 0;
     const Clock::time_point now = Clock::now();
-    transfer.deadline = now + std::chrono::milliseconds(msPerByte) * n;
+    transfer.deadline = now + std::chrono::milliseconds(static_cast<long long>(msPerByte) *
+                                                        static_cast<long long>(n));
     transfer.lastByteAt = now;
 }
 
