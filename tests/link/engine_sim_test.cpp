@@ -196,6 +196,8 @@ struct FaultCase {
     std::string expectedStart;  // the message text begins so
 };
 
+void PrintTo(const FaultCase& c, std::ostream* out) { *out << c.fault; }
+
 class EngineFaults : public EngineOnSim, public ::testing::WithParamInterface<FaultCase> {};
 
 TEST_P(EngineFaults, ReportedWithRetryAndCancelLeavesTheImage) {
