@@ -1,0 +1,475 @@
+// The main window and client window procedures, the menus, the status-bar layout, the message loop
+// and the Win32 user interface the portable code talks through.
+#include "app/shell_win32.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+
+#include "app/commands.h"
+#include "app/text_win32.h"
+#include "editors/editors_win32.h"
+#include "link/transfer_engine.h"
+
+namespace kd215 {
+
+const wchar_t* const kMainClassName = L"Kd215<->PC";
+const wchar_t* const kClientClassName = L"ClientWndProc";
+const char* const kMainWindowTitle = "Program komunikacyjny Kd215 <--> PC";
+const char* const kNoPortsText = "Brak dostępnych portów szeregowych";
+const char* const kNoPortsCaption = "Klęska !";
+
+namespace {
+
+const char* const kMenuBarKey = "Kd215<->PC";
+const char* const kChoiceKey = "Wybór";
+const char* const kPortKey = "Port";
+const char* const kHelpFileName = "Kd215.hlp";
+const char* const kNoHelpText = "Plik pomocy nie jest na razie dostępny !";
+const char* const kNoHelpCaption = "Brak dostępu !";
+const char* const kAboutCaption = "O programie :";
+const char* const kExitWarningText =
+    "UWAGA !!!\nWszystkie zmiany nie zapisane do pliku\nlub do sterownika zostaną utracone !!!\n"
+    "Czy na pewno chcesz zakończyć ?";
+
+const COLORREF kBackgroundColour = RGB(241, 245, 247);
+constexpr int kActionMenuPosition = 0;  // "&Akcja" on the bar
+constexpr int kPortMenuPosition = 1;    // "&Wybór portu" on the bar
+constexpr wchar_t kEscape = 27;
+// Environment buffers of the home-page command, in characters.
+constexpr DWORD kEnvironmentBufferLength = 200;
+
+// The scene and program editor edits the area it is opened for.
+struct AreaEditorCommand {
+    int id;
+    ConfigArea area;
+};
+const AreaEditorCommand kAreaEditorCommands[] = {
+    {kCmdEditScenes, ConfigArea::Scenes},
+    {kCmdEditProgram1, ConfigArea::Program1},
+    {kCmdEditProgram2, ConfigArea::Program2},
+};
+
+Shell* shellOf(HWND window) { return reinterpret_cast<Shell*>(GetWindowLongPtrW(window, GWLP_USERDATA)); }
+
+// Both windows get the shell as their creation parameter and keep it as user data.
+void adoptShell(HWND window, LPARAM createParameters) {
+    const auto* create = reinterpret_cast<const CREATESTRUCTW*>(createParameters);
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+}
+
+// Takes every popup item that opens `shared` out of `menu` (without destroying it), so that
+// destroying `menu` leaves the shared popup alive.
+void detachShared(HMENU menu, HMENU shared) {
+    for (int position = GetMenuItemCount(menu) - 1; position >= 0; --position) {
+        HMENU sub = GetSubMenu(menu, position);
+        if (sub == shared) {
+            RemoveMenu(menu, static_cast<UINT>(position), MF_BYPOSITION);
+        } else if (sub != nullptr) {
+            detachShared(sub, shared);
+        }
+    }
+}
+
+void destroyKeeping(HMENU menu, HMENU shared) {
+    if (menu == nullptr) return;
+    if (shared != nullptr) detachShared(menu, shared);
+    DestroyMenu(menu);
+}
+
+// ---- main window ----------------------------------------------------------------------------
+
+bool createChildren(Shell& shell, HWND window) {
+    shell.main = window;
+    shell.client = CreateWindowExW(WS_EX_CLIENTEDGE, kClientClassName, nullptr, WS_CHILD | WS_VISIBLE, 0, 0, 0,
+                                   0, window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kClientWindowId)),
+                                   shell.instance, &shell);
+    shell.statusBar = CreateStatusWindowW(WS_CHILD | WS_VISIBLE, L"", window, kStatusBarId);
+    if (shell.client == nullptr || shell.statusBar == nullptr) return false;
+    LayoutStatusParts(shell);
+    // Placed by the layout at WM_SIZE, which always comes before the window is first shown.
+    shell.progressBar = CreateWindowExW(0, PROGRESS_CLASSW, nullptr, WS_CHILD | WS_VISIBLE, 0, 0, 0, 0,
+                                        shell.statusBar, nullptr, shell.instance, nullptr);
+    return shell.progressBar != nullptr;
+}
+
+void layoutChildren(Shell& shell, int width, int height) {
+    if (shell.statusBar == nullptr) return;
+    RECT statusRect;
+    GetWindowRect(shell.statusBar, &statusRect);
+    const int statusHeight = statusRect.bottom - statusRect.top;
+    MoveWindow(shell.statusBar, 0, height - statusHeight, width, statusHeight, TRUE);
+    LayoutStatusParts(shell);
+    MoveWindow(shell.progressBar, shell.progressLeft + 2, 2, std::max(0, width - shell.progressLeft - 4),
+               std::max(0, statusHeight - 4), TRUE);
+    MoveWindow(shell.client, 0, 0, width, std::max(0, height - statusHeight), TRUE);
+    InvalidateRect(shell.client, nullptr, FALSE);
+    InvalidateRect(shell.statusBar, nullptr, FALSE);
+}
+
+void openHelp(Shell& shell) {
+    // WinHelp blocks on its own error box when the file is missing, so the file is looked for first.
+    const DWORD attributes = GetFileAttributesW(widen(kHelpFileName).c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        WinHelpA(shell.main, kHelpFileName, HELP_CONTENTS, 0);
+        return;
+    }
+    shell.ui.showMessage(kNoHelpText, kNoHelpCaption, MessageIcon::Information, MessageButtons::Ok);
+}
+
+// The value of an environment variable that fits the fixed buffer, or an empty text.
+std::wstring environmentValue(const wchar_t* name) {
+    wchar_t value[kEnvironmentBufferLength] = {};
+    const DWORD length = GetEnvironmentVariableW(name, value, kEnvironmentBufferLength);
+    if (length == 0 || length >= kEnvironmentBufferLength) return std::wstring();
+    return std::wstring(value, length);
+}
+
+// Hands the home page to the command interpreter's "start", without waiting for it.
+void openHomePage() {
+    const std::wstring interpreter = environmentValue(L"ComSpec");
+    if (interpreter.empty()) return;
+    // A set OS variable means the NT family, whose interpreter needs /c to run "start" and end.
+    const bool ntFamily = !environmentValue(L"OS").empty();
+    std::wstring commandLine = L"\"" + interpreter + L"\" " + (ntFamily ? L"/c start " : L"start ") +
+                               widen(kHomePageAddress);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (CreateProcessW(interpreter.c_str(), &commandLine[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
+                       nullptr, nullptr, &startup, &process)) {
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+}
+
+void confirmExit(Shell& shell) {
+    if (shell.ui.showMessage(kExitWarningText, kCaptionWarning, MessageIcon::Warning, MessageButtons::YesNo) ==
+        UserAnswer::Yes) {
+        SendMessageW(shell.main, WM_CLOSE, 0, 0);
+    }
+}
+
+// The commands that belong to the windowing side: help, About, exit, home page and the editors.
+bool runShellCommand(Shell& shell, int id) {
+    ProgramState& s = *shell.state;
+    switch (id) {
+        case kCmdHelp: openHelp(shell); return true;
+        case kCmdAbout:
+            shell.ui.showMessage(aboutText(), kAboutCaption, MessageIcon::Information, MessageButtons::Ok);
+            return true;
+        case kCmdExit: confirmExit(shell); return true;
+        case kCmdHomePage: openHomePage(); return true;
+        case kCmdCommonEditor:
+            if (commandsAllowed(s)) OpenCommonSettingsEditor(shell.main, s);
+            return true;
+        case kCmdChannelEditor:
+            if (commandsAllowed(s)) {
+                OpenChannelEditor(shell.main, s);
+                s.currentArea = ConfigArea::NoArea;
+                shell.ui.requestRepaint();
+            }
+            return true;
+        default: break;
+    }
+    for (const AreaEditorCommand& editor : kAreaEditorCommands) {
+        if (editor.id != id) continue;
+        if (commandsAllowed(s)) {
+            s.currentArea = editor.area;
+            OpenSceneProgramEditor(shell.main, s);
+            s.currentArea = ConfigArea::NoArea;
+            shell.ui.requestRepaint();
+        }
+        return true;
+    }
+    return false;
+}
+
+// One step of the state machine, for the state it was posted for; a stale post does nothing.
+void runStep(Shell& shell, WPARAM postedState) {
+    ProgramState& s = *shell.state;
+    if (static_cast<int>(LOWORD(postedState)) != static_cast<int>(s.transferState)) return;
+    switch (s.transferState) {
+        case TransferState::SendRequest:
+        case TransferState::AwaitWrite:
+        case TransferState::AwaitReply: StepTransfer(s); break;
+        case TransferState::FileTransfer: RunFileStep(s, shell.files, shell.fileDialog); break;
+        default: break;
+    }
+}
+
+// ---- client window --------------------------------------------------------------------------
+
+void paintClient(Shell& shell, HWND window) {
+    const ProgramState& s = *shell.state;
+    shell.ui.setStatusText(kStatusAreaPart, areaLabel(s.currentArea));
+    shell.ui.setStatusText(kStatusActionPart, actionStatusText(s));
+    shell.ui.setStatusText(kStatusFirmwarePart, s.fwStatusText);
+
+    // The picture is stretched over the outer size, border included; its right and bottom strips clip.
+    RECT outer;
+    GetWindowRect(window, &outer);
+    const int width = outer.right - outer.left;
+    const int height = outer.bottom - outer.top;
+
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(window, &paint);
+    if (shell.clientBitmap != nullptr) {
+        HDC memory = CreateCompatibleDC(dc);
+        if (memory != nullptr) {
+            HGDIOBJ previous = SelectObject(memory, shell.clientBitmap);
+            SetMapMode(memory, GetMapMode(dc));
+            BITMAP picture{};
+            GetObjectW(shell.clientBitmap, sizeof(picture), &picture);
+            POINT origin{0, 0};
+            DPtoLP(memory, &origin, 1);
+            SetStretchBltMode(dc, COLORONCOLOR);
+            StretchBlt(dc, 0, 0, width, height, memory, origin.x, origin.y, picture.bmWidth, picture.bmHeight,
+                       SRCCOPY);
+            SelectObject(memory, previous);
+            DeleteDC(memory);
+        }
+    }
+    EndPaint(window, &paint);
+    UpdateWindow(window);
+}
+
+// Waits while the transfer's I/O is under way, until it ends, input arrives or kLineWaitMs pass,
+// so that a transfer waiting on the line does not keep a processor busy.
+void waitForLine(const Shell& shell) {
+    const TransferState state = shell.state->transferState;
+    if (state != TransferState::AwaitWrite && state != TransferState::AwaitReply) return;
+    HANDLE pending = shell.port->pendingEvent();
+    if (pending == nullptr) return;
+    MsgWaitForMultipleObjectsEx(1, &pending, kLineWaitMs, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+}
+
+}  // namespace
+
+// ---- the user-interface seam ----------------------------------------------------------------
+
+UserAnswer Win32UserInterface::showMessage(const std::string& text, const std::string& caption,
+                                           MessageIcon icon, MessageButtons buttons) {
+    UINT style = 0;
+    switch (icon) {
+        case MessageIcon::Warning: style |= MB_ICONWARNING; break;
+        case MessageIcon::Error: style |= MB_ICONERROR; break;
+        case MessageIcon::Information: style |= MB_ICONINFORMATION; break;
+    }
+    switch (buttons) {
+        case MessageButtons::Ok: style |= MB_OK; break;
+        case MessageButtons::RetryCancel: style |= MB_RETRYCANCEL; break;
+        case MessageButtons::YesNo: style |= MB_YESNO; break;
+    }
+    switch (MessageBoxW(shell_.main, widen(text).c_str(), widen(caption).c_str(), style)) {
+        case IDOK: return UserAnswer::Ok;
+        case IDRETRY: return UserAnswer::Retry;
+        case IDYES: return UserAnswer::Yes;
+        case IDNO: return UserAnswer::No;
+        case IDCANCEL: return UserAnswer::Cancel;
+        default:  // the box could not be shown: take the answer that changes nothing
+            return buttons == MessageButtons::YesNo ? UserAnswer::No : UserAnswer::Cancel;
+    }
+}
+
+void Win32UserInterface::setStatusText(int part, const std::string& text) {
+    if (shell_.statusBar == nullptr) return;
+    const std::wstring wide = widen(text);
+    SendMessageW(shell_.statusBar, SB_SETTEXTW, static_cast<WPARAM>(part), reinterpret_cast<LPARAM>(wide.c_str()));
+}
+
+void Win32UserInterface::setRepeatEnabled(bool enabled) {
+    EnableMenuItem(shell_.actionMenu, kRepeatItemPosition, MF_BYPOSITION | (enabled ? MF_ENABLED : MF_GRAYED));
+}
+
+void Win32UserInterface::setStopEnabled(bool enabled) {
+    EnableMenuItem(shell_.actionMenu, kStopItemPosition, MF_BYPOSITION | (enabled ? MF_ENABLED : MF_GRAYED));
+}
+
+void Win32UserInterface::setPortChecked(int portIndex, bool checked) {
+    // Position 0 is "&Auto"; port i sits at i + 1.
+    CheckMenuItem(shell_.portMenu, static_cast<UINT>(portIndex + 1),
+                  MF_BYPOSITION | (checked ? MF_CHECKED : MF_UNCHECKED));
+}
+
+void Win32UserInterface::setProgress(int position) {
+    if (shell_.progressBar != nullptr) SendMessageW(shell_.progressBar, PBM_SETPOS, static_cast<WPARAM>(position), 0);
+}
+
+void Win32UserInterface::requestRepaint() {
+    if (shell_.client != nullptr) InvalidateRect(shell_.client, nullptr, FALSE);
+}
+
+// ---- classes, menus, windows ----------------------------------------------------------------
+
+bool RegisterWindowClasses(HINSTANCE instance) {
+    HBRUSH background = CreateSolidBrush(kBackgroundColour);
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof(windowClass);
+    windowClass.style = CS_HREDRAW | CS_VREDRAW;
+    windowClass.lpfnWndProc = MainWindowProc;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(kLargeIconResource));
+    windowClass.hIconSm = LoadIconW(instance, MAKEINTRESOURCEW(kSmallIconResource));
+    windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
+    windowClass.hbrBackground = background;
+    // No menu resource of this name exists; the menu is attached at run time.
+    windowClass.lpszMenuName = kMainClassName;
+    windowClass.lpszClassName = kMainClassName;
+    if (RegisterClassExW(&windowClass) == 0) return false;
+
+    windowClass.style = 0;
+    windowClass.lpfnWndProc = ClientWindowProc;
+    windowClass.lpszMenuName = nullptr;
+    windowClass.lpszClassName = kClientClassName;
+    return RegisterClassExW(&windowClass) != 0;
+}
+
+HMENU BuildMenu(const std::string& key, HMENU choicePopup, const std::vector<std::string>& portTable) {
+    const MenuSpec* spec = findMenu(key);
+    if (spec == nullptr) return nullptr;
+    HMENU menu = key == kMenuBarKey ? CreateMenu() : CreatePopupMenu();
+    if (menu == nullptr) return nullptr;
+    bool appended = true;
+    for (const MenuItemSpec& item : spec->items) {
+        if (item.caption == nullptr) {
+            appended = AppendMenuW(menu, MF_SEPARATOR, static_cast<UINT_PTR>(-1), nullptr) != 0;
+        } else if (item.popupKey != nullptr) {
+            const bool shared = item.popupKey == std::string(kChoiceKey);
+            HMENU popup = shared ? choicePopup : BuildMenu(item.popupKey, choicePopup, portTable);
+            appended = popup != nullptr &&
+                       AppendMenuW(menu, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(popup),
+                                   widen(item.caption).c_str()) != 0;
+            if (!appended && !shared) destroyKeeping(popup, choicePopup);
+        } else {
+            appended = AppendMenuW(menu, MF_STRING | (item.grayed ? MF_GRAYED : MF_ENABLED),
+                                   static_cast<UINT_PTR>(item.id), widen(item.caption).c_str()) != 0;
+        }
+        if (!appended) break;
+    }
+    if (appended && key == kPortKey) {
+        for (std::size_t i = 0; appended && i < portTable.size(); ++i) {
+            appended = AppendMenuW(menu, MF_STRING, static_cast<UINT_PTR>(kCmdFirstPort + static_cast<int>(i)),
+                                   widen(portTable[i]).c_str()) != 0;
+        }
+    }
+    if (!appended) {
+        destroyKeeping(menu, choicePopup);
+        return nullptr;
+    }
+    return menu;
+}
+
+bool BuildMenus(Shell& shell) {
+    // The bar refers to "Wybór", so it is built first.
+    shell.choiceMenu = BuildMenu(kChoiceKey, nullptr, shell.state->portTable);
+    if (shell.choiceMenu == nullptr) return false;
+    shell.menuBar = BuildMenu(kMenuBarKey, shell.choiceMenu, shell.state->portTable);
+    if (shell.menuBar == nullptr) return false;
+    shell.actionMenu = GetSubMenu(shell.menuBar, kActionMenuPosition);
+    shell.portMenu = GetSubMenu(shell.menuBar, kPortMenuPosition);
+    return true;
+}
+
+void DestroyMenus(Shell& shell) {
+    if (shell.menuBar != nullptr && IsMenu(shell.menuBar)) destroyKeeping(shell.menuBar, shell.choiceMenu);
+    if (shell.choiceMenu != nullptr && IsMenu(shell.choiceMenu)) DestroyMenu(shell.choiceMenu);
+    shell.menuBar = shell.actionMenu = shell.portMenu = shell.choiceMenu = nullptr;
+}
+
+HWND CreateMainWindow(Shell& shell) {
+    return CreateWindowExW(0, kMainClassName, widen(kMainWindowTitle).c_str(), WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
+                           CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
+                           shell.instance, &shell);
+}
+
+void LayoutStatusParts(Shell& shell) {
+    HDC dc = GetDC(shell.main);
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc, &metrics);
+    ReleaseDC(shell.main, dc);
+    RECT outer;
+    GetWindowRect(shell.main, &outer);
+    StatusLayout layout = computeStatusLayout(metrics.tmAveCharWidth, outer.right - outer.left);
+    shell.progressLeft = layout.progressLeft;
+    SendMessageW(shell.statusBar, SB_SETPARTS, 4, reinterpret_cast<LPARAM>(layout.edges));
+}
+
+int RunMessageLoop(Shell& shell) {
+    ProgramState& s = *shell.state;
+    MSG message;
+    for (;;) {
+        if (s.transferState != TransferState::Idle) {
+            if (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+                if (message.message == WM_QUIT) return static_cast<int>(message.wParam);
+                TranslateMessage(&message);
+                DispatchMessageW(&message);
+                continue;
+            }
+            // The queue is empty: user input has been served, the next step may run.
+            waitForLine(shell);
+            PostMessageW(shell.main, WM_USER, static_cast<WPARAM>(s.transferState), 0);
+            continue;
+        }
+        if (s.progressPos != 0) {
+            s.progressPos = 0;
+            PostMessageW(shell.progressBar, PBM_SETPOS, 0, 0);
+        }
+        const BOOL got = GetMessageW(&message, nullptr, 0, 0);
+        if (got == 0) return static_cast<int>(message.wParam);
+        if (got == -1) return -1;
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+}
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) adoptShell(window, lParam);
+    Shell* shell = shellOf(window);
+    if (shell == nullptr) return DefWindowProcW(window, message, wParam, lParam);
+
+    switch (message) {
+        case WM_CREATE: return createChildren(*shell, window) ? 0 : -1;
+        case WM_SIZE: layoutChildren(*shell, LOWORD(lParam), HIWORD(lParam)); return 0;
+        case WM_CHAR:
+            if (LOWORD(wParam) == kEscape) SendMessageW(window, WM_COMMAND, kCmdStop, 0);
+            return 0;
+        case WM_COMMAND: {
+            const int id = LOWORD(wParam);
+            if (RunLinkCommand(*shell->state, id) == CommandResult::Handled) return 0;
+            if (runShellCommand(*shell, id)) return 0;
+            break;
+        }
+        case WM_MENUSELECT:
+            // Only "&Akcja" records the action: its five action items all open "Wybór".
+            if (reinterpret_cast<HMENU>(lParam) == shell->actionMenu && shell->actionMenu != nullptr) {
+                shell->state->currentAction = actionForHighlight(LOWORD(wParam));
+            }
+            return 0;
+        case WM_USER: runStep(*shell, wParam); return 0;
+        case WM_DESTROY:
+            // The menus outlive the window: shutdown destroys them, "Wybór" only once.
+            SetMenu(window, nullptr);
+            PostQuitMessage(0);
+            return 0;
+        default: break;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+LRESULT CALLBACK ClientWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) adoptShell(window, lParam);
+    Shell* shell = shellOf(window);
+    switch (message) {
+        case WM_CREATE: return 0;
+        case WM_PAINT:
+            if (shell == nullptr) break;
+            paintClient(*shell, window);
+            return 0;
+        case WM_DESTROY: PostQuitMessage(0); return 0;
+        default: break;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+}  // namespace kd215
