@@ -31,7 +31,7 @@ declare -A glyph=(
 
 # glyph_draw NAME X Y SCALE: prints -draw rectangles for one glyph with its top-left corner at X,Y.
 glyph_draw() {
-  local name=$1 x0=$2 y0=$3 scale=$4 row col y=0 bits
+  local name=$1 x0=$2 y0=$3 scale=$4 col y=0 bits
   for bits in ${glyph[$name]}; do
     for ((col = 0; col < ${#bits}; col++)); do
       if [[ ${bits:col:1} == 1 ]]; then
