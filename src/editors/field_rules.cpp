@@ -51,18 +51,20 @@ std::optional<long> parseFieldNumber(std::string_view text) {
     return negative ? -value : value;
 }
 
-unsigned readUnsignedField(std::string_view text) {
+std::optional<unsigned> readUnsignedNumber(std::string_view text) {
     std::size_t i = 0;
     while (i < text.size() && isBlank(text[i])) ++i;
-    if (i >= text.size()) return 0;
+    if (i >= text.size()) return std::nullopt;
     unsigned long long value = 0;
     for (; i < text.size(); ++i) {
-        if (text[i] < '0' || text[i] > '9') return 0;
+        if (text[i] < '0' || text[i] > '9') return std::nullopt;
         value = value * 10 + static_cast<unsigned>(text[i] - '0');
-        if (value > 0xFFFFFFFFull) return 0;
+        if (value > 0xFFFFFFFFull) return std::nullopt;
     }
     return static_cast<unsigned>(value);
 }
+
+unsigned readUnsignedField(std::string_view text) { return readUnsignedNumber(text).value_or(0); }
 
 unsigned pageStep(unsigned value, unsigned max, bool up) {
     if (up) {

@@ -18,6 +18,9 @@ std::optional<long> parseFieldNumber(std::string_view text);
 // Reads an entry or channel number the way an unsigned GetDlgItemInt does on Windows: leading
 // blanks skipped, no sign, decimal digits only, nothing after them. Anything else reads 0.
 unsigned readUnsignedField(std::string_view text);
+// The same reading, telling a text that is no such number (empty when readUnsignedField gives 0
+// for a text other than a zero).
+std::optional<unsigned> readUnsignedNumber(std::string_view text);
 
 // A page step of a scroll bar over 0..max: to the next quarter mark k*max/4 above (up) or below
 // (down) the value; never out of range, and from above max a step down lands on max.
