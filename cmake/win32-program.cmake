@@ -10,3 +10,6 @@ target_link_libraries(kd215win PUBLIC kd215core advapi32)
 add_executable(kd215-serial-check ${CMAKE_SOURCE_DIR}/tests/link/serial_check_win32.cpp)
 target_link_libraries(kd215-serial-check PRIVATE kd215win)
 target_link_options(kd215-serial-check PRIVATE -static -static-libgcc -static-libstdc++)
+
+# The editor dialog tests under Wine.
+include(${CMAKE_SOURCE_DIR}/tests/editors/win32-tests.cmake OPTIONAL)

@@ -149,6 +149,8 @@ BOOL onInitDialog(HWND dialog, ProgramState* state) {
     SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(d));
 
     ctl3dSubclassDialog(dialog);
+    fitNumberFields(dialog, IDC_CHANNEL_NUMBER, 1);
+    fitNumberFields(dialog, IDC_FIRST_CHANNEL_FIELD, kChannelValueCount);
     SetWindowTextW(dialog, widen(kChannelTitle).c_str());
     for (const RunTimeCaption& caption : kRunTimeCaptions) setControlText(dialog, caption.id, caption.text);
     setControlText(dialog, IDC_CHANNEL_NUMBER, "1");

@@ -44,6 +44,7 @@ BOOL onInitDialog(HWND dialog, ProgramState* state) {
     SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(d));
 
     ctl3dSubclassDialog(dialog);
+    fitNumberFields(dialog, IDC_SWITCH_ON_FIELD, 2);
     SetWindowTextW(dialog, widen(kCommonSettingsTitle).c_str());
     for (const RunTimeCaption& caption : kRunTimeCaptions) setControlText(dialog, caption.id, caption.text);
 

@@ -31,6 +31,12 @@ void setChecked(HWND dialog, int id, bool checked) {
 
 void showControl(HWND dialog, int id, bool shown) { ShowWindow(GetDlgItem(dialog, id), shown ? SW_SHOW : SW_HIDE); }
 
+void fitNumberFields(HWND dialog, int firstId, int count) {
+    for (int id = firstId; id < firstId + count; ++id) {
+        SendDlgItemMessageW(dialog, id, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELPARAM(0, 0));
+    }
+}
+
 void setBarRange(HWND dialog, int id, int max) { SetScrollRange(GetDlgItem(dialog, id), SB_CTL, 0, max, FALSE); }
 
 void setBarPosition(HWND dialog, int id, long position) {

@@ -19,6 +19,10 @@ bool isChecked(HWND dialog, int id);
 void setChecked(HWND dialog, int id, bool checked);
 void showControl(HWND dialog, int id, bool shown);
 
+// Drops the inner margins of `count` fields from `firstId` on: the fields are 16 dialog units wide,
+// and with the margins that MS Shell Dlg brings a three-digit number would not fit in them.
+void fitNumberFields(HWND dialog, int firstId, int count);
+
 // Scroll bar controls: the range without redrawing, the position redrawn (the bar keeps it inside
 // its range).
 void setBarRange(HWND dialog, int id, int max);

@@ -138,6 +138,8 @@ BOOL onInitDialog(HWND dialog, ProgramState* state) {
     ctl3dSubclassDialog(dialog);
     d->job = sceneJobFor(state->currentArea);
     if (!d->job) return FALSE;
+    fitNumberFields(dialog, IDC_ENTRY_NUMBER, 1);
+    fitNumberFields(dialog, IDC_FIRST_LEVEL_FIELD, kEntryValueCount);
     SetWindowTextW(dialog, widen(d->job->title).c_str());
     setControlText(dialog, IDC_LOAD, kLoadCaption);
     setControlText(dialog, IDC_LEVELS_GROUP, kLevelsGroupCaption);
