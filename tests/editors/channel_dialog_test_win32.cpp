@@ -379,8 +379,24 @@ TEST_F(ChannelDialogTest, RefusedCommitsInTheOrderOfTheChecks) {
     EXPECT_EQ(before.channels[0].maxLevel, 100);
 }
 
-TEST_F(ChannelDialogTest, KoniecClosesAndDropsWhatWasNotCommitted) {
+TEST_F(ChannelDialogTest, ClickingZatwierdzLeavesTheFieldFirst) {
     open();
+    DialogUnderTest& d = *dialog;
+    d.focus(kRise);
+    d.type(kRise, "1500");
+    d.click(IDC_COMMIT);  // the button takes the focus: the field is checked before the commit
+    EXPECT_EQ(d.text(kRise), "???");
+    EXPECT_EQ(d.focusedId(), kRise);
+    EXPECT_EQ(image.channels[0].riseTime, 0);
+    d.type(kRise, "0x20");
+    d.click(IDC_COMMIT);
+    EXPECT_EQ(image.channels[0].riseTime, 32);
+}
+
+TEST_F(ChannelDialogTest, EnterIsIgnoredAndKoniecClosesDroppingWhatWasNotCommitted) {
+    open();
+    SendMessageW(dialog->hwnd(), WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    EXPECT_TRUE(IsWindowVisible(dialog->hwnd()));
     enter(kRise, "500");
     dialog->click(IDC_CLOSE);
     EXPECT_FALSE(IsWindowVisible(dialog->hwnd()));

@@ -379,9 +379,12 @@ TEST_F(SceneProgramDialogTest, TheClassBackgroundLeavesOtherDialogsAlone) {
     EXPECT_EQ(background, GetSysColor(COLOR_BTNFACE));
 }
 
-TEST_F(SceneProgramDialogTest, KoniecClosesAndKeepsTheStatusText) {
+TEST_F(SceneProgramDialogTest, EnterIsIgnoredAndKoniecClosesKeepingTheStatusText) {
     open(ConfigArea::Program2);
     enter(kRise, "9");
+    SendMessageW(dialog->hwnd(), WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    EXPECT_TRUE(IsWindowVisible(dialog->hwnd()));
+    EXPECT_EQ(image.programs[1].steps[0].riseTime, 0);
     dialog->click(IDC_CLOSE);
     EXPECT_FALSE(IsWindowVisible(dialog->hwnd()));
     EXPECT_EQ(image.programs[1].steps[0].riseTime, 0);
