@@ -11,5 +11,18 @@ add_executable(kd215-serial-check ${CMAKE_SOURCE_DIR}/tests/link/serial_check_wi
 target_link_libraries(kd215-serial-check PRIVATE kd215win)
 target_link_options(kd215-serial-check PRIVATE -static -static-libgcc -static-libstdc++)
 
+# Kd215.exe: the entry point and the resources on top of kd215win; static, so it needs no MinGW DLLs.
+enable_language(RC)
+add_executable(Kd215 WIN32 ${CMAKE_SOURCE_DIR}/src/app/main_win32.cpp ${CMAKE_SOURCE_DIR}/resources/kd215.rc)
+target_include_directories(Kd215 PRIVATE ${CMAKE_SOURCE_DIR}/resources)
+# windres reads the dialog templates through the preprocessor, which the build does not follow by itself.
+set_source_files_properties(${CMAKE_SOURCE_DIR}/resources/kd215.rc PROPERTIES OBJECT_DEPENDS
+                            "${CMAKE_SOURCE_DIR}/resources/dialogs.rc;${CMAKE_SOURCE_DIR}/src/editors/dialog_ids.h;${CMAKE_SOURCE_DIR}/resources/kd215.bmp;${CMAKE_SOURCE_DIR}/resources/kd215-32.ico;${CMAKE_SOURCE_DIR}/resources/kd215-48.ico")
+target_link_libraries(Kd215 PRIVATE kd215win comctl32 comdlg32)
+target_link_options(Kd215 PRIVATE -municode -mwindows -static -static-libgcc -static-libstdc++)
+
 # The editor dialog tests under Wine.
 include(${CMAKE_SOURCE_DIR}/tests/editors/win32-tests.cmake OPTIONAL)
+
+# The Win32 programs that drive Kd215.exe under Wine in the tests.
+include(${CMAKE_SOURCE_DIR}/tests/app/win32.cmake OPTIONAL)
