@@ -1,0 +1,202 @@
+// The backup text: what it keeps, and the message for each fault when it is read back.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "backup_file.h"
+#include "json.h"
+
+namespace kd215 {
+namespace {
+
+// Every field with a value of its own, at the edges of its range where there are edges.
+ConfigImage busyImage() {
+    ConfigImage image = defaultConfigImage();
+    image.common = {15, 2, 255, 99};
+    for (int i = 0; i < kChannelCount; ++i) {
+        ChannelSettings& c = image.channels[i];
+        c.minLevel = static_cast<uint8_t>(i);
+        c.maxLevel = static_cast<uint8_t>(255 - i);
+        c.riseTime = static_cast<uint16_t>(65535 - i);
+        c.duration = static_cast<uint16_t>(1000 + i);
+        c.fallTime = static_cast<uint16_t>(i * 7);
+        c.inputInverted = i % 3 == 0 ? 255 : i % 3 == 1 ? 1 : 0;
+    }
+    for (int s = 0; s < kSceneCount; ++s) {
+        for (int c = 0; c < kChannelCount; ++c) image.scenes[s].levels[c] = static_cast<uint8_t>(s * 31 + c);
+        image.scenes[s].riseTime = static_cast<uint16_t>(s * 500);
+    }
+    for (int p = 0; p < kProgramCount; ++p) {
+        for (int k = 0; k < kStepCount; ++k) {
+            ProgramStep& step = image.programs[p].steps[k];
+            for (int c = 0; c < kChannelCount; ++c) step.levels[c] = static_cast<uint8_t>(p * 100 + k * 9 + c);
+            step.riseTime = static_cast<uint16_t>(k + 1);
+            step.duration = static_cast<uint16_t>(60000 + k + p);
+        }
+    }
+    image.programs[0].endStep = 13;
+    image.programs[1].endStep = kNoEndStep;
+    return image;
+}
+
+bool sameControllerFields(const ConfigImage& a, const ConfigImage& b) {
+    ConfigImage x = a, y = b;
+    for (auto& c : x.channels) c.reserved = 0;  // not the controller's: never in a backup
+    for (auto& c : y.channels) c.reserved = 0;
+    return std::memcmp(&x, &y, sizeof x) == 0;
+}
+
+std::string replaced(std::string text, const std::string& from, const std::string& to) {
+    const std::size_t at = text.find(from);
+    EXPECT_NE(at, std::string::npos) << from;
+    if (at != std::string::npos) text.replace(at, from.size(), to);
+    return text;
+}
+
+TEST(BackupFile, RoundTripKeepsEveryStepAndBothEndSteps) {
+    const ConfigImage image = busyImage();
+    const std::string text = writeBackupJson(image, {"1.05", "2024-05-01 12:00:00"});
+    ConfigImage loaded = defaultConfigImage();
+    BackupInfo info;
+    const BackupLoadResult result = readBackupJson(text, loaded, info);
+    ASSERT_TRUE(result.ok) << result.error;
+    EXPECT_TRUE(sameControllerFields(image, loaded));
+    EXPECT_EQ(loaded.programs[0].steps[13].duration, 60013);
+    EXPECT_EQ(loaded.programs[1].steps[12].levels[7], 100 + 12 * 9 + 7);
+    EXPECT_EQ(loaded.programs[0].endStep, 13);
+    EXPECT_EQ(loaded.programs[1].endStep, kNoEndStep);
+    EXPECT_EQ(info.firmware, "1.05");
+    EXPECT_EQ(info.created, "2024-05-01 12:00:00");
+}
+
+TEST(BackupFile, TextIsVersionedAndReadable) {
+    const std::string text = writeBackupJson(defaultConfigImage(), {});
+    EXPECT_EQ(text.rfind("{\n  \"format\": \"kd215-backup\",\n  \"version\": 1,\n", 0), 0u);
+    EXPECT_EQ(text.find("firmware"), std::string::npos);  // unknown: left out, not written empty
+    EXPECT_NE(text.find("\"maxLevel\": 100"), std::string::npos);
+    EXPECT_EQ(text.find("reserved"), std::string::npos);
+}
+
+TEST(BackupFile, OptionalFieldsMayBeAbsentAndUnknownOnesAreIgnored) {
+    std::string text = writeBackupJson(busyImage(), {});
+    text = replaced(text, "\"version\": 1,", "\"version\": 1, \"note\": {\"by\": [1, 2]}, \"firmware\": null,");
+    ConfigImage loaded = defaultConfigImage();
+    BackupInfo info;
+    const BackupLoadResult result = readBackupJson(text, loaded, info);
+    ASSERT_TRUE(result.ok) << result.error;
+    EXPECT_TRUE(info.firmware.empty());
+    EXPECT_TRUE(sameControllerFields(busyImage(), loaded));
+}
+
+struct Fault {
+    const char* name;
+    std::string from, to;  // the change made to a good backup
+    std::string expected;  // the message contains this
+};
+
+class BackupFaults : public ::testing::TestWithParam<Fault> {};
+
+TEST_P(BackupFaults, AreRefusedWithTheirOwnMessageAndChangeNothing) {
+    const Fault& fault = GetParam();
+    const std::string good = writeBackupJson(busyImage(), {"1.05", ""});
+    const std::string bad = replaced(good, fault.from, fault.to);
+    ConfigImage image = defaultConfigImage();
+    BackupInfo info;
+    info.firmware = "untouched";
+    const BackupLoadResult result = readBackupJson(bad, image, info);
+    EXPECT_FALSE(result.ok);
+    EXPECT_NE(result.error.find(fault.expected), std::string::npos) << result.error;
+    EXPECT_TRUE(sameControllerFields(image, defaultConfigImage()));
+    EXPECT_EQ(info.firmware, "untouched");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, BackupFaults,
+    ::testing::Values(
+        Fault{"WrongVersion", "\"version\": 1", "\"version\": 2", "nieobsługiwana wersja kopii zapasowej: 2"},
+        Fault{"VersionNotANumber", "\"version\": 1", "\"version\": \"1\"", "pole version"},
+        Fault{"NoVersion", "\"version\": 1,", "", "brak pola version"},
+        Fault{"NotABackup", "\"format\": \"kd215-backup\"", "\"format\": \"other\"", "to nie jest kopia zapasowa Kd215"},
+        Fault{"MissingSection", "\"scenes\":", "\"scenez\":", "brak pola scenes"},
+        Fault{"MissingChannelField", "\"fallTime\": 0, \"inputInverted\": 255}",
+              "\"inputInverted\": 255}", "brak pola settings.channels[0].fallTime"},
+        Fault{"MissingEndStep", "\"endStep\": 15", "\"endstep\": 15", "brak pola programs[1].endStep"},
+        Fault{"LevelOutOfRange", "[0, 1, 2, 3, 4, 5, 6, 7]", "[0, 1, 2, 3, 4, 256, 6, 7]",
+              "pole scenes[0].levels[5] (wiersz"},
+        Fault{"LevelOutOfRangeSaysTheRange", "[0, 1, 2, 3, 4, 5, 6, 7]", "[0, 1, 2, 3, 4, -1, 6, 7]",
+              "wartość -1 poza zakresem 0..255"},
+        Fault{"TimeOutOfRange", "\"riseTime\": 65535", "\"riseTime\": 65536", "wartość 65536 poza zakresem 0..65535"},
+        Fault{"HugeNumber", "\"riseTime\": 65535", "\"riseTime\": 123456789012345678901234567890",
+              "poza zakresem 0..65535"},
+        Fault{"EndStepOutOfRange", "\"endStep\": 13", "\"endStep\": 16", "programs[0].endStep"},
+        Fault{"ModeOutOfRange", "\"operatingMode\": 15", "\"operatingMode\": 16", "settings.operatingMode"},
+        Fault{"FractionalValue", "\"switchOffTime\": 99", "\"switchOffTime\": 9.5", "oczekiwano liczby całkowitej"},
+        Fault{"WrongType", "\"switchOnTime\": 255", "\"switchOnTime\": \"255\"", "oczekiwano: liczba całkowita, jest: napis"},
+        Fault{"TooFewScenes", "{\"levels\": [0, 1, 2, 3, 4, 5, 6, 7], \"riseTime\": 0},", "",
+              "pole scenes (wiersz"},
+        Fault{"StepNotAnObject",
+              "{\"levels\": [9, 10, 11, 12, 13, 14, 15, 16], \"riseTime\": 2, \"duration\": 60001}", "7",
+              "pole programs[0].steps[1] (wiersz"},
+        Fault{"Truncated", "\"programs\":", "\"programs\": [", "uszkodzony JSON"},
+        Fault{"TrailingText", "\n}\n", "\n}\n}", "nadmiarowe znaki"},
+        Fault{"MissingComma", "\"version\": 1,", "\"version\": 1", "uszkodzony JSON: wiersz 4"}),
+    [](const ::testing::TestParamInfo<Fault>& info) { return info.param.name; });
+
+TEST(BackupFile, CutAnywhereIsRefused) {
+    const std::string good = writeBackupJson(busyImage(), {"1.05", ""});
+    for (std::size_t length = 0; length + 1 < good.size(); length += 7) {
+        ConfigImage image = defaultConfigImage();
+        BackupInfo info;
+        const BackupLoadResult result = readBackupJson(good.substr(0, length), image, info);
+        EXPECT_FALSE(result.ok) << length;
+        EXPECT_TRUE(sameControllerFields(image, defaultConfigImage())) << length;
+    }
+}
+
+TEST(BackupFile, DocumentThatIsNotAnObjectIsNotABackup) {
+    ConfigImage image;
+    BackupInfo info;
+    EXPECT_NE(readBackupJson("[1, 2]", image, info).error.find("to nie jest kopia zapasowa Kd215"), std::string::npos);
+    EXPECT_NE(readBackupJson("", image, info).error.find("niespodziewany koniec pliku"), std::string::npos);
+}
+
+TEST(Json, ReadsEscapesAndUnicodeAndSkipsTheByteOrderMark) {
+    JsonValue value;
+    const JsonParseResult result =
+        parseJson("\xEF\xBB\xBF {\"a\": \"za\\u017c\\u00f3\\u0142\\u0107 \\ud83d\\ude00 \\\"q\\\"\\n\", \"b\": [true, null, -0, 1e2]}", value);
+    ASSERT_TRUE(result.ok) << result.error;
+    EXPECT_EQ(value.find("a")->text, "zażółć \xF0\x9F\x98\x80 \"q\"\n");
+    const JsonValue& b = *value.find("b");
+    ASSERT_EQ(b.items.size(), 4u);
+    EXPECT_TRUE(b.items[0].boolean);
+    EXPECT_EQ(b.items[1].type, JsonValue::Type::Null);
+    EXPECT_TRUE(b.items[2].integral);
+    EXPECT_FALSE(b.items[3].integerSyntax);
+    EXPECT_DOUBLE_EQ(b.items[3].number, 100.0);
+}
+
+TEST(Json, RefusesWhatJsonDoesNotAllowWithLineAndColumn) {
+    JsonValue value;
+    EXPECT_EQ(parseJson("{\n  \"a\": 01\n}", value).error, "wiersz 2, kolumna 9: liczba nie może zaczynać się od 0");
+    EXPECT_NE(parseJson("{\"a\": \"\\ud83d\"}", value).error.find("niesparowany"), std::string::npos);
+    EXPECT_NE(parseJson("{\"a\": \"tab\there\"}", value).error.find("znak sterujący"), std::string::npos);
+    EXPECT_NE(parseJson("{'a': 1}", value).error.find("oczekiwano nazwy pola"), std::string::npos);
+    EXPECT_NE(parseJson("[1,]", value).error.find("niespodziewany znak ']'"), std::string::npos);
+    EXPECT_NE(parseJson("tru", value).error.find("oczekiwano true"), std::string::npos);
+}
+
+TEST(Json, DeepNestingIsRefusedNotOverflowed) {
+    JsonValue value;
+    EXPECT_TRUE(parseJson(std::string(60, '[') + std::string(60, ']'), value).ok);
+    EXPECT_NE(parseJson(std::string(100000, '['), value).error.find("zbyt głębokie zagnieżdżenie"), std::string::npos);
+}
+
+TEST(Json, QuoteEscapesWhatItMustAndKeepsUtf8) {
+    EXPECT_EQ(jsonQuote("a\"b\\c\n\x01ł"), "\"a\\\"b\\\\c\\n\\u0001ł\"");
+    JsonValue value;
+    ASSERT_TRUE(parseJson(jsonQuote("x\"\\\t\x1fż"), value).ok);
+    EXPECT_EQ(value.text, "x\"\\\t\x1fż");
+}
+
+}  // namespace
+}  // namespace kd215

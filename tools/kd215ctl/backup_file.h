@@ -1,0 +1,58 @@
+// The whole-controller backup: a versioned JSON text holding all four areas, every step included.
+//
+// Version 1, keys as the configuration image names its fields:
+//   {
+//     "format": "kd215-backup",          required, exactly this text
+//     "version": 1,                      required; other versions are refused
+//     "firmware": "1.05",                optional, informative (what the controller reported)
+//     "created": "2024-05-01 12:00:00",  optional, informative
+//     "settings": { "operatingMode" 0..15, "commonInputMode" 0..15, "switchOnTime" 0..255,
+//                   "switchOffTime" 0..255,
+//                   "channels": 8 x { "minLevel" 0..255, "maxLevel" 0..255, "riseTime" 0..65535,
+//                                     "duration" 0..65535, "fallTime" 0..65535,
+//                                     "inputInverted" 0..255 (0 normal, other inverted) } },
+//     "scenes": 8 x { "levels": 8 x 0..255, "riseTime" 0..65535 },
+//     "programs": 2 x { "endStep" 0..15 (0-based, 15 none),
+//                       "steps": 14 x { "levels": 8 x 0..255, "riseTime", "duration" 0..65535 } }
+//   }
+// The ranges are what the controller's memory can hold (modes are four bits on the wire).
+// Unknown members are ignored, so a reader of version 1 accepts additions that change nothing.
+#pragma once
+
+#include <string>
+
+#include "config/config_image.h"
+
+namespace kd215 {
+
+constexpr int kBackupVersion = 1;
+extern const char* const kBackupFormatName;  // "kd215-backup"
+
+struct BackupInfo {
+    std::string firmware;  // "" when unknown
+    std::string created;   // "" when unknown
+};
+
+// The backup text of `image` (every field the controller holds; `reserved` is not one of them).
+std::string writeBackupJson(const ConfigImage& image, const BackupInfo& info);
+
+// The sections of the backup text, also used to show area files as JSON. Each returns the value
+// only (an object or an array) with its inner lines indented by `indent` plus two blanks.
+std::string settingsJson(const ConfigImage& image, bool withReserved, const std::string& indent);
+std::string scenesJson(const ConfigImage& image, const std::string& indent);
+std::string stepsJson(const Program& program, int stepCount, const std::string& indent);
+std::string programsJson(const ConfigImage& image, const std::string& indent);
+
+struct BackupLoadResult {
+    bool ok = false;
+    std::string error;  // one Polish sentence naming the fault and where it is
+};
+
+// Reads and checks a backup. On any fault `image` and `info` are left as they were.
+BackupLoadResult readBackupJson(const std::string& text, ConfigImage& image, BackupInfo& info);
+
+// Whether the bytes look like a backup rather than a raw area file: the first non-blank
+// character is '{' (after an optional UTF-8 byte order mark).
+bool looksLikeBackup(const std::string& bytes);
+
+}  // namespace kd215

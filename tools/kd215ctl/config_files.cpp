@@ -1,0 +1,142 @@
+// Loading area files and backups: kind by name, content and size, with a clear word for each fault.
+#include "config_files.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "area_names.h"
+#include "config/area_files.h"
+#include "ctl_platform.h"
+
+namespace kd215 {
+
+namespace {
+
+struct KindRow {
+    FileKind kind;
+    const char* name;
+    ConfigArea area;  // the area whose file layout the kind has; NoArea for a backup
+};
+
+const KindRow kKinds[] = {
+    {FileKind::Settings, "plik ustawień (.ust)", ConfigArea::Settings},
+    {FileKind::Scenes, "plik scen (.sce)", ConfigArea::Scenes},
+    {FileKind::Program, "plik programu (.pg1, .pg2)", ConfigArea::Program1},
+    {FileKind::Backup, "kopia zapasowa (.json)", ConfigArea::NoArea},
+};
+
+const KindRow& row(FileKind kind) {
+    for (const KindRow& r : kKinds) {
+        if (r.kind == kind) return r;
+    }
+    return kKinds[0];
+}
+
+std::string lowerExtension(const std::string& path) {
+    const std::size_t slash = path.find_last_of("/\\");
+    const std::size_t dot = path.rfind('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
+    std::string ext = path.substr(dot + 1);
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+    return ext;
+}
+
+// The kind a file's name promises, or false when the name says nothing.
+bool kindFromExtension(const std::string& path, FileKind& kind) {
+    const std::string ext = lowerExtension(path);
+    if (ext == "ust") kind = FileKind::Settings;
+    else if (ext == "sce") kind = FileKind::Scenes;
+    else if (ext == "pg1" || ext == "pg2") kind = FileKind::Program;
+    else if (ext == "json") kind = FileKind::Backup;
+    else return false;
+    return true;
+}
+
+bool kindFromSize(std::size_t size, FileKind& kind) {
+    for (const KindRow& r : kKinds) {
+        if (r.area != ConfigArea::NoArea && areaFileSize(r.area) == size) {
+            kind = r.kind;
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string readFailureText(const std::string& path) { return path + " :\nBłąd odczytu !"; }
+
+}  // namespace
+
+const char* fileKindName(FileKind kind) { return row(kind).name; }
+
+FileKind fileKindOfArea(ConfigArea area) {
+    switch (area) {
+        case ConfigArea::Settings: return FileKind::Settings;
+        case ConfigArea::Scenes: return FileKind::Scenes;
+        default: return FileKind::Program;
+    }
+}
+
+FileLoadResult loadConfigFile(const std::string& path, ConfigFile& out) {
+    std::string bytes;
+    switch (readFileBytes(path, bytes)) {
+        case FileReadStatus::Ok: break;
+        case FileReadStatus::Missing: return {false, "Plik " + path + " nie istnieje !"};
+        case FileReadStatus::OpenFailed: return {false, path + " :\nBłąd otwarcia pliku !"};
+        case FileReadStatus::ReadFailed: return {false, readFailureText(path)};
+    }
+
+    ConfigFile file;
+    file.path = path;
+    const bool named = kindFromExtension(path, file.kind);
+    if (!named) {
+        if (!kindFromSize(bytes.size(), file.kind)) {
+            if (!looksLikeBackup(bytes)) {
+                return {false, path + " : nieznany rodzaj pliku (" + std::to_string(bytes.size()) +
+                                   " bajtów; pliki .ust mają 84, .sce 80, .pg1 i .pg2 144 bajty, "
+                                   "kopia zapasowa to tekst JSON)"};
+            }
+            file.kind = FileKind::Backup;
+        }
+    }
+
+    if (file.kind == FileKind::Backup) {
+        const BackupLoadResult loaded = readBackupJson(bytes, file.image, file.info);
+        if (!loaded.ok) return {false, path + " : " + loaded.error};
+        out = std::move(file);
+        return {true, {}};
+    }
+
+    const ConfigArea area = row(file.kind).area;
+    const std::size_t needed = areaFileSize(area);
+    if (bytes.size() < needed) {
+        return {false, readFailureText(path) + " Plik ma " + std::to_string(bytes.size()) + " bajtów, a " +
+                           fileKindName(file.kind) + " ma " + std::to_string(needed) + "."};
+    }
+    if (bytes.size() > needed) {
+        FileKind sized;
+        const std::string hint = kindFromSize(bytes.size(), sized)
+                                     ? std::string(" (tyle ma ") + fileKindName(sized) + ")"
+                                     : looksLikeBackup(bytes) ? " (wygląda na kopię zapasową)" : "";
+        return {false, path + " : zły rodzaj pliku: ma " + std::to_string(bytes.size()) + " bajtów" + hint +
+                           ", a " + fileKindName(file.kind) + " ma " + std::to_string(needed) + "."};
+    }
+    decodeAreaFile(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), area, file.image);
+    file.bytes = std::move(bytes);
+    out = std::move(file);
+    return {true, {}};
+}
+
+FileLoadResult checkFileForArea(const ConfigFile& file, ConfigArea area) {
+    if (file.kind == FileKind::Backup || file.kind == fileKindOfArea(area)) return {true, {}};
+    return {false, file.path + " : zły rodzaj pliku: to " + fileKindName(file.kind) + ", a obszar " +
+                       areaArgumentName(area) + " (" + areaPolishName(area) + ") potrzebuje: " + fileKindName(fileKindOfArea(area))};
+}
+
+ConfigImage imageForArea(const ConfigFile& file, ConfigArea area, const ConfigImage& controller) {
+    if (file.kind == FileKind::Backup) return file.image;
+    ConfigImage image = controller;
+    decodeAreaFile(reinterpret_cast<const uint8_t*>(file.bytes.data()), file.bytes.size(), area, image);
+    return image;
+}
+
+}  // namespace kd215

@@ -1,0 +1,45 @@
+// The files kd215ctl reads: area files (.ust, .sce, .pg1, .pg2) and backups, told apart and checked.
+#pragma once
+
+#include <string>
+
+#include "backup_file.h"
+#include "config/config_image.h"
+
+namespace kd215 {
+
+enum class FileKind { Settings, Scenes, Program, Backup };
+
+// "plik ustawień (.ust)" and the like, for messages.
+const char* fileKindName(FileKind kind);
+// The area file kind that holds `area` (Program for both programs).
+FileKind fileKindOfArea(ConfigArea area);
+
+struct ConfigFile {
+    std::string path;
+    FileKind kind = FileKind::Settings;
+    std::string bytes;  // the raw contents of an area file
+    // What the file holds, laid over the defaults; a program file's steps are in programs[0].
+    ConfigImage image = defaultConfigImage();
+    BackupInfo info;  // of a backup
+};
+
+struct FileLoadResult {
+    bool ok = false;
+    std::string error;  // the program's words where it has them, then the detail
+};
+
+// Reads a file and decides its kind: a backup by its ".json" name or, for other names, by its
+// first character '{'; an area file by its extension, or by its size when the name does not
+// tell. An area file must have exactly its kind's size.
+FileLoadResult loadConfigFile(const std::string& path, ConfigFile& out);
+
+// Whether `file` can supply `area`: a backup always, an area file of the matching kind.
+FileLoadResult checkFileForArea(const ConfigFile& file, ConfigArea area);
+
+// The image to compare with the controller or to write to it for `area`: `controller` (what the
+// controller holds, or the defaults) with what the file holds of the area laid over it. A
+// program file replaces steps 1 to 12 only; steps 13 and 14 and the end step stay the controller's.
+ConfigImage imageForArea(const ConfigFile& file, ConfigArea area, const ConfigImage& controller);
+
+}  // namespace kd215

@@ -1,0 +1,238 @@
+// Tables, JSON and differences of configuration files; one field list serves the differences.
+#include "config_text.h"
+
+#include <cstdio>
+
+#include "backup_file.h"
+#include "json.h"
+
+namespace kd215 {
+
+namespace {
+
+// Captions of the settings dialog, by value.
+const char* const kOperatingModeCaptions[] = {"Ręczna 1-kan.", "Ręczna 2-kan.", "Automatyczna", "Półautomat.",
+                                              "Sceny",         "Program 1",     "Program 2"};
+const char* const kInputModeCaptions[] = {"Normalne", "Inwersja", "Zawsze zał."};
+
+template <std::size_t N>
+std::string captioned(unsigned value, const char* const (&captions)[N]) {
+    return std::to_string(value) + " (" + (value < N ? captions[value] : "nieznany") + ")";
+}
+
+std::string kindKey(FileKind kind) {
+    switch (kind) {
+        case FileKind::Settings: return "settings";
+        case FileKind::Scenes: return "scenes";
+        case FileKind::Program: return "program";
+        case FileKind::Backup: return "backup";
+    }
+    return "?";
+}
+
+// Right-aligns `text` in `width` columns, counting UTF-8 characters, not bytes.
+std::string pad(const std::string& text, std::size_t width) {
+    std::size_t characters = 0;
+    for (const char c : text) characters += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    return characters >= width ? text : std::string(width - characters, ' ') + text;
+}
+
+std::string levelCell(unsigned level) {
+    char cell[16];
+    std::snprintf(cell, sizeof cell, "%3u%% %3u", levelToPercent(level), level);
+    return cell;
+}
+
+std::string levelHeader() {
+    std::string out;
+    for (int c = 1; c <= kChannelCount; ++c) out += pad("K" + std::to_string(c), 10);
+    return out;
+}
+
+std::string levelRow(const std::array<uint8_t, kChannelCount>& levels) {
+    std::string out;
+    for (const uint8_t level : levels) out += "  " + levelCell(level);
+    return out;
+}
+
+std::string settingsTable(const ConfigImage& image, bool withReserved) {
+    const CommonSettings& common = image.common;
+    std::string out = "Ustawienia wspólne\n";
+    out += "  Tryb pracy:        " + formatValue(common.operatingMode, ValueStyle::OperatingMode) + "\n";
+    out += "  Wejście 9:         " + formatValue(common.commonInputMode, ValueStyle::InputMode) + "\n";
+    out += "  Czas załączania:   " + std::to_string(common.switchOnTime) + "\n";
+    out += "  Czas wyłączania:   " + std::to_string(common.switchOffTime) + "\n\n";
+    out += "Kanały (poziomy: procent i wartość surowa 0..255)\n";
+    out += "Kanał     Dolny     Górny  Narastania  Trwania  Opadania  Inwersja wejścia";
+    out += withReserved ? "  Rezerwa\n" : "\n";
+    for (int i = 0; i < kChannelCount; ++i) {
+        const ChannelSettings& c = image.channels[i];
+        out += pad(std::to_string(i + 1), 5) + "  " + levelCell(c.minLevel) + "  " + levelCell(c.maxLevel) +
+               pad(std::to_string(c.riseTime), 12) + pad(std::to_string(c.duration), 9) +
+               pad(std::to_string(c.fallTime), 10) + pad(formatValue(c.inputInverted, ValueStyle::Inverted), 18);
+        out += withReserved ? pad(std::to_string(c.reserved), 9) + "\n" : "\n";
+    }
+    return out;
+}
+
+std::string scenesTable(const ConfigImage& image) {
+    std::string out = "Sceny (poziomy kanałów K1..K8: procent i wartość surowa 0..255)\n";
+    out += "Scena" + levelHeader() + "  Narastania\n";
+    for (int s = 0; s < kSceneCount; ++s) {
+        out += pad(std::to_string(s + 1), 5) + levelRow(image.scenes[s].levels) +
+               pad(std::to_string(image.scenes[s].riseTime), 12) + "\n";
+    }
+    return out;
+}
+
+// `stepCount` rows; with `withEndStep` the heading names the end step and its row is marked.
+std::string programTable(const Program& program, const std::string& title, int stepCount, bool withEndStep) {
+    std::string out = title;
+    out += withEndStep ? ", scena kończąca: " + formatValue(program.endStep, ValueStyle::EndStep) + "\n"
+                       : " (plik programu: sceny 1..12, bez sceny kończącej)\n";
+    out += "Scena" + levelHeader() + "  Narastania  Trwania\n";
+    for (int k = 0; k < stepCount; ++k) {
+        const ProgramStep& step = program.steps[k];
+        out += pad(std::to_string(k + 1), 5) + levelRow(step.levels) + pad(std::to_string(step.riseTime), 12) +
+               pad(std::to_string(step.duration), 9);
+        out += withEndStep && program.endStep == k ? "  <- kończąca\n" : "\n";
+    }
+    return out;
+}
+
+void addSettingsFields(const ConfigImage& image, bool withReserved, std::vector<FieldValue>& fields) {
+    const CommonSettings& common = image.common;
+    fields.push_back({"tryb pracy", common.operatingMode, ValueStyle::OperatingMode});
+    fields.push_back({"wejście 9", common.commonInputMode, ValueStyle::InputMode});
+    fields.push_back({"czas załączania", common.switchOnTime, ValueStyle::Plain});
+    fields.push_back({"czas wyłączania", common.switchOffTime, ValueStyle::Plain});
+    for (int i = 0; i < kChannelCount; ++i) {
+        const ChannelSettings& c = image.channels[i];
+        const std::string channel = "kanał " + std::to_string(i + 1) + " ";
+        fields.push_back({channel + "dolny", c.minLevel, ValueStyle::Level});
+        fields.push_back({channel + "górny", c.maxLevel, ValueStyle::Level});
+        fields.push_back({channel + "czas narastania", c.riseTime, ValueStyle::Plain});
+        fields.push_back({channel + "czas trwania", c.duration, ValueStyle::Plain});
+        fields.push_back({channel + "czas opadania", c.fallTime, ValueStyle::Plain});
+        fields.push_back({channel + "inwersja wejścia", c.inputInverted, ValueStyle::Inverted});
+        if (withReserved) fields.push_back({channel + "bajt zarezerwowany", c.reserved, ValueStyle::Plain});
+    }
+}
+
+void addSceneFields(const ConfigImage& image, std::vector<FieldValue>& fields) {
+    for (int s = 0; s < kSceneCount; ++s) {
+        const std::string scene = "scena " + std::to_string(s + 1) + " ";
+        for (int c = 0; c < kChannelCount; ++c) {
+            fields.push_back({scene + "kanał " + std::to_string(c + 1), image.scenes[s].levels[c], ValueStyle::Level});
+        }
+        fields.push_back({scene + "czas narastania", image.scenes[s].riseTime, ValueStyle::Plain});
+    }
+}
+
+void addStepFields(const Program& program, const std::string& prefix, int stepCount,
+                   std::vector<FieldValue>& fields) {
+    for (int k = 0; k < stepCount; ++k) {
+        const ProgramStep& step = program.steps[k];
+        const std::string scene = prefix + "scena " + std::to_string(k + 1) + " ";
+        for (int c = 0; c < kChannelCount; ++c) {
+            fields.push_back({scene + "kanał " + std::to_string(c + 1), step.levels[c], ValueStyle::Level});
+        }
+        fields.push_back({scene + "czas narastania", step.riseTime, ValueStyle::Plain});
+        fields.push_back({scene + "czas trwania", step.duration, ValueStyle::Plain});
+    }
+}
+
+// Steps a program file holds.
+constexpr int kFileSteps = 12;
+
+}  // namespace
+
+std::string formatValue(unsigned value, ValueStyle style) {
+    switch (style) {
+        case ValueStyle::Plain: return std::to_string(value);
+        case ValueStyle::Level: return std::to_string(value) + " (" + std::to_string(levelToPercent(value)) + "%)";
+        case ValueStyle::OperatingMode: return captioned(value, kOperatingModeCaptions);
+        case ValueStyle::InputMode: return captioned(value, kInputModeCaptions);
+        case ValueStyle::Inverted: return std::to_string(value) + (value != 0 ? " (tak)" : " (nie)");
+        case ValueStyle::EndStep:
+            if (value == kNoEndStep) return std::to_string(value) + " (brak)";
+            if (value < kStepCount) return std::to_string(value) + " (scena " + std::to_string(value + 1) + ")";
+            return std::to_string(value) + " (poza zakresem)";
+    }
+    return std::to_string(value);
+}
+
+std::vector<FieldValue> listFields(const ConfigImage& image, FileKind kind) {
+    std::vector<FieldValue> fields;
+    switch (kind) {
+        case FileKind::Settings: addSettingsFields(image, true, fields); break;
+        case FileKind::Scenes: addSceneFields(image, fields); break;
+        case FileKind::Program: addStepFields(image.programs[0], "", kFileSteps, fields); break;
+        case FileKind::Backup:
+            addSettingsFields(image, false, fields);
+            addSceneFields(image, fields);
+            for (int p = 0; p < kProgramCount; ++p) {
+                const std::string program = "program " + std::to_string(p + 1) + " ";
+                addStepFields(image.programs[p], program, kStepCount, fields);
+                fields.push_back({program + "scena kończąca", image.programs[p].endStep, ValueStyle::EndStep});
+            }
+            break;
+    }
+    return fields;
+}
+
+std::string showTable(const ConfigFile& file) {
+    std::string out = file.path + ": " + fileKindName(file.kind) + "\n";
+    switch (file.kind) {
+        case FileKind::Settings: out += "\n" + settingsTable(file.image, true); break;
+        case FileKind::Scenes: out += "\n" + scenesTable(file.image); break;
+        case FileKind::Program: out += "\n" + programTable(file.image.programs[0], "Program", kFileSteps, false); break;
+        case FileKind::Backup:
+            if (!file.info.firmware.empty()) out += "Oprogramowanie sterownika: " + file.info.firmware + "\n";
+            if (!file.info.created.empty()) out += "Utworzona: " + file.info.created + "\n";
+            out += "\n" + settingsTable(file.image, false) + "\n" + scenesTable(file.image);
+            for (int p = 0; p < kProgramCount; ++p) {
+                out += "\n" + programTable(file.image.programs[p], "Program " + std::to_string(p + 1), kStepCount, true);
+            }
+            break;
+    }
+    return out;
+}
+
+std::string showJson(const ConfigFile& file) {
+    std::string out = "{\n  \"file\": " + jsonQuote(file.path) + ",\n  \"kind\": " + jsonQuote(kindKey(file.kind)) + ",\n";
+    switch (file.kind) {
+        case FileKind::Settings: out += "  \"settings\": " + settingsJson(file.image, true, "  ") + "\n"; break;
+        case FileKind::Scenes: out += "  \"scenes\": " + scenesJson(file.image, "  ") + "\n"; break;
+        case FileKind::Program: out += "  \"steps\": " + stepsJson(file.image.programs[0], kFileSteps, "  ") + "\n"; break;
+        case FileKind::Backup:
+            // With its format and version, the output of a backup is itself a backup.
+            out += "  \"format\": " + jsonQuote(kBackupFormatName) + ",\n";
+            out += "  \"version\": " + std::to_string(kBackupVersion) + ",\n";
+            if (!file.info.firmware.empty()) out += "  \"firmware\": " + jsonQuote(file.info.firmware) + ",\n";
+            if (!file.info.created.empty()) out += "  \"created\": " + jsonQuote(file.info.created) + ",\n";
+            out += "  \"settings\": " + settingsJson(file.image, false, "  ") + ",\n";
+            out += "  \"scenes\": " + scenesJson(file.image, "  ") + ",\n";
+            out += "  \"programs\": " + programsJson(file.image, "  ") + "\n";
+            break;
+    }
+    return out + "}";
+}
+
+std::vector<FieldDifference> diffFiles(const ConfigFile& first, const ConfigFile& second) {
+    const std::vector<FieldValue> a = listFields(first.image, first.kind);
+    const std::vector<FieldValue> b = listFields(second.image, second.kind);
+    std::vector<FieldDifference> differences;
+    for (std::size_t i = 0; i < a.size() && i < b.size(); ++i) {
+        if (a[i].value != b[i].value) {
+            differences.push_back({a[i].label, formatValue(a[i].value, a[i].style), formatValue(b[i].value, b[i].style)});
+        }
+    }
+    return differences;
+}
+
+std::string formatDifference(const FieldDifference& difference) {
+    return difference.label + ": " + difference.first + " <> " + difference.second;
+}
+
+}  // namespace kd215
