@@ -1,0 +1,45 @@
+// The command line of kd215ctl: the command, its operands and the options, checked for usage.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "config/config_image.h"
+
+namespace kd215 {
+
+// Exit codes, as the help text lists them.
+constexpr int kExitDone = 0;
+constexpr int kExitDifferences = 1;
+constexpr int kExitUsage = 2;
+constexpr int kExitNoController = 3;    // no port, or nothing answers on it
+constexpr int kExitCommunication = 4;  // retries used up
+constexpr int kExitFile = 5;
+
+constexpr int kDefaultRetries = 2;
+constexpr int kMaxRetries = 100;
+
+struct CtlOptions {
+    std::string command;                // "read", "show", ...; "help" for --help
+    std::vector<ConfigArea> areas;      // read, write, verify
+    std::vector<std::string> operands;  // files, or the ports of probe
+    std::string port;                   // --port
+    std::string output;                 // -o
+    std::string logPath;                // --log
+    int retries = kDefaultRetries;      // --retries
+    bool noVerify = false;              // --no-verify
+    bool json = false;                  // --json
+};
+
+struct ParseResult {
+    bool ok = false;
+    std::string error;  // a usage fault, in Polish
+};
+
+// `args` without the program name.
+ParseResult parseCommandLine(const std::vector<std::string>& args, CtlOptions& options);
+
+// The help text: commands, options, area names and exit codes.
+extern const char* const kHelpText;
+
+}  // namespace kd215

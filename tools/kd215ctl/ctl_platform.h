@@ -1,0 +1,54 @@
+// What kd215ctl needs from the system: its port, the port names, the console and safe file writes.
+// One implementation per platform: ctl_platform_posix.cpp and ctl_platform_win32.cpp.
+#pragma once
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "link/serial_port.h"
+
+namespace kd215 {
+
+// The arguments as UTF-8 (Windows hands a console program its arguments in the ANSI code page).
+std::vector<std::string> commandLineArguments(int argc, char** argv);
+// Makes the console show UTF-8 text (the Polish messages) where it needs telling.
+void prepareConsole();
+bool stderrIsTerminal();
+
+// The serial backend of this platform.
+std::unique_ptr<SerialPort> makeSerialPort();
+// Why the last open() of `port` (made by makeSerialPort) failed, in the system's words; "" if unknown.
+std::string describeOpenError(const SerialPort& port);
+
+struct PortEntry {
+    std::string name;    // what --port takes
+    std::string detail;  // e.g. the device a stable link points to; may be empty
+};
+// The serial ports of this machine, in the order the program lists them.
+std::vector<PortEntry> listSerialPorts();
+// The ports the probe tries when none are named: each device once (no aliases), in order.
+std::vector<std::string> probeCandidates();
+
+enum class FileReadStatus { Ok, Missing, OpenFailed, ReadFailed };
+FileReadStatus readFileBytes(const std::string& path, std::string& bytes);
+bool isDirectory(const std::string& path);
+// Opens a file for appending text (the frame log); nullptr when it cannot.
+std::FILE* openForAppend(const std::string& path);
+
+// A file written in full beside its target and not yet in its place.
+struct StagedFile {
+    std::string path;
+    std::string tempPath;
+};
+// Writes `bytes` to a new temporary file in the target's directory and flushes it to the disk.
+// On failure nothing is left behind and `error` says why.
+bool stageFile(const std::string& path, const std::string& bytes, StagedFile& staged, std::string& error);
+// Renames the staged file over its target in one step; on failure the temporary file is removed
+// and the target is as it was.
+bool commitStagedFile(StagedFile& staged, std::string& error);
+// Removes a staged file that will not be committed.
+void discardStagedFile(StagedFile& staged);
+
+}  // namespace kd215
