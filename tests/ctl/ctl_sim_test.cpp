@@ -209,7 +209,7 @@ TEST_F(CtlOnSim, ReadWritesTheAreaFilesUnderTheBaseOrInTheDirectory) {
 TEST_F(CtlOnSim, FailedReadWritesNoFileAndLeavesTheOldOnesAlone) {
     // A slow controller, so that the fault can be set while program 1 is being answered and
     // hit program 2, after three areas have already been read.
-    startSim(memoryOf(siteImage()), {"--turnaround-ms", "300"});
+    startSim(memoryOf(siteImage()), {"--turnaround-ms", "500"});
     const std::string old = file("kd215.sce", "the old scenes file");
     CtlRun run{};
     std::thread tool([&] { run = onLine({"read", "all", "-o", dir_ + "/"}); });
