@@ -234,14 +234,15 @@ void paintClient(Shell& shell, HWND window) {
     UpdateWindow(window);
 }
 
-// Waits while the transfer's I/O is under way, until it ends, input arrives or kLineWaitMs pass,
-// so that a transfer waiting on the line does not keep a processor busy.
-void waitForLine(const Shell& shell) {
+// Waits while the transfer's I/O is under way, until it ends, a message arrives or kLineWaitMs
+// pass, so that a transfer waiting on the line does not keep a processor busy. True when a message
+// arrived: it is served before the next step.
+bool waitForLine(const Shell& shell) {
     const TransferState state = shell.state->transferState;
-    if (state != TransferState::AwaitWrite && state != TransferState::AwaitReply) return;
+    if (state != TransferState::AwaitWrite && state != TransferState::AwaitReply) return false;
     HANDLE pending = shell.port->pendingEvent();
-    if (pending == nullptr) return;
-    MsgWaitForMultipleObjectsEx(1, &pending, kLineWaitMs, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    if (pending == nullptr) return false;
+    return MsgWaitForMultipleObjectsEx(1, &pending, kLineWaitMs, QS_ALLINPUT, MWMO_INPUTAVAILABLE) == WAIT_OBJECT_0 + 1;
 }
 
 }  // namespace
@@ -407,7 +408,7 @@ int RunMessageLoop(Shell& shell) {
                 continue;
             }
             // The queue is empty: user input has been served, the next step may run.
-            waitForLine(shell);
+            if (waitForLine(shell)) continue;
             PostMessageW(shell.main, WM_USER, static_cast<WPARAM>(s.transferState), 0);
             continue;
         }

@@ -408,7 +408,7 @@ TEST_F(Ports, APortItemMovesTheCheckAndAsksThatPortForTheVersion) {
     const int com3 = portPosition("COM3");
     ASSERT_GT(com2, 0);
     command(program_, 200 + com2);
-    EXPECT_TRUE(isChecked(item("1", com2)));
+    EXPECT_TRUE(waitFor([&] { return isChecked(item("1", com2)); }));
     EXPECT_FALSE(isChecked(item("1", com3)));
     DialogWindow silence;
     ASSERT_TRUE(waitDialog(program_, silence, "Niepowodzenie")) << describeDialogs(program_);
