@@ -160,6 +160,14 @@ std::pair<int, int> DialogUnderTest::selection(int id) const {
 }
 
 int DialogUnderTest::focusedId() const {
+    // Without a window manager, Wine may handle the X focus events of a message box that has just
+    // closed only after the box is gone, and take the activation from the whole program. The dialog
+    // keeps the control that had its focus and gives it back when it is activated again, so this
+    // still reads the control that the dialog's own code focused last.
+    if (GetActiveWindow() != dialog_) {
+        SetActiveWindow(dialog_);
+        pumpMessages();
+    }
     HWND focused = GetFocus();
     if (!focused || GetParent(focused) != dialog_) return 0;
     return GetDlgCtrlID(focused);

@@ -44,12 +44,22 @@ BOOL CALLBACK closeEditor(HWND window, LPARAM) {
     return TRUE;
 }
 
+BOOL CALLBACK noteVisible(HWND window, LPARAM found) {
+    if (IsWindowVisible(window)) *reinterpret_cast<bool*>(found) = true;
+    return TRUE;
+}
+
 int showEditor(const std::string& which, DWORD holdMs) {
     kd215::wintest::EditorFixtureState fixture;
     fillSample(fixture.state.image);
     const DWORD thread = GetCurrentThreadId();
-    // Closes the editor after the hold time, as "Koniec" would.
+    // Closes the editor, as "Koniec" would, once it has been on screen for the hold time.
     std::thread closer([thread, holdMs] {
+        bool shown = false;
+        for (int i = 0; i < 3000 && !shown; ++i) {
+            Sleep(10);
+            EnumThreadWindows(thread, noteVisible, reinterpret_cast<LPARAM>(&shown));
+        }
         Sleep(holdMs);
         EnumThreadWindows(thread, closeEditor, 0);
     });

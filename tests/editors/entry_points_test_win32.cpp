@@ -19,7 +19,7 @@ class EscPresser {
 public:
     explicit EscPresser(DWORD uiThread)
         : worker_([this, uiThread] {
-              for (int i = 0; i < 500 && !pressed_; ++i) {
+              for (int i = 0; i < 3000 && !pressed_; ++i) {
                   GUITHREADINFO info{};
                   info.cbSize = sizeof info;
                   if (GetGUIThreadInfo(uiThread, &info) && info.hwndActive && info.hwndFocus &&

@@ -30,7 +30,7 @@ shots=(
 status=0
 for shot in "${shots[@]}"; do
   which=${shot%%:*} title=${shot#*:}
-  env "${locale_env[@]}" wine "$exe" --show "$which" 3000 >"$outdir/$which.log" 2>&1 &
+  timeout 90 env "${locale_env[@]}" wine "$exe" --show "$which" 2000 >"$outdir/$which.log" 2>&1 &
   pid=$!
   if id=$(kd_wait_window "$title" 20); then
     sleep 0.5  # the first paint of every control
