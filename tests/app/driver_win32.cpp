@@ -14,7 +14,6 @@ namespace kd215 {
 
 namespace {
 
-constexpr std::size_t kRemoteBufferSize = 4096;
 constexpr int kFileNameCombo = 0x47c;  // cmb13: the Explorer-style dialog's file name box
 constexpr int kFileNameEdit = 0x480;   // edt1: the same in the older template
 constexpr int kFileTypeCombo = 0x470;  // cmb1: "Files of type"
@@ -92,41 +91,25 @@ HWND findFileNameEdit(HWND dialog) {
     return nullptr;
 }
 
-void* remoteString(Kd215Process& program, const std::wstring& text) {
-    const std::size_t bytes = (text.size() + 1) * sizeof(wchar_t);
-    if (program.remoteBuffer == nullptr || bytes > kRemoteBufferSize) return nullptr;
-    if (!WriteProcessMemory(program.info.hProcess, program.remoteBuffer, text.c_str(), bytes, nullptr)) return nullptr;
-    return program.remoteBuffer;
+// The inspection hook, loaded here once so that Windows can name its module to the program.
+HOOKPROC inspectHookProcedure(HMODULE& module) {
+    static HMODULE loaded = LoadLibraryW(settings().inspectDll.c_str());
+    module = loaded;
+    return loaded == nullptr ? nullptr
+                             : reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(loaded, "InspectHook")));
 }
 
-// Runs `function(argument)` in the program and returns the thread's exit code, or ~0u.
-DWORD runRemote(Kd215Process& program, uintptr_t function, void* argument) {
-    HANDLE thread = CreateRemoteThread(program.info.hProcess, nullptr, 0,
-                                       reinterpret_cast<LPTHREAD_START_ROUTINE>(function), argument, 0, nullptr);
-    if (thread == nullptr) return ~0u;
-    DWORD code = ~0u;
-    if (WaitForSingleObject(thread, 10000) == WAIT_OBJECT_0) GetExitCodeThread(thread, &code);
-    CloseHandle(thread);
-    return code;
-}
-
-// Loads the inspection DLL into the program: a remote LoadLibraryW, then the address of Inspect
-// there, from its offset in the copy loaded here.
-bool loadInspector(Kd215Process& program) {
-    if (program.inspectLoaded) return true;
-    HMODULE local = LoadLibraryW(settings().inspectDll.c_str());
-    if (local == nullptr) return false;
-    const auto localInspect = reinterpret_cast<uintptr_t>(reinterpret_cast<void*>(GetProcAddress(local, "Inspect")));
-    const auto loadLibrary = reinterpret_cast<uintptr_t>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "LoadLibraryW")));
-    void* path = remoteString(program, settings().inspectDll);
-    if (localInspect == 0 || loadLibrary == 0 || path == nullptr) return false;
-    // The DLL has a fixed base below 4 GB, so the thread's 32-bit exit code is its whole address.
-    const DWORD remoteBase = runRemote(program, loadLibrary, path);
-    if (remoteBase == 0 || remoteBase == ~0u) return false;
-    program.inspectFunction = remoteBase + (localInspect - reinterpret_cast<uintptr_t>(local));
-    program.inspectLoaded = true;
-    return true;
+std::string unescaped(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\' || i + 1 == text.size()) {
+            out += text[i];
+            continue;
+        }
+        const char next = text[++i];
+        out += next == 't' ? '\t' : next == 'n' ? '\n' : next;
+    }
+    return out;
 }
 
 std::vector<std::string> splitTabs(const std::string& line) {
@@ -200,6 +183,7 @@ bool waitFor(const std::function<bool()>& condition, DWORD timeoutMs) {
 // ---- the program ----------------------------------------------------------------------------
 
 Kd215Process::~Kd215Process() {
+    if (inspectHook != nullptr) UnhookWindowsHookEx(inspectHook);
     if (info.hProcess == nullptr) return;
     if (WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT) {
         // Whatever box is open is dismissed first, so that the close is not held up by it.
@@ -218,6 +202,9 @@ Kd215Process::~Kd215Process() {
 
 bool startProgram(Kd215Process& program, std::string& failure,
                   const std::vector<std::pair<std::wstring, std::wstring>>& environment) {
+    static int started = 0;
+    program.inspectFile = workPath("inspect-" + std::to_string(++started));
+
     // The environment: ours with the changes; an empty value removes a variable.
     std::map<std::wstring, std::wstring> variables;
     wchar_t* block = GetEnvironmentStringsW();
@@ -227,7 +214,9 @@ bool startProgram(Kd215Process& program, std::string& failure,
         if (equals != std::wstring::npos) variables[text.substr(0, equals)] = text.substr(equals + 1);
     }
     FreeEnvironmentStringsW(block);
-    for (const auto& change : environment) {
+    std::vector<std::pair<std::wstring, std::wstring>> changes = environment;
+    changes.emplace_back(L"KD215_INSPECT_FILE", program.inspectFile);
+    for (const auto& change : changes) {
         for (auto it = variables.begin(); it != variables.end();) {
             it = _wcsicmp(it->first.c_str(), change.first.c_str()) == 0 ? variables.erase(it) : std::next(it);
         }
@@ -245,8 +234,11 @@ bool startProgram(Kd215Process& program, std::string& failure,
         failure = "CreateProcess failed with " + std::to_string(GetLastError());
         return false;
     }
-    program.remoteBuffer = VirtualAllocEx(program.info.hProcess, nullptr, kRemoteBufferSize, MEM_COMMIT | MEM_RESERVE,
-                                          PAGE_READWRITE);
+    // The hook goes on the program's one thread; Windows loads the DLL there at its next message.
+    if (!setInspecting(program, true)) {
+        failure = "cannot hook the inspection DLL into the program (" + std::to_string(GetLastError()) + ")";
+        return false;
+    }
     MainSearch search{program.info.dwProcessId, nullptr};
     if (!waitFor([&] {
             EnumWindows(findMain, reinterpret_cast<LPARAM>(&search));
@@ -259,14 +251,10 @@ bool startProgram(Kd215Process& program, std::string& failure,
     program.client = FindWindowExW(program.main, nullptr, L"ClientWndProc", nullptr);
     program.statusBar = FindWindowExW(program.main, nullptr, STATUSCLASSNAMEW, nullptr);
     program.progressBar = program.statusBar ? FindWindowExW(program.statusBar, nullptr, PROGRESS_CLASSW, nullptr) : nullptr;
-    if (program.remoteBuffer == nullptr || !loadInspector(program)) {
-        failure = "cannot load the inspection DLL into the program";
-        return false;
-    }
     const std::vector<MenuItem> items = menuItems(program);
     const MenuItem* action = findItem(items, "", 0);
     if (action == nullptr || action->submenu == 0) {
-        failure = "the menu bar has no \"&Akcja\" popup";
+        failure = "the program's menus cannot be read, or the bar has no \"&Akcja\" popup";
         return false;
     }
     program.actionMenu = reinterpret_cast<HMENU>(static_cast<UINT_PTR>(action->submenu));
@@ -275,7 +263,11 @@ bool startProgram(Kd215Process& program, std::string& failure,
 
 bool waitReady(Kd215Process& program, DWORD timeoutMs) {
     return waitFor(
-        [&] { return statusText(program, 0) == "\tFW : 1.05" && statusText(program, 2) == "\tGotowe"; }, timeoutMs);
+        [&] {
+            Inspection seen;
+            return inspect(program, seen) && seen.status[0] == "\tFW : 1.05" && seen.status[2] == "\tGotowe";
+        },
+        timeoutMs);
 }
 
 bool waitIdle(Kd215Process& program, DWORD timeoutMs) {
@@ -283,8 +275,10 @@ bool waitIdle(Kd215Process& program, DWORD timeoutMs) {
         [&] {
             // The status text is only as fresh as the last paint of the client window.
             InvalidateRect(program.client, nullptr, FALSE);
-            const MenuItem* stop = findItem(menuItems(program), "0", 9);
-            return stop != nullptr && (stop->state & MF_GRAYED) != 0 && statusText(program, 2) == "\tGotowe";
+            Inspection seen;
+            if (!inspect(program, seen)) return false;
+            const MenuItem* stop = findItem(seen.items, "0", 9);
+            return stop != nullptr && (stop->state & MF_GRAYED) != 0 && seen.status[2] == "\tGotowe";
         },
         timeoutMs);
 }
@@ -296,54 +290,20 @@ DWORD waitExit(Kd215Process& program, DWORD timeoutMs) {
     return code;
 }
 
-std::string statusText(const Kd215Process& program, int part) {
-    DWORD_PTR length = 0;
-    if (!SendMessageTimeoutW(program.statusBar, SB_GETTEXTLENGTHW, static_cast<WPARAM>(part), 0, SMTO_ABORTIFHUNG,
-                             5000, &length))
-        return "<no answer>";
-    const std::size_t characters = LOWORD(length);
-    if ((characters + 1) * sizeof(wchar_t) > kRemoteBufferSize) return "<too long>";
-    DWORD_PTR ignored = 0;
-    SendMessageTimeoutW(program.statusBar, SB_GETTEXTW, static_cast<WPARAM>(part),
-                        reinterpret_cast<LPARAM>(program.remoteBuffer), SMTO_ABORTIFHUNG, 5000, &ignored);
-    std::wstring text(characters, L'\0');
-    if (characters > 0 &&
-        !ReadProcessMemory(program.info.hProcess, program.remoteBuffer, &text[0], characters * sizeof(wchar_t), nullptr))
-        return "<unreadable>";
-    return toUtf8(text);
-}
-
-std::vector<int> statusParts(const Kd215Process& program) {
-    DWORD_PTR count = 0;
-    SendMessageTimeoutW(program.statusBar, SB_GETPARTS, 16, reinterpret_cast<LPARAM>(program.remoteBuffer),
-                        SMTO_ABORTIFHUNG, 5000, &count);
-    std::vector<int> edges(count);
-    if (count > 0) ReadProcessMemory(program.info.hProcess, program.remoteBuffer, edges.data(), count * sizeof(int), nullptr);
-    return edges;
-}
-
-RECT progressRect(const Kd215Process& program) {
-    RECT rect{};
-    GetWindowRect(program.progressBar, &rect);
-    MapWindowPoints(nullptr, program.statusBar, reinterpret_cast<POINT*>(&rect), 2);
-    return rect;
-}
-
-int progressPosition(const Kd215Process& program) {
-    DWORD_PTR position = 0;
-    SendMessageTimeoutW(program.progressBar, PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, 5000, &position);
-    return static_cast<int>(position);
-}
-
-bool inspect(Kd215Process& program, std::vector<MenuItem>& items, std::vector<std::pair<HWND, std::string>>& boxIcons) {
-    items.clear();
-    boxIcons.clear();
-    const std::wstring output = workPath("inspect-" + std::to_string(program.info.dwProcessId) + ".txt");
-    void* path = remoteString(program, output);
-    if (!program.inspectLoaded || path == nullptr || runRemote(program, program.inspectFunction, path) != 0) return false;
+bool inspect(Kd215Process& program, Inspection& seen) {
+    seen = Inspection();
+    static const UINT request = RegisterWindowMessageW(L"Kd215.Inspect");
+    const unsigned sequence = ++program.inspectSequence;
+    const std::string header = "N\t" + std::to_string(sequence) + "\n";
+    const std::wstring answer = program.inspectFile + L"-" + std::to_wstring(sequence);
+    if (!PostMessageW(program.main, request, sequence, 0)) return false;
     std::vector<uint8_t> bytes;
-    if (!readFile(output, bytes)) return false;
-    DeleteFileW(output.c_str());
+    if (!waitFor([&] { return GetFileAttributesW(answer.c_str()) != INVALID_FILE_ATTRIBUTES; }, 10000) ||
+        !readFile(answer, bytes) || bytes.size() < header.size() ||
+        !std::equal(header.begin(), header.end(), bytes.begin())) {
+        return false;
+    }
+    DeleteFileW(answer.c_str());
     std::istringstream lines(std::string(bytes.begin(), bytes.end()));
     std::string line;
     while (std::getline(lines, line)) {
@@ -355,21 +315,65 @@ bool inspect(Kd215Process& program, std::vector<MenuItem>& items, std::vector<st
             item.id = std::stoi(fields[3]);
             item.state = static_cast<unsigned>(std::stoul(fields[4], nullptr, 16));
             item.submenu = std::stoull(fields[5], nullptr, 16);
-            item.caption = fields[6];
-            items.push_back(item);
+            item.caption = unescaped(fields[6]);
+            seen.items.push_back(item);
+        } else if (fields[0] == "S" && fields.size() == 3) {
+            const int part = std::stoi(fields[1]);
+            if (part >= 0 && part < 4) seen.status[part] = unescaped(fields[2]);
+        } else if (fields[0] == "E") {
+            for (std::size_t i = 1; i < fields.size(); ++i) seen.edges.push_back(std::stoi(fields[i]));
+        } else if (fields[0] == "G" && fields.size() == 2) {
+            seen.progress = std::stoi(fields[1]);
         } else if (fields[0] == "B" && fields.size() == 3) {
-            boxIcons.emplace_back(reinterpret_cast<HWND>(static_cast<UINT_PTR>(std::stoull(fields[1], nullptr, 16))),
-                                  fields[2]);
+            seen.boxIcons.emplace_back(reinterpret_cast<HWND>(static_cast<UINT_PTR>(std::stoull(fields[1], nullptr, 16))),
+                                       fields[2]);
         }
     }
     return true;
 }
 
+bool setInspecting(Kd215Process& program, bool on) {
+    if (!on) {
+        if (program.inspectHook != nullptr) UnhookWindowsHookEx(program.inspectHook);
+        program.inspectHook = nullptr;
+        return true;
+    }
+    if (program.inspectHook != nullptr) return true;
+    HMODULE module = nullptr;
+    HOOKPROC hook = inspectHookProcedure(module);
+    program.inspectHook = hook ? SetWindowsHookExW(WH_GETMESSAGE, hook, module, program.info.dwThreadId) : nullptr;
+    return program.inspectHook != nullptr;
+}
+
+std::string statusText(Kd215Process& program, int part) {
+    Inspection seen;
+    if (!inspect(program, seen)) return "<not inspected>";
+    return part >= 0 && part < 4 ? seen.status[part] : "<no such part>";
+}
+
+std::vector<int> statusParts(Kd215Process& program) {
+    Inspection seen;
+    inspect(program, seen);
+    return seen.edges;
+}
+
+int progressPosition(Kd215Process& program) {
+    Inspection seen;
+    inspect(program, seen);
+    return seen.progress;
+}
+
+RECT progressRect(const Kd215Process& program) {
+    RECT rect{};
+    GetWindowRect(program.progressBar, &rect);
+    MapWindowPoints(nullptr, program.statusBar, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
 std::vector<MenuItem> menuItems(Kd215Process& program) {
-    std::vector<MenuItem> items;
-    std::vector<std::pair<HWND, std::string>> boxIcons;
-    inspect(program, items, boxIcons);
-    return items;
+    Inspection seen;
+    inspect(program, seen);
+    return seen.items;
 }
 
 const MenuItem* findItem(const std::vector<MenuItem>& items, const std::string& path, int position) {
@@ -380,10 +384,9 @@ const MenuItem* findItem(const std::vector<MenuItem>& items, const std::string& 
 }
 
 std::string boxIcon(Kd215Process& program, HWND box) {
-    std::vector<MenuItem> items;
-    std::vector<std::pair<HWND, std::string>> boxIcons;
-    if (!inspect(program, items, boxIcons)) return "<not inspected>";
-    for (const auto& entry : boxIcons) {
+    Inspection seen;
+    if (!inspect(program, seen)) return "<not inspected>";
+    for (const auto& entry : seen.boxIcons) {
         if (entry.first == box) return entry.second;
     }
     return "<no such box>";

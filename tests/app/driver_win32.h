@@ -19,7 +19,7 @@ struct DriverSettings {
     std::wstring simLog;      // KD215_SIM_LOG
     std::wstring simMemory;   // KD215_SIM_MEMORY
     std::wstring simControl;  // KD215_SIM_CONTROL
-    std::wstring inspectDll;  // KD215_INSPECT_DLL
+    std::wstring inspectDll;  // KD215_INSPECT_DLL: the hook DLL that reads the program's menus and status
     std::wstring shots;       // KD215_SHOTS: where requests to the script go; empty for none
     std::string shotPrefix;   // KD215_SHOT_PREFIX: put before every screenshot's name
 };
@@ -58,9 +58,9 @@ struct Kd215Process {
     HWND statusBar = nullptr;
     HWND progressBar = nullptr;
     HMENU actionMenu = nullptr;  // "&Akcja", for WM_MENUSELECT
-    bool inspectLoaded = false;
-    uintptr_t inspectFunction = 0;  // Inspect in the program's address space
-    void* remoteBuffer = nullptr;     // scratch memory in the program, for messages that take pointers
+    HHOOK inspectHook = nullptr;  // the inspection DLL's hook on the program's thread
+    std::wstring inspectFile;    // where the hook answers, with "-" and the request's number appended
+    unsigned inspectSequence = 0;
 
     Kd215Process() = default;
     Kd215Process(const Kd215Process&) = delete;
@@ -80,14 +80,24 @@ bool waitIdle(Kd215Process& program, DWORD timeoutMs = 10000);
 // Waits for the process to end; its exit code, or STILL_ACTIVE when it did not end in time.
 DWORD waitExit(Kd215Process& program, DWORD timeoutMs = 10000);
 
-std::string statusText(const Kd215Process& program, int part);
-std::vector<int> statusParts(const Kd215Process& program);
-// The progress bar's rectangle in the status bar's client coordinates, and its position.
-RECT progressRect(const Kd215Process& program);
-int progressPosition(const Kd215Process& program);
+// What the program shows, read inside it by the inspection DLL at its next message.
+struct Inspection {
+    std::vector<MenuItem> items;
+    std::string status[4];      // the status bar's parts
+    std::vector<int> edges;     // SB_GETPARTS
+    int progress = -1;          // PBM_GETPOS
+    std::vector<std::pair<HWND, std::string>> boxIcons;  // visible message boxes and their icons
+};
+bool inspect(Kd215Process& program, Inspection& seen);
+// Takes the hook off the program (every message it takes costs a little more while it is on) or
+// puts it back.
+bool setInspecting(Kd215Process& program, bool on);
 
-// The menus and the visible message boxes' icons, as the program itself sees them.
-bool inspect(Kd215Process& program, std::vector<MenuItem>& items, std::vector<std::pair<HWND, std::string>>& boxIcons);
+std::string statusText(Kd215Process& program, int part);
+std::vector<int> statusParts(Kd215Process& program);
+int progressPosition(Kd215Process& program);
+// The progress bar's rectangle in the status bar's client coordinates.
+RECT progressRect(const Kd215Process& program);
 std::vector<MenuItem> menuItems(Kd215Process& program);
 // The item at `path` and `position`; nullptr when there is none.
 const MenuItem* findItem(const std::vector<MenuItem>& items, const std::string& path, int position);

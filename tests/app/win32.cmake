@@ -1,6 +1,6 @@
 # The Win32 side of the shell tests, built with the Windows program: the driver that runs Kd215.exe
 # under Wine as a user would (GoogleTest, from Debian's sources, built here with MinGW-w64) and the
-# DLL it loads into the program to read its menus.
+# hook DLL through which it reads the program's menus and status bar.
 if(NOT EXISTS /usr/src/googletest/googletest/CMakeLists.txt)
   message(STATUS "googletest sources not found: the shell driver is not built")
   return()
@@ -12,11 +12,11 @@ if(NOT TARGET gtest)
   add_subdirectory(/usr/src/googletest/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 endif()
 
-# A fixed base below 4 GB: the remote LoadLibraryW's 32-bit exit code is then the whole address.
+# --kill-at: the hook is found by its plain name on i686 too.
 add_library(kd215-inspect SHARED ${CMAKE_CURRENT_LIST_DIR}/inspect_dll_win32.cpp)
 set_target_properties(kd215-inspect PROPERTIES PREFIX "")
-target_link_options(kd215-inspect PRIVATE -static -static-libgcc -static-libstdc++
-                    -Wl,--image-base,0x6b000000 -Wl,--disable-dynamicbase -Wl,--kill-at)
+target_link_libraries(kd215-inspect PRIVATE comctl32)
+target_link_options(kd215-inspect PRIVATE -static -static-libgcc -static-libstdc++ -Wl,--kill-at)
 
 add_executable(kd215-shell-driver ${CMAKE_CURRENT_LIST_DIR}/shell_wine_test_win32.cpp
                ${CMAKE_CURRENT_LIST_DIR}/driver_win32.cpp)
