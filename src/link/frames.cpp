@@ -25,8 +25,6 @@ constexpr std::size_t kRiseOffset = 20;
 constexpr std::size_t kDurationOffset = 36;
 constexpr std::size_t kFallOffset = 52;
 
-constexpr std::size_t kSceneRecord = 10;
-constexpr std::size_t kStepRecord = 12;
 constexpr std::size_t kEndStepOffset = 168;
 constexpr std::size_t kFillerOffset = 169;
 
@@ -71,40 +69,14 @@ void decodeSettings(const uint8_t* p, ConfigImage& image) {
     image.common.switchOffTime = p[kSwitchOffOffset];
 }
 
-void encodeScenes(const ConfigImage& image, uint8_t* p) {
-    for (int s = 0; s < kSceneCount; ++s) {
-        uint8_t* record = p + s * kSceneRecord;
-        std::memcpy(record, image.scenes[s].levels.data(), kChannelCount);
-        writeLe16(record + kChannelCount, image.scenes[s].riseTime);
-    }
-}
-
-void decodeScenes(const uint8_t* p, ConfigImage& image) {
-    for (int s = 0; s < kSceneCount; ++s) {
-        const uint8_t* record = p + s * kSceneRecord;
-        std::memcpy(image.scenes[s].levels.data(), record, kChannelCount);
-        image.scenes[s].riseTime = readLe16(record + kChannelCount);
-    }
-}
-
 void encodeProgram(const Program& program, uint8_t* p) {
-    for (int k = 0; k < kStepCount; ++k) {
-        uint8_t* record = p + k * kStepRecord;
-        std::memcpy(record, program.steps[k].levels.data(), kChannelCount);
-        writeLe16(record + 8, program.steps[k].riseTime);
-        writeLe16(record + 10, program.steps[k].duration);
-    }
+    encodeSteps(program, kStepCount, p);
     p[kEndStepOffset] = program.endStep;
     p[kFillerOffset] = 0xFF;
 }
 
 void decodeProgram(const uint8_t* p, Program& program) {
-    for (int k = 0; k < kStepCount; ++k) {
-        const uint8_t* record = p + k * kStepRecord;
-        std::memcpy(program.steps[k].levels.data(), record, kChannelCount);
-        program.steps[k].riseTime = readLe16(record + 8);
-        program.steps[k].duration = readLe16(record + 10);
-    }
+    decodeSteps(p, kStepCount, program);
     // The controller keeps the end step in the low nibble; the high one carries nothing for us.
     program.endStep = p[kEndStepOffset] & 0x0F;
 }

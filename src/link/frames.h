@@ -8,6 +8,7 @@
 #include <string>
 
 #include "config/config_image.h"
+#include "config/records.h"
 
 namespace kd215 {
 
@@ -78,12 +79,5 @@ std::string firmwareStatusText(const uint8_t* versionReply);
 
 // The text before the firmware version arrives.
 extern const char* const kUnknownFirmwareText;  // "\tFW : N/A"
-
-// Reads a little-endian 16-bit value.
-inline uint16_t readLe16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-inline void writeLe16(uint8_t* p, uint16_t v) {
-    p[0] = static_cast<uint8_t>(v & 0xFF);
-    p[1] = static_cast<uint8_t>(v >> 8);
-}
 
 }  // namespace kd215
