@@ -461,14 +461,16 @@ int fileDialogFilterIndex(const DialogWindow& dialog) {
     return static_cast<int>(SendMessageW(types, CB_GETCURSEL, 0, 0)) + 1;
 }
 
-bool acceptFile(const DialogWindow& dialog, const std::wstring& path) {
+bool typeFileName(const DialogWindow& dialog, const std::wstring& path) {
     HWND edit = findFileNameEdit(dialog.window);
-    HWND ok = GetDlgItem(dialog.window, IDOK);
-    if (edit == nullptr || ok == nullptr) return false;
     DWORD_PTR done = 0;
-    if (!path.empty() && !SendMessageTimeoutW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()),
-                                              SMTO_ABORTIFHUNG, 5000, &done))
-        return false;
+    return edit != nullptr && SendMessageTimeoutW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()),
+                                                  SMTO_ABORTIFHUNG, 5000, &done);
+}
+
+bool acceptFile(const DialogWindow& dialog, const std::wstring& path) {
+    HWND ok = GetDlgItem(dialog.window, IDOK);
+    if (ok == nullptr || (!path.empty() && !typeFileName(dialog, path))) return false;
     return PostMessageW(dialog.window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(ok)) != 0;
 }
 

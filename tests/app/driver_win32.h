@@ -136,6 +136,7 @@ bool closed(const DialogWindow& dialog);
 // The file dialog: the name offered, the filter chosen; typing a name and pressing the OK button.
 std::wstring fileDialogName(const DialogWindow& dialog);
 int fileDialogFilterIndex(const DialogWindow& dialog);  // 1-based, as the program sets it
+bool typeFileName(const DialogWindow& dialog, const std::wstring& path);
 bool acceptFile(const DialogWindow& dialog, const std::wstring& path);
 // Accepts the file dialog and answers Yes to the dialog's own questions ("replace it?") until the
 // file dialog has closed.
