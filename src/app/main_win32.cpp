@@ -24,7 +24,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
 
     // A missing picture is allowed: the client window then shows its background colour.
     shell.clientBitmap = LoadBitmapW(instance, MAKEINTRESOURCEW(kClientBitmapResource));
-    if (!RegisterWindowClasses(instance)) return -1;
+    if (!RegisterWindowClasses(instance)) {
+        if (shell.clientBitmap != nullptr) DeleteObject(shell.clientBitmap);
+        return -1;
+    }
     shell.files.instance = instance;
     state.fwStatusText = kUnknownFirmwareText;
 
