@@ -26,3 +26,6 @@ include(${CMAKE_SOURCE_DIR}/tests/editors/win32-tests.cmake OPTIONAL)
 
 # The Win32 programs that drive Kd215.exe under Wine in the tests.
 include(${CMAKE_SOURCE_DIR}/tests/app/win32.cmake OPTIONAL)
+
+# The end-to-end driver, on top of the shell tests' driver.
+include(${CMAKE_SOURCE_DIR}/tests/e2e/win32.cmake OPTIONAL)
