@@ -6,8 +6,8 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <memory>
 #include <cstdio>
+#include <memory>
 #include <numeric>
 #include <string>
 #include <vector>
@@ -21,6 +21,8 @@ namespace {
 constexpr double kSecondsPerByte = 11.0 / 38400.0;
 constexpr int kAreaLengths[] = {68, 80, 170, 170};
 constexpr int kRounds = 10;
+constexpr int kEverythingCommand = 112;
+constexpr int kAutoCommand = 200;
 
 struct Figures {
     std::vector<double> values;
@@ -132,7 +134,7 @@ TEST_F(BenchProgram, EverythingReadWriteAndVerifyAgainstTheWire) {
         for (int round = 0; round < kRounds; ++round) {
             const std::size_t repliesBefore = repliesSent();
             const double start = secondsNow();
-            chooseArea(program_, operation.actionPosition, 112);
+            chooseArea(program_, operation.actionPosition, kEverythingCommand);
             // The log tells when the last reply went out, without asking the program anything; then
             // part 2 of the status bar says when the program is done with it.
             ASSERT_TRUE(waitFor([&] { return repliesSent() >= repliesBefore + 4; }, 30000)) << operation.name;
@@ -164,7 +166,7 @@ TEST_F(BenchProgram, ProbeOverSilentPorts) {
     Figures probe;
     for (int round = 0; round < 3; ++round) {
         const double start = secondsNow();
-        command(program_, 200);
+        command(program_, kAutoCommand);
         DialogWindow notFound;
         bool found = false;
         while (!found && secondsNow() - start < 60) {
@@ -184,7 +186,7 @@ TEST_F(BenchProgram, ProbeOverSilentPorts) {
     std::printf("bench: \"&Auto\" over %zu silent ports: median %.3f s (%.3f..%.3f), %.0f ms per port\n", ports,
                 probe.median(), probe.low(), probe.high(), 1000.0 * probe.median() / static_cast<double>(ports));
     ASSERT_TRUE(simControl("plug"));
-    command(program_, 200);
+    command(program_, kAutoCommand);
     EXPECT_TRUE(waitReady(program_, 20000));
 }
 

@@ -139,6 +139,9 @@ watcher_pid=$!
 
 winpath() { local p=${1//\//\\}; printf 'Z:%s' "$p"; }
 
+# A driver stuck in a call that never returns is ended, so that the clean-up still runs.
+driver_limit=${KD215_E2E_DRIVER_LIMIT:-400}
+
 # run_driver LOCALE FILTER [GTEST_ARGS...]: one run of the driver; its output also goes to logs/.
 run_driver() {
   local locale=$1 filter=$2 locale_env
@@ -163,9 +166,11 @@ run_driver() {
         KD215_INSPECT_DLL="$(winpath "$winbuild/kd215-inspect.dll")" \
         KD215_SHOTS="$(winpath "$work/requests")" \
         KD215_SHOT_PREFIX="$locale-" \
-        wine "$winbuild/kd215-e2e-driver.exe" --gtest_filter="$filter" "$@"
+        timeout -k 10 "$driver_limit" wine "$winbuild/kd215-e2e-driver.exe" --gtest_filter="$filter" "$@"
   ) 2>&1 | tee "$work/logs/driver-$locale.txt"
-  return "${PIPESTATUS[0]}"
+  local status=${PIPESTATUS[0]}
+  ((status == 124 || status == 137)) && echo "the driver did not finish within $driver_limit s and was ended" >&2
+  return "$status"
 }
 
 status=0

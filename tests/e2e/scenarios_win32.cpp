@@ -29,11 +29,21 @@ const char* const kScenesRead = "12 46 50 00 50 08";
 const char* const kProgram2Read = "12 46 4A 01 AA B3";
 
 // Area commands of the "Wybór" popup.
-constexpr int kSettingsCommand = 103;
 constexpr int kScenesCommand = 118;
 constexpr int kProgram1Command = 104;
 constexpr int kProgram2Command = 117;
 constexpr int kEverythingCommand = 112;
+// The other commands a user gives here.
+constexpr int kEditCommonCommand = 116;
+constexpr int kEditChannelsCommand = 102;
+constexpr int kEditScenesCommand = 114;
+constexpr int kEditProgram1Command = 115;
+constexpr int kEditProgram2Command = 110;
+constexpr int kExitCommand = 106;
+constexpr int kRepeatCommand = 107;
+constexpr int kRestartCommand = 113;
+constexpr int kAutoCommand = 200;
+constexpr int kCom2Command = 202;  // the second port item: the controller's port
 
 std::string describeDialogs(const Kd215Process& program) {
     std::string text;
@@ -189,7 +199,7 @@ TEST_F(StartUp, WithoutAControllerItSaysSoAndIdlesThenAutoFindsItOncePluggedIn) 
     EXPECT_TRUE(noDialogFor(program_, 300)) << describeDialogs(program_);
 
     // Still unplugged: "&Auto" finds nothing again.
-    command(program_, 200);
+    command(program_, kAutoCommand);
     DialogWindow again = box("Mamy problem :", 15000);
     EXPECT_EQ(again.text, kNotFound);
     ASSERT_TRUE(answer(again, IDOK));
@@ -197,7 +207,7 @@ TEST_F(StartUp, WithoutAControllerItSaysSoAndIdlesThenAutoFindsItOncePluggedIn) 
     ASSERT_TRUE(simControl("plug"));
     const std::size_t controllerMark = simFrames().size();
     const std::size_t com3AfterMark = lineEvents(silentLineLog(3)).size();
-    command(program_, 200);
+    command(program_, kAutoCommand);
     ASSERT_TRUE(waitReady(program_, 15000)) << describeDialogs(program_);
     EXPECT_EQ(simRequestsSince(controllerMark), (std::vector<std::string>{"1B 03 E2", "12 03 EB"}));
     EXPECT_FALSE(openedSince(silentLineLog(3), com3AfterMark));
@@ -239,7 +249,7 @@ TEST_F(Editors, ReadingEverythingShowsTheControllersValuesInTheEditors) {
     start();
     everything(kReadControllerItem, 4);
 
-    HWND scenes = openEditor(114, kScenesEditor);
+    HWND scenes = openEditor(kEditScenesCommand, kScenesEditor);
     ASSERT_NE(scenes, nullptr);
     EXPECT_EQ(controlText(scenes, IDC_ENTRY_NUMBER), "1");
     expectEntryShown(scenes, controller, kScenesAddress, false);
@@ -252,7 +262,7 @@ TEST_F(Editors, ReadingEverythingShowsTheControllersValuesInTheEditors) {
     EXPECT_TRUE(screenshot("editor-scene-8-read"));
     ASSERT_TRUE(closeEditor(scenes));
 
-    HWND program1 = openEditor(115, kProgram1Editor);
+    HWND program1 = openEditor(kEditProgram1Command, kProgram1Editor);
     ASSERT_NE(program1, nullptr);
     expectEntryShown(program1, controller, kProgram1Address, true);
     EXPECT_FALSE(buttonChecked(program1, IDC_END_STEP));
@@ -262,7 +272,7 @@ TEST_F(Editors, ReadingEverythingShowsTheControllersValuesInTheEditors) {
     EXPECT_TRUE(buttonChecked(program1, IDC_END_STEP)) << "step 14 ends program 1";
     ASSERT_TRUE(closeEditor(program1));
 
-    HWND program2 = openEditor(110, kProgram2Editor);
+    HWND program2 = openEditor(kEditProgram2Command, kProgram2Editor);
     ASSERT_NE(program2, nullptr);
     ASSERT_TRUE(typeInto(program_, program2, IDC_ENTRY_NUMBER, "7"));
     ASSERT_TRUE(clickButton(program2, IDC_LOAD));
@@ -270,7 +280,7 @@ TEST_F(Editors, ReadingEverythingShowsTheControllersValuesInTheEditors) {
     EXPECT_TRUE(buttonChecked(program2, IDC_END_STEP)) << "step 7 ends program 2";
     ASSERT_TRUE(closeEditor(program2));
 
-    HWND channels = openEditor(102, kChannelEditor);
+    HWND channels = openEditor(kEditChannelsCommand, kChannelEditor);
     ASSERT_NE(channels, nullptr);
     expectChannelShown(channels, controller, 0);
     ASSERT_TRUE(typeInto(program_, channels, IDC_CHANNEL_NUMBER, "8"));
@@ -278,7 +288,7 @@ TEST_F(Editors, ReadingEverythingShowsTheControllersValuesInTheEditors) {
     expectChannelShown(channels, controller, 7);
     ASSERT_TRUE(closeEditor(channels));
 
-    HWND common = openEditor(116, kCommonEditor);
+    HWND common = openEditor(kEditCommonCommand, kCommonEditor);
     ASSERT_NE(common, nullptr);
     for (int input = 0; input < 8; ++input) {
         EXPECT_EQ(buttonChecked(common, IDC_FIRST_INPUT_INVERTED + input), ((controller[kSettingsAddress] >> input) & 1) != 0)
@@ -304,7 +314,7 @@ TEST_F(Editors, EditedValuesAreWrittenToTheControllerAtTheirAddresses) {
     std::vector<uint8_t> expected = asWrittenBack(controller);
 
     // Scene 3, reached with "+" twice.
-    HWND scenes = openEditor(114, kScenesEditor);
+    HWND scenes = openEditor(kEditScenesCommand, kScenesEditor);
     ASSERT_NE(scenes, nullptr);
     ASSERT_TRUE(clickButton(scenes, IDC_NEXT_NUMBER));
     ASSERT_TRUE(clickButton(scenes, IDC_NEXT_NUMBER));
@@ -323,7 +333,7 @@ TEST_F(Editors, EditedValuesAreWrittenToTheControllerAtTheirAddresses) {
     ASSERT_TRUE(closeEditor(scenes));
 
     // Program 1, step 5, made the end step.
-    HWND program1 = openEditor(115, kProgram1Editor);
+    HWND program1 = openEditor(kEditProgram1Command, kProgram1Editor);
     ASSERT_NE(program1, nullptr);
     ASSERT_TRUE(typeInto(program_, program1, IDC_ENTRY_NUMBER, "5"));
     ASSERT_TRUE(clickButton(program1, IDC_LOAD));
@@ -348,7 +358,7 @@ TEST_F(Editors, EditedValuesAreWrittenToTheControllerAtTheirAddresses) {
 
     // Channel 4: times, limits and its input. A lower limit of 75 under an upper one of 80 pushes the
     // upper limit up to 85 as the field is left.
-    HWND channels = openEditor(102, kChannelEditor);
+    HWND channels = openEditor(kEditChannelsCommand, kChannelEditor);
     ASSERT_NE(channels, nullptr);
     ASSERT_TRUE(typeInto(program_, channels, IDC_CHANNEL_NUMBER, "4"));
     ASSERT_TRUE(clickButton(channels, IDC_LOAD));
@@ -373,7 +383,7 @@ TEST_F(Editors, EditedValuesAreWrittenToTheControllerAtTheirAddresses) {
 
     // The common settings: inputs 2 on and 8 off (4 is on from the channel editor), input 9 always
     // on, the times, mode "Program 2".
-    HWND common = openEditor(116, kCommonEditor);
+    HWND common = openEditor(kEditCommonCommand, kCommonEditor);
     ASSERT_NE(common, nullptr);
     EXPECT_TRUE(buttonChecked(common, IDC_FIRST_INPUT_INVERTED + 3)) << "the channel editor's inversion of input 4";
     ASSERT_TRUE(clickButton(common, IDC_FIRST_INPUT_INVERTED + 1));
@@ -536,14 +546,14 @@ TEST_F(Files, EverythingSavedLoadsIntoAFreshProgramAsFarAsTheFilesHoldIt) {
     EXPECT_TRUE(noDialogFor(program_, 300)) << describeDialogs(program_);
 
     // Leaving: No keeps the program, Yes ends it.
-    command(program_, 106);
+    command(program_, kExitCommand);
     DialogWindow question = box("Ostrzeżenie");
     EXPECT_EQ(question.text,
               "UWAGA !!!\nWszystkie zmiany nie zapisane do pliku\nlub do sterownika zostaną utracone !!!\n"
               "Czy na pewno chcesz zakończyć ?");
     ASSERT_TRUE(answer(question, IDNO));
     EXPECT_EQ(waitExit(program_, 500), static_cast<DWORD>(STILL_ACTIVE));
-    command(program_, 106);
+    command(program_, kExitCommand);
     question = box("Ostrzeżenie");
     ASSERT_TRUE(answer(question, IDYES));
     EXPECT_EQ(waitExit(program_), 0u);
@@ -676,7 +686,7 @@ TEST_F(Faults, EachFaultHasItsMessageRetryRecoversAndCancelLeavesTheImage) {
     // A read that nothing answers: choosing the controller's port asks for the version, which ends
     // empty after 9 x 120 ms; Retry asks again and gets it.
     ASSERT_TRUE(simControl("fault silent"));
-    command(program_, 202);
+    command(program_, kCom2Command);
     DialogWindow silence = box("Niepowodzenie");
     EXPECT_EQ(silence.text, "Błąd komunikacji : brak danych : 0");
     EXPECT_TRUE(hasButton(silence, IDRETRY) && hasButton(silence, IDCANCEL));
@@ -708,7 +718,7 @@ TEST_F(Transfers, EscAndRestartEndAChainAndRepeatRunsTheLastAreaAlone) {
     EXPECT_EQ(requests(), std::vector<std::string>{kSettingsRead});
 
     // "&Powtórz" reads the settings again, and only them.
-    command(program_, 107);
+    command(program_, kRepeatCommand);
     ASSERT_TRUE(waitRequestsAndIdle(2));
     EXPECT_TRUE(noDialogFor(program_, 500)) << describeDialogs(program_);
     EXPECT_EQ(requests(), (std::vector<std::string>{kSettingsRead, kSettingsRead}));
@@ -717,8 +727,8 @@ TEST_F(Transfers, EscAndRestartEndAChainAndRepeatRunsTheLastAreaAlone) {
     ASSERT_TRUE(simControl("fault silent"));
     chooseArea(program_, kReadControllerItem, kEverythingCommand);
     ASSERT_TRUE(waitFor([&] { return requests().size() == 3; }));
-    highlight(program_, 113);
-    command(program_, 113);
+    highlight(program_, kRestartCommand);
+    command(program_, kRestartCommand);
     ASSERT_TRUE(waitRequestsAndIdle(4, 3000));
     EXPECT_TRUE(noDialogFor(program_, 800)) << describeDialogs(program_);
     EXPECT_EQ(requests().size(), 4u);
@@ -726,7 +736,7 @@ TEST_F(Transfers, EscAndRestartEndAChainAndRepeatRunsTheLastAreaAlone) {
 
     // After a whole chain, "&Powtórz" repeats its last area, program 2.
     everything(kReadControllerItem, 8);
-    command(program_, 107);
+    command(program_, kRepeatCommand);
     ASSERT_TRUE(waitRequestsAndIdle(9));
     EXPECT_TRUE(noDialogFor(program_, 300)) << describeDialogs(program_);
     EXPECT_EQ(requests().size(), 9u);
