@@ -58,6 +58,8 @@ finish() {
   rm -rf "$lines" "$work/prefix"
 }
 trap finish EXIT
+# Ended from outside (ctest's time-out, Ctrl-C): the clean-up still runs.
+trap 'exit 143' TERM INT HUP
 
 rm -rf "$work/files" "$work/requests" "$work/logs" "$lines"
 mkdir -p "$work/files" "$work/requests" "$work/logs" "$shots" "$lines"
@@ -140,7 +142,7 @@ watcher_pid=$!
 winpath() { local p=${1//\//\\}; printf 'Z:%s' "$p"; }
 
 # A driver stuck in a call that never returns is ended, so that the clean-up still runs.
-driver_limit=${KD215_E2E_DRIVER_LIMIT:-400}
+driver_limit=${KD215_E2E_DRIVER_LIMIT:-300}
 
 # run_driver LOCALE FILTER [GTEST_ARGS...]: one run of the driver; its output also goes to logs/.
 run_driver() {
@@ -152,6 +154,7 @@ run_driver() {
     locale_env=(LANG=C.UTF-8 LC_ALL=C.UTF-8)
   fi
   rm -f "$work"/requests/*
+  # In the background, so that a signal to this script is served at once rather than after the driver.
   (
     cd "$work/files" &&
       env "${locale_env[@]}" \
@@ -167,8 +170,9 @@ run_driver() {
         KD215_SHOTS="$(winpath "$work/requests")" \
         KD215_SHOT_PREFIX="$locale-" \
         timeout -k 10 "$driver_limit" wine "$winbuild/kd215-e2e-driver.exe" --gtest_filter="$filter" "$@"
-  ) 2>&1 | tee "$work/logs/driver-$locale.txt"
-  local status=${PIPESTATUS[0]}
+  ) > >(tee "$work/logs/driver-$locale.txt") 2>&1 &
+  local status=0
+  wait $! || status=$?
   ((status == 124 || status == 137)) && echo "the driver did not finish within $driver_limit s and was ended" >&2
   return "$status"
 }
