@@ -153,6 +153,7 @@ bool StartUpProbe(ProgramState& s) {
     if (probeAndCheck(s)) return true;
     tellControllerNotFound(s);
     s.transferState = TransferState::Idle;
+    s.ui->requestRepaint();  // the status bar still shows the version query's action
     return false;
 }
 

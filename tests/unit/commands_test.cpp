@@ -127,6 +127,7 @@ TEST_F(Commands, StartUpWithoutControllerTellsTheUserAndIdles) {
     EXPECT_EQ(ui.messages[0].text, kControllerNotFoundText);
     EXPECT_EQ(ui.messages[0].caption, "Mamy problem :");
     EXPECT_EQ(s.transferState, TransferState::Idle);
+    EXPECT_GT(ui.repaints, 0);  // so that the status bar shows "\tGotowe" again
     EXPECT_FALSE(port.isOpen());
 }
 
