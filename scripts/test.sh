@@ -28,8 +28,7 @@ cmake --build build/fuzz -j "$jobs"
 echo "== native build and all tests"
 configure build/native -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DKD215_FUZZ_BINARY="$root/build/fuzz/tests/fuzz/reply_fuzz" \
-    -DKD215_WIN64_BUILD="$root/build/mingw-x86_64" \
-    -DKD215_WIN32_BUILD="$root/build/mingw-i686"
+    -DKD215_WIN64_BUILD="$root/build/mingw-x86_64"
 cmake --build build/native -j "$jobs"
 cd build/native
 ctest --output-on-failure -j "$jobs" "$@"
