@@ -147,8 +147,8 @@ le32() { od -An -t u4 -j "$2" -N 4 "$1" | tr -d ' '; }
 [[ $(identify -format '%m %wx%h' kd215.bmp) == 'BMP3 400x300' ]] || fail "kd215.bmp is not a 400x300 BMP3"
 [[ $(le16 kd215.bmp 28) == 24 ]] || fail "kd215.bmp is not 24 bits per pixel"
 [[ $(le32 kd215.bmp 30) == 0 ]] || fail "kd215.bmp is compressed"
-for spec in kd215-32.ico:32:4 kd215-48.ico:48:8; do
-  IFS=: read -r file size bits <<<"$spec"
+for entry in kd215-32.ico:32:4 kd215-48.ico:48:8; do
+  IFS=: read -r file size bits <<<"$entry"
   [[ $(le16 "$file" 4) == 1 ]] || fail "$file must hold exactly one image"
   [[ $(identify -format '%wx%h' "$file") == "${size}x${size}" ]] || fail "$file is not ${size}x${size}"
   [[ $(le16 "$file" 12) == "$bits" ]] || fail "$file is not $bits bits per pixel"

@@ -327,12 +327,12 @@ bool RegisterWindowClasses(HINSTANCE instance) {
 }
 
 HMENU BuildMenu(const std::string& key, HMENU choicePopup, const std::vector<std::string>& portTable) {
-    const MenuSpec* spec = findMenu(key);
-    if (spec == nullptr) return nullptr;
+    const MenuSpec* table = findMenu(key);
+    if (table == nullptr) return nullptr;
     HMENU menu = key == kMenuBarKey ? CreateMenu() : CreatePopupMenu();
     if (menu == nullptr) return nullptr;
     bool appended = true;
-    for (const MenuItemSpec& item : spec->items) {
+    for (const MenuItemSpec& item : table->items) {
         if (item.caption == nullptr) {
             appended = AppendMenuW(menu, MF_SEPARATOR, static_cast<UINT_PTR>(-1), nullptr) != 0;
         } else if (item.popupKey != nullptr) {
