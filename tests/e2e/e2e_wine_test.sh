@@ -104,42 +104,9 @@ kd_drop_foreign_ports "${port_names[@]}" || { echo "refusing to run: the prefix 
 echo "ports: ${port_names[*]} (machine's serial devices hidden: $KD215_SERIAL_HIDDEN)"
 kd_xvfb_start || exit 1
 
-# cpu_ticks: the processor time used so far by Kd215.exe of this prefix and by the prefix's wineserver, as
-# "PROGRAM_TICKS WINESERVER_TICKS TICKS_PER_SECOND" read from Linux; "none" when the program is not running.
-cpu_ticks() {
-  local dir fields program= server=0
-  for dir in /proc/[0-9]*; do
-    { tr '\0' '\n' <"$dir/environ"; } 2>/dev/null | grep -qxF "WINEPREFIX=$work/prefix" || continue
-    # After "pid (comm) ": state is the first field, utime the 12th and stime the 13th.
-    read -r -a fields < <(sed 's/^.*) //' "$dir/stat" 2>/dev/null) || continue
-    if { tr '\0' '\n' <"$dir/cmdline"; } 2>/dev/null | grep -q 'Kd215\.exe$'; then
-      program=$((fields[11] + fields[12]))
-    elif { tr '\0' '\n' <"$dir/cmdline"; } 2>/dev/null | head -n1 | grep -q 'wineserver[0-9]*$'; then
-      server=$((fields[11] + fields[12]))
-    fi
-  done
-  if [[ -n $program ]]; then echo "$program $server $(getconf CLK_TCK)"; else echo none; fi
-}
-
-# Requests from the driver: NAME.req in requests/ holding "shot" (a screenshot saved as NAME.png) or "cpu"
-# (cpu_ticks written to NAME.txt); the driver waits until the request is gone.
-(
-  shopt -s nullglob
-  while sleep 0.05; do
-    for request in "$work"/requests/*.req; do
-      name=$(basename "$request" .req)
-      if [[ $(<"$request") == cpu ]]; then
-        cpu_ticks >"$work/requests/$name.txt"
-      else
-        kd_screenshot "$shots/$name.png" || echo "screenshot $name failed" >&2
-      fi
-      rm -f "$request"
-    done
-  done
-) &
-watcher_pid=$!
-
-winpath() { local p=${1//\//\\}; printf 'Z:%s' "$p"; }
+# shellcheck source=../support/driver_requests.sh
+source "$here/../support/driver_requests.sh"
+kd_serve_driver_requests
 
 # A driver stuck in a call that never returns is ended, so that the clean-up still runs.
 driver_limit=${KD215_E2E_DRIVER_LIMIT:-300}
