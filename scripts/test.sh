@@ -31,4 +31,7 @@ configure build/native -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DKD215_WIN64_BUILD="$root/build/mingw-x86_64"
 cmake --build build/native -j "$jobs"
 cd build/native
+# Benchmarks print figures and depend on how busy the machine is: they run only when asked for
+# (scripts/test.sh -L bench -V), never as part of the plain test run.
+(($#)) || set -- -LE bench
 ctest --output-on-failure -j "$jobs" "$@"
