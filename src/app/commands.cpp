@@ -37,11 +37,6 @@ const AreaCommand kAreaCommands[] = {
     {kCmdAreaProgram2, ConfigArea::Program2},
 };
 
-const char* const kActionLabels[] = {
-    "\tZapis do Kd215", "\tOdczyt z Kd215", "\tWeryfikacja",
-    "\tOdczyt z pliku", "\tZapis do pliku", "\tN/A",
-};
-
 void dropCurrentPort(ProgramState& s) {
     if (s.port->isOpen()) s.port->close();
     s.ui->setPortChecked(s.portIndex, false);
@@ -182,12 +177,6 @@ void SelectPortCommand(ProgramState& s, int portIndex) {
     }
     s.ui->setPortChecked(portIndex, true);
     BeginVersionQuery(s);  // no probe: the version request is the first exchange on the port
-}
-
-const char* actionLabel(TransferAction action) {
-    const int value = static_cast<int>(action);
-    if (value < 0 || value > static_cast<int>(TransferAction::NoAction)) return kActionLabels[5];
-    return kActionLabels[value];
 }
 
 std::string actionStatusText(const ProgramState& s) {

@@ -82,7 +82,6 @@ extern const char* const kControllerNotFoundCaption;  // "Mamy problem :"
 
 // Status-bar texts.
 extern const char* const kReadyText;  // "\tGotowe"
-const char* actionLabel(TransferAction action);
 // Part 2: the action while a transfer runs, "\tGotowe" otherwise.
 std::string actionStatusText(const ProgramState& s);
 

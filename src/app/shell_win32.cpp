@@ -176,6 +176,9 @@ bool runShellCommand(Shell& shell, int id) {
         if (editor.id != id) continue;
         if (commandsAllowed(s)) {
             s.currentArea = editor.area;
+            // Paint what the closing menu uncovered now, so that no late repaint of the client
+            // puts the area back over the editor's "\tEdycja".
+            UpdateWindow(shell.client);
             OpenSceneProgramEditor(shell.main, s);
             s.currentArea = ConfigArea::NoArea;
             shell.ui.requestRepaint();

@@ -38,6 +38,16 @@ const char* areaLabel(ConfigArea area) {
     return kAreaLabels[static_cast<std::size_t>(value)];
 }
 
+const char* actionLabel(TransferAction action) {
+    static const char* const kActionLabels[] = {
+        "\tZapis do Kd215", "\tOdczyt z Kd215", "\tWeryfikacja",
+        "\tOdczyt z pliku", "\tZapis do pliku", "\tN/A",
+    };
+    const int value = static_cast<int>(action);
+    if (value < 0 || value > static_cast<int>(TransferAction::NoAction)) return kActionLabels[5];
+    return kActionLabels[value];
+}
+
 ConfigImage defaultConfigImage() {
     ConfigImage image{};
     for (Program& program : image.programs) program.endStep = 0;

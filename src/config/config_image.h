@@ -112,6 +112,8 @@ const AreaBlock& areaBlock(ConfigArea area);
 ConfigArea nextChainArea(ConfigArea area);
 // Status-bar text for part 1, "" for NoArea and out-of-range values.
 const char* areaLabel(ConfigArea area);
+// Status-bar text for part 2 while a transfer runs; "\tN/A" for NoAction and out-of-range values.
+const char* actionLabel(TransferAction action);
 
 // The image as the program holds it at start-up, before anything is read.
 ConfigImage defaultConfigImage();

@@ -39,6 +39,13 @@ void offerRetry(ProgramState& s, const std::string& text) {
     }
 }
 
+// A transfer that has just started shows its action at once: waiting for a repaint would leave
+// "\tGotowe" in the status bar while a slow or silent controller keeps the program busy, since
+// neither a menu closed from the keyboard nor a composited desktop repaints the client.
+void showTransferStarted(ProgramState& s) {
+    s.ui->setStatusText(kStatusActionPart, actionLabel(s.currentAction));
+}
+
 void startWrite(ProgramState& s, const uint8_t* frame, std::size_t length) {
     if (frame != s.txBuffer.data()) std::memcpy(s.txBuffer.data(), frame, length);
     s.txLength = length;
@@ -191,6 +198,7 @@ void BeginAreaTransfer(ProgramState& s, ConfigArea area) {
     s.areaAddress = areaBlock(area).address;
     s.transferAddress = s.areaAddress;
     if (!fileStep) s.ui->setStopEnabled(true);
+    showTransferStarted(s);
 }
 
 void BeginVersionQuery(ProgramState& s) {
@@ -198,6 +206,7 @@ void BeginVersionQuery(ProgramState& s) {
     s.transferAddress = 0;
     s.transferState = TransferState::SendRequest;
     s.ui->setStopEnabled(true);
+    showTransferStarted(s);
 }
 
 void BeginRestart(ProgramState& s) {
@@ -206,6 +215,7 @@ void BeginRestart(ProgramState& s) {
     s.chainAll = false;
     s.currentArea = ConfigArea::Restart;
     s.transferState = TransferState::SendRequest;
+    showTransferStarted(s);
 }
 
 void StopTransfer(ProgramState& s) {
@@ -226,6 +236,7 @@ bool RepeatLastTransfer(ProgramState& s) {
     s.transferAddress = s.areaAddress;
     s.transferState = TransferState::SendRequest;
     s.ui->setStopEnabled(true);
+    showTransferStarted(s);
     return true;
 }
 
