@@ -2,6 +2,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -230,6 +231,25 @@ int serve(SimRun& run) {
     return 0;
 }
 
+// Paths that can never work are refused at the start, as usage errors, rather than at the first
+// save or control check, when nobody is looking.
+bool pathsUsable(const SimOptions& options, std::string& error) {
+    struct stat info {};
+    if (!options.memoryPath.empty() && ::stat(options.memoryPath.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+        error = "--memory " + options.memoryPath + " is not a regular file (a folder?); name the memory file itself";
+        return false;
+    }
+    if (!options.controlPath.empty()) {
+        const std::size_t slash = options.controlPath.rfind('/');
+        const std::string folder = slash == std::string::npos ? "." : options.controlPath.substr(0, slash ? slash : 1);
+        if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+            error = "--control " + options.controlPath + ": the folder " + folder + " does not exist";
+            return false;
+        }
+    }
+    return true;
+}
+
 int runSimulator(int argc, char** argv) {
     SimRun run;
     std::string error;
@@ -240,6 +260,10 @@ int runSimulator(int argc, char** argv) {
     if (run.options.help) {
         std::fputs(simUsageText(), stdout);
         return 0;
+    }
+    if (!pathsUsable(run.options, error)) {
+        reportError(error);
+        return 2;
     }
     SimController& sim = run.controller;
     sim.firmwareMajor = run.options.firmwareMajor;

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <csignal>
 #include <initializer_list>
 
 #include <fcntl.h>
@@ -16,6 +17,9 @@
 namespace kd215 {
 
 namespace {
+
+// The line this process holds in exclusive mode, for releaseExclusiveLine() from a signal handler.
+volatile sig_atomic_t exclusiveFd = -1;
 
 std::string devicePath(const std::string& name) {
     if (name.find('/') != std::string::npos) return name;
@@ -53,7 +57,7 @@ OpenResult PosixSerialPort::open(const std::string& name) {
         close();
         return OpenResult::OpenFailed;
     }
-    ioctl(fd_, TIOCEXCL);
+    if (ioctl(fd_, TIOCEXCL) == 0) exclusiveFd = fd_;
     const OpenResult configured = configureLine();
     if (configured != OpenResult::Opened) close();
     return configured;
@@ -91,7 +95,17 @@ OpenResult PosixSerialPort::configureLine() {
     return OpenResult::Opened;
 }
 
+void releaseExclusiveLine() {
+    const int fd = exclusiveFd;
+    if (fd >= 0) ioctl(fd, TIOCNXCL);
+    exclusiveFd = -1;
+}
+
 void PosixSerialPort::close() {
+    // Exclusive mode belongs to the tty, not to this descriptor: where the tty outlives the
+    // close (a pseudo-terminal, a network serial bridge), it would keep refusing every later
+    // open by anyone but root.
+    if (fd_ >= 0 && fd_ == exclusiveFd) releaseExclusiveLine();
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
     read_ = Transfer{};

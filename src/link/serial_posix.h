@@ -10,6 +10,10 @@
 
 namespace kd215 {
 
+// Takes the open line out of exclusive mode; async-signal-safe, for a handler that ends the
+// process while a port is open.
+void releaseExclusiveLine();
+
 // One port at a time, raw 38400 8N2, no flow control. The Windows time-out rules are kept in
 // software: every poll moves what the driver has ready and then applies the deadlines.
 //

@@ -4,8 +4,12 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+
+#include <csignal>
+#include <linux/capability.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -341,6 +345,26 @@ TEST_F(CtlOnSim, BackupThenRestoreBringsAChangedControllerBack) {
     EXPECT_EQ(after.out, "Brak różnic.\n");
 }
 
+TEST_F(CtlOnSim, FailedRestoreSaysWhichAreasTheControllerTookAndWhichNot) {
+    startSim(memoryOf(defaultConfigImage()));
+    const std::string backup = backupOf(siteImage());
+    // A bad address spoils the next read only: the check after the settings were written.
+    sim.control("fault bad-address 1");
+    const CtlRun cut = onLine({"restore", "--retries", "0", backup});
+    EXPECT_EQ(cut.code, 4);
+    EXPECT_NE(cut.err.find("Błąd komunikacji : adres zwrotny 5\nZapisano: ustawienia. Nie zapisano: sceny, program 1, "
+                           "program 2.\n"),
+              std::string::npos)
+        << cut.err;
+
+    // The first write refused: nothing was taken.
+    sim.control("fault nak 1");
+    const CtlRun refused = onLine({"write", "all", "--retries", "0", "--no-verify", backup});
+    EXPECT_EQ(refused.code, 4);
+    EXPECT_NE(refused.err.find("\nNie zapisano: ustawienia, sceny, program 1, program 2.\n"), std::string::npos)
+        << refused.err;
+}
+
 struct FaultCase {
     const char* kind;
     const char* firstText;  // the first communication error begins so
@@ -514,11 +538,15 @@ TEST(CtlUsage, HelpDocumentsEveryCommandAndExitCode) {
     }
 }
 
+// A tty in exclusive mode refuses every open but those with CAP_SYS_ADMIN: taking it out of
+// the bounding set lets a test run as root see what an ordinary user sees.
+void dropAdminCapability() { ::prctl(PR_CAPBSET_DROP, CAP_SYS_ADMIN, 0, 0, 0); }
+
 // The built program itself: its exit code, and the progress line that only a terminal gets.
 class CtlProgram : public CtlOnSim {
 protected:
     // Runs kd215ctl with stdout to a pipe and stderr to a pipe or to a new pseudo-terminal.
-    CtlRun spawn(const std::vector<std::string>& args, bool stderrOnTerminal) {
+    CtlRun spawn(const std::vector<std::string>& args, bool stderrOnTerminal, bool asUser = false) {
         int out[2], err[2] = {-1, -1};
         EXPECT_EQ(::pipe(out), 0);
         int master = -1;
@@ -541,6 +569,7 @@ protected:
             } else {
                 ::dup2(err[1], STDERR_FILENO);
             }
+            if (asUser) dropAdminCapability();
             std::vector<std::string> all = {KD215CTL_PATH};
             all.insert(all.end(), args.begin(), args.end());
             std::vector<char*> argv;
@@ -599,6 +628,35 @@ TEST_F(CtlProgram, ExitCodesReachTheShell) {
     const CtlRun run = spawn({"verify", "scenes", "--port", sim.link(), file("z.sce", std::string(80, '\0'))}, false);
     EXPECT_EQ(run.code, 1);
     EXPECT_NE(run.out.find("Błąd weryfikacji : scena 1 kanał 2 ( 0 <> 1 )"), std::string::npos) << run.out;
+}
+
+TEST_F(CtlProgram, PortIsLeftOpenToTheNextUserOnEveryWayOut) {
+    startSim();
+    const std::vector<std::string> version = {"version", "--port", sim.link()};
+    EXPECT_EQ(spawn(version, false, true).code, 0);
+    sim.control("fault nak 3");
+    EXPECT_EQ(spawn({"version", "--port", sim.link(), "--retries", "0"}, false, true).code, 4);
+
+    // Interrupted in the middle of an exchange that the controller never answers.
+    sim.control("fault silent 3");
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int null = ::open("/dev/null", O_WRONLY);
+        ::dup2(null, STDOUT_FILENO);
+        ::dup2(null, STDERR_FILENO);
+        ::execl(KD215CTL_PATH, KD215CTL_PATH, "version", "--port", sim.link().c_str(), nullptr);
+        ::_exit(127);
+    }
+    for (int i = 0; i < 100 && sim.frames("RX").size() < 3; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ::kill(pid, SIGINT);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
+    sim.control("clear");
+
+    const CtlRun after = spawn(version, false, true);
+    EXPECT_EQ(after.code, 0) << after.err;
+    EXPECT_EQ(after.out, "FW : 1.05\n");
 }
 
 }  // namespace

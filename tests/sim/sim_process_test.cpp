@@ -271,18 +271,24 @@ TEST_F(SimProcess, PartialFrameIsForgottenAfterTheLineGap) {
         << readFile(log);
 }
 
-TEST_F(SimProcess, MemoryFileOfTheWrongSizeIsRefused) {
+TEST_F(SimProcess, MemoryOrControlPathThatCannotWorkIsRefusedAtTheStart) {
+    const auto refused = [this](std::vector<std::string> args, int code, const std::string& says) {
+        start(args);
+        const std::string output = firstLine();
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        pid = -1;
+        ::close(outFd);
+        outFd = -1;
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == code) << status << " " << output;
+        EXPECT_NE(output.find(says), std::string::npos) << output;
+        EXPECT_FALSE(exists(link));
+    };
     std::ofstream(memory, std::ios::binary) << std::string(300, 'x');
-    start({"--link", link, "--memory", memory});
-    const std::string output = firstLine();
-    int status = 0;
-    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-    pid = -1;
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) != 0) << status;
-    EXPECT_NE(output.find("300"), std::string::npos) << output;
-    EXPECT_EQ(output.find("ready"), std::string::npos) << output;
-    EXPECT_FALSE(exists(link));
+    refused({"--link", link, "--memory", memory}, 1, "300");
     EXPECT_EQ(readFile(memory).size(), 300u);
+    refused({"--link", link, "--memory", folder}, 2, "not a regular file");
+    refused({"--link", link, "--control", folder + "/none/control"}, 2, "does not exist");
 }
 
 }  // namespace

@@ -149,11 +149,32 @@ int loadAreaFiles(Context& c, std::vector<ConfigFile>& files, std::vector<const 
     return kExitDone;
 }
 
+std::string areaList(std::vector<ConfigArea>::const_iterator first, std::vector<ConfigArea>::const_iterator last) {
+    std::string names;
+    for (; first != last; ++first) names += std::string(names.empty() ? "" : ", ") + areaPolishName(*first);
+    return names;
+}
+
+// After a failure part way through several areas the controller holds a mix of old and new:
+// say which areas it took (acknowledged writes) and which it did not.
+void reportPartialWrite(Context& c, const std::vector<ConfigArea>& areas, std::size_t written) {
+    if (areas.size() < 2) return;
+    std::string text;
+    if (written > 0) text = "Zapisano: " + areaList(areas.begin(), areas.begin() + written) + ". ";
+    text += "Nie zapisano: " + areaList(areas.begin() + written, areas.end()) + ".";
+    c.progress.message(text);
+}
+
 // Writes each area from its file and, unless told not to, reads it back and compares.
 int writeAreas(Context& c, const std::vector<ConfigArea>& areas, const std::vector<const ConfigFile*>& perArea) {
     const bool verifyAfter = !c.options.noVerify;
     return withLink(c, [&](LinkSession& link) {
         std::size_t differences = 0;
+        std::size_t written = 0;
+        const auto failed = [&](LinkStatus status) {
+            reportPartialWrite(c, areas, written);
+            return exitFor(status);
+        };
         std::vector<uint8_t> payload;
         for (std::size_t i = 0; i < areas.size(); ++i) {
             const ConfigArea area = areas[i];
@@ -163,23 +184,22 @@ int writeAreas(Context& c, const std::vector<ConfigArea>& areas, const std::vect
                 // The file lacks steps 13 and 14 and the end step: the controller keeps its own.
                 c.progress.show(progressText(TransferAction::ReadController, area, i, areas.size()));
                 const LinkStatus read = link.readArea(area, controller, payload);
-                if (read != LinkStatus::Done) return exitFor(read);
+                if (read != LinkStatus::Done) return failed(read);
             }
             const ConfigImage image = imageForArea(file, area, controller);
             c.progress.show(progressText(TransferAction::WriteController, area, i, areas.size()));
-            const LinkStatus written = link.writeArea(area, image);
-            if (written != LinkStatus::Done) return exitFor(written);
+            const LinkStatus write = link.writeArea(area, image);
+            if (write != LinkStatus::Done) return failed(write);
+            ++written;
             if (!verifyAfter) continue;
             c.progress.show(progressText(TransferAction::Verify, area, i, areas.size()));
             ConfigImage readBack = defaultConfigImage();
             const LinkStatus read = link.readArea(area, readBack, payload);
-            if (read != LinkStatus::Done) return exitFor(read);
+            if (read != LinkStatus::Done) return failed(read);
             differences += reportDifferences(c, area, compareArea(area, payload.data(), image));
         }
         c.progress.clear();
-        std::string names;
-        for (const ConfigArea area : areas) names += std::string(names.empty() ? "" : ", ") + areaPolishName(area);
-        c.out << "Zapisano do sterownika: " << names << ".\n";
+        c.out << "Zapisano do sterownika: " << areaList(areas.begin(), areas.end()) << ".\n";
         return verifyAfter ? summary(c, differences) : kExitDone;
     });
 }

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <csignal>
 #include <cstring>
 
 #include "link/port_list.h"
@@ -56,7 +57,17 @@ std::vector<std::string> commandLineArguments(int argc, char** argv) {
     return args;
 }
 
-void prepareConsole() {}
+// A port must not stay exclusive when the user interrupts a transfer: clear it, then die of
+// the signal as if it had not been caught.
+extern "C" void releasePortAndDie(int signalNumber) {
+    releaseExclusiveLine();
+    ::signal(signalNumber, SIG_DFL);
+    ::raise(signalNumber);
+}
+
+void prepareConsole() {
+    for (int signalNumber : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) ::signal(signalNumber, releasePortAndDie);
+}
 
 bool stderrIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
 
