@@ -17,6 +17,9 @@ inline void writeLe16(uint8_t* p, uint16_t v) {
 
 constexpr std::size_t kSceneRecordSize = 10;  // eight levels, rise time
 constexpr std::size_t kStepRecordSize = 12;   // eight levels, rise time, duration
+// Inside a record: the levels from byte 0, then the little-endian times.
+constexpr std::size_t kRecordRiseOffset = 8;
+constexpr std::size_t kRecordDurationOffset = 10;
 
 // All eight scenes, scene 1 first (80 bytes).
 void encodeScenes(const ConfigImage& image, uint8_t* out);

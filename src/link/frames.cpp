@@ -28,9 +28,6 @@ constexpr std::size_t kFallOffset = 52;
 constexpr std::size_t kEndStepOffset = 168;
 constexpr std::size_t kFillerOffset = 169;
 
-// Header bytes before a block frame's payload.
-constexpr std::size_t kHeaderLength = 5;
-
 int programIndex(ConfigArea area) { return area == ConfigArea::Program1 ? 0 : 1; }
 
 void encodeSettings(const ConfigImage& image, uint8_t* p) {
@@ -109,8 +106,8 @@ std::size_t buildBlockRequest(FrameBuffer& tx, ConfigArea area, TransferAction a
     tx[2] = static_cast<uint8_t>(transferAddress & 0xFF);
     tx[3] = static_cast<uint8_t>((transferAddress >> 8) & 0xFF);
     tx[4] = block.length;  // a read request names the length it asks for
-    if (write) encodeAreaPayload(image, area, tx.data() + kHeaderLength);
-    const std::size_t checksumAt = kHeaderLength + payloadLength;
+    if (write) encodeAreaPayload(image, area, tx.data() + kPayloadOffset);
+    const std::size_t checksumAt = kPayloadOffset + payloadLength;
     tx[checksumAt] = 0;
     tx[checksumAt] = FrameChecksum(tx.data(), payloadLength);
     return payloadLength + kFrameOverhead;

@@ -23,8 +23,10 @@ enum class FrameCode : uint8_t {
 };
 
 constexpr std::size_t kFrameBufferSize = 270;
-// Five header bytes and the checksum around a block frame's payload.
-constexpr std::size_t kFrameOverhead = 6;
+// Five header bytes (code, selector, address low and high, length) before a block frame's
+// payload, and the checksum after it.
+constexpr std::size_t kPayloadOffset = 5;
+constexpr std::size_t kFrameOverhead = kPayloadOffset + 1;
 constexpr uint8_t kBlockSelector = 0x46;
 constexpr uint8_t kVersionSelector = 0x06;
 // Payload bytes of the version reply (minor, major).
@@ -70,7 +72,7 @@ BlockReplyCheck checkBlockReply(const uint8_t* rx, std::size_t received, uint32_
 // The per-area test, applied after the generic test passed (area: a data area or Version).
 bool passesAreaTest(const uint8_t* rx, ConfigArea area, uint32_t transferAddress);
 
-// Decodes a reply payload (rx + 5) into the image's part of a data area. Call only after both
+// Decodes a reply payload (rx + kPayloadOffset) into the image's part of a data area. Call only after both
 // tests passed; the engine never lets an unchecked reply reach the image.
 void decodeAreaPayload(const uint8_t* payload, ConfigArea area, ConfigImage& image);
 

@@ -98,17 +98,16 @@ void stepAwaitWrite(ProgramState& s) {
 }
 
 void finishVerifiedReply(ProgramState& s) {
-    const uint8_t* payload = s.rxBuffer.data() + 5;
-    const VerifyOutcome outcome =
-        VerifyArea(s.currentArea, payload, s.image, [&s](const std::string& text) {
-            return s.ui->showMessage(text, kCaptionFailed, MessageIcon::Warning,
-                                     MessageButtons::YesNo) == UserAnswer::Yes;
-        });
-    if (outcome == VerifyOutcome::Completed) {
-        ContinueChain(s);
-    } else {
-        EndTransfer(s);
+    const uint8_t* payload = s.rxBuffer.data() + kPayloadOffset;
+    // One question per difference, in order; No ends the check there.
+    for (const VerifyDifference& difference : verifyArea(s.currentArea, payload, s.image)) {
+        if (s.ui->showMessage(verifyPromptText(difference), kCaptionFailed, MessageIcon::Warning,
+                              MessageButtons::YesNo) != UserAnswer::Yes) {
+            EndTransfer(s);
+            return;
+        }
     }
+    ContinueChain(s);
 }
 
 void stepAwaitReply(ProgramState& s) {
@@ -156,7 +155,7 @@ void stepAwaitReply(ProgramState& s) {
         s.ui->setProgress(100);
         EndTransfer(s);
     } else if (s.currentAction == TransferAction::ReadController) {
-        decodeAreaPayload(rx + 5, s.currentArea, s.image);
+        decodeAreaPayload(rx + kPayloadOffset, s.currentArea, s.image);
         ContinueChain(s);
     } else if (s.currentAction == TransferAction::Verify) {
         finishVerifiedReply(s);

@@ -1,4 +1,5 @@
-// Verification: every field of a data area compared in a fixed order, one prompt per difference.
+// Verification: the controller's reply decoded with the wire layout, then compared record by record
+// with the image, and the texts of the program's questions.
 #include "link/verify.h"
 
 #include "link/frames.h"
@@ -7,33 +8,37 @@ namespace kd215 {
 
 namespace {
 
-const char* const kContinueTail = " )\nKontynuować sprawdzanie ?";
-
-// Runs the comparisons of one area; stops at the first difference answered No.
-class Comparer {
-public:
-    explicit Comparer(const MismatchPrompt& prompt) : prompt_(prompt) {}
-
-    bool stopped() const { return stopped_; }
-
-    // `heading` then "\n ( first <> second )\nKontynuować sprawdzanie ?" when the values differ.
-    void compare(unsigned pcValue, unsigned controllerValue, const std::string& heading,
-                 bool controllerFirst) {
-        if (stopped_ || pcValue == controllerValue) return;
-        const unsigned first = controllerFirst ? controllerValue : pcValue;
-        const unsigned second = controllerFirst ? pcValue : controllerValue;
-        ask(heading + "\n ( " + std::to_string(first) + " <> " + std::to_string(second) +
-            kContinueTail);
-    }
-
-    void ask(const std::string& text) {
-        if (!stopped_ && !prompt_(text)) stopped_ = true;
-    }
-
-private:
-    const MismatchPrompt& prompt_;
-    bool stopped_ = false;
+struct ItemText {
+    VerifyItem item;
+    const char* heading;
+    bool controllerFirst;  // which value the question shows first
 };
+
+const ItemText kItemTexts[] = {
+    {VerifyItem::InputPolarity, "Błąd weryfikacji polaryzacji wejść", true},
+    {VerifyItem::CommonInputMode, "Błąd weryfikacji polaryzacji wejścia 9 :", true},
+    {VerifyItem::OperatingMode, "Błąd weryfikacji trybu pracy :", true},
+    {VerifyItem::SwitchOnTime, "Błąd weryfikacji czasu załączania :", true},
+    {VerifyItem::SwitchOffTime, "Błąd weryfikacji czasu wyłączania :", true},
+    {VerifyItem::ChannelMinimum, "Błąd weryfikacji minimum : kanał ", true},
+    {VerifyItem::ChannelMaximum, "Błąd weryfikacji maximum : kanał ", true},
+    {VerifyItem::ChannelRiseTime, "Błąd weryfikacji czasu narastania : kanał ", true},
+    {VerifyItem::ChannelDuration, "Błąd weryfikacji czasu trwania : kanał ", true},
+    {VerifyItem::ChannelFallTime, "Błąd weryfikacji czasu opadania : kanał ", true},
+    {VerifyItem::Level, "Błąd weryfikacji : scena ", false},
+    {VerifyItem::RiseTime, "Błąd weryfikacji czasu narastania : scena ", false},
+    {VerifyItem::StepDuration, "Błąd weryfikacji czasu trwania : scena ", false},
+    {VerifyItem::EndStep, "Błąd weryfikacji długości programu ", false},
+};
+
+const char* const kContinueQuestion = "\nKontynuować sprawdzanie ?";
+
+const ItemText& textOf(VerifyItem item) {
+    for (const ItemText& text : kItemTexts) {
+        if (text.item == item) return text;
+    }
+    return kItemTexts[0];
+}
 
 std::string hexLower(unsigned value) {
     static const char kDigits[] = "0123456789abcdef";
@@ -45,94 +50,124 @@ std::string hexLower(unsigned value) {
     return text;
 }
 
-// Scenes and programs show the PC's value first.
-void verifyScenes(const uint8_t* p, const ConfigImage& image, Comparer& cmp) {
-    for (int s = 1; s <= kSceneCount && !cmp.stopped(); ++s) {
-        const Scene& scene = image.scenes[s - 1];
-        const uint8_t* record = p + (s - 1) * 10;
-        for (int c = 1; c <= kChannelCount; ++c) {
-            cmp.compare(scene.levels[c - 1], record[c - 1],
-                        "Błąd weryfikacji : scena " + std::to_string(s) + " kanał " +
-                            std::to_string(c),
-                        false);
-        }
-        cmp.compare(scene.riseTime, readLe16(record + 8),
-                    "Błąd weryfikacji czasu narastania : scena " + std::to_string(s), false);
-    }
-}
+class Differences {
+public:
+    explicit Differences(ConfigArea area) : area_(area) {}
 
-void verifyProgram(const uint8_t* p, const Program& program, int programNumber, Comparer& cmp) {
-    for (int k = 1; k <= kStepCount && !cmp.stopped(); ++k) {
-        const ProgramStep& step = program.steps[k - 1];
-        const uint8_t* record = p + (k - 1) * 12;
-        const std::string scene = std::to_string(k);
-        for (int c = 1; c <= kChannelCount; ++c) {
-            cmp.compare(step.levels[c - 1], record[c - 1],
-                        "Błąd weryfikacji : scena " + scene + " kanał " + std::to_string(c), false);
-        }
-        cmp.compare(step.riseTime, readLe16(record + 8),
-                    "Błąd weryfikacji czasu narastania : scena " + scene, false);
-        cmp.compare(step.duration, readLe16(record + 10),
-                    "Błąd weryfikacji czasu trwania : scena " + scene, false);
+    void compare(VerifyItem item, int index, int channel, unsigned controller, unsigned pc) {
+        if (controller != pc) list_.push_back({area_, item, index, channel, controller, pc});
     }
-    // Byte 169 is filler and never compared.
-    cmp.compare(program.endStep, p[168] & 0x0Fu,
-                "Błąd weryfikacji długości programu " + std::to_string(programNumber), false);
-}
+    std::vector<VerifyDifference> take() { return std::move(list_); }
 
-// The settings show the controller's value first.
-void verifySettings(const uint8_t* p, const ConfigImage& image, Comparer& cmp) {
-    unsigned pcMask = 0;
+private:
+    ConfigArea area_;
+    std::vector<VerifyDifference> list_;
+};
+
+unsigned inversionMask(const ConfigImage& image) {
+    unsigned mask = 0;
     for (int i = 0; i < kChannelCount; ++i) {
-        if (image.channels[i].inputInverted != 0) pcMask |= 1u << i;
+        if (image.channels[i].inputInverted != 0) mask |= 1u << i;
     }
-    const unsigned difference = pcMask ^ p[0];
-    if (difference != 0) {
-        cmp.ask("Błąd weryfikacji polaryzacji wejść\n maska błędu : " + hexLower(difference) +
-                " \nKontynuować sprawdzanie ?");
-    }
-    const CommonSettings& common = image.common;
-    cmp.compare(common.commonInputMode, p[1] >> 4u, "Błąd weryfikacji polaryzacji wejścia 9 :", true);
-    cmp.compare(common.operatingMode, p[1] & 0x0Fu, "Błąd weryfikacji trybu pracy :", true);
-    cmp.compare(common.switchOnTime, p[2], "Błąd weryfikacji czasu załączania :", true);
-    cmp.compare(common.switchOffTime, p[3], "Błąd weryfikacji czasu wyłączania :", true);
+    return mask;
+}
 
+void compareSettings(const ConfigImage& controller, const ConfigImage& pc, Differences& out) {
+    out.compare(VerifyItem::InputPolarity, 0, 0, inversionMask(controller), inversionMask(pc));
+    const CommonSettings& c = controller.common;
+    const CommonSettings& p = pc.common;
+    out.compare(VerifyItem::CommonInputMode, 0, 0, c.commonInputMode, p.commonInputMode);
+    out.compare(VerifyItem::OperatingMode, 0, 0, c.operatingMode, p.operatingMode);
+    out.compare(VerifyItem::SwitchOnTime, 0, 0, c.switchOnTime, p.switchOnTime);
+    out.compare(VerifyItem::SwitchOffTime, 0, 0, c.switchOffTime, p.switchOffTime);
+
+    // Row by row: every channel's minimum, then every channel's maximum, and so on.
     struct ChannelRow {
-        const char* heading;
-        unsigned (*pcValue)(const ChannelSettings&);
-        std::size_t offset;
-        bool wide;  // two bytes per channel
+        VerifyItem item;
+        unsigned (*value)(const ChannelSettings&);
     };
     static const ChannelRow kRows[] = {
-        {"Błąd weryfikacji minimum : kanał ", [](const ChannelSettings& c) -> unsigned { return c.minLevel; }, 4, false},
-        {"Błąd weryfikacji maximum : kanał ", [](const ChannelSettings& c) -> unsigned { return c.maxLevel; }, 12, false},
-        {"Błąd weryfikacji czasu narastania : kanał ", [](const ChannelSettings& c) -> unsigned { return c.riseTime; }, 20, true},
-        {"Błąd weryfikacji czasu trwania : kanał ", [](const ChannelSettings& c) -> unsigned { return c.duration; }, 36, true},
-        {"Błąd weryfikacji czasu opadania : kanał ", [](const ChannelSettings& c) -> unsigned { return c.fallTime; }, 52, true},
+        {VerifyItem::ChannelMinimum, [](const ChannelSettings& s) -> unsigned { return s.minLevel; }},
+        {VerifyItem::ChannelMaximum, [](const ChannelSettings& s) -> unsigned { return s.maxLevel; }},
+        {VerifyItem::ChannelRiseTime, [](const ChannelSettings& s) -> unsigned { return s.riseTime; }},
+        {VerifyItem::ChannelDuration, [](const ChannelSettings& s) -> unsigned { return s.duration; }},
+        {VerifyItem::ChannelFallTime, [](const ChannelSettings& s) -> unsigned { return s.fallTime; }},
     };
     for (const ChannelRow& row : kRows) {
-        for (int c = 1; c <= kChannelCount && !cmp.stopped(); ++c) {
-            const unsigned controller = row.wide ? readLe16(p + row.offset + 2 * (c - 1))
-                                                 : p[row.offset + (c - 1)];
-            cmp.compare(row.pcValue(image.channels[c - 1]), controller,
-                        row.heading + std::to_string(c), true);
+        for (int ch = 0; ch < kChannelCount; ++ch) {
+            out.compare(row.item, ch + 1, 0, row.value(controller.channels[ch]), row.value(pc.channels[ch]));
         }
     }
+}
+
+template <typename Entry>
+void compareLevels(const Entry& controller, const Entry& pc, int number, Differences& out) {
+    for (int ch = 0; ch < kChannelCount; ++ch) {
+        out.compare(VerifyItem::Level, number, ch + 1, controller.levels[ch], pc.levels[ch]);
+    }
+    out.compare(VerifyItem::RiseTime, number, 0, controller.riseTime, pc.riseTime);
+}
+
+void compareScenes(const ConfigImage& controller, const ConfigImage& pc, Differences& out) {
+    for (int s = 0; s < kSceneCount; ++s) compareLevels(controller.scenes[s], pc.scenes[s], s + 1, out);
+}
+
+void compareProgram(const Program& controller, const Program& pc, Differences& out) {
+    for (int k = 0; k < kStepCount; ++k) {
+        compareLevels(controller.steps[k], pc.steps[k], k + 1, out);
+        out.compare(VerifyItem::StepDuration, k + 1, 0, controller.steps[k].duration, pc.steps[k].duration);
+    }
+    // The controller keeps the end step in four bits; the filler byte after it is never compared.
+    out.compare(VerifyItem::EndStep, 0, 0, controller.endStep, pc.endStep);
+}
+
+std::pair<unsigned, unsigned> shownOrder(const VerifyDifference& d) {
+    if (textOf(d.item).controllerFirst) return {d.controllerValue, d.pcValue};
+    return {d.pcValue, d.controllerValue};
 }
 
 }  // namespace
 
-VerifyOutcome VerifyArea(ConfigArea area, const uint8_t* payload, const ConfigImage& image,
-                         const MismatchPrompt& prompt) {
-    Comparer cmp(prompt);
+std::vector<VerifyDifference> verifyArea(ConfigArea area, const uint8_t* payload, const ConfigImage& image) {
+    Differences out(area);
+    if (!isDataArea(area)) return out.take();
+    ConfigImage controller = image;
+    decodeAreaPayload(payload, area, controller);
     switch (area) {
-        case ConfigArea::Settings: verifySettings(payload, image, cmp); break;
-        case ConfigArea::Scenes: verifyScenes(payload, image, cmp); break;
-        case ConfigArea::Program1: verifyProgram(payload, image.programs[0], 1, cmp); break;
-        case ConfigArea::Program2: verifyProgram(payload, image.programs[1], 2, cmp); break;
+        case ConfigArea::Settings: compareSettings(controller, image, out); break;
+        case ConfigArea::Scenes: compareScenes(controller, image, out); break;
+        case ConfigArea::Program1: compareProgram(controller.programs[0], image.programs[0], out); break;
+        case ConfigArea::Program2: compareProgram(controller.programs[1], image.programs[1], out); break;
         default: break;
     }
-    return cmp.stopped() ? VerifyOutcome::StoppedByUser : VerifyOutcome::Completed;
+    return out.take();
+}
+
+std::string verifyItemText(const VerifyDifference& d) {
+    std::string text = textOf(d.item).heading;
+    switch (d.item) {
+        case VerifyItem::Level: return text + std::to_string(d.index) + " kanał " + std::to_string(d.channel);
+        case VerifyItem::EndStep: return text + (d.area == ConfigArea::Program2 ? "2" : "1");
+        default: return d.index > 0 ? text + std::to_string(d.index) : text;
+    }
+}
+
+std::string verifyPromptText(const VerifyDifference& d) {
+    if (d.item == VerifyItem::InputPolarity) {
+        return verifyItemText(d) + "\n maska błędu : " + hexLower(d.controllerValue ^ d.pcValue) + " " +
+               kContinueQuestion;
+    }
+    const auto [first, second] = shownOrder(d);
+    return verifyItemText(d) + "\n ( " + std::to_string(first) + " <> " + std::to_string(second) + " )" +
+           kContinueQuestion;
+}
+
+std::string verifyLineText(const VerifyDifference& d) {
+    if (d.item == VerifyItem::InputPolarity) {
+        return verifyItemText(d) + " maska błędu : " + hexLower(d.controllerValue ^ d.pcValue);
+    }
+    const auto [first, second] = shownOrder(d);
+    return verifyItemText(d) + " ( " + std::to_string(first) + " <> " + std::to_string(second) + " )";
 }
 
 }  // namespace kd215

@@ -221,13 +221,6 @@ TEST(ConfigText, DiffOfSettingsFilesSeesTheReservedByte) {
     EXPECT_EQ(formatDifference(differences[0]), "kanał 6 bajt zarezerwowany: 0 <> 3");
 }
 
-TEST(VerificationLines, KeepTheProgramsWordsWithoutTheQuestion) {
-    EXPECT_EQ(verificationLine("Błąd weryfikacji : scena 2 kanał 5\n ( 128 <> 127 )\nKontynuować sprawdzanie ?"),
-              "Błąd weryfikacji : scena 2 kanał 5 ( 128 <> 127 )");
-    EXPECT_EQ(verificationLine("Błąd weryfikacji polaryzacji wejść\n maska błędu : f0 \nKontynuować sprawdzanie ?"),
-              "Błąd weryfikacji polaryzacji wejść maska błędu : f0");
-}
-
 TEST(VerificationLines, CompareAreaReportsEveryDifferenceInTheProgramsOrder) {
     ConfigImage controller = defaultConfigImage();
     controller.scenes[1].levels[4] = 127;

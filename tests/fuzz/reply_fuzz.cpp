@@ -60,13 +60,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         if (area == ConfigArea::Version) {
             require(firmwareStatusText(rx).size() < 12);
         } else {
-            checkRoundTrip(rx + 5, area);
+            checkRoundTrip(rx + kPayloadOffset, area);
             const ConfigImage image = defaultConfigImage();
             const ConfigImage before = image;
-            VerifyArea(area, rx + 5, image, [&](const std::string& text) {
-                require(text.size() < 100);
-                return answerYes;
-            });
+            for (const VerifyDifference& difference : verifyArea(area, rx + kPayloadOffset, image)) {
+                require(verifyPromptText(difference).size() < 100);
+                if (!answerYes) break;
+            }
             require(std::memcmp(&before, &image, sizeof image) == 0);
         }
     }

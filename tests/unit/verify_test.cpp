@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,18 @@
 
 namespace kd215 {
 namespace {
+
+using MismatchPrompt = std::function<bool(const std::string& text)>;
+enum class VerifyOutcome { Completed, StoppedByUser };
+
+// The engine's road: one question per difference, in order, until one is answered No.
+VerifyOutcome VerifyArea(ConfigArea area, const uint8_t* payload, const ConfigImage& image,
+                         const MismatchPrompt& prompt) {
+    for (const VerifyDifference& difference : verifyArea(area, payload, image)) {
+        if (!prompt(verifyPromptText(difference))) return VerifyOutcome::StoppedByUser;
+    }
+    return VerifyOutcome::Completed;
+}
 
 // Answers the prompts from a script (Yes when the script runs out) and records the texts.
 struct ScriptedPrompt {

@@ -16,8 +16,6 @@ namespace {
 // How long one wait between engine steps may last; the port returns earlier when I/O moves.
 constexpr unsigned kStepWaitMs = 20;
 
-const char* const kContinueQuestion = "\nKontynuować sprawdzanie ?";
-
 std::size_t characterCount(const std::string& text) {
     std::size_t n = 0;
     for (const char c : text) n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
@@ -125,7 +123,7 @@ LinkStatus LinkSession::readArea(ConfigArea area, ConfigImage& image, std::vecto
     const LinkStatus status = run(TransferAction::ReadController, area);
     if (status != LinkStatus::Done) return status;
     image = state_.image;
-    const uint8_t* data = state_.rxBuffer.data() + 5;
+    const uint8_t* data = state_.rxBuffer.data() + kPayloadOffset;
     payload.assign(data, data + areaBlock(area).length);
     return status;
 }
@@ -135,29 +133,11 @@ LinkStatus LinkSession::writeArea(ConfigArea area, const ConfigImage& image) {
     return run(TransferAction::WriteController, area);
 }
 
-std::string verificationLine(const std::string& promptText) {
-    std::string text = promptText;
-    const std::size_t question = text.rfind(kContinueQuestion);
-    if (question != std::string::npos) text.erase(question);
-    std::string line;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '\n') {
-            line += text[i];
-        } else if (line.empty() || line.back() != ' ') {
-            line += ' ';
-        }
-        if (text[i] == '\n' && i + 1 < text.size() && text[i + 1] == ' ') ++i;  // "\n " is one gap
-    }
-    while (!line.empty() && line.back() == ' ') line.pop_back();
-    return line;
-}
-
 std::vector<std::string> compareArea(ConfigArea area, const uint8_t* payload, const ConfigImage& expected) {
     std::vector<std::string> lines;
-    VerifyArea(area, payload, expected, [&lines](const std::string& text) {
-        lines.push_back(verificationLine(text));
-        return true;  // every difference, not only the first
-    });
+    for (const VerifyDifference& difference : verifyArea(area, payload, expected)) {
+        lines.push_back(verifyLineText(difference));
+    }
     return lines;
 }
 

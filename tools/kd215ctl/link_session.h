@@ -86,12 +86,8 @@ private:
     ProgramState state_;
 };
 
-// A verification prompt as one line of output: the program's words and values without the
-// question that ends the message box ("Kontynuować sprawdzanie ?").
-std::string verificationLine(const std::string& promptText);
-
 // Compares a received payload with `expected` using the program's verification; every
-// difference, as verificationLine gives it, in the program's order.
+// difference as one line, in the program's order.
 std::vector<std::string> compareArea(ConfigArea area, const uint8_t* payload, const ConfigImage& expected);
 
 }  // namespace kd215
