@@ -1,6 +1,8 @@
 // The --memory file: loading, creating and atomic replacement with POSIX calls.
 #include "memory_file.h"
 
+#include "platform/files.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,19 +15,6 @@ namespace {
 
 std::string describe(const std::string& what, const std::string& path) {
     return what + " " + path + ": " + std::strerror(errno);
-}
-
-bool writeAll(int fd, const uint8_t* bytes, std::size_t count) {
-    while (count > 0) {
-        ssize_t n = ::write(fd, bytes, count);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        bytes += n;
-        count -= static_cast<std::size_t>(n);
-    }
-    return true;
 }
 
 std::string folderOf(const std::string& path) {
@@ -84,25 +73,11 @@ MemoryFileLoad loadOrCreateMemoryFile(const std::string& path, SimMemory& memory
 }
 
 bool saveMemoryFile(const std::string& path, const SimMemory& memory, std::string& error) {
-    const std::string temporary = path + ".tmp." + std::to_string(::getpid());
-    int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        error = describe("cannot create", temporary);
-        return false;
-    }
-    bool written = writeAll(fd, memory.data(), memory.size());
-    written = ::close(fd) == 0 && written;
-    if (!written) {
-        error = describe("cannot write", temporary);
-        ::unlink(temporary.c_str());
-        return false;
-    }
-    if (::rename(temporary.c_str(), path.c_str()) != 0) {
-        error = describe("cannot replace memory file", path);
-        ::unlink(temporary.c_str());
-        return false;
-    }
-    return true;
+    // Not flushed here: syncMemoryFile does that once the acknowledgement has gone out.
+    FileError failure;
+    if (replaceFile(path, std::string(memory.begin(), memory.end()), false, failure)) return true;
+    error = "cannot replace memory file " + path + ": " + systemErrorText(failure.code);
+    return false;
 }
 
 void syncMemoryFile(const std::string& path) {

@@ -1,6 +1,8 @@
 // kd215-sim's end of the serial line with POSIX calls: pty or device set-up, client watch, paced sending.
 #include "sim_line.h"
 
+#include "platform/pty_posix.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/inotify.h>
@@ -96,19 +98,12 @@ void sleepUntil(int64_t monotonicDeadline) {
 bool openPtyLine(SimLine& line, const std::string& linkPath, std::string& error) {
     line = SimLine{};
     line.isPty = true;
-    line.fd = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    line.fd = openPseudoTerminal(line.path);
     if (line.fd < 0) {
         error = systemError("cannot open a pseudo-terminal");
         return false;
     }
-    char name[256];
-    if (::grantpt(line.fd) != 0 || ::unlockpt(line.fd) != 0 ||
-        ::ptsname_r(line.fd, name, sizeof name) != 0) {
-        error = systemError("cannot prepare the pseudo-terminal's slave");
-        closeLine(line);
-        return false;
-    }
-    line.path = name;
+    const char* name = line.path.c_str();
     line.slaveFd = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (line.slaveFd < 0) {
         error = systemError("cannot open " + line.path);

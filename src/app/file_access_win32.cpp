@@ -5,7 +5,8 @@
 
 #include <algorithm>
 
-#include "app/text_win32.h"
+#include "platform/files.h"
+#include "platform/text_win32.h"
 
 namespace kd215 {
 
@@ -25,26 +26,6 @@ std::wstring filterList() {
 }
 
 DWORD attributesOf(const std::string& path) { return GetFileAttributesW(widen(path).c_str()); }
-
-// The folder that holds `path`, where the temporary file must live so that the final move is a
-// rename within one volume. "." for a bare name.
-std::wstring folderOf(const std::wstring& path) {
-    const std::size_t slash = path.find_last_of(L"\\/");
-    if (slash == std::wstring::npos) return L".";
-    if (slash == 0 || (slash == 2 && path[1] == L':')) return path.substr(0, slash + 1);
-    return path.substr(0, slash);
-}
-
-bool writeAll(HANDLE file, const std::vector<uint8_t>& bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        DWORD written = 0;
-        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 20));
-        if (!WriteFile(file, bytes.data() + done, chunk, &written, NULL) || written == 0) return false;
-        done += written;
-    }
-    return true;
-}
 
 }  // namespace
 
@@ -95,49 +76,22 @@ bool Win32FileAccess::isReadOnly(const std::string& path) {
 }
 
 FileWriteResult Win32FileAccess::writeWhole(const std::string& path, const std::vector<uint8_t>& bytes) {
-    const std::wstring target = widen(path);
-    wchar_t temporary[MAX_PATH] = {};
-    // Creates the empty temporary file under a name nobody else holds.
-    if (GetTempFileNameW(folderOf(target).c_str(), L"kd2", 0, temporary) == 0) {
-        return FileWriteResult::OpenFailed;
-    }
-    HANDLE file = CreateFileW(temporary, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (file == INVALID_HANDLE_VALUE) {
-        DeleteFileW(temporary);
-        return FileWriteResult::OpenFailed;
-    }
-    const bool written = writeAll(file, bytes) && FlushFileBuffers(file);
-    const bool closed = CloseHandle(file) != 0;
     // The old file is replaced only by a complete new one; a failure anywhere leaves it untouched.
-    if (!written || !closed ||
-        !MoveFileExW(temporary, target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        DeleteFileW(temporary);
-        return FileWriteResult::WriteFailed;
-    }
-    return FileWriteResult::Written;
+    FileError error;
+    if (replaceFile(path, std::string(bytes.begin(), bytes.end()), true, error)) return FileWriteResult::Written;
+    return error.created ? FileWriteResult::WriteFailed : FileWriteResult::OpenFailed;
 }
 
 FileReadResult Win32FileAccess::readStart(const std::string& path, std::size_t limit,
                                           std::vector<uint8_t>& bytes) {
-    bytes.clear();
-    HANDLE file = CreateFileW(widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, NULL);
-    if (file == INVALID_HANDLE_VALUE) return FileReadResult::OpenFailed;
-    bytes.resize(limit);
-    std::size_t done = 0;
-    bool failed = false;
-    while (done < limit) {
-        DWORD read = 0;
-        if (!ReadFile(file, bytes.data() + done, static_cast<DWORD>(limit - done), &read, NULL)) {
-            failed = true;
-            break;
-        }
-        if (read == 0) break;  // end of file: a short file is the caller's to judge
-        done += read;
+    std::string read;
+    const FileReadStatus status = readFileBytes(path, limit, read);
+    bytes.assign(read.begin(), read.end());
+    switch (status) {
+        case FileReadStatus::Ok: return FileReadResult::Read;
+        case FileReadStatus::ReadFailed: return FileReadResult::ReadFailed;
+        default: return FileReadResult::OpenFailed;
     }
-    CloseHandle(file);
-    bytes.resize(done);
-    return failed ? FileReadResult::ReadFailed : FileReadResult::Read;
 }
 
 }  // namespace kd215

@@ -4,9 +4,9 @@
 #include <commctrl.h>
 
 #include "app/commands.h"
-#include "app/ctl3d_win32.h"
+#include "platform/ctl3d_win32.h"
 #include "app/shell_win32.h"
-#include "app/text_win32.h"
+#include "platform/text_win32.h"
 #include "link/port_list.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {

@@ -7,7 +7,7 @@
 #include <algorithm>
 
 #include "app/commands.h"
-#include "app/text_win32.h"
+#include "platform/text_win32.h"
 #include "editors/editors_win32.h"
 #include "link/transfer_engine.h"
 

@@ -1,6 +1,6 @@
 // The channel settings dialog "ChnlEdit": times, limits and input inversion of one channel or all eight.
-#include "app/ctl3d_win32.h"
-#include "app/text_win32.h"
+#include "platform/ctl3d_win32.h"
+#include "platform/text_win32.h"
 #include "editors/channel_form.h"
 #include "editors/dialog_controls_win32.h"
 #include "editors/dialog_ids.h"

@@ -1,6 +1,6 @@
 // The common settings dialog "SpecEdit": input inversions, common input, switch times, operating mode.
-#include "app/ctl3d_win32.h"
-#include "app/text_win32.h"
+#include "platform/ctl3d_win32.h"
+#include "platform/text_win32.h"
 #include "editors/common_settings_form.h"
 #include "editors/dialog_controls_win32.h"
 #include "editors/dialog_ids.h"

@@ -1,7 +1,7 @@
 // Control operations shared by the editor dialogs; UTF-8 inside, UTF-16 at the W calls.
 #include "editors/dialog_controls_win32.h"
 
-#include "app/text_win32.h"
+#include "platform/text_win32.h"
 #include "editors/editor_rules.h"
 
 namespace kd215 {

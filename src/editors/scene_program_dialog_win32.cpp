@@ -1,6 +1,6 @@
 // The scene and program editor "Edycja": one entry at a time of the scenes, program 1 or program 2.
-#include "app/ctl3d_win32.h"
-#include "app/text_win32.h"
+#include "platform/ctl3d_win32.h"
+#include "platform/text_win32.h"
 #include "editors/channel_form.h"
 #include "editors/dialog_controls_win32.h"
 #include "editors/dialog_ids.h"

@@ -24,6 +24,7 @@
 #include "ctl_commands.h"
 #include "link/frames.h"
 #include "link/port_list.h"
+#include "platform/pty_posix.h"
 #include "support/sim_process.h"
 
 namespace kd215 {
@@ -552,11 +553,8 @@ protected:
         int master = -1;
         std::string slaveName;
         if (stderrOnTerminal) {
-            master = ::posix_openpt(O_RDWR | O_NOCTTY);
+            master = openPseudoTerminal(slaveName);
             EXPECT_GE(master, 0);
-            ::grantpt(master);
-            ::unlockpt(master);
-            slaveName = ::ptsname(master);
         } else {
             EXPECT_EQ(::pipe(err), 0);
         }

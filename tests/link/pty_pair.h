@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "link/serial_port.h"
+#include "platform/pty_posix.h"
 
 namespace kd215::test {
 
@@ -21,11 +22,7 @@ struct PtyPair {
     std::string devicePath;
 
     PtyPair() {
-        master = posix_openpt(O_RDWR | O_NOCTTY);
-        if (master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0) {
-            const char* name = ptsname(master);
-            if (name != nullptr) devicePath = name;
-        }
+        master = openPseudoTerminal(devicePath);
     }
     ~PtyPair() { closeMaster(); }
     PtyPair(const PtyPair&) = delete;

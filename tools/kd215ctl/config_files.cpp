@@ -78,12 +78,15 @@ FileKind fileKindOfArea(ConfigArea area) {
 
 FileLoadResult loadConfigFile(const std::string& path, ConfigFile& out) {
     std::string bytes;
-    switch (readFileBytes(path, bytes)) {
+    // Nothing kd215ctl reads is near this big; a larger "file" is a device or a mistake.
+    constexpr std::size_t kLargestFile = 16 * 1024 * 1024;
+    switch (readFileBytes(path, kLargestFile + 1, bytes)) {
         case FileReadStatus::Ok: break;
         case FileReadStatus::Missing: return {false, "Plik " + path + " nie istnieje !"};
         case FileReadStatus::OpenFailed: return {false, path + " :\nBłąd otwarcia pliku !"};
         case FileReadStatus::ReadFailed: return {false, readFailureText(path)};
     }
+    if (bytes.size() > kLargestFile) return {false, readFailureText(path)};
 
     ConfigFile file;
     file.path = path;

@@ -75,18 +75,21 @@ int withLink(Context& c, const std::function<int(LinkSession&)>& body) {
 // Writes every file or, when one cannot be written, none that was not already in place: all are
 // staged first, then renamed into place one by one.
 int writeFiles(Context& c, const std::vector<std::pair<std::string, std::string>>& files) {
+    const auto failure = [&c](const std::string& path, const FileError& error) {
+        return fail(c, path + " :\nBłąd zapisu ! (" + systemErrorText(error.code) + ")", kExitFile);
+    };
     std::vector<StagedFile> staged(files.size());
-    std::string error;
+    FileError error;
     for (std::size_t i = 0; i < files.size(); ++i) {
-        if (!stageFile(files[i].first, files[i].second, staged[i], error)) {
+        if (!stageFile(files[i].first, files[i].second, true, staged[i], error)) {
             for (std::size_t j = 0; j < i; ++j) discardStagedFile(staged[j]);
-            return fail(c, error, kExitFile);
+            return failure(files[i].first, error);
         }
     }
     for (std::size_t i = 0; i < staged.size(); ++i) {
         if (!commitStagedFile(staged[i], error)) {
             for (std::size_t j = i + 1; j < staged.size(); ++j) discardStagedFile(staged[j]);
-            return fail(c, error, kExitFile);
+            return failure(files[i].first, error);
         }
         c.out << files[i].first << "\n";
     }

@@ -1,4 +1,4 @@
-// What kd215ctl needs from the system: its port, the port names, the console and safe file writes.
+// What kd215ctl needs from the system besides files: its port, the port names and the console.
 // One implementation per platform: ctl_platform_posix.cpp and ctl_platform_win32.cpp.
 #pragma once
 
@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "link/serial_port.h"
+#include "platform/files.h"
 
 namespace kd215 {
 
@@ -31,24 +32,7 @@ std::vector<PortEntry> listSerialPorts();
 // The ports the probe tries when none are named: each device once (no aliases), in order.
 std::vector<std::string> probeCandidates();
 
-enum class FileReadStatus { Ok, Missing, OpenFailed, ReadFailed };
-FileReadStatus readFileBytes(const std::string& path, std::string& bytes);
-bool isDirectory(const std::string& path);
 // Opens a file for appending text (the frame log); nullptr when it cannot.
 std::FILE* openForAppend(const std::string& path);
-
-// A file written in full beside its target and not yet in its place.
-struct StagedFile {
-    std::string path;
-    std::string tempPath;
-};
-// Writes `bytes` to a new temporary file in the target's directory and flushes it to the disk.
-// On failure nothing is left behind and `error` says why.
-bool stageFile(const std::string& path, const std::string& bytes, StagedFile& staged, std::string& error);
-// Renames the staged file over its target in one step; on failure the temporary file is removed
-// and the target is as it was.
-bool commitStagedFile(StagedFile& staged, std::string& error);
-// Removes a staged file that will not be committed.
-void discardStagedFile(StagedFile& staged);
 
 }  // namespace kd215

@@ -1,5 +1,5 @@
 // CTL3D32.DLL reached at run time: the program carries on without it, as modern Windows lacks it.
-#include "app/ctl3d_win32.h"
+#include "platform/ctl3d_win32.h"
 
 namespace kd215 {
 

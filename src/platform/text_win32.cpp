@@ -1,5 +1,5 @@
 // UTF-8 inside the program, UTF-16 at every Win32 call: Polish letters show on any code page.
-#include "app/text_win32.h"
+#include "platform/text_win32.h"
 
 #include <windows.h>
 

@@ -1,0 +1,137 @@
+// Whole-file reads and atomic replacement on Windows: wide names, a new file beside the target,
+// FlushFileBuffers, then MoveFileExW over the target.
+#include "platform/files.h"
+
+#include <windows.h>
+
+#include <algorithm>
+
+#include "platform/text_win32.h"
+
+namespace kd215 {
+
+namespace {
+
+std::string folderOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of("/\\");
+    if (slash == std::string::npos) return ".";
+    // "C:\name" and "\name" keep their root.
+    if (slash == 0 || (slash == 2 && path[1] == ':')) return path.substr(0, slash + 1);
+    return path.substr(0, slash);
+}
+
+std::string baseNameOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of("/\\");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool writeAll(HANDLE file, const std::string& bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        DWORD written = 0;
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 20));
+        if (!WriteFile(file, bytes.data() + done, chunk, &written, nullptr) || written == 0) return false;
+        done += written;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool stageFile(const std::string& path, const std::string& bytes, bool flush, StagedFile& staged, FileError& error) {
+    staged = StagedFile{path, {}};
+    error = FileError{};
+    const std::string folder = folderOf(path);
+    const char* separator = folder.back() == '\\' || folder.back() == '/' ? "" : "\\";
+    HANDLE file = INVALID_HANDLE_VALUE;
+    std::string tempPath;
+    // CREATE_NEW never takes over somebody else's file.
+    for (unsigned attempt = 0; attempt < 100 && file == INVALID_HANDLE_VALUE; ++attempt) {
+        tempPath = folder + separator + "." + baseNameOf(path) + "." + std::to_string(GetCurrentProcessId()) + "-" +
+                   std::to_string(attempt) + ".tmp";
+        file = CreateFileW(widen(tempPath).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                           nullptr);
+        if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) break;
+    }
+    if (file == INVALID_HANDLE_VALUE) {
+        error.code = GetLastError();
+        return false;
+    }
+    error.created = true;
+    bool ok = writeAll(file, bytes) && (!flush || FlushFileBuffers(file));
+    const DWORD writeError = GetLastError();
+    ok = CloseHandle(file) != 0 && ok;
+    if (!ok) {
+        DeleteFileW(widen(tempPath).c_str());
+        error.code = writeError;
+        return false;
+    }
+    staged.tempPath = tempPath;
+    return true;
+}
+
+bool commitStagedFile(StagedFile& staged, FileError& error) {
+    error = FileError{true, 0};
+    if (!MoveFileExW(widen(staged.tempPath).c_str(), widen(staged.path).c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        error.code = GetLastError();
+        discardStagedFile(staged);
+        return false;
+    }
+    staged.tempPath.clear();
+    return true;
+}
+
+void discardStagedFile(StagedFile& staged) {
+    if (!staged.tempPath.empty()) DeleteFileW(widen(staged.tempPath).c_str());
+    staged.tempPath.clear();
+}
+
+bool replaceFile(const std::string& path, const std::string& bytes, bool flush, FileError& error) {
+    StagedFile staged;
+    return stageFile(path, bytes, flush, staged, error) && commitStagedFile(staged, error);
+}
+
+FileReadStatus readFileBytes(const std::string& path, std::size_t limit, std::string& bytes) {
+    bytes.clear();
+    const HANDLE file = CreateFileW(widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        const DWORD code = GetLastError();
+        return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND ? FileReadStatus::Missing
+                                                                             : FileReadStatus::OpenFailed;
+    }
+    char buffer[4096];
+    while (bytes.size() < limit) {
+        DWORD n = 0;
+        const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(sizeof buffer, limit - bytes.size()));
+        if (!ReadFile(file, buffer, wanted, &n, nullptr)) {
+            CloseHandle(file);
+            return FileReadStatus::ReadFailed;
+        }
+        if (n == 0) break;
+        bytes.append(buffer, n);
+    }
+    CloseHandle(file);
+    return FileReadStatus::Ok;
+}
+
+bool isDirectory(const std::string& path) {
+    const DWORD attributes = GetFileAttributesW(widen(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+std::string systemErrorText(uint32_t code) {
+    wchar_t* text = nullptr;
+    const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                       FORMAT_MESSAGE_IGNORE_INSERTS,
+                                   nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::string message = n && text ? narrow(std::wstring(text, n)) : "";
+    if (text) LocalFree(text);
+    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' ')) {
+        message.pop_back();
+    }
+    return message.empty() ? "kod " + std::to_string(code) : message;
+}
+
+}  // namespace kd215
