@@ -9,6 +9,8 @@ packages=(
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools binutils-mingw-w64
   # running it headless under Wine, screenshots, GUI driving, the Polish locale
   wine wine64 fonts-wine xvfb imagemagick xdotool x11-utils locales
+  # kd215ctl reads and writes JSON with nlohmann-json (header only, for every build)
+  nlohmann-json3-dev
   # the user guide: its check in a headless browser and its HTML Help file (chmcmd)
   chromium fp-utils
 )

@@ -10,7 +10,6 @@
 #include "config/area_files.h"
 #include "config_files.h"
 #include "config_text.h"
-#include "json.h"
 #include "link/frames.h"
 #include "link_session.h"
 
@@ -162,18 +161,16 @@ TEST(ConfigText, JsonOfAnAreaFileParsesAndHoldsTheValues) {
     ConfigImage image = defaultConfigImage();
     image.programs[0].steps[11].levels[2] = 77;
     const std::string path = dir.file("p \"1\".pg1", areaBytes(image, ConfigArea::Program1));
-    JsonValue value;
-    const JsonParseResult parsed = parseJson(showJson(loaded(path)), value);
-    ASSERT_TRUE(parsed.ok) << parsed.error;
-    EXPECT_EQ(value.find("file")->text, path);
-    EXPECT_EQ(value.find("kind")->text, "program");
-    const JsonValue& steps = *value.find("steps");
-    ASSERT_EQ(steps.items.size(), 12u);
-    EXPECT_EQ(steps.items[11].find("levels")->items[2].integer, 77);
+    Json value = Json::parse(showJson(loaded(path)), nullptr, false);
+    ASSERT_TRUE(value.is_object());
+    EXPECT_EQ(value["file"], path);
+    EXPECT_EQ(value["kind"], "program");
+    ASSERT_EQ(value["steps"].size(), 12u);
+    EXPECT_EQ(value["steps"][11]["levels"][2], 77);
 
     image.channels[0].reserved = 9;
-    ASSERT_TRUE(parseJson(showJson(loaded(dir.file("u.ust", areaBytes(image, ConfigArea::Settings)))), value).ok);
-    EXPECT_EQ(value.find("settings")->find("channels")->items[0].find("reserved")->integer, 9);
+    value = Json::parse(showJson(loaded(dir.file("u.ust", areaBytes(image, ConfigArea::Settings)))), nullptr, false);
+    EXPECT_EQ(value["settings"]["channels"][0]["reserved"], 9);
 }
 
 TEST(ConfigText, JsonOfABackupReadsBackAsTheSameBackup) {
@@ -187,9 +184,7 @@ TEST(ConfigText, JsonOfABackupReadsBackAsTheSameBackup) {
     ASSERT_TRUE(result.ok) << result.error;
     EXPECT_EQ(again.programs[1].steps[13].levels[7], 200);
     EXPECT_EQ(info.firmware, "1.05");
-    JsonValue value;
-    ASSERT_TRUE(parseJson(json, value).ok);
-    EXPECT_EQ(value.find("kind")->text, "backup");
+    EXPECT_EQ(Json::parse(json, nullptr, false)["kind"], "backup");
 }
 
 TEST(ConfigText, DiffListsEveryDifferenceInOrderWithNames) {

@@ -1,9 +1,9 @@
 // Writing and checking the backup text; every fault on load names the field it found it in.
 #include "backup_file.h"
 
+#include <algorithm>
+#include <cmath>
 #include <functional>
-
-#include "json.h"
 
 namespace kd215 {
 
@@ -11,14 +11,62 @@ const char* const kBackupFormatName = "kd215-backup";
 
 namespace {
 
-std::string levelsJson(const std::array<uint8_t, kChannelCount>& levels) {
-    std::string out = "[";
-    for (int c = 0; c < kChannelCount; ++c) out += (c ? ", " : "") + std::to_string(levels[c]);
-    return out + "]";
+const char* typeName(const Json& value) {
+    switch (value.type()) {
+        case Json::value_t::null: return "null";
+        case Json::value_t::boolean: return "wartość logiczna";
+        case Json::value_t::number_integer:
+        case Json::value_t::number_unsigned:
+        case Json::value_t::number_float: return "liczba";
+        case Json::value_t::string: return "napis";
+        case Json::value_t::array: return "tablica";
+        case Json::value_t::object: return "obiekt";
+        default: return "?";
+    }
 }
 
-std::string field(const char* name, unsigned value) {
-    return std::string("\"") + name + "\": " + std::to_string(value);
+// Finds where the text stops being JSON. The parser reports the offset; people want a line.
+class SyntaxFault final : public nlohmann::json_sax<Json> {
+public:
+    std::size_t offset = 0;
+    std::string token;
+
+    bool null() override { return true; }
+    bool boolean(bool) override { return true; }
+    bool number_integer(number_integer_t) override { return true; }
+    bool number_unsigned(number_unsigned_t) override { return true; }
+    bool number_float(number_float_t, const string_t&) override { return true; }
+    bool string(string_t&) override { return true; }
+    bool binary(binary_t&) override { return true; }
+    bool start_object(std::size_t) override { return true; }
+    bool key(string_t&) override { return true; }
+    bool end_object() override { return true; }
+    bool start_array(std::size_t) override { return true; }
+    bool end_array() override { return true; }
+    bool parse_error(std::size_t position, const std::string& lastToken, const nlohmann::detail::exception&) override {
+        offset = position;
+        token = lastToken;
+        return false;
+    }
+};
+
+std::string syntaxFaultText(const std::string& text) {
+    SyntaxFault fault;
+    Json::sax_parse(text, &fault, nlohmann::detail::input_format_t::json, true);
+    const std::size_t at = std::min(fault.offset, text.size());
+    if (at >= text.size() && text.find_first_not_of(" \t\r\n") == std::string::npos) return "niespodziewany koniec pliku";
+    std::size_t line = 1, column = 1;
+    for (std::size_t i = 0; i + 1 < at; ++i) {
+        if (text[i] == '\n') {
+            ++line;
+            column = 1;
+        } else if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) {
+            ++column;
+        }
+    }
+    std::string where = "wiersz " + std::to_string(line) + ", kolumna " + std::to_string(column);
+    if (at >= text.size()) return where + ": niespodziewany koniec pliku";
+    return where + (fault.token.empty() ? "" : ": błąd przy „" + fault.token.substr(0, 40) + "”");
 }
 
 // Checks and reads one value; the first fault is kept and later reads do nothing.
@@ -31,16 +79,19 @@ public:
         if (error_.empty()) error_ = text;
     }
 
-    const JsonValue* member(const JsonValue& object, const std::string& path, const char* name) {
+    const Json* member(const Json& object, const std::string& path, const char* name) {
         if (failed()) return nullptr;
-        const JsonValue* value = object.find(name);
-        if (value == nullptr) fail("brak pola " + join(path, name));
-        return value;
+        const auto found = object.find(name);
+        if (found == object.end()) {
+            fail("brak pola " + join(path, name));
+            return nullptr;
+        }
+        return &*found;
     }
 
-    const JsonValue* objectMember(const JsonValue& object, const std::string& path, const char* name) {
-        const JsonValue* value = member(object, path, name);
-        if (value != nullptr && value->type != JsonValue::Type::Object) {
+    const Json* objectMember(const Json& object, const std::string& path, const char* name) {
+        const Json* value = member(object, path, name);
+        if (value != nullptr && !value->is_object()) {
             typeFault(*value, join(path, name), "obiekt");
             return nullptr;
         }
@@ -48,98 +99,113 @@ public:
     }
 
     // An array of exactly `count` elements.
-    const JsonValue* arrayMember(const JsonValue& object, const std::string& path, const char* name,
-                                 std::size_t count) {
-        const JsonValue* value = member(object, path, name);
+    const Json* arrayMember(const Json& object, const std::string& path, const char* name, std::size_t count) {
+        const Json* value = member(object, path, name);
         if (value == nullptr) return nullptr;
         const std::string where = join(path, name);
-        if (value->type != JsonValue::Type::Array) {
+        if (!value->is_array()) {
             typeFault(*value, where, "tablica");
             return nullptr;
         }
-        if (value->items.size() != count) {
-            fail("pole " + where + " " + position(*value) + ": oczekiwano " + std::to_string(count) +
-                 " elementów, jest " + std::to_string(value->items.size()));
+        if (value->size() != count) {
+            fail("pole " + where + ": oczekiwano " + std::to_string(count) + " elementów, jest " +
+                 std::to_string(value->size()));
             return nullptr;
         }
         return value;
     }
 
     // An integer within [low, high].
-    unsigned integer(const JsonValue& value, const std::string& where, unsigned low, unsigned high) {
+    unsigned integer(const Json& value, const std::string& where, unsigned low, unsigned high) {
         if (failed()) return 0;
-        if (value.type != JsonValue::Type::Number) {
+        if (!value.is_number()) {
             typeFault(value, where, "liczba całkowita");
             return 0;
         }
         const std::string range = " poza zakresem " + std::to_string(low) + ".." + std::to_string(high);
-        if (!value.integerSyntax) {
-            fail("pole " + where + " " + position(value) + ": oczekiwano liczby całkowitej, jest " + value.text);
+        if (value.is_number_float()) {
+            // Digits without a fraction become a float only when no 64-bit integer holds them.
+            const double number = value.get<double>();
+            if (std::fabs(number) >= 9.2e18 && std::floor(number) == number) {
+                fail("pole " + where + ": wartość " + jsonText(value) + range);
+            } else {
+                fail("pole " + where + ": oczekiwano liczby całkowitej, jest " + jsonText(value));
+            }
             return 0;
         }
-        if (!value.integral) {  // more digits than any integer here could have
-            fail("pole " + where + " " + position(value) + ": wartość " + value.text + range);
+        const bool inRange = value.is_number_unsigned() ? value.get<uint64_t>() >= low && value.get<uint64_t>() <= high
+                                                        : value.get<int64_t>() >= static_cast<int64_t>(low) &&
+                                                              value.get<int64_t>() <= static_cast<int64_t>(high);
+        if (!inRange) {
+            fail("pole " + where + ": wartość " + jsonText(value) + range);
             return 0;
         }
-        if (value.integer < static_cast<int64_t>(low) || value.integer > static_cast<int64_t>(high)) {
-            fail("pole " + where + " " + position(value) + ": wartość " + std::to_string(value.integer) + range);
-            return 0;
-        }
-        return static_cast<unsigned>(value.integer);
+        return static_cast<unsigned>(value.get<uint64_t>());
     }
 
-    unsigned integerMember(const JsonValue& object, const std::string& path, const char* name,
-                           unsigned low, unsigned high) {
-        const JsonValue* value = member(object, path, name);
+    unsigned integerMember(const Json& object, const std::string& path, const char* name, unsigned low,
+                           unsigned high) {
+        const Json* value = member(object, path, name);
         return value == nullptr ? 0 : integer(*value, join(path, name), low, high);
     }
 
-    void levels(const JsonValue& object, const std::string& path, std::array<uint8_t, kChannelCount>& out) {
-        const JsonValue* array = arrayMember(object, path, "levels", kChannelCount);
+    void levels(const Json& object, const std::string& path, std::array<uint8_t, kChannelCount>& out) {
+        const Json* array = arrayMember(object, path, "levels", kChannelCount);
         if (array == nullptr) return;
         for (int c = 0; c < kChannelCount; ++c) {
-            out[c] = static_cast<uint8_t>(
-                integer(array->items[c], join(path, "levels") + "[" + std::to_string(c) + "]", 0, 255));
+            out[c] = static_cast<uint8_t>(integer((*array)[static_cast<std::size_t>(c)],
+                                                  index(join(path, "levels"), static_cast<std::size_t>(c)), 0, 255));
         }
+    }
+
+    // Each element of `array` must be an object; `read` takes it with its path.
+    void forEachObject(const Json& array, const std::string& path,
+                       const std::function<void(const Json&, const std::string&, std::size_t)>& read) {
+        for (std::size_t i = 0; i < array.size() && !failed(); ++i) {
+            const Json& item = array[i];
+            const std::string where = index(path, i);
+            if (!item.is_object()) {
+                typeFault(item, where, "obiekt");
+                return;
+            }
+            read(item, where, i);
+        }
+    }
+
+    std::string optionalText(const Json& root, const char* name) {
+        const auto found = root.find(name);
+        if (found == root.end() || found->is_null()) return {};
+        if (!found->is_string()) {
+            typeFault(*found, name, "napis");
+            return {};
+        }
+        return found->get<std::string>();
     }
 
     static std::string join(const std::string& path, const char* name) {
         return path.empty() ? name : path + "." + name;
     }
-    static std::string index(const std::string& path, std::size_t i) {
-        return path + "[" + std::to_string(i) + "]";
-    }
-    static std::string position(const JsonValue& value) {
-        return "(wiersz " + std::to_string(value.line) + ")";
-    }
+    static std::string index(const std::string& path, std::size_t i) { return path + "[" + std::to_string(i) + "]"; }
 
 private:
-    void typeFault(const JsonValue& value, const std::string& where, const char* expected) {
-        fail("pole " + where + " " + position(value) + ": oczekiwano: " + expected + ", jest: " +
-             jsonTypeName(value.type));
+    void typeFault(const Json& value, const std::string& where, const char* expected) {
+        fail("pole " + where + ": oczekiwano: " + expected + ", jest: " + typeName(value));
     }
 
     std::string error_;
 };
 
-void readSettings(Reader& r, const JsonValue& root, ConfigImage& image) {
-    const JsonValue* settings = r.objectMember(root, "", "settings");
+void readSettings(Reader& r, const Json& root, ConfigImage& image) {
+    const Json* settings = r.objectMember(root, "", "settings");
     if (settings == nullptr) return;
     CommonSettings& common = image.common;
     common.operatingMode = static_cast<uint8_t>(r.integerMember(*settings, "settings", "operatingMode", 0, 15));
     common.commonInputMode = static_cast<uint8_t>(r.integerMember(*settings, "settings", "commonInputMode", 0, 15));
     common.switchOnTime = static_cast<uint8_t>(r.integerMember(*settings, "settings", "switchOnTime", 0, 255));
     common.switchOffTime = static_cast<uint8_t>(r.integerMember(*settings, "settings", "switchOffTime", 0, 255));
-    const JsonValue* channels = r.arrayMember(*settings, "settings", "channels", kChannelCount);
+    const Json* channels = r.arrayMember(*settings, "settings", "channels", kChannelCount);
     if (channels == nullptr) return;
-    for (int i = 0; i < kChannelCount; ++i) {
-        const std::string path = Reader::index("settings.channels", i);
-        const JsonValue& item = channels->items[i];
-        if (item.type != JsonValue::Type::Object) {
-            r.fail("pole " + path + " " + Reader::position(item) + ": oczekiwano: obiekt, jest: " +
-                   jsonTypeName(item.type));
-            return;
-        }
+    r.forEachObject(*channels, "settings.channels", [&](const Json& item, const std::string& path, std::size_t i) {
         ChannelSettings& c = image.channels[i];
         c.minLevel = static_cast<uint8_t>(r.integerMember(item, path, "minLevel", 0, 255));
         c.maxLevel = static_cast<uint8_t>(r.integerMember(item, path, "maxLevel", 0, 255));
@@ -147,154 +213,156 @@ void readSettings(Reader& r, const JsonValue& root, ConfigImage& image) {
         c.duration = static_cast<uint16_t>(r.integerMember(item, path, "duration", 0, 65535));
         c.fallTime = static_cast<uint16_t>(r.integerMember(item, path, "fallTime", 0, 65535));
         c.inputInverted = static_cast<uint8_t>(r.integerMember(item, path, "inputInverted", 0, 255));
-    }
+    });
 }
 
-// Each element of `array` must be an object; `read` takes it with its path.
-void forEachObject(Reader& r, const JsonValue& array, const std::string& path,
-                   const std::function<void(const JsonValue&, const std::string&, std::size_t)>& read) {
-    for (std::size_t i = 0; i < array.items.size() && !r.failed(); ++i) {
-        const JsonValue& item = array.items[i];
-        const std::string where = Reader::index(path, i);
-        if (item.type != JsonValue::Type::Object) {
-            r.fail("pole " + where + " " + Reader::position(item) + ": oczekiwano: obiekt, jest: " +
-                   jsonTypeName(item.type));
-            return;
-        }
-        read(item, where, i);
-    }
-}
-
-void readScenes(Reader& r, const JsonValue& root, ConfigImage& image) {
-    const JsonValue* scenes = r.arrayMember(root, "", "scenes", kSceneCount);
+void readScenes(Reader& r, const Json& root, ConfigImage& image) {
+    const Json* scenes = r.arrayMember(root, "", "scenes", kSceneCount);
     if (scenes == nullptr) return;
-    forEachObject(r, *scenes, "scenes", [&](const JsonValue& item, const std::string& path, std::size_t s) {
+    r.forEachObject(*scenes, "scenes", [&](const Json& item, const std::string& path, std::size_t s) {
         r.levels(item, path, image.scenes[s].levels);
         image.scenes[s].riseTime = static_cast<uint16_t>(r.integerMember(item, path, "riseTime", 0, 65535));
     });
 }
 
-void readPrograms(Reader& r, const JsonValue& root, ConfigImage& image) {
-    const JsonValue* programs = r.arrayMember(root, "", "programs", kProgramCount);
+void readPrograms(Reader& r, const Json& root, ConfigImage& image) {
+    const Json* programs = r.arrayMember(root, "", "programs", kProgramCount);
     if (programs == nullptr) return;
-    forEachObject(r, *programs, "programs", [&](const JsonValue& item, const std::string& path, std::size_t p) {
+    r.forEachObject(*programs, "programs", [&](const Json& item, const std::string& path, std::size_t p) {
         Program& program = image.programs[p];
         program.endStep = static_cast<uint8_t>(r.integerMember(item, path, "endStep", 0, 15));
-        const JsonValue* steps = r.arrayMember(item, path, "steps", kStepCount);
+        const Json* steps = r.arrayMember(item, path, "steps", kStepCount);
         if (steps == nullptr) return;
-        forEachObject(r, *steps, path + ".steps",
-                      [&](const JsonValue& stepItem, const std::string& stepPath, std::size_t k) {
-                          ProgramStep& step = program.steps[k];
-                          r.levels(stepItem, stepPath, step.levels);
-                          step.riseTime = static_cast<uint16_t>(r.integerMember(stepItem, stepPath, "riseTime", 0, 65535));
-                          step.duration = static_cast<uint16_t>(r.integerMember(stepItem, stepPath, "duration", 0, 65535));
-                      });
+        r.forEachObject(*steps, path + ".steps", [&](const Json& stepItem, const std::string& stepPath, std::size_t k) {
+            ProgramStep& step = program.steps[k];
+            r.levels(stepItem, stepPath, step.levels);
+            step.riseTime = static_cast<uint16_t>(r.integerMember(stepItem, stepPath, "riseTime", 0, 65535));
+            step.duration = static_cast<uint16_t>(r.integerMember(stepItem, stepPath, "duration", 0, 65535));
+        });
     });
-}
-
-std::string optionalText(Reader& r, const JsonValue& root, const char* name) {
-    const JsonValue* value = root.find(name);
-    if (value == nullptr || value->type == JsonValue::Type::Null) return {};
-    if (value->type != JsonValue::Type::String) {
-        r.fail(std::string("pole ") + name + " " + Reader::position(*value) + ": oczekiwano: napis, jest: " +
-               jsonTypeName(value->type));
-        return {};
-    }
-    return value->text;
 }
 
 }  // namespace
 
-std::string settingsJson(const ConfigImage& image, bool withReserved, const std::string& indent) {
+namespace {
+
+std::string scalarText(const Json& value) { return value.dump(-1, ' ', false, Json::error_handler_t::replace); }
+
+// A record of numbers (a channel, a scene, a step) or a list of levels fits on one line, so
+// that a backup reads as a table: one line per channel, scene and step.
+bool fitsOneLine(const Json& value) {
+    const auto scalarOrRow = [](const Json& item) {
+        return item.is_primitive() ||
+               (item.is_array() && std::all_of(item.begin(), item.end(), [](const Json& e) { return e.is_primitive(); }));
+    };
+    if (value.is_array()) return std::all_of(value.begin(), value.end(), [](const Json& e) { return e.is_primitive(); });
+    if (value.is_object()) return std::all_of(value.begin(), value.end(), scalarOrRow);
+    return true;
+}
+
+void appendJson(const Json& value, const std::string& indent, bool oneLine, std::string& out) {
+    if (value.is_primitive()) {
+        out += scalarText(value);
+        return;
+    }
+    oneLine = oneLine || fitsOneLine(value) || value.empty();
+    const std::string inner = indent + "  ";
+    out += value.is_object() ? "{" : "[";
+    bool first = true;
+    for (auto item = value.begin(); item != value.end(); ++item) {
+        out += first ? (oneLine ? "" : "\n" + inner) : (oneLine ? ", " : ",\n" + inner);
+        first = false;
+        if (value.is_object()) out += scalarText(Json(item.key())) + ": ";
+        appendJson(item.value(), inner, oneLine, out);
+    }
+    if (!oneLine) out += "\n" + indent;
+    out += value.is_object() ? "}" : "]";
+}
+
+}  // namespace
+
+std::string jsonText(const Json& value) {
+    std::string out;
+    appendJson(value, "", false, out);
+    return out;
+}
+
+Json settingsJson(const ConfigImage& image, bool withReserved) {
+    Json channels = Json::array();
+    for (const ChannelSettings& c : image.channels) {
+        Json channel = {{"minLevel", c.minLevel}, {"maxLevel", c.maxLevel}, {"riseTime", c.riseTime},
+                        {"duration", c.duration}, {"fallTime", c.fallTime}, {"inputInverted", c.inputInverted}};
+        if (withReserved) channel["reserved"] = c.reserved;
+        channels.push_back(std::move(channel));
+    }
     const CommonSettings& common = image.common;
-    const std::string in = indent + "  ";
-    std::string out = "{\n";
-    out += in + field("operatingMode", common.operatingMode) + ",\n";
-    out += in + field("commonInputMode", common.commonInputMode) + ",\n";
-    out += in + field("switchOnTime", common.switchOnTime) + ",\n";
-    out += in + field("switchOffTime", common.switchOffTime) + ",\n";
-    out += in + "\"channels\": [\n";
-    for (int i = 0; i < kChannelCount; ++i) {
-        const ChannelSettings& c = image.channels[i];
-        out += in + "  {" + field("minLevel", c.minLevel) + ", " + field("maxLevel", c.maxLevel) + ", " +
-               field("riseTime", c.riseTime) + ", " + field("duration", c.duration) + ", " +
-               field("fallTime", c.fallTime) + ", " + field("inputInverted", c.inputInverted) +
-               (withReserved ? ", " + field("reserved", c.reserved) : "") + "}" +
-               (i + 1 < kChannelCount ? ",\n" : "\n");
-    }
-    return out + in + "]\n" + indent + "}";
+    return {{"operatingMode", common.operatingMode}, {"commonInputMode", common.commonInputMode},
+            {"switchOnTime", common.switchOnTime},   {"switchOffTime", common.switchOffTime},
+            {"channels", std::move(channels)}};
 }
 
-std::string scenesJson(const ConfigImage& image, const std::string& indent) {
-    std::string out = "[\n";
-    for (int s = 0; s < kSceneCount; ++s) {
-        out += indent + "  {\"levels\": " + levelsJson(image.scenes[s].levels) + ", " +
-               field("riseTime", image.scenes[s].riseTime) + "}" + (s + 1 < kSceneCount ? ",\n" : "\n");
-    }
-    return out + indent + "]";
+Json scenesJson(const ConfigImage& image) {
+    Json scenes = Json::array();
+    for (const Scene& scene : image.scenes) scenes.push_back({{"levels", scene.levels}, {"riseTime", scene.riseTime}});
+    return scenes;
 }
 
-std::string stepsJson(const Program& program, int stepCount, const std::string& indent) {
-    std::string out = "[\n";
+Json stepsJson(const Program& program, int stepCount) {
+    Json steps = Json::array();
     for (int k = 0; k < stepCount; ++k) {
         const ProgramStep& step = program.steps[k];
-        out += indent + "  {\"levels\": " + levelsJson(step.levels) + ", " + field("riseTime", step.riseTime) +
-               ", " + field("duration", step.duration) + "}" + (k + 1 < stepCount ? ",\n" : "\n");
+        steps.push_back({{"levels", step.levels}, {"riseTime", step.riseTime}, {"duration", step.duration}});
     }
-    return out + indent + "]";
+    return steps;
 }
 
-std::string programsJson(const ConfigImage& image, const std::string& indent) {
-    const std::string in = indent + "  ";
-    std::string out = "[\n";
-    for (int p = 0; p < kProgramCount; ++p) {
-        const Program& program = image.programs[p];
-        out += in + "{\n" + in + "  " + field("endStep", program.endStep) + ",\n" + in + "  \"steps\": " +
-               stepsJson(program, kStepCount, in + "  ") + "\n" + in + "}" + (p + 1 < kProgramCount ? ",\n" : "\n");
+Json programsJson(const ConfigImage& image) {
+    Json programs = Json::array();
+    for (const Program& program : image.programs) {
+        programs.push_back({{"endStep", program.endStep}, {"steps", stepsJson(program, kStepCount)}});
     }
-    return out + indent + "]";
+    return programs;
+}
+
+Json backupJson(const ConfigImage& image, const BackupInfo& info) {
+    Json backup = {{"format", kBackupFormatName}, {"version", kBackupVersion}};
+    if (!info.firmware.empty()) backup["firmware"] = info.firmware;
+    if (!info.created.empty()) backup["created"] = info.created;
+    backup["settings"] = settingsJson(image, false);
+    backup["scenes"] = scenesJson(image);
+    backup["programs"] = programsJson(image);
+    return backup;
 }
 
 std::string writeBackupJson(const ConfigImage& image, const BackupInfo& info) {
-    std::string out = "{\n";
-    out += "  \"format\": " + jsonQuote(kBackupFormatName) + ",\n";
-    out += "  \"version\": " + std::to_string(kBackupVersion) + ",\n";
-    if (!info.firmware.empty()) out += "  \"firmware\": " + jsonQuote(info.firmware) + ",\n";
-    if (!info.created.empty()) out += "  \"created\": " + jsonQuote(info.created) + ",\n";
-    out += "  \"settings\": " + settingsJson(image, false, "  ") + ",\n";
-    out += "  \"scenes\": " + scenesJson(image, "  ") + ",\n";
-    out += "  \"programs\": " + programsJson(image, "  ") + "\n";
-    return out + "}\n";
+    return jsonText(backupJson(image, info)) + "\n";
 }
 
 BackupLoadResult readBackupJson(const std::string& text, ConfigImage& image, BackupInfo& info) {
-    JsonValue root;
-    const JsonParseResult parsed = parseJson(text, root);
-    if (!parsed.ok) return {false, "uszkodzony JSON: " + parsed.error};
-    if (root.type != JsonValue::Type::Object) {
-        return {false, std::string("to nie jest kopia zapasowa Kd215: dokument jest typu ") +
-                           jsonTypeName(root.type) + ", a nie obiektem"};
+    const Json root = Json::parse(text, nullptr, false);
+    if (root.is_discarded()) return {false, "uszkodzony JSON: " + syntaxFaultText(text)};
+    if (!root.is_object()) {
+        return {false, std::string("to nie jest kopia zapasowa Kd215: dokument jest typu ") + typeName(root) +
+                           ", a nie obiektem"};
     }
-    const JsonValue* format = root.find("format");
-    if (format == nullptr || format->type != JsonValue::Type::String || format->text != kBackupFormatName) {
+    const auto format = root.find("format");
+    if (format == root.end() || !format->is_string() || format->get<std::string>() != kBackupFormatName) {
         return {false, std::string("to nie jest kopia zapasowa Kd215: brak pola \"format\": \"") +
                            kBackupFormatName + "\""};
     }
-    const JsonValue* version = root.find("version");
-    if (version == nullptr) return {false, "brak pola version"};
-    if (version->type != JsonValue::Type::Number || !version->integral) {
-        return {false, "pole version: oczekiwano liczby całkowitej"};
-    }
-    if (version->integer != kBackupVersion) {
-        return {false, "nieobsługiwana wersja kopii zapasowej: " + std::to_string(version->integer) +
-                           " (ten program zna wersję " + std::to_string(kBackupVersion) + ")"};
+    const auto version = root.find("version");
+    if (version == root.end()) return {false, "brak pola version"};
+    if (!version->is_number_integer()) return {false, "pole version: oczekiwano liczby całkowitej"};
+    if (version->get<int64_t>() != kBackupVersion) {
+        return {false, "nieobsługiwana wersja kopii zapasowej: " + jsonText(*version) + " (ten program zna wersję " +
+                           std::to_string(kBackupVersion) + ")"};
     }
 
     Reader r;
     ConfigImage loaded = image;
     BackupInfo loadedInfo;
-    loadedInfo.firmware = optionalText(r, root, "firmware");
-    loadedInfo.created = optionalText(r, root, "created");
+    loadedInfo.firmware = r.optionalText(root, "firmware");
+    loadedInfo.created = r.optionalText(root, "created");
     readSettings(r, root, loaded);
     readScenes(r, root, loaded);
     readPrograms(r, root, loaded);

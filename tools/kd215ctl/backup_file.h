@@ -17,9 +17,13 @@
 //   }
 // The ranges are what the controller's memory can hold (modes are four bits on the wire).
 // Unknown members are ignored, so a reader of version 1 accepts additions that change nothing.
+// A fault in the text is reported with its line and column, a fault in a field with its path
+// ("scenes[2].riseTime").
 #pragma once
 
 #include <string>
+
+#include <nlohmann/json.hpp>
 
 #include "config/config_image.h"
 
@@ -33,15 +37,22 @@ struct BackupInfo {
     std::string created;   // "" when unknown
 };
 
-// The backup text of `image` (every field the controller holds; `reserved` is not one of them).
+using Json = nlohmann::ordered_json;
+
+// The backup document of `image` (every field the controller holds; `reserved` is not one of them).
+Json backupJson(const ConfigImage& image, const BackupInfo& info);
+// Its text, as written to a file.
 std::string writeBackupJson(const ConfigImage& image, const BackupInfo& info);
 
-// The sections of the backup text, also used to show area files as JSON. Each returns the value
-// only (an object or an array) with its inner lines indented by `indent` plus two blanks.
-std::string settingsJson(const ConfigImage& image, bool withReserved, const std::string& indent);
-std::string scenesJson(const ConfigImage& image, const std::string& indent);
-std::string stepsJson(const Program& program, int stepCount, const std::string& indent);
-std::string programsJson(const ConfigImage& image, const std::string& indent);
+// The sections of the backup, also used to show area files as JSON.
+Json settingsJson(const ConfigImage& image, bool withReserved);
+Json scenesJson(const ConfigImage& image);
+Json stepsJson(const Program& program, int stepCount);
+Json programsJson(const ConfigImage& image);
+
+// The text of a JSON value as kd215ctl writes it: two-space indent, each record of numbers on
+// one line; a text that is not UTF-8 (a file name, say) has its bad bytes replaced.
+std::string jsonText(const Json& value);
 
 struct BackupLoadResult {
     bool ok = false;

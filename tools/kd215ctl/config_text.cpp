@@ -4,7 +4,6 @@
 #include <cstdio>
 
 #include "backup_file.h"
-#include "json.h"
 
 namespace kd215 {
 
@@ -200,23 +199,17 @@ std::string showTable(const ConfigFile& file) {
 }
 
 std::string showJson(const ConfigFile& file) {
-    std::string out = "{\n  \"file\": " + jsonQuote(file.path) + ",\n  \"kind\": " + jsonQuote(kindKey(file.kind)) + ",\n";
+    Json shown = {{"file", file.path}, {"kind", kindKey(file.kind)}};
     switch (file.kind) {
-        case FileKind::Settings: out += "  \"settings\": " + settingsJson(file.image, true, "  ") + "\n"; break;
-        case FileKind::Scenes: out += "  \"scenes\": " + scenesJson(file.image, "  ") + "\n"; break;
-        case FileKind::Program: out += "  \"steps\": " + stepsJson(file.image.programs[0], kFileSteps, "  ") + "\n"; break;
+        case FileKind::Settings: shown["settings"] = settingsJson(file.image, true); break;
+        case FileKind::Scenes: shown["scenes"] = scenesJson(file.image); break;
+        case FileKind::Program: shown["steps"] = stepsJson(file.image.programs[0], kFileSteps); break;
         case FileKind::Backup:
             // With its format and version, the output of a backup is itself a backup.
-            out += "  \"format\": " + jsonQuote(kBackupFormatName) + ",\n";
-            out += "  \"version\": " + std::to_string(kBackupVersion) + ",\n";
-            if (!file.info.firmware.empty()) out += "  \"firmware\": " + jsonQuote(file.info.firmware) + ",\n";
-            if (!file.info.created.empty()) out += "  \"created\": " + jsonQuote(file.info.created) + ",\n";
-            out += "  \"settings\": " + settingsJson(file.image, false, "  ") + ",\n";
-            out += "  \"scenes\": " + scenesJson(file.image, "  ") + ",\n";
-            out += "  \"programs\": " + programsJson(file.image, "  ") + "\n";
+            shown.update(backupJson(file.image, file.info));
             break;
     }
-    return out + "}";
+    return jsonText(shown);
 }
 
 std::vector<FieldDifference> diffFiles(const ConfigFile& first, const ConfigFile& second) {
