@@ -7,9 +7,6 @@
 
 namespace kd215 {
 
-const char* const kControllerNotFoundText =
-    "Nie znalazłem sterownika Kd215 !\nPodłącz urządzenie, przygotuj do transmisji\ni spróbuj "
-    "ponownie.";
 const char* const kControllerNotFoundCaption = "Mamy problem :";
 const char* const kReadyText = "\tGotowe";
 const char* const kMakerLine = "Zespół projektu Kd215 link";

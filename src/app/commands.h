@@ -77,7 +77,6 @@ void AutoPortCommand(ProgramState& s);
 // Port item i: open that port (telling the user when it fails) and ask for the firmware version.
 void SelectPortCommand(ProgramState& s, int portIndex);
 
-extern const char* const kControllerNotFoundText;
 extern const char* const kControllerNotFoundCaption;  // "Mamy problem :"
 
 // Status-bar texts.

@@ -21,6 +21,8 @@ const char* const kNoPortsCaption = "Klęska !";
 
 namespace {
 
+const char* const kEditingStatusText = "\tEdycja";
+
 const char* const kMenuBarKey = "Kd215<->PC";
 const char* const kChoiceKey = "Wybór";
 const char* const kPortKey = "Port";
@@ -161,11 +163,11 @@ bool runShellCommand(Shell& shell, int id) {
         case kCmdExit: confirmExit(shell); return true;
         case kCmdHomePage: openHomePage(); return true;
         case kCmdCommonEditor:
-            if (commandsAllowed(s)) OpenCommonSettingsEditor(shell.main, s);
+            if (commandsAllowed(s)) OpenCommonSettingsEditor(shell.main, s.image);
             return true;
         case kCmdChannelEditor:
             if (commandsAllowed(s)) {
-                OpenChannelEditor(shell.main, s);
+                OpenChannelEditor(shell.main, s.image);
                 s.currentArea = ConfigArea::NoArea;
                 shell.ui.requestRepaint();
             }
@@ -179,7 +181,8 @@ bool runShellCommand(Shell& shell, int id) {
             // Paint what the closing menu uncovered now, so that no late repaint of the client
             // puts the area back over the editor's "\tEdycja".
             UpdateWindow(shell.client);
-            OpenSceneProgramEditor(shell.main, s);
+            shell.ui.setStatusText(kStatusAreaPart, kEditingStatusText);
+            OpenSceneProgramEditor(shell.main, s.image, editor.area);
             s.currentArea = ConfigArea::NoArea;
             shell.ui.requestRepaint();
         }

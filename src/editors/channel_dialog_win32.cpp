@@ -13,7 +13,7 @@ namespace kd215 {
 namespace {
 
 struct ChannelDialog {
-    ProgramState* state = nullptr;
+    ConfigImage* image = nullptr;
     WorkingChannel working{};
 };
 
@@ -52,7 +52,7 @@ void showLimits(HWND dialog, const ChannelDialog& d) {
 void onLoad(HWND dialog, ChannelDialog& d) {
     const unsigned n = chosenChannel(dialog);
     if (n == 0) return;
-    const ChannelSettings& channel = d.state->image.channels[n - 1];
+    const ChannelSettings& channel = d.image->channels[n - 1];
     d.working = loadChannel(channel);
     for (int j = 0; j < kChannelValueCount; ++j) {
         setFieldNumber(dialog, fieldOf(j), d.working[j]);
@@ -71,7 +71,7 @@ void onCommit(HWND dialog, ChannelDialog& d) {
         focusField(dialog, fieldOf(*refused), kRefusedSelection);
         return;
     }
-    storeChannel(d.state->image, n, d.working, isChecked(dialog, IDC_INPUT_INVERTED),
+    storeChannel(*d.image, n, d.working, isChecked(dialog, IDC_INPUT_INVERTED),
                  isChecked(dialog, IDC_ALL_CHANNELS));
 }
 
@@ -143,9 +143,9 @@ BOOL onHScroll(HWND dialog, ChannelDialog& d, HWND bar, int code, unsigned thumb
     return TRUE;
 }
 
-BOOL onInitDialog(HWND dialog, ProgramState* state) {
+BOOL onInitDialog(HWND dialog, ConfigImage* image) {
     auto* d = new ChannelDialog;
-    d->state = state;
+    d->image = image;
     SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(d));
 
     ctl3dSubclassDialog(dialog);
@@ -162,7 +162,7 @@ BOOL onInitDialog(HWND dialog, ProgramState* state) {
 }  // namespace
 
 INT_PTR CALLBACK ChannelDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_INITDIALOG) return onInitDialog(dialog, reinterpret_cast<ProgramState*>(lParam));
+    if (message == WM_INITDIALOG) return onInitDialog(dialog, reinterpret_cast<ConfigImage*>(lParam));
     auto* d = dialogData<ChannelDialog>(dialog);
     if (!d) return FALSE;
     switch (message) {
@@ -179,8 +179,8 @@ INT_PTR CALLBACK ChannelDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
     }
 }
 
-void OpenChannelEditor(HWND owner, ProgramState& s) {
-    DialogBoxParamW(GetModuleHandleW(nullptr), L"ChnlEdit", owner, ChannelDialogProc, reinterpret_cast<LPARAM>(&s));
+void OpenChannelEditor(HWND owner, ConfigImage& image) {
+    DialogBoxParamW(GetModuleHandleW(nullptr), L"ChnlEdit", owner, ChannelDialogProc, reinterpret_cast<LPARAM>(&image));
 }
 
 }  // namespace kd215

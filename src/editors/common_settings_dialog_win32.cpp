@@ -14,7 +14,7 @@ namespace {
 
 // The dialog's working copy: the two times; the buttons hold their own state.
 struct CommonSettingsDialog {
-    ProgramState* state = nullptr;
+    ConfigImage* image = nullptr;
     std::array<uint8_t, 2> workingTimes{};
 };
 
@@ -38,9 +38,9 @@ const RunTimeCaption kRunTimeCaptions[] = {
 const int kTimeBars[2] = {IDC_SWITCH_ON_BAR, IDC_SWITCH_OFF_BAR};
 const int kTimeFields[2] = {IDC_SWITCH_ON_FIELD, IDC_SWITCH_OFF_FIELD};
 
-BOOL onInitDialog(HWND dialog, ProgramState* state) {
+BOOL onInitDialog(HWND dialog, ConfigImage* image) {
     auto* d = new CommonSettingsDialog;
-    d->state = state;
+    d->image = image;
     SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(d));
 
     ctl3dSubclassDialog(dialog);
@@ -48,7 +48,7 @@ BOOL onInitDialog(HWND dialog, ProgramState* state) {
     SetWindowTextW(dialog, widen(kCommonSettingsTitle).c_str());
     for (const RunTimeCaption& caption : kRunTimeCaptions) setControlText(dialog, caption.id, caption.text);
 
-    const CommonSettingsForm form = loadCommonSettings(state->image);
+    const CommonSettingsForm form = loadCommonSettings(*image);
     for (int n = 0; n < kChannelCount; ++n) {
         setControlText(dialog, IDC_FIRST_INPUT_INVERTED + n, inputCheckBoxCaption(n));
         setChecked(dialog, IDC_FIRST_INPUT_INVERTED + n, form.inputInverted[n]);
@@ -74,7 +74,7 @@ void onCommit(HWND dialog, CommonSettingsDialog& d) {
     for (int k = 0; k < kCommonInputCount; ++k) form.commonInputButtons[k] = isChecked(dialog, IDC_FIRST_COMMON_INPUT + k);
     for (int m = 0; m < kOperatingModeCount; ++m) form.operatingModeButtons[m] = isChecked(dialog, IDC_FIRST_MODE + m);
     form.workingTimes = d.workingTimes;
-    storeCommonSettings(d.state->image, form);
+    storeCommonSettings(*d.image, form);
 }
 
 // EN_CHANGE: the number's low byte becomes the working time, unchecked, and the thumb follows.
@@ -128,7 +128,7 @@ BOOL onVScroll(HWND dialog, CommonSettingsDialog& d, HWND bar, int code, unsigne
 }  // namespace
 
 INT_PTR CALLBACK CommonSettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_INITDIALOG) return onInitDialog(dialog, reinterpret_cast<ProgramState*>(lParam));
+    if (message == WM_INITDIALOG) return onInitDialog(dialog, reinterpret_cast<ConfigImage*>(lParam));
     auto* d = dialogData<CommonSettingsDialog>(dialog);
     if (!d) return FALSE;
     switch (message) {
@@ -145,9 +145,9 @@ INT_PTR CALLBACK CommonSettingsDialogProc(HWND dialog, UINT message, WPARAM wPar
     }
 }
 
-void OpenCommonSettingsEditor(HWND owner, ProgramState& s) {
+void OpenCommonSettingsEditor(HWND owner, ConfigImage& image) {
     DialogBoxParamW(GetModuleHandleW(nullptr), L"SpecEdit", owner, CommonSettingsDialogProc,
-                    reinterpret_cast<LPARAM>(&s));
+                    reinterpret_cast<LPARAM>(&image));
 }
 
 }  // namespace kd215

@@ -3,20 +3,26 @@
 
 #include <windows.h>
 
-#include "app/program_state.h"
+#include "config/config_image.h"
 
 namespace kd215 {
 
 // Modal dialog "SpecEdit": common settings and the input inversions.
-void OpenCommonSettingsEditor(HWND owner, ProgramState& s);
+void OpenCommonSettingsEditor(HWND owner, ConfigImage& image);
 // Modal dialog "ChnlEdit": the eight channels' times, limits and inversion.
-void OpenChannelEditor(HWND owner, ProgramState& s);
-// Modal dialog "Edycja": the scenes or a program, as s.currentArea says (Scenes, Program1,
-// Program2); the caller sets the area before and NoArea after.
-void OpenSceneProgramEditor(HWND owner, ProgramState& s);
+void OpenChannelEditor(HWND owner, ConfigImage& image);
+// Modal dialog "Edycja": the scenes, program 1 or program 2 (`area`).
+void OpenSceneProgramEditor(HWND owner, ConfigImage& image, ConfigArea area);
+
+// What the scene and program editor is created with.
+struct SceneEditorTarget {
+    ConfigImage* image;
+    ConfigArea area;
+};
 
 // The dialog procedures, for tests that create the dialogs modeless from their templates.
-// The creation parameter (lParam of WM_INITDIALOG) is the ProgramState*.
+// The creation parameter (lParam of WM_INITDIALOG) is the ConfigImage*, and for the scene and
+// program editor the SceneEditorTarget*.
 INT_PTR CALLBACK CommonSettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK ChannelDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK SceneProgramDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

@@ -14,12 +14,11 @@ namespace kd215 {
 namespace {
 
 struct SceneProgramDialog {
-    ProgramState* state = nullptr;
+    ConfigImage* image = nullptr;
     const SceneJob* job = nullptr;  // nullptr: opened for an area that is no job; nothing is set up
     WorkingEntry working{};         // what the scroll bars step from; the commit reads the fields
 };
 
-const char* const kEditingStatusText = "\tEdycja";
 // Background of the dialog class: system colour 11 plus one, as a class brush value.
 constexpr LONG_PTR kDialogClassBackground = 12;
 
@@ -44,7 +43,7 @@ unsigned chosenEntry(HWND dialog, const SceneJob& job) {
 void onLoad(HWND dialog, SceneProgramDialog& d) {
     const unsigned n = chosenEntry(dialog, *d.job);
     if (n == 0) return;
-    const LoadedEntry entry = loadEntry(d.state->image, *d.job, n);
+    const LoadedEntry entry = loadEntry(*d.image, *d.job, n);
     d.working = entry.values;
     if (d.job->program >= 0) setChecked(dialog, IDC_END_STEP, entry.endStep);
     for (int j = 0; j < kEntryValueCount; ++j) {
@@ -62,7 +61,7 @@ void onCommit(HWND dialog, SceneProgramDialog& d) {
         focusField(dialog, fieldOf(*refused), kRefusedSelection);
         return;
     }
-    storeEntry(d.state->image, *d.job, n, texts, isChecked(dialog, IDC_END_STEP));
+    storeEntry(*d.image, *d.job, n, texts, isChecked(dialog, IDC_END_STEP));
 }
 
 // "+" and "-" only change the number shown; "Ładuj" loads it.
@@ -130,13 +129,13 @@ BOOL onScroll(HWND dialog, SceneProgramDialog& d, HWND bar, int first, int count
     return TRUE;
 }
 
-BOOL onInitDialog(HWND dialog, ProgramState* state) {
+BOOL onInitDialog(HWND dialog, const SceneEditorTarget* target) {
     auto* d = new SceneProgramDialog;
-    d->state = state;
+    d->image = target->image;
     SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(d));
 
     ctl3dSubclassDialog(dialog);
-    d->job = sceneJobFor(state->currentArea);
+    d->job = sceneJobFor(target->area);
     if (!d->job) return FALSE;
     fitNumberFields(dialog, IDC_ENTRY_NUMBER, 1);
     fitNumberFields(dialog, IDC_FIRST_LEVEL_FIELD, kEntryValueCount);
@@ -149,7 +148,6 @@ BOOL onInitDialog(HWND dialog, ProgramState* state) {
     // shared "#32770" class value changes the look of no dialog or message box.
     SetClassLongPtrW(dialog, GCLP_HBRBACKGROUND, kDialogClassBackground);
     UpdateWindow(dialog);
-    if (state->ui) state->ui->setStatusText(kStatusAreaPart, kEditingStatusText);
 
     const bool program = d->job->program >= 0;
     for (int id : {IDC_DURATION_BAR, IDC_DURATION_FIELD, IDC_DURATION_LABEL, IDC_END_STEP}) {
@@ -164,7 +162,7 @@ BOOL onInitDialog(HWND dialog, ProgramState* state) {
 }  // namespace
 
 INT_PTR CALLBACK SceneProgramDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_INITDIALOG) return onInitDialog(dialog, reinterpret_cast<ProgramState*>(lParam));
+    if (message == WM_INITDIALOG) return onInitDialog(dialog, reinterpret_cast<const SceneEditorTarget*>(lParam));
     auto* d = dialogData<SceneProgramDialog>(dialog);
     if (!d) return FALSE;
     switch (message) {
@@ -185,8 +183,10 @@ INT_PTR CALLBACK SceneProgramDialogProc(HWND dialog, UINT message, WPARAM wParam
     }
 }
 
-void OpenSceneProgramEditor(HWND owner, ProgramState& s) {
-    DialogBoxParamW(GetModuleHandleW(nullptr), L"Edycja", owner, SceneProgramDialogProc, reinterpret_cast<LPARAM>(&s));
+void OpenSceneProgramEditor(HWND owner, ConfigImage& image, ConfigArea area) {
+    const SceneEditorTarget target{&image, area};
+    DialogBoxParamW(GetModuleHandleW(nullptr), L"Edycja", owner, SceneProgramDialogProc,
+                    reinterpret_cast<LPARAM>(&target));
 }
 
 }  // namespace kd215

@@ -37,7 +37,7 @@ bool deviceLess(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-std::vector<std::string> listPosixPorts(const std::string& deviceDirectory) {
+std::vector<std::string> ListPorts(const std::string& deviceDirectory) {
     std::vector<std::string> paths;
     for (const char* prefix : {"ttyS", "ttyUSB", "ttyACM"}) addEntries(deviceDirectory, prefix, paths);
     std::sort(paths.begin(), paths.end(), deviceLess);

@@ -8,6 +8,10 @@
 
 namespace kd215 {
 
+const char* const kControllerNotFoundText =
+    "Nie znalazłem sterownika Kd215 !\nPodłącz urządzenie, przygotuj do transmisji\ni spróbuj "
+    "ponownie.";
+
 namespace {
 
 // How long one wait between polls may last; waitForIo returns earlier when the I/O moves.

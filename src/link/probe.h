@@ -23,6 +23,9 @@ struct ProbeOutcome {
 // Blocks in port.waitForIo() until done: at most the open time plus about 360 ms a silent port.
 ProbeOutcome ProbePorts(SerialPort& port, const std::vector<std::string>& portTable);
 
+// What the user is told when no port answered the probe.
+extern const char* const kControllerNotFoundText;
+
 // The message for a failed probe write: "Błąd komunikacji : " and the code in decimal.
 std::string probeFailureText(const ProbeOutcome& outcome);
 

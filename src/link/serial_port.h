@@ -45,6 +45,9 @@ public:
     virtual OpenResult open(const std::string& name) = 0;
     virtual bool isOpen() const = 0;
     virtual void close() = 0;
+    // The system's error code (errno, or GetLastError on Windows) of the last open() that did not
+    // succeed; 0 after one that did, or when the backend does not know.
+    virtual uint32_t lastOpenError() const { return 0; }
 
     // Starts writing `n` bytes; `data` stays valid until the write ends. Never reports by itself:
     // a failure to start shows as Failed at the next pollWrite.

@@ -40,8 +40,7 @@ public:
     void purge() override;
     void waitForIo(unsigned milliseconds) override;
 
-    // errno of the last open() that did not succeed, 0 after one that did.
-    int lastOpenError() const { return openError_; }
+    uint32_t lastOpenError() const override { return static_cast<uint32_t>(openError_); }
 
 private:
     using Clock = std::chrono::steady_clock;

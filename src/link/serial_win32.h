@@ -46,8 +46,7 @@ public:
     // The open port's handle (INVALID_HANDLE_VALUE when none), for reading its settings back.
     HANDLE nativeHandle() const { return handle_; }
 
-    // GetLastError() of the last open() that did not succeed, 0 after one that did.
-    DWORD lastOpenError() const { return openError_; }
+    uint32_t lastOpenError() const override { return openError_; }
 
 private:
     enum class Phase { Idle, InFlight, StartFailed, Finished };

@@ -178,7 +178,7 @@ TEST_F(CtlOnSim, ProbeUnansweredIsNoControllerEvenWhenTheLineWorks) {
 }
 
 TEST_F(CtlOnSim, PortsListsTheSerialLinesOfThisMachine) {
-    const std::vector<std::string> expected = listPosixPorts();
+    const std::vector<std::string> expected = ListPorts();
     const CtlRun run = ctl({"ports"});
     if (expected.empty()) {
         EXPECT_EQ(run.code, 3);

@@ -20,14 +20,14 @@ TEST(PosixPortList, ListsSerialDevicesInNumberOrderThenStableLinks) {
     const char* devices[] = {"ttyS10", "ttyS2", "ttyUSB0", "ttyACM1", "tty0", "ttyprintk", "null"};
     for (const char* name : devices) std::fclose(std::fopen((dev + "/" + name).c_str(), "w"));
 
-    EXPECT_EQ(listPosixPorts(dev), (std::vector<std::string>{dev + "/ttyACM1", dev + "/ttyS2",
+    EXPECT_EQ(ListPorts(dev), (std::vector<std::string>{dev + "/ttyACM1", dev + "/ttyS2",
                                                              dev + "/ttyS10", dev + "/ttyUSB0"}));
 
     ASSERT_EQ(mkdir((dev + "/serial").c_str(), 0755), 0);
     ASSERT_EQ(mkdir((dev + "/serial/by-id").c_str(), 0755), 0);
     const std::string link = dev + "/serial/by-id/usb-Adapter_A1-if00-port0";
     ASSERT_EQ(symlink("../../ttyUSB0", link.c_str()), 0);
-    const std::vector<std::string> withLinks = listPosixPorts(dev);
+    const std::vector<std::string> withLinks = ListPorts(dev);
     ASSERT_EQ(withLinks.size(), 5u);
     EXPECT_EQ(withLinks.back(), link);
 
@@ -39,7 +39,7 @@ TEST(PosixPortList, ListsSerialDevicesInNumberOrderThenStableLinks) {
 }
 
 TEST(PosixPortList, MissingDirectoryGivesNoPorts) {
-    EXPECT_TRUE(listPosixPorts("/tmp/kd215-no-such-dev").empty());
+    EXPECT_TRUE(ListPorts("/tmp/kd215-no-such-dev").empty());
 }
 
 }  // namespace

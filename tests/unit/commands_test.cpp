@@ -4,6 +4,7 @@
 #include <set>
 
 #include "app/commands.h"
+#include "link/probe.h"
 #include "link/transfer_engine.h"
 #include "support/recording_ui.h"
 #include "support/scripted_port.h"

@@ -6,7 +6,6 @@
 #include <functional>
 #include <memory>
 
-#include "app/commands.h"
 #include "area_names.h"
 #include "config/area_files.h"
 #include "config_files.h"
@@ -59,7 +58,7 @@ int withLink(Context& c, const std::function<int(LinkSession&)>& body) {
     LoggingPort port(*device, c.log);
     const OpenResult opened = port.open(c.options.port);
     if (opened != OpenResult::Opened) {
-        const std::string detail = describeOpenError(*device);
+        const std::string detail = port.lastOpenError() ? systemErrorText(port.lastOpenError()) : "";
         return fail(c,
                     std::string(opened == OpenResult::OpenFailed ? kOpenFailedText : kConfigureFailedText) + " (" +
                         c.options.port + (detail.empty() ? "" : ": " + detail) + ")",

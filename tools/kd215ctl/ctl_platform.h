@@ -20,8 +20,6 @@ bool stderrIsTerminal();
 
 // The serial backend of this platform.
 std::unique_ptr<SerialPort> makeSerialPort();
-// Why the last open() of `port` (made by makeSerialPort) failed, in the system's words; "" if unknown.
-std::string describeOpenError(const SerialPort& port);
 
 struct PortEntry {
     std::string name;    // what --port takes

@@ -44,15 +44,9 @@ bool stderrIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
 
 std::unique_ptr<SerialPort> makeSerialPort() { return std::make_unique<PosixSerialPort>(); }
 
-std::string describeOpenError(const SerialPort& port) {
-    const auto* posix = dynamic_cast<const PosixSerialPort*>(&port);
-    if (posix == nullptr || posix->lastOpenError() == 0) return {};
-    return systemErrorText(static_cast<uint32_t>(posix->lastOpenError()));
-}
-
 std::vector<PortEntry> listSerialPorts() {
     std::vector<PortEntry> entries;
-    for (const std::string& path : listPosixPorts()) {
+    for (const std::string& path : ListPorts()) {
         PortEntry entry{path, {}};
         if (path.compare(0, std::strlen(kByIdDirectory), kByIdDirectory) == 0) {
             char target[PATH_MAX];
@@ -67,7 +61,7 @@ std::vector<std::string> probeCandidates() {
     // The stable links name devices already in the list: probing them again would only double
     // the time a silent port costs.
     std::vector<std::string> candidates;
-    for (const std::string& path : listPosixPorts()) {
+    for (const std::string& path : ListPorts()) {
         if (path.compare(0, std::strlen(kByIdDirectory), kByIdDirectory) != 0) candidates.push_back(path);
     }
     return candidates;

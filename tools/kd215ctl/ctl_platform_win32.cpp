@@ -36,12 +36,6 @@ bool stderrIsTerminal() { return _isatty(_fileno(stderr)) != 0; }
 
 std::unique_ptr<SerialPort> makeSerialPort() { return std::make_unique<Win32SerialPort>(); }
 
-std::string describeOpenError(const SerialPort& port) {
-    const auto* win32 = dynamic_cast<const Win32SerialPort*>(&port);
-    if (win32 == nullptr || win32->lastOpenError() == 0) return {};
-    return systemErrorText(win32->lastOpenError());
-}
-
 std::vector<PortEntry> listSerialPorts() {
     std::vector<PortEntry> entries;
     for (const std::string& name : ListPorts()) entries.push_back({name, {}});

@@ -46,6 +46,7 @@ public:
 
     OpenResult open(const std::string& name) override;
     bool isOpen() const override { return inner_.isOpen(); }
+    uint32_t lastOpenError() const override { return inner_.lastOpenError(); }
     void close() override;
     void startWrite(const uint8_t* data, std::size_t n) override;
     IoResult pollWrite() override;

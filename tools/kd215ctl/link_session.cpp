@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/commands.h"
+#include "link/probe.h"
 #include "link/serial_port.h"
 #include "link/transfer_engine.h"
 #include "link/verify.h"
