@@ -35,13 +35,13 @@ const AreaCommand kAreaCommands[] = {
 };
 
 void dropCurrentPort(ProgramState& s) {
-    if (s.port->isOpen()) s.port->close();
+    if (s.link.port->isOpen()) s.link.port->close();
     s.ui->setPortChecked(s.portIndex, false);
 }
 
 // Probes every port; on success the found port is open, current and checked.
 bool probeAndCheck(ProgramState& s) {
-    const ProbeOutcome outcome = ProbePorts(*s.port, s.portTable);
+    const ProbeOutcome outcome = ProbePorts(*s.link.port, s.portTable);
     if (outcome.communicationFailed) {
         s.portIndex = outcome.failedIndex;
         s.ui->showMessage(probeFailureText(outcome), kCaptionFailed, MessageIcon::Error,
@@ -110,22 +110,22 @@ TransferAction actionForHighlight(unsigned lowWord) {
 CommandResult RunLinkCommand(ProgramState& s, int id) {
     for (const AreaCommand& command : kAreaCommands) {
         if (command.id == id) {
-            if (commandsAllowed(s)) BeginAreaTransfer(s, command.area);
+            if (commandsAllowed(s)) BeginAreaTransfer(s.link, command.area);
             return CommandResult::Handled;
         }
     }
     switch (id) {
         case kCmdAll:
-            if (commandsAllowed(s)) BeginAllAreas(s);
+            if (commandsAllowed(s)) BeginAllAreas(s.link);
             return CommandResult::Handled;
         case kCmdStop:
-            StopTransfer(s);
+            StopTransfer(s.link);
             return CommandResult::Handled;
         case kCmdRepeat:
-            RepeatLastTransfer(s);
+            RepeatLastTransfer(s.link);
             return CommandResult::Handled;
         case kCmdRestart:
-            BeginRestart(s);
+            BeginRestart(s.link);
             return CommandResult::Handled;
         case kCmdAutoPort:
             AutoPortCommand(s);
@@ -144,19 +144,19 @@ CommandResult RunLinkCommand(ProgramState& s, int id) {
 bool StartUpProbe(ProgramState& s) {
     if (probeAndCheck(s)) return true;
     tellControllerNotFound(s);
-    s.transferState = TransferState::Idle;
+    s.link.transferState = TransferState::Idle;
     s.ui->requestRepaint();  // the status bar still shows the version query's action
     return false;
 }
 
 void AutoPortCommand(ProgramState& s) {
     // Abandon whatever runs: the port it talks to is about to go.
-    s.transferState = TransferState::Idle;
-    s.chainAll = false;
+    s.link.transferState = TransferState::Idle;
+    s.link.chainAll = false;
     s.ui->setStopEnabled(false);
     dropCurrentPort(s);
     if (probeAndCheck(s)) {
-        BeginVersionQuery(s);
+        BeginVersionQuery(s.link);
     } else {
         tellControllerNotFound(s);
     }
@@ -166,18 +166,18 @@ void AutoPortCommand(ProgramState& s) {
 void SelectPortCommand(ProgramState& s, int portIndex) {
     dropCurrentPort(s);
     s.portIndex = portIndex;
-    const OpenResult opened = s.port->open(s.portTable[static_cast<std::size_t>(portIndex)]);
+    const OpenResult opened = s.link.port->open(s.portTable[static_cast<std::size_t>(portIndex)]);
     if (opened != OpenResult::Opened) {
         s.ui->showMessage(opened == OpenResult::OpenFailed ? kOpenFailedText : kConfigureFailedText,
                           kCaptionWarning, MessageIcon::Warning, MessageButtons::Ok);
         return;
     }
     s.ui->setPortChecked(portIndex, true);
-    BeginVersionQuery(s);  // no probe: the version request is the first exchange on the port
+    BeginVersionQuery(s.link);  // no probe: the version request is the first exchange on the port
 }
 
 std::string actionStatusText(const ProgramState& s) {
-    return s.transferState != TransferState::Idle ? actionLabel(s.currentAction) : kReadyText;
+    return s.link.transferState != TransferState::Idle ? actionLabel(s.link.currentAction) : kReadyText;
 }
 
 StatusLayout computeStatusLayout(int averageCharWidth, int windowWidth) {

@@ -67,7 +67,7 @@ enum class CommandResult {
 CommandResult RunLinkCommand(ProgramState& s, int id);
 
 // Whether a command that starts work or opens an editor may run now.
-inline bool commandsAllowed(const ProgramState& s) { return s.transferState == TransferState::Idle; }
+inline bool commandsAllowed(const ProgramState& s) { return s.link.transferState == TransferState::Idle; }
 
 // The probe at start-up, after the version query was prepared: on success the port is open and
 // checked and the query stays due; otherwise the user is told and the program idles.

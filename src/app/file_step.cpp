@@ -34,34 +34,34 @@ int filterIndexFor(ConfigArea area) {
 // Every failure ends the step and any chain, so no later area is touched.
 void fail(ProgramState& s, const std::string& text, const char* caption, MessageIcon icon) {
     s.ui->showMessage(text, caption, icon, MessageButtons::Ok);
-    EndTransfer(s);
+    EndTransfer(s.link);
 }
 
 void abandon(ProgramState& s) {
-    s.currentAction = TransferAction::NoAction;
-    EndTransfer(s);
+    s.link.currentAction = TransferAction::NoAction;
+    EndTransfer(s.link);
 }
 
 void chainOn(ProgramState& s, FileDialogState& dialog) {
-    if (s.currentArea == ConfigArea::Program2 || !s.chainAll) {
-        EndTransfer(s);
+    if (s.link.currentArea == ConfigArea::Program2 || !s.link.chainAll) {
+        EndTransfer(s.link);
         return;
     }
-    s.currentArea = nextChainArea(s.currentArea);
-    const char* extension = areaBlock(s.currentArea).fileExtension;
+    s.link.currentArea = nextChainArea(s.link.currentArea);
+    const char* extension = areaBlock(s.link.currentArea).fileExtension;
     dialog.path = replaceExtension(dialog.path, dialog.extensionOffset, extension);
     if (dialog.extensionOffset == 0 || dialog.extensionOffset > dialog.path.size()) {
         dialog.extensionOffset = dialog.path.size() - std::string(extension).size();
     }
-    s.transferState = TransferState::FileTransfer;
+    s.link.transferState = TransferState::FileTransfer;
 }
 
 bool askForFile(ProgramState& s, FileAccess& files, FileDialogState& dialog, bool save) {
     FileDialogRequest request;
     request.save = save;
     request.title = save ? kSaveTitle : kLoadTitle;
-    request.filterIndex = filterIndexFor(s.currentArea);
-    request.defaultExtension = areaBlock(s.currentArea).fileExtension;
+    request.filterIndex = filterIndexFor(s.link.currentArea);
+    request.defaultExtension = areaBlock(s.link.currentArea).fileExtension;
     request.path = dialog.path;
     if (!files.chooseFile(request)) return false;
     dialog.path = request.path;
@@ -79,7 +79,7 @@ void save(ProgramState& s, FileAccess& files, FileDialogState& dialog) {
         fail(s, path + " :\nBrak dostępu do zapisu !", kCaptionFailed, MessageIcon::Error);
         return;
     }
-    switch (files.writeWhole(path, encodeAreaFile(s.image, s.currentArea))) {
+    switch (files.writeWhole(path, encodeAreaFile(s.image, s.link.currentArea))) {
         case FileWriteResult::OpenFailed:
             fail(s, kOpenFailed, kCaptionFailed, MessageIcon::Error);
             return;
@@ -102,7 +102,7 @@ void load(ProgramState& s, FileAccess& files, FileDialogState& dialog) {
         fail(s, "Plik " + path + " nie istnieje !", kCaptionWarning, MessageIcon::Error);
         return;
     }
-    const std::size_t size = areaFileSize(s.currentArea);
+    const std::size_t size = areaFileSize(s.link.currentArea);
     std::vector<uint8_t> bytes;
     const FileReadResult read = files.readStart(path, size, bytes);
     if (read == FileReadResult::OpenFailed) {
@@ -110,7 +110,7 @@ void load(ProgramState& s, FileAccess& files, FileDialogState& dialog) {
         return;
     }
     if (read != FileReadResult::Read ||
-        !decodeAreaFile(bytes.data(), bytes.size(), s.currentArea, s.image)) {
+        !decodeAreaFile(bytes.data(), bytes.size(), s.link.currentArea, s.image)) {
         fail(s, path + " :\nBłąd odczytu !", kCaptionFailed, MessageIcon::Error);
         return;
     }
@@ -129,20 +129,20 @@ std::string replaceExtension(const std::string& path, std::size_t extensionOffse
 void RunFileStep(ProgramState& s, FileAccess& files, FileDialogState& dialog) {
     s.ui->setStatusText(kStatusAreaPart, kStatusFile);
     s.ui->setRepeatEnabled(false);
-    if (filterIndexFor(s.currentArea) == 0) {
-        s.currentAction = TransferAction::NoAction;
-        fail(s, "Błędny obszar : " + std::to_string(static_cast<int>(s.currentArea)) + " !",
+    if (filterIndexFor(s.link.currentArea) == 0) {
+        s.link.currentAction = TransferAction::NoAction;
+        fail(s, "Błędny obszar : " + std::to_string(static_cast<int>(s.link.currentArea)) + " !",
              kCaptionProblem, MessageIcon::Warning);
         return;
     }
-    s.transferState = TransferState::Idle;
-    if (s.currentAction == TransferAction::WriteToFile) {
+    s.link.transferState = TransferState::Idle;
+    if (s.link.currentAction == TransferAction::WriteToFile) {
         save(s, files, dialog);
-    } else if (s.currentAction == TransferAction::ReadFromFile) {
+    } else if (s.link.currentAction == TransferAction::ReadFromFile) {
         load(s, files, dialog);
     } else {
-        const int action = static_cast<int>(s.currentAction);
-        s.currentAction = TransferAction::NoAction;
+        const int action = static_cast<int>(s.link.currentAction);
+        s.link.currentAction = TransferAction::NoAction;
         fail(s, "Błędna akcja : " + std::to_string(action) + " !", kCaptionProblem,
              MessageIcon::Warning);
     }

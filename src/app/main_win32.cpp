@@ -19,8 +19,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     shell.instance = instance;
     shell.state = &state;
     shell.port = &port;
-    state.port = &port;
-    state.ui = &shell.ui;
+    state.connect(port, shell.ui);
 
     // A missing picture is allowed: the client window then shows its background colour.
     shell.clientBitmap = LoadBitmapW(instance, MAKEINTRESOURCEW(kClientBitmapResource));
@@ -40,14 +39,14 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     }
 
     state.image = defaultConfigImage();
-    state.txBuffer.fill(0);
+    state.link.txBuffer.fill(0);
     ctl3dRegister(instance);
 
     // The firmware version is asked for first, as soon as the probe has found the controller.
-    state.areaAddress = 0;
-    state.transferAddress = 0;
-    state.currentArea = ConfigArea::Version;
-    state.transferState = TransferState::SendRequest;
+    state.link.areaAddress = 0;
+    state.link.transferAddress = 0;
+    state.link.currentArea = ConfigArea::Version;
+    state.link.transferState = TransferState::SendRequest;
 
     BuildMenus(shell);
     HWND window = CreateMainWindow(shell);

@@ -1,24 +1,13 @@
-// The program's one state record and the seam through which the portable code reaches the user.
+// The program's one state record, the seam to its windows, and the renderer of the engine's reports.
 #pragma once
 
-#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "config/config_image.h"
-#include "link/frames.h"
+#include "link/link_state.h"
 
 namespace kd215 {
-
-class SerialPort;
-
-enum class TransferState : int32_t {
-    Idle = 0,
-    SendRequest = 1,
-    AwaitWrite = 2,
-    AwaitReply = 3,
-    FileTransfer = 5,  // 4 is not used
-};
 
 enum class MessageIcon { Warning, Error, Information };
 enum class MessageButtons { Ok, RetryCancel, YesNo };
@@ -45,39 +34,53 @@ public:
     virtual void requestRepaint() = 0;
 };
 
-// Everything the program keeps while it runs; one instance, created at start-up.
+struct ProgramState;
+
+// Shows what the engine reports the way the program always has: message boxes with their
+// captions and icons, the status bar, the progress bar and the "&Akcja" items.
+class ProgramReporter final : public LinkReporter {
+public:
+    explicit ProgramReporter(ProgramState& state) : s_(state) {}
+
+    void transferStarted(ConfigArea area, TransferAction action) override;
+    void requestSent(ConfigArea area) override;
+    void areaDone(ConfigArea area, TransferAction action) override;
+    void firmwareRead(const std::string& statusText) override;
+    void transferEnded() override;
+    bool retryAfter(const TransferOutcome& outcome) override;
+    void failed(const TransferOutcome& outcome) override;
+    bool continueAfter(const VerifyDifference& difference) override;
+
+private:
+    ProgramState& s_;
+};
+
+// Everything the program keeps while it runs; one instance, created at start-up, never copied
+// (the engine's reporter refers back to it).
 struct ProgramState {
+    ProgramState() = default;
+    ProgramState(const ProgramState&) = delete;
+    ProgramState& operator=(const ProgramState&) = delete;
+
     ConfigImage image = defaultConfigImage();
-
-    TransferState transferState = TransferState::Idle;
-    ConfigArea currentArea = ConfigArea::Version;
-    TransferAction currentAction = TransferAction::WriteController;
-    ConfigArea lastArea = ConfigArea::Settings;
-    TransferAction lastAction = TransferAction::WriteController;
-    uint32_t areaAddress = 0;      // address of the area started last
-    uint32_t transferAddress = 0;  // put into the request and expected back; 0 for the version
-    bool chainAll = false;         // "&Wszystko": the end of an area starts the next one
-
-    // Decoded from the last exchange.
-    uint8_t payloadLength = 0;
-    uint32_t replyAddress = 0;
-    uint8_t replyResidue = 0;
-    uint32_t bytesWritten = 0;
-    uint32_t bytesRead = 0;
+    LinkState link;
 
     int progressPos = 0;
     std::string fwStatusText = kUnknownFirmwareText;
 
-    FrameBuffer txBuffer{};
-    FrameBuffer rxBuffer{};
-    std::size_t txLength = 0;
-
     std::vector<std::string> portTable;  // bare COM names, sorted
     int portIndex = 0;
 
-    // The seams, set once at start-up and never null afterwards.
-    SerialPort* port = nullptr;
+    // The seam to the windows, set once at start-up with connect() and never null afterwards.
     UserInterface* ui = nullptr;
+    ProgramReporter reporter{*this};
+
+    // Hands the engine its port and this program's reporter, and the program its windows.
+    void connect(SerialPort& port, UserInterface& userInterface) {
+        link.port = &port;
+        link.reporter = &reporter;
+        ui = &userInterface;
+    }
 };
 
 // Caption and texts shared by more than one subsystem.

@@ -168,7 +168,7 @@ bool runShellCommand(Shell& shell, int id) {
         case kCmdChannelEditor:
             if (commandsAllowed(s)) {
                 OpenChannelEditor(shell.main, s.image);
-                s.currentArea = ConfigArea::NoArea;
+                s.link.currentArea = ConfigArea::NoArea;
                 shell.ui.requestRepaint();
             }
             return true;
@@ -177,13 +177,13 @@ bool runShellCommand(Shell& shell, int id) {
     for (const AreaEditorCommand& editor : kAreaEditorCommands) {
         if (editor.id != id) continue;
         if (commandsAllowed(s)) {
-            s.currentArea = editor.area;
+            s.link.currentArea = editor.area;
             // Paint what the closing menu uncovered now, so that no late repaint of the client
             // puts the area back over the editor's "\tEdycja".
             UpdateWindow(shell.client);
             shell.ui.setStatusText(kStatusAreaPart, kEditingStatusText);
             OpenSceneProgramEditor(shell.main, s.image, editor.area);
-            s.currentArea = ConfigArea::NoArea;
+            s.link.currentArea = ConfigArea::NoArea;
             shell.ui.requestRepaint();
         }
         return true;
@@ -194,11 +194,11 @@ bool runShellCommand(Shell& shell, int id) {
 // One step of the state machine, for the state it was posted for; a stale post does nothing.
 void runStep(Shell& shell, WPARAM postedState) {
     ProgramState& s = *shell.state;
-    if (static_cast<int>(LOWORD(postedState)) != static_cast<int>(s.transferState)) return;
-    switch (s.transferState) {
+    if (static_cast<int>(LOWORD(postedState)) != static_cast<int>(s.link.transferState)) return;
+    switch (s.link.transferState) {
         case TransferState::SendRequest:
         case TransferState::AwaitWrite:
-        case TransferState::AwaitReply: StepTransfer(s); break;
+        case TransferState::AwaitReply: StepTransfer(s.link, s.image); break;
         case TransferState::FileTransfer: RunFileStep(s, shell.files, shell.fileDialog); break;
         default: break;
     }
@@ -208,7 +208,7 @@ void runStep(Shell& shell, WPARAM postedState) {
 
 void paintClient(Shell& shell, HWND window) {
     const ProgramState& s = *shell.state;
-    shell.ui.setStatusText(kStatusAreaPart, areaLabel(s.currentArea));
+    shell.ui.setStatusText(kStatusAreaPart, areaLabel(s.link.currentArea));
     shell.ui.setStatusText(kStatusActionPart, actionStatusText(s));
     shell.ui.setStatusText(kStatusFirmwarePart, s.fwStatusText);
 
@@ -244,7 +244,7 @@ void paintClient(Shell& shell, HWND window) {
 // pass, so that a transfer waiting on the line does not keep a processor busy. True when a message
 // arrived: it is served before the next step.
 bool waitForLine(const Shell& shell) {
-    const TransferState state = shell.state->transferState;
+    const TransferState state = shell.state->link.transferState;
     if (state != TransferState::AwaitWrite && state != TransferState::AwaitReply) return false;
     HANDLE pending = shell.port->pendingEvent();
     if (pending == nullptr) return false;
@@ -406,7 +406,7 @@ int RunMessageLoop(Shell& shell) {
     ProgramState& s = *shell.state;
     MSG message;
     for (;;) {
-        if (s.transferState != TransferState::Idle) {
+        if (s.link.transferState != TransferState::Idle) {
             if (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
                 if (message.message == WM_QUIT) return static_cast<int>(message.wParam);
                 TranslateMessage(&message);
@@ -415,7 +415,7 @@ int RunMessageLoop(Shell& shell) {
             }
             // The queue is empty: user input has been served, the next step may run.
             if (waitForLine(shell)) continue;
-            PostMessageW(shell.main, WM_USER, static_cast<WPARAM>(s.transferState), 0);
+            PostMessageW(shell.main, WM_USER, static_cast<WPARAM>(s.link.transferState), 0);
             continue;
         }
         if (s.progressPos != 0) {
@@ -450,7 +450,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         case WM_MENUSELECT:
             // Only "&Akcja" records the action: its five action items all open "Wybór".
             if (reinterpret_cast<HMENU>(lParam) == shell->actionMenu && shell->actionMenu != nullptr) {
-                shell->state->currentAction = actionForHighlight(LOWORD(wParam));
+                shell->state->link.currentAction = actionForHighlight(LOWORD(wParam));
             }
             return 0;
         case WM_USER: runStep(*shell, wParam); return 0;

@@ -131,13 +131,16 @@ BlockReplyCheck checkBlockReply(const uint8_t* rx, std::size_t received, uint32_
     const bool addressMatches = received >= 4 && check.replyAddress == transferAddress;
 
     if (nak) {
-        check.detail = "NAK";
+        check.fault = TransferFault::Nak;
     } else if (!countMatches) {
-        check.detail = "brak danych : " + std::to_string(received);
+        check.fault = TransferFault::NoData;
+        check.faultValue = static_cast<uint32_t>(received);
     } else if (check.replyResidue != 0) {
-        check.detail = "suma kontrolna = " + std::to_string(check.replyResidue);
+        check.fault = TransferFault::BadChecksum;
+        check.faultValue = check.replyResidue;
     } else if (!addressMatches) {
-        check.detail = "adres zwrotny " + std::to_string(check.replyAddress);
+        check.fault = TransferFault::WrongAddress;
+        check.faultValue = check.replyAddress;
     } else {
         check.passed = true;
     }

@@ -56,10 +56,22 @@ std::size_t buildBlockRequest(FrameBuffer& tx, ConfigArea area, TransferAction a
 // The reply to a block write: exactly the acknowledgement in the first three received bytes.
 bool isAcknowledgement(const uint8_t* rx, std::size_t received);
 
-// What the generic block-reply test found. `detail` follows "Błąd komunikacji : " on failure.
+// Why a transfer did not end well: first what the reply tests find, then the engine's own.
+enum class TransferFault {
+    Nak,            // the controller refused the request
+    BadChecksum,    // value: the reply's checksum residue
+    WrongAddress,   // value: the address the reply carried
+    NoData,         // value: the bytes received, fewer (or more) than the reply needs
+    ProtocolError,  // the reply passed the frame tests but is not this area's reply
+    SystemError,    // value: the port's system error code
+    NoPort,         // a controller action with no port open
+};
+
+// What the generic block-reply test found.
 struct BlockReplyCheck {
     bool passed = false;
-    std::string detail;
+    TransferFault fault = TransferFault::NoData;  // when not passed
+    uint32_t faultValue = 0;                      // the fault's number, as TransferFault says
     uint8_t payloadLength = 0;  // the reply's own length byte (0 when it never arrived)
     uint32_t replyAddress = 0;
     uint8_t replyResidue = 0;

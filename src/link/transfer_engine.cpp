@@ -9,247 +9,240 @@
 
 namespace kd215 {
 
-const char* const kCaptionWarning = "Ostrzeżenie";
-const char* const kCaptionFailed = "Niepowodzenie";
-
 namespace {
-
-const char* const kNoPortText = "Musisz wybrać dostępny port szeregowy !";
-const char* const kCommunicationError = "Błąd komunikacji : ";
-const char* const kProtocolError = "Błąd protokołu";
-const char* const kSystemErrorCode = "Kod błędu : ";
 
 bool isFileAction(TransferAction action) {
     return action == TransferAction::ReadFromFile || action == TransferAction::WriteToFile;
 }
 
-void showSystemError(ProgramState& s, uint32_t code) {
-    s.ui->showMessage(kSystemErrorCode + std::to_string(code), kCaptionFailed, MessageIcon::Error,
-                      MessageButtons::Ok);
+void endWith(LinkState& link, TransferFault fault, uint32_t value = 0) {
+    link.reporter->failed({fault, value});
+    EndTransfer(link);
 }
 
 // Retry sends the identical request again; Cancel ends the transfer with the image untouched.
-void offerRetry(ProgramState& s, const std::string& text) {
-    const UserAnswer answer =
-        s.ui->showMessage(text, kCaptionFailed, MessageIcon::Warning, MessageButtons::RetryCancel);
-    if (answer == UserAnswer::Retry) {
-        s.transferState = TransferState::SendRequest;
+void offerRetry(LinkState& link, TransferFault fault, uint32_t value = 0) {
+    if (link.reporter->retryAfter({fault, value})) {
+        link.transferState = TransferState::SendRequest;
     } else {
-        EndTransfer(s);
+        EndTransfer(link);
     }
 }
 
-// A transfer that has just started shows its action at once: waiting for a repaint would leave
-// "\tGotowe" in the status bar while a slow or silent controller keeps the program busy, since
-// neither a menu closed from the keyboard nor a composited desktop repaints the client.
-void showTransferStarted(ProgramState& s) {
-    s.ui->setStatusText(kStatusActionPart, actionLabel(s.currentAction));
+// A transfer that has just started is reported at once: waiting for a repaint would leave
+// "\tGotowe" in the status bar while a slow or silent controller keeps the program busy.
+void reportStarted(LinkState& link) { link.reporter->transferStarted(link.currentArea, link.currentAction); }
+
+void startWrite(LinkState& link, const uint8_t* frame, std::size_t length) {
+    if (frame != link.txBuffer.data()) std::memcpy(link.txBuffer.data(), frame, length);
+    link.txLength = length;
+    link.port->startWrite(link.txBuffer.data(), length);
+    link.transferState = TransferState::AwaitWrite;
 }
 
-void startWrite(ProgramState& s, const uint8_t* frame, std::size_t length) {
-    if (frame != s.txBuffer.data()) std::memcpy(s.txBuffer.data(), frame, length);
-    s.txLength = length;
-    s.port->startWrite(s.txBuffer.data(), length);
-    s.transferState = TransferState::AwaitWrite;
-}
-
-void stepSendRequest(ProgramState& s) {
-    const int area = static_cast<int>(s.currentArea);
+void stepSendRequest(LinkState& link, const ConfigImage& image) {
+    const int area = static_cast<int>(link.currentArea);
     if (area < 0 || area > static_cast<int>(ConfigArea::Restart)) {
-        EndTransfer(s);
+        EndTransfer(link);
         return;
     }
-    s.ui->setStatusText(kStatusAreaPart, areaLabel(s.currentArea));
-    if (s.currentArea == ConfigArea::Version) {
-        startWrite(s, kVersionRequestFrame.data(), kVersionRequestFrame.size());
-    } else if (s.currentArea == ConfigArea::Restart) {
-        startWrite(s, kRestartFrame.data(), kRestartFrame.size());
+    link.reporter->requestSent(link.currentArea);
+    if (link.currentArea == ConfigArea::Version) {
+        startWrite(link, kVersionRequestFrame.data(), kVersionRequestFrame.size());
+    } else if (link.currentArea == ConfigArea::Restart) {
+        startWrite(link, kRestartFrame.data(), kRestartFrame.size());
     } else {
         const std::size_t length =
-            buildBlockRequest(s.txBuffer, s.currentArea, s.currentAction, s.transferAddress, s.image);
-        s.ui->setRepeatEnabled(true);
-        startWrite(s, s.txBuffer.data(), length);
+            buildBlockRequest(link.txBuffer, link.currentArea, link.currentAction, link.transferAddress, image);
+        startWrite(link, link.txBuffer.data(), length);
     }
 }
 
-void stepAwaitWrite(ProgramState& s) {
-    const IoResult write = s.port->pollWrite();
+void stepAwaitWrite(LinkState& link) {
+    const IoResult write = link.port->pollWrite();
     if (write.status == IoStatus::Pending) return;
     if (write.status == IoStatus::Failed) {
-        s.port->purge();
-        showSystemError(s, write.errorCode);
-        EndTransfer(s);
+        link.port->purge();
+        endWith(link, TransferFault::SystemError, write.errorCode);
         return;
     }
-    s.bytesWritten = write.bytes;
-    if (s.currentArea == ConfigArea::Restart) {
-        EndTransfer(s);  // the controller restarts without answering
+    link.bytesWritten = write.bytes;
+    if (link.currentArea == ConfigArea::Restart) {
+        EndTransfer(link);  // the controller restarts without answering
         return;
     }
-    if (s.currentArea == ConfigArea::Version) {
-        s.payloadLength = kVersionPayloadLength + 1;  // one byte more: the read ends on the gap
-    } else if (s.currentAction == TransferAction::WriteController) {
-        s.payloadLength = 0;  // 6 bytes asked, 3 expected: the acknowledgement
+    if (link.currentArea == ConfigArea::Version) {
+        link.payloadLength = kVersionPayloadLength + 1;  // one byte more: the read ends on the gap
+    } else if (link.currentAction == TransferAction::WriteController) {
+        link.payloadLength = 0;  // 6 bytes asked, 3 expected: the acknowledgement
     } else {
-        s.payloadLength = areaBlock(s.currentArea).length;
+        link.payloadLength = areaBlock(link.currentArea).length;
     }
-    s.port->startRead(s.rxBuffer.data(), s.payloadLength + kFrameOverhead);
-    s.transferState = TransferState::AwaitReply;
+    link.port->startRead(link.rxBuffer.data(), link.payloadLength + kFrameOverhead);
+    link.transferState = TransferState::AwaitReply;
 }
 
-void finishVerifiedReply(ProgramState& s) {
-    const uint8_t* payload = s.rxBuffer.data() + kPayloadOffset;
-    // One question per difference, in order; No ends the check there.
-    for (const VerifyDifference& difference : verifyArea(s.currentArea, payload, s.image)) {
-        if (s.ui->showMessage(verifyPromptText(difference), kCaptionFailed, MessageIcon::Warning,
-                              MessageButtons::YesNo) != UserAnswer::Yes) {
-            EndTransfer(s);
-            return;
-        }
+// One question per difference, in order; No ends the check there.
+void finishVerifiedReply(LinkState& link, const ConfigImage& image) {
+    const VerifyOutcome outcome =
+        VerifyArea(link.currentArea, link.rxBuffer.data() + kPayloadOffset, image,
+                   [&link](const VerifyDifference& difference) { return link.reporter->continueAfter(difference); });
+    if (outcome == VerifyOutcome::StoppedByUser) {
+        EndTransfer(link);
+        return;
     }
-    ContinueChain(s);
+    link.reporter->areaDone(link.currentArea, link.currentAction);
+    ContinueChain(link);
 }
 
-void stepAwaitReply(ProgramState& s) {
-    const IoResult read = s.port->pollRead();
+void stepAwaitReply(LinkState& link, ConfigImage& image) {
+    const IoResult read = link.port->pollRead();
     if (read.status == IoStatus::Pending) return;
     if (read.status == IoStatus::Failed) {
-        showSystemError(s, read.errorCode);
-        EndTransfer(s);
+        endWith(link, TransferFault::SystemError, read.errorCode);
         return;
     }
-    s.bytesRead = std::min<uint32_t>(read.bytes, kFrameBufferSize);
-    const uint8_t* rx = s.rxBuffer.data();
+    link.bytesRead = std::min<uint32_t>(read.bytes, kFrameBufferSize);
+    const uint8_t* rx = link.rxBuffer.data();
 
-    if (s.currentAction == TransferAction::WriteController && isDataArea(s.currentArea)) {
-        if (isAcknowledgement(rx, s.bytesRead)) {
-            s.progressPos = 100;
-            s.ui->setProgress(100);
-            ContinueChain(s);
+    if (link.currentAction == TransferAction::WriteController && isDataArea(link.currentArea)) {
+        if (isAcknowledgement(rx, link.bytesRead)) {
+            link.reporter->areaDone(link.currentArea, link.currentAction);
+            ContinueChain(link);
         } else {
-            offerRetry(s, std::string(kCommunicationError) + "NAK");
+            offerRetry(link, TransferFault::Nak);
         }
         return;
     }
 
-    const BlockReplyCheck check = checkBlockReply(rx, s.bytesRead, s.transferAddress);
-    s.payloadLength = check.payloadLength;
-    s.replyAddress = check.replyAddress;
-    s.replyResidue = check.replyResidue;
+    const BlockReplyCheck check = checkBlockReply(rx, link.bytesRead, link.transferAddress);
+    link.payloadLength = check.payloadLength;
+    link.replyAddress = check.replyAddress;
+    link.replyResidue = check.replyResidue;
     if (!check.passed) {
-        s.port->purge();  // drop whatever else the line still delivers before asking
-        offerRetry(s, kCommunicationError + check.detail);
+        link.port->purge();  // drop whatever else the line still delivers before asking
+        offerRetry(link, check.fault, check.faultValue);
         return;
     }
-    if (!passesAreaTest(rx, s.currentArea, s.transferAddress)) {
-        s.ui->showMessage(kProtocolError, kCaptionFailed, MessageIcon::Warning, MessageButtons::Ok);
-        EndTransfer(s);
+    if (!passesAreaTest(rx, link.currentArea, link.transferAddress)) {
+        endWith(link, TransferFault::ProtocolError);
         return;
     }
 
-    s.transferState = TransferState::Idle;
-    if (s.currentArea == ConfigArea::Version) {
-        s.fwStatusText = firmwareStatusText(rx);
-        s.ui->setStatusText(kStatusFirmwarePart, s.fwStatusText);
-        s.progressPos = 100;
-        s.ui->setProgress(100);
-        EndTransfer(s);
-    } else if (s.currentAction == TransferAction::ReadController) {
-        decodeAreaPayload(rx + kPayloadOffset, s.currentArea, s.image);
-        ContinueChain(s);
-    } else if (s.currentAction == TransferAction::Verify) {
-        finishVerifiedReply(s);
+    link.transferState = TransferState::Idle;
+    if (link.currentArea == ConfigArea::Version) {
+        link.reporter->firmwareRead(firmwareStatusText(rx));
+        EndTransfer(link);
+    } else if (link.currentAction == TransferAction::ReadController) {
+        decodeAreaPayload(rx + kPayloadOffset, link.currentArea, image);
+        link.reporter->areaDone(link.currentArea, link.currentAction);
+        ContinueChain(link);
+    } else if (link.currentAction == TransferAction::Verify) {
+        finishVerifiedReply(link, image);
     } else {
-        EndTransfer(s);
+        EndTransfer(link);
     }
 }
 
 }  // namespace
 
-void EndTransfer(ProgramState& s) {
-    s.transferState = TransferState::Idle;
-    s.chainAll = false;
-    s.ui->setStopEnabled(false);
-    s.ui->requestRepaint();
+bool isRetryable(TransferFault fault) {
+    return fault == TransferFault::Nak || fault == TransferFault::BadChecksum || fault == TransferFault::WrongAddress ||
+           fault == TransferFault::NoData;
 }
 
-void ContinueChain(ProgramState& s) {
-    if (!s.chainAll || s.currentArea == ConfigArea::Program2 || !isDataArea(s.currentArea)) {
-        EndTransfer(s);
+std::string transferFaultText(const TransferOutcome& outcome) {
+    const std::string communication = "Błąd komunikacji : ";
+    switch (outcome.fault) {
+        case TransferFault::Nak: return communication + "NAK";
+        case TransferFault::BadChecksum: return communication + "suma kontrolna = " + std::to_string(outcome.value);
+        case TransferFault::WrongAddress: return communication + "adres zwrotny " + std::to_string(outcome.value);
+        case TransferFault::NoData: return communication + "brak danych : " + std::to_string(outcome.value);
+        case TransferFault::ProtocolError: return "Błąd protokołu";
+        case TransferFault::SystemError: return "Kod błędu : " + std::to_string(outcome.value);
+        case TransferFault::NoPort: return "Musisz wybrać dostępny port szeregowy !";
+    }
+    return {};
+}
+
+void EndTransfer(LinkState& link) {
+    link.transferState = TransferState::Idle;
+    link.chainAll = false;
+    link.reporter->transferEnded();
+}
+
+void ContinueChain(LinkState& link) {
+    if (!link.chainAll || link.currentArea == ConfigArea::Program2 || !isDataArea(link.currentArea)) {
+        EndTransfer(link);
         return;
     }
-    s.transferState = TransferState::Idle;
-    BeginAreaTransfer(s, nextChainArea(s.currentArea));
+    link.transferState = TransferState::Idle;
+    BeginAreaTransfer(link, nextChainArea(link.currentArea));
 }
 
-void BeginAreaTransfer(ProgramState& s, ConfigArea area) {
-    if (s.transferState != TransferState::Idle || !isDataArea(area)) return;
-    const bool fileStep = isFileAction(s.currentAction);
-    if (!fileStep && !s.port->isOpen()) {
-        s.ui->showMessage(kNoPortText, kCaptionWarning, MessageIcon::Warning, MessageButtons::Ok);
-        s.chainAll = false;  // a chain cut short here must not carry into a later command
+void BeginAreaTransfer(LinkState& link, ConfigArea area) {
+    if (link.transferState != TransferState::Idle || !isDataArea(area)) return;
+    const bool fileStep = isFileAction(link.currentAction);
+    if (!fileStep && !link.port->isOpen()) {
+        link.chainAll = false;  // a chain cut short here must not carry into a later command
+        link.reporter->failed({TransferFault::NoPort, 0});
         return;
     }
-    s.transferState = fileStep ? TransferState::FileTransfer : TransferState::SendRequest;
-    s.currentArea = area;
-    s.lastArea = area;
-    s.lastAction = s.currentAction;
-    s.areaAddress = areaBlock(area).address;
-    s.transferAddress = s.areaAddress;
-    if (!fileStep) s.ui->setStopEnabled(true);
-    showTransferStarted(s);
+    link.transferState = fileStep ? TransferState::FileTransfer : TransferState::SendRequest;
+    link.currentArea = area;
+    link.lastArea = area;
+    link.lastAction = link.currentAction;
+    link.areaAddress = areaBlock(area).address;
+    link.transferAddress = link.areaAddress;
+    reportStarted(link);
 }
 
-void BeginVersionQuery(ProgramState& s) {
-    s.currentArea = ConfigArea::Version;
-    s.transferAddress = 0;
-    s.transferState = TransferState::SendRequest;
-    s.ui->setStopEnabled(true);
-    showTransferStarted(s);
+void BeginVersionQuery(LinkState& link) {
+    link.currentArea = ConfigArea::Version;
+    link.transferAddress = 0;
+    link.transferState = TransferState::SendRequest;
+    reportStarted(link);
 }
 
-void BeginRestart(ProgramState& s) {
-    s.ui->setStopEnabled(false);
-    s.port->purge();
-    s.chainAll = false;
-    s.currentArea = ConfigArea::Restart;
-    s.transferState = TransferState::SendRequest;
-    showTransferStarted(s);
+void BeginRestart(LinkState& link) {
+    link.port->purge();
+    link.chainAll = false;
+    link.currentArea = ConfigArea::Restart;
+    link.transferState = TransferState::SendRequest;
+    reportStarted(link);
 }
 
-void StopTransfer(ProgramState& s) {
-    s.transferState = TransferState::Idle;
-    s.chainAll = false;
-    s.ui->setStopEnabled(false);
-    s.port->purge();
-    s.ui->requestRepaint();
+void StopTransfer(LinkState& link) {
+    link.transferState = TransferState::Idle;
+    link.chainAll = false;
+    link.port->purge();
+    link.reporter->transferEnded();
 }
 
-bool RepeatLastTransfer(ProgramState& s) {
-    if (s.transferState != TransferState::Idle || s.lastAction == TransferAction::NoAction ||
-        s.lastArea == ConfigArea::NoArea) {
+bool RepeatLastTransfer(LinkState& link) {
+    if (link.transferState != TransferState::Idle || link.lastAction == TransferAction::NoAction ||
+        link.lastArea == ConfigArea::NoArea) {
         return false;
     }
-    s.currentAction = s.lastAction;
-    s.currentArea = s.lastArea;
-    s.transferAddress = s.areaAddress;
-    s.transferState = TransferState::SendRequest;
-    s.ui->setStopEnabled(true);
-    showTransferStarted(s);
+    link.currentAction = link.lastAction;
+    link.currentArea = link.lastArea;
+    link.transferAddress = link.areaAddress;
+    link.transferState = TransferState::SendRequest;
+    reportStarted(link);
     return true;
 }
 
-void BeginAllAreas(ProgramState& s) {
-    if (s.transferState != TransferState::Idle) return;
-    BeginAreaTransfer(s, ConfigArea::Settings);
-    if (s.transferState != TransferState::Idle) s.chainAll = true;
+void BeginAllAreas(LinkState& link) {
+    if (link.transferState != TransferState::Idle) return;
+    BeginAreaTransfer(link, ConfigArea::Settings);
+    if (link.transferState != TransferState::Idle) link.chainAll = true;
 }
 
-void StepTransfer(ProgramState& s) {
-    switch (s.transferState) {
-        case TransferState::SendRequest: stepSendRequest(s); break;
-        case TransferState::AwaitWrite: stepAwaitWrite(s); break;
-        case TransferState::AwaitReply: stepAwaitReply(s); break;
+void StepTransfer(LinkState& link, ConfigImage& image) {
+    switch (link.transferState) {
+        case TransferState::SendRequest: stepSendRequest(link, image); break;
+        case TransferState::AwaitWrite: stepAwaitWrite(link); break;
+        case TransferState::AwaitReply: stepAwaitReply(link, image); break;
         default: break;
     }
 }

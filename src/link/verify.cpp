@@ -128,7 +128,7 @@ std::pair<unsigned, unsigned> shownOrder(const VerifyDifference& d) {
 
 }  // namespace
 
-std::vector<VerifyDifference> verifyArea(ConfigArea area, const uint8_t* payload, const ConfigImage& image) {
+std::vector<VerifyDifference> verifyDifferences(ConfigArea area, const uint8_t* payload, const ConfigImage& image) {
     Differences out(area);
     if (!isDataArea(area)) return out.take();
     ConfigImage controller = image;
@@ -141,6 +141,14 @@ std::vector<VerifyDifference> verifyArea(ConfigArea area, const uint8_t* payload
         default: break;
     }
     return out.take();
+}
+
+VerifyOutcome VerifyArea(ConfigArea area, const uint8_t* payload, const ConfigImage& image,
+                         const MismatchPrompt& prompt) {
+    for (const VerifyDifference& difference : verifyDifferences(area, payload, image)) {
+        if (!prompt(difference)) return VerifyOutcome::StoppedByUser;
+    }
+    return VerifyOutcome::Completed;
 }
 
 std::string verifyItemText(const VerifyDifference& d) {

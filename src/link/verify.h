@@ -2,6 +2,7 @@
 // program asks about them, and the texts that show them.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -39,7 +40,19 @@ struct VerifyDifference {
 
 // Every difference between `payload` (a data area's reply payload) and the image's part of that
 // area, in the order the program asks about them. Never changes the image.
-std::vector<VerifyDifference> verifyArea(ConfigArea area, const uint8_t* payload, const ConfigImage& image);
+std::vector<VerifyDifference> verifyDifferences(ConfigArea area, const uint8_t* payload, const ConfigImage& image);
+
+// Shows one difference and answers whether to go on checking (Yes = true).
+using MismatchPrompt = std::function<bool(const VerifyDifference& difference)>;
+
+enum class VerifyOutcome {
+    Completed,      // no difference, or every difference answered Yes
+    StoppedByUser,  // a difference answered No; nothing after it was asked
+};
+
+// The engine's verification of one area: each difference asked in turn until one is answered No.
+VerifyOutcome VerifyArea(ConfigArea area, const uint8_t* payload, const ConfigImage& image,
+                         const MismatchPrompt& prompt);
 
 // The program's question for one difference, ending in "Kontynuować sprawdzanie ?". The settings
 // show the controller's value first, scenes and programs the PC's.

@@ -63,7 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
             checkRoundTrip(rx + kPayloadOffset, area);
             const ConfigImage image = defaultConfigImage();
             const ConfigImage before = image;
-            for (const VerifyDifference& difference : verifyArea(area, rx + kPayloadOffset, image)) {
+            for (const VerifyDifference& difference : verifyDifferences(area, rx + kPayloadOffset, image)) {
                 require(verifyPromptText(difference).size() < 100);
                 if (!answerYes) break;
             }

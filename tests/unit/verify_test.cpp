@@ -12,23 +12,18 @@
 namespace kd215 {
 namespace {
 
-using MismatchPrompt = std::function<bool(const std::string& text)>;
-enum class VerifyOutcome { Completed, StoppedByUser };
-
-// The engine's road: one question per difference, in order, until one is answered No.
+// The program's road: the prompt text of each difference, answered from a script.
 VerifyOutcome VerifyArea(ConfigArea area, const uint8_t* payload, const ConfigImage& image,
-                         const MismatchPrompt& prompt) {
-    for (const VerifyDifference& difference : verifyArea(area, payload, image)) {
-        if (!prompt(verifyPromptText(difference))) return VerifyOutcome::StoppedByUser;
-    }
-    return VerifyOutcome::Completed;
+                         const std::function<bool(const std::string&)>& prompt) {
+    return kd215::VerifyArea(area, payload, image,
+                             [&prompt](const VerifyDifference& difference) { return prompt(verifyPromptText(difference)); });
 }
 
 // Answers the prompts from a script (Yes when the script runs out) and records the texts.
 struct ScriptedPrompt {
     std::vector<bool> answers;
     std::vector<std::string> asked;
-    MismatchPrompt callback() {
+    std::function<bool(const std::string&)> callback() {
         return [this](const std::string& text) {
             asked.push_back(text);
             return asked.size() <= answers.size() ? static_cast<bool>(answers[asked.size() - 1])

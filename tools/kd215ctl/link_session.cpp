@@ -46,64 +46,48 @@ void Progress::message(const std::string& text) {
     err_.flush();
 }
 
-void ConsoleUi::beginExchange() {
-    retriesUsed_ = 0;
-    failed_ = false;
-    portFailed_ = false;
-    failureText_.clear();
-    prompts_.clear();
-}
-
-UserAnswer ConsoleUi::showMessage(const std::string& text, const std::string&, MessageIcon icon,
-                                  MessageButtons buttons) {
-    switch (buttons) {
-        case MessageButtons::YesNo:
-            prompts_.push_back(text);
-            return UserAnswer::Yes;
-        case MessageButtons::RetryCancel:
-            if (retriesUsed_ < retries_) {
-                ++retriesUsed_;
-                progress_.message(text + " – ponawiam (" + std::to_string(retriesUsed_) + " z " +
-                                  std::to_string(retries_) + ")");
-                return UserAnswer::Retry;
-            }
-            failed_ = true;
-            failureText_ = text;
-            return UserAnswer::Cancel;
-        case MessageButtons::Ok:
-            failed_ = true;
-            portFailed_ = icon == MessageIcon::Error;  // "Kod błędu : " comes from the port
-            failureText_ = text;
-            return UserAnswer::Ok;
-    }
-    return UserAnswer::Cancel;
-}
-
 LinkSession::LinkSession(LoggingPort& port, Progress& progress, int retries)
-    : port_(port), progress_(progress), ui_(progress, retries) {
-    state_.port = &port_;
-    state_.ui = &ui_;
+    : port_(port), progress_(progress), retries_(retries) {
+    link_.port = &port_;
+    link_.reporter = this;
+}
+
+bool LinkSession::retryAfter(const TransferOutcome& outcome) {
+    if (retriesUsed_ >= retries_) {
+        failed(outcome);
+        return false;
+    }
+    ++retriesUsed_;
+    progress_.message(transferFaultText(outcome) + " – ponawiam (" + std::to_string(retriesUsed_) + " z " +
+                      std::to_string(retries_) + ")");
+    return true;
+}
+
+void LinkSession::failed(const TransferOutcome& outcome) {
+    failed_ = true;
+    failure_ = outcome;
 }
 
 LinkStatus LinkSession::run(TransferAction action, ConfigArea area) {
-    ui_.beginExchange();
-    state_.currentAction = action;
+    retriesUsed_ = 0;  // the retry budget is per exchange
+    failed_ = false;
+    link_.currentAction = action;
     if (area == ConfigArea::Version) {
-        BeginVersionQuery(state_);
+        BeginVersionQuery(link_);
     } else if (area == ConfigArea::Restart) {
-        BeginRestart(state_);
+        BeginRestart(link_);
     } else {
-        BeginAreaTransfer(state_, area);
+        BeginAreaTransfer(link_, area);
     }
     // The port's own time-outs end every exchange, so this loop always ends.
-    while (transferActive(state_)) {
-        StepTransfer(state_);
-        if (transferActive(state_)) port_.waitForIo(kStepWaitMs);
+    while (transferActive(link_)) {
+        StepTransfer(link_, image_);
+        if (transferActive(link_)) port_.waitForIo(kStepWaitMs);
     }
-    if (!ui_.failed()) return LinkStatus::Done;
+    if (!failed_) return LinkStatus::Done;
 
-    progress_.message(ui_.failureText());
-    if (!ui_.portFailed() && port_.bytesReceived() == 0) {
+    progress_.message(transferFaultText(failure_));
+    if (failure_.fault != TransferFault::SystemError && port_.bytesReceived() == 0) {
         progress_.message(kControllerNotFoundText);
         return LinkStatus::NoController;
     }
@@ -112,30 +96,30 @@ LinkStatus LinkSession::run(TransferAction action, ConfigArea area) {
 
 LinkStatus LinkSession::version(std::string& firmwareText) {
     const LinkStatus status = run(TransferAction::ReadController, ConfigArea::Version);
-    if (status == LinkStatus::Done) firmwareText = state_.fwStatusText;
+    if (status == LinkStatus::Done) firmwareText = firmwareText_;
     return status;
 }
 
 LinkStatus LinkSession::restart() { return run(TransferAction::WriteController, ConfigArea::Restart); }
 
 LinkStatus LinkSession::readArea(ConfigArea area, ConfigImage& image, std::vector<uint8_t>& payload) {
-    state_.image = image;
+    image_ = image;
     const LinkStatus status = run(TransferAction::ReadController, area);
     if (status != LinkStatus::Done) return status;
-    image = state_.image;
-    const uint8_t* data = state_.rxBuffer.data() + kPayloadOffset;
+    image = image_;
+    const uint8_t* data = link_.rxBuffer.data() + kPayloadOffset;
     payload.assign(data, data + areaBlock(area).length);
     return status;
 }
 
 LinkStatus LinkSession::writeArea(ConfigArea area, const ConfigImage& image) {
-    state_.image = image;
+    image_ = image;
     return run(TransferAction::WriteController, area);
 }
 
 std::vector<std::string> compareArea(ConfigArea area, const uint8_t* payload, const ConfigImage& expected) {
     std::vector<std::string> lines;
-    for (const VerifyDifference& difference : verifyArea(area, payload, expected)) {
+    for (const VerifyDifference& difference : verifyDifferences(area, payload, expected)) {
         lines.push_back(verifyLineText(difference));
     }
     return lines;

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/program_state.h"
+#include "link/link_state.h"
 #include "frame_log.h"
 
 namespace kd215 {
@@ -33,39 +33,10 @@ enum class LinkStatus {
     CommunicationFailed,  // the controller answered badly, or the port failed, and retries ran out
 };
 
-// Stands in for the message boxes: a communication error is answered Retry up to `retries`
-// times per exchange and Cancel after that; verification prompts are answered Yes and kept.
-class ConsoleUi final : public UserInterface {
-public:
-    ConsoleUi(Progress& progress, int retries) : progress_(progress), retries_(retries) {}
-
-    // Before each exchange: the retry budget is per exchange.
-    void beginExchange();
-    bool failed() const { return failed_; }
-    bool portFailed() const { return portFailed_; }  // "Kod błędu : " from the port itself
-    const std::string& failureText() const { return failureText_; }
-    const std::vector<std::string>& prompts() const { return prompts_; }
-
-    UserAnswer showMessage(const std::string& text, const std::string& caption, MessageIcon icon,
-                           MessageButtons buttons) override;
-    void setStatusText(int, const std::string&) override {}
-    void setRepeatEnabled(bool) override {}
-    void setStopEnabled(bool) override {}
-    void setPortChecked(int, bool) override {}
-    void setProgress(int) override {}
-    void requestRepaint() override {}
-
-private:
-    Progress& progress_;
-    int retries_;
-    int retriesUsed_ = 0;
-    bool failed_ = false;
-    bool portFailed_ = false;
-    std::string failureText_;
-    std::vector<std::string> prompts_;
-};
-
-class LinkSession {
+// One exchange at a time, run to its end by the program's transfer engine. A communication
+// fault is retried up to `retries` times per exchange, then given up; the verification asks
+// nothing, every difference is kept.
+class LinkSession final : public LinkReporter {
 public:
     // `port` is open (a LoggingPort, whose byte count tells a silent line).
     LinkSession(LoggingPort& port, Progress& progress, int retries);
@@ -77,13 +48,23 @@ public:
     // Writes the area's part of `image`; done when the controller acknowledged it.
     LinkStatus writeArea(ConfigArea area, const ConfigImage& image);
 
+    void firmwareRead(const std::string& statusText) override { firmwareText_ = statusText; }
+    bool retryAfter(const TransferOutcome& outcome) override;
+    void failed(const TransferOutcome& outcome) override;
+    bool continueAfter(const VerifyDifference&) override { return true; }
+
 private:
     LinkStatus run(TransferAction action, ConfigArea area);
 
     LoggingPort& port_;
     Progress& progress_;
-    ConsoleUi ui_;
-    ProgramState state_;
+    int retries_;
+    int retriesUsed_ = 0;
+    bool failed_ = false;
+    TransferOutcome failure_;
+    std::string firmwareText_;
+    LinkState link_;
+    ConfigImage image_ = defaultConfigImage();
 };
 
 // Compares a received payload with `expected` using the program's verification; every
