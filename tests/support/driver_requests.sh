@@ -20,23 +20,23 @@ cpu_ticks() {
 }
 
 # kd_serve_driver_requests: answers, in the background, the driver's requests: NAME.req in requests/
-# holding "shot" (a screenshot saved as NAME.png), "cpu" (cpu_ticks written to NAME.txt) or "keys K..."
-# (the keys typed into the program's main window, xdotool's names); the driver waits until the request
-# is gone. Sets watcher_pid, which the caller's clean-up ends.
+# holding "shot" (a screenshot saved as NAME.png), "cpu" (cpu_ticks written to NAME.txt) or "xdotool
+# ARGS..." (keys or clicks, with the program's main window focused first); the driver waits until the
+# request is gone. Sets watcher_pid, which the caller's clean-up ends.
 kd_serve_driver_requests() {
   (
   shopt -s nullglob
   while sleep 0.05; do
     for request in "$work"/requests/*.req; do
       name=$(basename "$request" .req)
-      read -r kind keys <"$request"
+      read -r kind args <"$request"
       if [[ $kind == cpu ]]; then
         cpu_ticks >"$work/requests/$name.txt"
-      elif [[ $kind == keys ]]; then
+      elif [[ $kind == xdotool ]]; then
         # The main window takes the focus as a click on it would; the keys then go where a user's would.
         xdotool search --onlyvisible --name '^Program komunikacyjny Kd215' windowfocus --sync 2>/dev/null
-        # shellcheck disable=SC2086 # one word per key
-        xdotool key --delay 60 $keys || echo "keys '$keys' failed" >&2
+        # shellcheck disable=SC2086 # one word per argument
+        xdotool $args || echo "xdotool $args failed" >&2
       else
         kd_screenshot "$shots/$name.png" || echo "screenshot $name failed" >&2
       fi

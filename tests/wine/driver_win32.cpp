@@ -165,10 +165,12 @@ DWORD waitExit(const Program& program, DWORD timeoutMs) {
 
 void postCommand(const Program& program, int id) { PostMessageW(program.main, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
 
-bool typeKeys(const std::string& keys) {
+bool xdotool(const std::string& arguments) {
     static int sequence = 0;
-    return askRunner(L"keys-" + std::to_wstring(++sequence), "keys " + keys);
+    return askRunner(L"input-" + std::to_wstring(++sequence), "xdotool " + arguments);
 }
+
+bool typeKeys(const std::string& keys) { return xdotool("key --delay 60 " + keys); }
 
 // ---- dialogs ----------------------------------------------------------------------------------
 

@@ -42,8 +42,10 @@ bool waitGotowe(const Program& program, DWORD timeoutMs = 10000);
 DWORD waitExit(const Program& program, DWORD timeoutMs = 10000);
 // A menu command as the menu posts it, with nothing else done on the program's behalf.
 void postCommand(const Program& program, int id);
-// Keys typed into the program's focused main window, xdotool's names, space-separated.
+// Keys typed into the program's focused main window, xdotool's names, space-separated; or any xdotool
+// command line, such as clicks at screen positions.
 bool typeKeys(const std::string& keys);
+bool xdotool(const std::string& arguments);
 
 struct Dialog {
     HWND window = nullptr;
