@@ -94,5 +94,15 @@ if [[ $mode == suite && $# -eq 0 ]]; then
     [[ $differing == 0 ]] || { echo "the start-up screens differ in $area ($differing pixels)" >&2; status=1; }
   done
 fi
+# kd215ctl.exe on the same Win32 serial layer and port list: finds COM12 (opened only as \\.\COM12),
+# backs the controller up and verifies it against the copy.
+if [[ $mode == suite && $# -eq 0 ]]; then
+  ctl() { (cd "$work/files" && LANG=C.UTF-8 timeout 60 wine "$winbuild/tools/kd215ctl/kd215ctl.exe" "$@" 2>&1 | tr -d '\r'); }
+  printf 'clear\nplug\n' >"$lines/controller.control"
+  [[ $(ctl probe) == *COM12* ]] || { echo "kd215ctl probe did not find the controller on COM12" >&2; status=1; }
+  ctl backup --port COM12 kopia.json >/dev/null
+  verified=$(ctl verify all --port COM12 kopia.json)
+  [[ $verified == *"Brak różnic."* ]] || { echo "kd215ctl backup and verify: $verified" >&2; status=1; }
+fi
 echo "screenshots: $shots/wine-*.png   logs: $work/logs/"
 exit $status
