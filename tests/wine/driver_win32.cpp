@@ -34,21 +34,23 @@ std::wstring windowText(HWND window) {
     return text;
 }
 
-template <typename Visit>
-void eachWindowOf(DWORD process, Visit visit) {
-    struct Search {
-        DWORD process;
-        Visit* visit;
-    } search{process, &visit};
-    EnumWindows(
-        [](HWND window, LPARAM parameter) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(parameter);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            if (owner == s->process && IsWindowVisible(window)) (*s->visit)(window);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+struct WindowSearch {
+    DWORD process;
+    const std::function<void(HWND)>* visit;
+};
+
+BOOL CALLBACK visitWindow(HWND window, LPARAM parameter) {
+    auto* search = reinterpret_cast<WindowSearch*>(parameter);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == search->process && IsWindowVisible(window)) (*search->visit)(window);
+    return TRUE;
+}
+
+// Every visible top-level window of `process`.
+void eachWindowOf(DWORD process, const std::function<void(HWND)>& visit) {
+    WindowSearch search{process, &visit};
+    EnumWindows(visitWindow, reinterpret_cast<LPARAM>(&search));
 }
 
 // Drops NAME.req holding `request` in the runner's folder and waits until the runner has served it.
