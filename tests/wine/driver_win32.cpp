@@ -221,8 +221,6 @@ std::string controlText(HWND dialog, int id) {
     return control ? toUtf8(windowText(control)) : "<no control " + std::to_string(id) + ">";
 }
 
-bool buttonChecked(HWND dialog, int id) { return sendWaiting(GetDlgItem(dialog, id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
-
 bool clickButton(HWND dialog, int id) {
     bool answered = false;
     sendWaiting(GetDlgItem(dialog, id), BM_CLICK, 0, 0, &answered);

@@ -60,7 +60,6 @@ bool hasButton(const Dialog& dialog, int id);
 // Clicks a button (BM_CLICK, as the mouse does) and waits for the dialog to go.
 bool answer(const Dialog& dialog, int id);
 std::string controlText(HWND dialog, int id);
-bool buttonChecked(HWND dialog, int id);
 bool clickButton(HWND dialog, int id);
 // Clicks into a field and types `text` over its contents.
 bool typeInto(const Program& program, HWND dialog, int id, const std::string& text);
