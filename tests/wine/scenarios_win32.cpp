@@ -147,7 +147,7 @@ TEST_F(Status, TheActionShowsForTheWholeOfASlowRead) {
     ASSERT_TRUE(waitGotowe(program_, 3000)) << "Stop did not end the read";
     EXPECT_TRUE(noDialogFor(program_, 500)) << describeDialogs(program_);
 
-    // "&Edycja", "&Scen" from the keyboard, then with the mouse, whose closing menu uncovers the client.
+    // "&Edycja", "&Scen" from the keyboard, then with the mouse.
     for (const char* road : {"key --delay 60 alt+a e Down Down Return",
                              "mousemove 22 34 click 1 sleep 0.3 mousemove 40 113 click 1 sleep 0.3 mousemove 190 147 click 1"}) {
         ASSERT_TRUE(xdotool(road));
