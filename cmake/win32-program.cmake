@@ -1,15 +1,10 @@
 # The Windows side: the Win32 sources (every *_win32.cpp) as a library, and the program built on it.
-# kd215win holds everything but the entry point, so that Win32 checks under Wine can link it too.
+# kd215win holds everything but the entry point.
 set(KD215_WIN32_LIBRARY_SOURCES ${KD215_WIN32_SOURCES})
 list(FILTER KD215_WIN32_LIBRARY_SOURCES EXCLUDE REGEX "/src/app/main_win32\\.cpp$")
 
 add_library(kd215win STATIC ${KD215_WIN32_LIBRARY_SOURCES})
 target_link_libraries(kd215win PUBLIC kd215core advapi32)
-
-# A console check of the serial layer under Wine (tests/link/serial_wine_check.sh runs it).
-add_executable(kd215-serial-check ${CMAKE_SOURCE_DIR}/tests/link/serial_check_win32.cpp)
-target_link_libraries(kd215-serial-check PRIVATE kd215win)
-target_link_options(kd215-serial-check PRIVATE -static -static-libgcc -static-libstdc++)
 
 # Kd215.exe: the entry point and the resources on top of kd215win; static, so it needs no MinGW DLLs.
 enable_language(RC)
@@ -21,11 +16,3 @@ set_source_files_properties(${CMAKE_SOURCE_DIR}/resources/kd215.rc PROPERTIES OB
 target_link_libraries(Kd215 PRIVATE kd215win comctl32 comdlg32)
 target_link_options(Kd215 PRIVATE -municode -mwindows -static -static-libgcc -static-libstdc++)
 
-# The editor dialog tests under Wine.
-include(${CMAKE_SOURCE_DIR}/tests/editors/win32-tests.cmake OPTIONAL)
-
-# The Win32 programs that drive Kd215.exe under Wine in the tests.
-include(${CMAKE_SOURCE_DIR}/tests/app/win32.cmake OPTIONAL)
-
-# The end-to-end driver, on top of the shell tests' driver.
-include(${CMAKE_SOURCE_DIR}/tests/e2e/win32.cmake OPTIONAL)

@@ -8,16 +8,20 @@
 # Usage: scripts/run.sh [--exit-after SECONDS]
 #   --exit-after SECONDS   end the program after that long (for a look without a display)
 # Everything lives under build/run/: the prefix, the simulator's memory (kept between runs), its log
-# (build/run/sim.log: every frame on the line) and the screenshot.
+# (build/run/controller.log: every frame on the line) and the screenshot. The machine's own serial
+# lines are kept out of the prefix (scripts/serial-guard.sh), so the probe never writes to them.
+
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
+source scripts/wine-env.sh
+kd_hide_serial_devices "$root/scripts/run.sh" "$@"
 
 exit_after=
 while (($#)); do
   case $1 in
     --exit-after) exit_after=${2:?--exit-after needs a number of seconds}; shift 2 ;;
-    -h | --help) sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h | --help) sed -n '2,/^$/p' "$0" | sed -e '/^$/d' -e 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "run.sh: unknown argument '$1' (see --help)" >&2; exit 2 ;;
   esac
 done
@@ -36,37 +40,32 @@ cmake --build build/mingw-x86_64 --target Kd215
 configure build/native -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build/native --target kd215-sim
 
-source scripts/wine-env.sh
 run=$KD_BUILD/run
 mkdir -p "$run"
-sim_pid=
 timer_pid=
 finish() {
   trap - EXIT INT TERM
   [[ -n $timer_pid ]] && kill "$timer_pid" 2>/dev/null
-  [[ -n $sim_pid ]] && kill "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null
-  kd_wine_cleanup  # the prefix's wineserver, the silent port's holder and our Xvfb, if any
+  kd_wine_cleanup  # the prefix's wineserver, the simulators and our Xvfb, if any
 }
 trap finish EXIT
 trap 'exit 130' INT TERM
 
 echo "== preparing the Wine prefix $run/prefix"
 kd_wine_prefix "$run/prefix"
-build/native/sim/kd215-sim --link "$run/controller" --memory "$run/memory.bin" --log "$run/sim.log" --quiet &
-sim_pid=$!
-for ((i = 0; i < 100; i++)); do
-  [[ -L $run/controller ]] && break
-  sleep 0.05
-done
-[[ -L $run/controller ]] || { echo "run.sh: kd215-sim did not start" >&2; exit 1; }
+kd_sim_start "$run/controller"
 kd_wine_ports "$run/prefix" COM1=absent COM2=idle COM3="$run/controller"
-echo "kd215-sim is COM3 (log: $run/sim.log, memory: $run/memory.bin); COM1 has no device, COM2 never answers"
+# A wineserver that stays up keeps the port map as checked here.
+wineserver -p
+kd_drop_foreign_ports COM1 COM2 COM3 COM4
+echo "kd215-sim is COM3 (log: $run/controller.log, memory: $run/controller.bin); COM1 has no device, COM2 never answers"
 
 kd_display
 headless=
 [[ -n $KD_XVFB_PID ]] && headless=yes
 
 echo "== starting Kd215.exe on display $DISPLAY"
+started=$SECONDS
 (cd "$run" && exec wine "$root/build/mingw-x86_64/Kd215.exe") &
 program_pid=$!
 
@@ -82,4 +81,9 @@ if [[ -n $exit_after ]]; then
 fi
 status=0
 wait "$program_pid" || status=$?
+if [[ -n $exit_after ]] && ((SECONDS - started >= exit_after)); then
+  echo "Kd215.exe ended after $exit_after s, as asked"
+  exit 0
+fi
 echo "Kd215.exe ended (exit code $status)"
+exit "$status"

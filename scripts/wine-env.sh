@@ -12,8 +12,11 @@ KD_WINE_TEMPLATE_RECIPE=1
 # A port path that exists nowhere; the template points COM1..COM4 at it (see kd_wine_template).
 KD_WINE_ABSENT_PORT=/nonexistent/kd215-no-port
 
+# The simulator that kd_sim_start runs.
+KD_SIM=${KD_SIM:-$KD_BUILD/native/sim/kd215-sim}
+
 KD_XVFB_PID=
-KD_IDLE_PIDS=()
+KD_SIM_PIDS=()
 KD_WINE_PREFIXES=()
 
 # kd__log MESSAGE...: one line on stderr, prefixed so that it can be told apart in test output.
@@ -95,7 +98,7 @@ kd_wine_prefix() {
   kd_wine_template || return 1
   if [[ -e $dir ]]; then
     if [[ -f $dir/.kd215-template ]]; then
-      WINEPREFIX=$dir wineserver -k 2>/dev/null
+      WINEPREFIX=$dir wineserver -k 2>/dev/null || true  # fails when none runs
       rm -rf "$dir"
     elif [[ -n $(ls -A "$dir" 2>/dev/null) ]]; then
       kd__log "$dir exists and is not a prefix made here; not touching it"
@@ -114,37 +117,33 @@ kd_wine_prefix() {
   KD_WINE_PREFIXES+=("$dir")
 }
 
-# kd_pty_idle LINK: starts a holder of a pseudo-terminal reachable as LINK that swallows all input and answers
-# nothing (a port with no controller behind it); waits until LINK exists. Its pid is appended to KD_IDLE_PIDS
-# and stored in KD_PTY_IDLE_PID; kd_wine_cleanup stops it, and it also ends when this shell does.
-kd_pty_idle() {
-  local link tool=$KD_BUILD/tools/pty-idle src=$KD_ROOT/tests/wine/pty_idle_posix.cpp i
-  [[ -n ${1:-} ]] || { kd__log "usage: kd_pty_idle LINK"; return 2; }
+# kd_sim_start LINK [COMMANDS [SIM_OPTIONS...]]: starts kd215-sim ($KD_SIM) on a pseudo-terminal reachable as LINK, with its memory,
+# log and control file beside it (LINK.bin, LINK.log, LINK.control); COMMANDS (such as "unplug", which makes a
+# silent line that still logs what reaches it) are in force before the first byte arrives. Waits for the link;
+# the pid goes to KD_SIM_PIDS, which kd_wine_cleanup ends. LINK must not be a DOS device name such as com1.
+kd_sim_start() {
+  local link i
+  [[ -n ${1:-} ]] || { kd__log "usage: kd_sim_start LINK [COMMANDS]"; return 2; }
   link=$(kd__abspath "$1")
-  if [[ ! -x $tool || $src -nt $tool ]]; then
-    mkdir -p "$(dirname "$tool")" || return 1
-    (flock -x 9 && { [[ -x $tool && ! $src -nt $tool ]] ||
-      { g++ -std=c++17 -O2 -Wall -Wextra -o "$tool.$$" "$src" && mv "$tool.$$" "$tool"; }; }) 9>"$tool.lock" ||
-      { kd__log "cannot build $tool"; return 1; }
-  fi
-  rm -f "$link"
+  [[ -x $KD_SIM ]] || { kd__log "kd215-sim not found at $KD_SIM: build the native tree"; return 1; }
   mkdir -p "$(dirname "$link")" || return 1
-  "$tool" "$link" &
-  KD_PTY_IDLE_PID=$!
-  KD_IDLE_PIDS+=("$KD_PTY_IDLE_PID")
-  for ((i = 0; i < 100; i++)); do
-    [[ -L $link ]] && return 0
-    kill -0 "$KD_PTY_IDLE_PID" 2>/dev/null || break
-    sleep 0.05
+  rm -f "$link"
+  [[ -n ${2:-} ]] && printf '%s\n' "$2" >"$link.control"
+  "$KD_SIM" --link "$link" --memory "$link.bin" --log "$link.log" --control "$link.control" --quiet "${@:3}" &
+  KD_SIM_PIDS+=($!)
+  for ((i = 0; i < 200; i++)); do
+    [[ -L $link && ! -e $link.control ]] && return 0
+    kill -0 "${KD_SIM_PIDS[-1]}" 2>/dev/null || break
+    sleep 0.025
   done
-  kd__log "pty-idle did not create $link"
+  kd__log "kd215-sim did not come up at $link"
   return 1
 }
 
 # kd_wine_ports DIR COMn=PATH ...: registers serial ports in the prefix DIR (HKLM\Software\Wine\Ports) and
 # restarts its wineserver so that they show in HKLM\HARDWARE\DEVICEMAP\SERIALCOMM. PATH is a device path (a
 # simulator's pty link, say) or one of two words:
-#   idle    a pty that opens and accepts every setting but never answers (kd_pty_idle, at DIR/ports/comN)
+#   idle    a line that opens and accepts every setting but never answers (kd215-sim unplugged, DIR/ports/line-N)
 #   absent  a path where nothing exists: under Wine such a port still opens, but every comm call fails
 # COM1..COM4 not named keep the template's absent path. Ports above COM4 are also entered in the list that
 # EnumPortsA reads, which holds only COM1..COM4 otherwise.
@@ -168,8 +167,8 @@ kd_wine_ports() {
     n=${BASH_REMATCH[1]}
     case $path in
       idle)
-        path=$dir/ports/${name,,}
-        kd_pty_idle "$path" || return 1
+        path=$dir/ports/line-$n
+        kd_sim_start "$path" unplug || return 1
         ;;
       absent) path=$dir/ports/${name,,}-absent ;;
       '') kd__log "empty path for $name"; return 2 ;;
@@ -189,7 +188,7 @@ kd_wine_ports() {
   } >"$reg"
   wine reg import "$reg" >/dev/null 2>"$reg.log" || { kd__log "reg import failed: $(cat "$reg.log")"; return 1; }
   # The mount manager reads the port list only when the wineserver starts.
-  wineserver -k
+  wineserver -k || true  # none may be left running
   wineserver -w
 }
 
@@ -284,16 +283,21 @@ kd_wait_window() {
 }
 
 # kd_wine_cleanup: ends the wineserver (and so every Windows process) of each prefix made in this shell and of
-# the current WINEPREFIX, stops the idle port holders, and stops Xvfb if kd_xvfb_start started it. Prefixes
+# the current WINEPREFIX, stops the simulators started by kd_sim_start, and stops Xvfb if kd_xvfb_start started it. Prefixes
 # are left on disk; remove them yourself (a prefix is about 700 MB).
 kd_wine_cleanup() {
   local dir pid
   for dir in "${KD_WINE_PREFIXES[@]}" ${WINEPREFIX:+"$WINEPREFIX"}; do
-    [[ -d $dir ]] && WINEPREFIX=$dir wineserver -k 2>/dev/null && WINEPREFIX=$dir wineserver -w 2>/dev/null
+    # wineserver -k fails when no server runs; that is nothing to report.
+    if [[ -d $dir ]] && WINEPREFIX=$dir wineserver -k 2>/dev/null; then WINEPREFIX=$dir wineserver -w 2>/dev/null; fi
   done
-  for pid in "${KD_IDLE_PIDS[@]}"; do
+  for pid in "${KD_SIM_PIDS[@]}"; do
     kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
   done
-  KD_IDLE_PIDS=()
+  KD_SIM_PIDS=()
   kd_xvfb_stop
 }
+
+# The machine's own serial lines kept out of reach of the programs under Wine.
+# shellcheck source=serial-guard.sh
+source "$KD_ROOT/scripts/serial-guard.sh"

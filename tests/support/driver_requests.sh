@@ -1,6 +1,6 @@
-# Sourced by the Wine driver scripts (tests/app, tests/e2e): the requests a driver makes of its script
-# through files, and the Windows view of a Linux path. Needs $work (the run's folder, holding prefix/ and
-# requests/) and $shots (where screenshots go).
+# Sourced by the Wine suite's runner: the requests the driver makes of it through files, and the Windows
+# view of a Linux path. Needs $work (the run's folder, holding prefix/ and requests/), $shots (where
+# screenshots go) and DISPLAY.
 
 # cpu_ticks: the processor time used so far by Kd215.exe of this prefix and by the prefix's wineserver, as
 # "PROGRAM_TICKS WINESERVER_TICKS TICKS_PER_SECOND" read from Linux; "none" when the program is not running.
@@ -20,16 +20,23 @@ cpu_ticks() {
 }
 
 # kd_serve_driver_requests: answers, in the background, the driver's requests: NAME.req in requests/
-# holding "shot" (a screenshot saved as NAME.png) or "cpu" (cpu_ticks written to NAME.txt); the driver
-# waits until the request is gone. Sets watcher_pid, which the caller's clean-up ends.
+# holding "shot" (a screenshot saved as NAME.png), "cpu" (cpu_ticks written to NAME.txt) or "xdotool
+# ARGS..." (keys or clicks, with the program's main window focused first); the driver waits until the
+# request is gone. Sets watcher_pid, which the caller's clean-up ends.
 kd_serve_driver_requests() {
   (
   shopt -s nullglob
   while sleep 0.05; do
     for request in "$work"/requests/*.req; do
       name=$(basename "$request" .req)
-      if [[ $(<"$request") == cpu ]]; then
+      read -r kind args <"$request"
+      if [[ $kind == cpu ]]; then
         cpu_ticks >"$work/requests/$name.txt"
+      elif [[ $kind == xdotool ]]; then
+        # The main window takes the focus as a click on it would; the keys then go where a user's would.
+        xdotool search --onlyvisible --name '^Program komunikacyjny Kd215' windowfocus --sync 2>/dev/null
+        # shellcheck disable=SC2086 # one word per argument
+        xdotool $args || echo "xdotool $args failed" >&2
       else
         kd_screenshot "$shots/$name.png" || echo "screenshot $name failed" >&2
       fi

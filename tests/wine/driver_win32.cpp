@@ -1,0 +1,367 @@
+// The driver's side of the process boundary: windows found by class, texts read with messages sent
+// and waited for (never for ever), the status bar through a buffer inside the program, and what only
+// Linux can do (keys, screenshots, processor time) asked of the runner through request files.
+#include "driver_win32.h"
+
+#include <commctrl.h>
+
+#include <random>
+#include <sstream>
+
+namespace kd215 {
+
+namespace {
+
+constexpr DWORD kSendTimeoutMs = 5000;
+constexpr SIZE_T kStatusBufferBytes = 1024;
+
+LRESULT sendWaiting(HWND window, UINT message, WPARAM wParam, LPARAM lParam, bool* answered = nullptr) {
+    DWORD_PTR result = 0;
+    const bool ok = SendMessageTimeoutW(window, message, wParam, lParam, SMTO_NORMAL, kSendTimeoutMs, &result) != 0;
+    if (answered != nullptr) *answered = ok;
+    return static_cast<LRESULT>(result);
+}
+
+std::wstring classOf(HWND window) {
+    wchar_t name[64] = {};
+    GetClassNameW(window, name, 64);
+    return name;
+}
+
+std::wstring windowText(HWND window) {
+    wchar_t text[1024] = {};
+    sendWaiting(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+struct WindowSearch {
+    DWORD process;
+    const std::function<void(HWND)>* visit;
+};
+
+BOOL CALLBACK visitWindow(HWND window, LPARAM parameter) {
+    auto* search = reinterpret_cast<WindowSearch*>(parameter);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == search->process && IsWindowVisible(window)) (*search->visit)(window);
+    return TRUE;
+}
+
+// Every visible top-level window of `process`.
+void eachWindowOf(DWORD process, const std::function<void(HWND)>& visit) {
+    WindowSearch search{process, &visit};
+    EnumWindows(visitWindow, reinterpret_cast<LPARAM>(&search));
+}
+
+// Drops NAME.req holding `request` in the runner's folder and waits until the runner has served it.
+bool askRunner(const std::wstring& name, const std::string& request) {
+    const std::wstring file = env(L"KD215_REQUESTS") + L"\\" + name + L".req";
+    if (!writeFile(file, std::vector<uint8_t>(request.begin(), request.end()))) return false;
+    return waitFor([&] { return GetFileAttributesW(file.c_str()) == INVALID_FILE_ATTRIBUTES; }, 20000);
+}
+
+// Writes under a neighbouring name and renames into place: the simulator never reads half a file.
+bool replaceFile(const std::wstring& path, const std::vector<uint8_t>& bytes) {
+    const std::wstring next = path + L".next";
+    return writeFile(next, bytes) && MoveFileExW(next.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
+}
+
+}  // namespace
+
+std::wstring toWide(const std::string& utf8) {
+    std::wstring wide(utf8.size(), L'\0');
+    wide.resize(static_cast<std::size_t>(
+        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &wide[0], static_cast<int>(wide.size()))));
+    return wide;
+}
+
+std::string toUtf8(const std::wstring& wide) {
+    std::string text(wide.size() * 3, '\0');
+    text.resize(static_cast<std::size_t>(WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
+                                                             &text[0], static_cast<int>(text.size()), nullptr, nullptr)));
+    return text;
+}
+
+std::wstring env(const wchar_t* name) {
+    wchar_t value[1024] = {};
+    const DWORD length = GetEnvironmentVariableW(name, value, 1024);
+    return length < 1024 ? std::wstring(value, length) : std::wstring();
+}
+
+std::wstring workPath(const std::string& name) { return env(L"KD215_WORK") + L"\\" + toWide(name); }
+
+bool waitFor(const std::function<bool()>& condition, DWORD timeoutMs) {
+    const ULONGLONG end = GetTickCount64() + timeoutMs;
+    for (;;) {
+        if (condition()) return true;
+        if (GetTickCount64() > end) return false;
+        Sleep(20);
+    }
+}
+
+// ---- the program ------------------------------------------------------------------------------
+
+void closeProgram(Program& program) {
+    if (program.info.hProcess == nullptr) return;
+    // A stuck box would outlast WM_CLOSE: after a moment the process is ended.
+    PostMessageW(program.main, WM_CLOSE, 0, 0);
+    if (WaitForSingleObject(program.info.hProcess, 1000) != WAIT_OBJECT_0) TerminateProcess(program.info.hProcess, 1);
+    CloseHandle(program.info.hThread);
+    CloseHandle(program.info.hProcess);
+    program.info = {};
+    program.main = program.statusBar = nullptr;
+    program.statusBuffer = nullptr;
+}
+
+bool startProgram(Program& program, std::string& failure) {
+    std::wstring commandLine = L"\"" + env(L"KD215_EXE") + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, env(L"KD215_WORK").c_str(),
+                        &startup, &program.info)) {
+        failure = "CreateProcess failed with " + std::to_string(GetLastError());
+        return false;
+    }
+    if (!waitFor([&] {
+            eachWindowOf(program.info.dwProcessId, [&](HWND w) {
+                if (classOf(w) == L"Kd215<->PC") program.main = w;
+            });
+            return program.main != nullptr;
+        })) {
+        failure = "no main window within 10 s";
+        return false;
+    }
+    program.statusBar = FindWindowExW(program.main, nullptr, STATUSCLASSNAMEW, nullptr);
+    program.statusBuffer =
+        VirtualAllocEx(program.info.hProcess, nullptr, kStatusBufferBytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    if (program.statusBar == nullptr || program.statusBuffer == nullptr) failure = "no status bar to read";
+    return failure.empty();
+}
+
+std::string statusText(const Program& program, int part) {
+    bool answered = false;
+    const std::size_t length = LOWORD(sendWaiting(program.statusBar, SB_GETTEXTLENGTHW, part, 0, &answered));
+    if (!answered || (length + 1) * sizeof(wchar_t) > kStatusBufferBytes) return "<no answer>";
+    sendWaiting(program.statusBar, SB_GETTEXTW, part, reinterpret_cast<LPARAM>(program.statusBuffer), &answered);
+    std::wstring text(length, L'\0');
+    if (length > 0 && !ReadProcessMemory(program.info.hProcess, program.statusBuffer, &text[0],
+                                         length * sizeof(wchar_t), nullptr))
+        return "<unreadable>";
+    return toUtf8(text);
+}
+
+bool waitReady(const Program& program, DWORD timeoutMs) {
+    return waitFor([&] { return statusText(program, 0) == "\tFW : 1.05" && statusText(program, 2) == "\tGotowe"; },
+                   timeoutMs);
+}
+
+bool waitGotowe(const Program& program, DWORD timeoutMs) {
+    return waitFor([&] { return statusText(program, 2) == "\tGotowe"; }, timeoutMs);
+}
+
+DWORD waitExit(const Program& program, DWORD timeoutMs) {
+    DWORD code = STILL_ACTIVE;
+    if (WaitForSingleObject(program.info.hProcess, timeoutMs) == WAIT_OBJECT_0) GetExitCodeProcess(program.info.hProcess, &code);
+    return code;
+}
+
+void postCommand(const Program& program, int id) { PostMessageW(program.main, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
+
+bool xdotool(const std::string& arguments) {
+    static int sequence = 0;
+    return askRunner(L"input-" + std::to_wstring(++sequence), "xdotool " + arguments);
+}
+
+bool typeKeys(const std::string& keys) { return xdotool("key --delay 60 " + keys); }
+
+// ---- dialogs ----------------------------------------------------------------------------------
+
+std::vector<Dialog> dialogs(const Program& program) {
+    std::vector<Dialog> found;
+    eachWindowOf(program.info.dwProcessId, [&](HWND w) {
+        if (classOf(w) != L"#32770") return;
+        HWND message = GetDlgItem(w, 0xFFFF);
+        found.push_back({w, toUtf8(windowText(w)), message ? toUtf8(windowText(message)) : std::string()});
+    });
+    return found;
+}
+
+std::string describeDialogs(const Program& program) {
+    std::string text;
+    for (const Dialog& d : dialogs(program)) text += "[" + d.caption + "] " + d.text + "\n";
+    return text.empty() ? "no dialog" : text;
+}
+
+bool waitDialog(const Program& program, Dialog& dialog, const std::string& caption, DWORD timeoutMs) {
+    return waitFor(
+        [&] {
+            for (const Dialog& candidate : dialogs(program)) {
+                if (candidate.caption == caption) dialog = candidate;
+            }
+            return dialog.window != nullptr;
+        },
+        timeoutMs);
+}
+
+bool noDialogFor(const Program& program, DWORD ms) {
+    return !waitFor([&] { return !dialogs(program).empty(); }, ms);
+}
+
+bool hasButton(const Dialog& dialog, int id) { return GetDlgItem(dialog.window, id) != nullptr; }
+
+bool answer(const Dialog& dialog, int id) {
+    HWND button = GetDlgItem(dialog.window, id);
+    // Posted: the click may open the next box at once, which a sent message would wait behind.
+    return button != nullptr && PostMessageW(button, BM_CLICK, 0, 0) &&
+           waitFor([&] { return !IsWindow(dialog.window) || !IsWindowVisible(dialog.window); }, 5000);
+}
+
+std::string controlText(HWND dialog, int id) {
+    HWND control = GetDlgItem(dialog, id);
+    return control ? toUtf8(windowText(control)) : "<no control " + std::to_string(id) + ">";
+}
+
+bool clickButton(HWND dialog, int id) {
+    bool answered = false;
+    sendWaiting(GetDlgItem(dialog, id), BM_CLICK, 0, 0, &answered);
+    return answered;
+}
+
+bool typeInto(const Program& program, HWND dialog, int id, const std::string& text) {
+    HWND field = GetDlgItem(dialog, id);
+    if (field == nullptr) return false;
+    // A click just inside the field: it takes the focus, and the field that had it is left.
+    sendWaiting(field, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+    sendWaiting(field, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
+    GUITHREADINFO thread{};
+    thread.cbSize = sizeof(thread);
+    if (!waitFor([&] { return GetGUIThreadInfo(program.info.dwThreadId, &thread) && thread.hwndFocus == field; }, 5000))
+        return false;
+    const std::wstring wide = toWide(text);
+    sendWaiting(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()));
+    return controlText(dialog, id) == text;
+}
+
+bool acceptFile(const Program& program, const Dialog& dialog, const std::wstring& path) {
+    // The file name box: edt1 in the old template, or the edit inside the combo box cmb13.
+    HWND edit = GetDlgItem(dialog.window, 0x480);
+    for (HWND box = GetDlgItem(dialog.window, 0x47c); edit == nullptr && box != nullptr;
+         box = FindWindowExW(box, nullptr, nullptr, nullptr)) {
+        edit = FindWindowExW(box, nullptr, L"Edit", nullptr);
+    }
+    if (edit == nullptr) return false;
+    if (!path.empty()) sendWaiting(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+    PostMessageW(GetDlgItem(dialog.window, IDOK), BM_CLICK, 0, 0);
+    return waitFor([&] {
+        if (!IsWindow(dialog.window)) return true;
+        for (const Dialog& other : dialogs(program)) {
+            if (other.window != dialog.window && hasButton(other, IDYES)) answer(other, IDYES);
+        }
+        return false;
+    });
+}
+
+// ---- the simulated lines ----------------------------------------------------------------------
+
+Line line(const char* name) { return {env(toWide(std::string("KD215_LINE_") + name).c_str())}; }
+
+std::vector<std::pair<std::string, std::string>> lineEvents(const Line& line) {
+    std::vector<std::pair<std::string, std::string>> events;
+    std::vector<uint8_t> bytes;
+    readFile(line.base + L".log", bytes);
+    std::istringstream lines(std::string(bytes.begin(), bytes.end()));
+    std::string text;
+    while (std::getline(lines, text)) {
+        std::istringstream words(text);
+        std::string time, kind, word, rest;
+        if (!(words >> time >> kind)) continue;
+        while (words >> word && word != "#") rest += (rest.empty() ? "" : " ") + word;
+        events.emplace_back(kind, rest);
+    }
+    return events;
+}
+
+std::vector<std::string> received(const Line& line, std::size_t from) {
+    std::vector<std::string> frames;
+    const auto events = lineEvents(line);
+    for (std::size_t i = from; i < events.size(); ++i) {
+        if (events[i].first == "RX") frames.push_back(events[i].second);
+    }
+    return frames;
+}
+
+bool simControl(const Line& line, const std::string& commands) {
+    const std::string text = commands + "\n";
+    const std::wstring control = line.base + L".control";
+    return replaceFile(control, std::vector<uint8_t>(text.begin(), text.end())) &&
+           waitFor([&] { return GetFileAttributesW(control.c_str()) == INVALID_FILE_ATTRIBUTES; }, 5000);
+}
+
+std::vector<uint8_t> simMemory(const Line& line) {
+    std::vector<uint8_t> bytes;
+    readFile(line.base + L".bin", bytes);
+    return bytes;
+}
+
+bool setSimMemory(const Line& line, const std::vector<uint8_t>& memory) {
+    return replaceFile(line.base + L".bin", memory) && simControl(line, "reload");
+}
+
+// ---- files and figures ------------------------------------------------------------------------
+
+bool readFile(const std::wstring& path, std::vector<uint8_t>& bytes) {
+    bytes.clear();
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    uint8_t chunk[4096];
+    DWORD read = 0;
+    while (ReadFile(file, chunk, sizeof(chunk), &read, nullptr) && read > 0) bytes.insert(bytes.end(), chunk, chunk + read);
+    CloseHandle(file);
+    return true;
+}
+
+bool writeFile(const std::wstring& path, const std::vector<uint8_t>& bytes) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                              CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    const bool ok = bytes.empty() || (WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                                      written == bytes.size());
+    CloseHandle(file);
+    return ok;
+}
+
+std::vector<uint8_t> seededBytes(uint32_t seed, std::size_t count) {
+    std::mt19937 random(seed);
+    std::vector<uint8_t> bytes(count);
+    for (uint8_t& byte : bytes) byte = static_cast<uint8_t>(random());
+    return bytes;
+}
+
+std::string memoryDifferences(const std::vector<uint8_t>& got, const std::vector<uint8_t>& want) {
+    if (got.size() != want.size()) return "sizes " + std::to_string(got.size()) + " and " + std::to_string(want.size());
+    std::ostringstream text;
+    for (std::size_t a = 0, shown = 0; a < got.size() && shown < 24; ++a) {
+        if (got[a] != want[a] && ++shown) text << " [" << a << "] " << int(got[a]) << " not " << int(want[a]) << ";";
+    }
+    return text.str().empty() ? "equal" : "differences:" + text.str();
+}
+
+bool screenshot(const std::string& name) { return askRunner(toWide(toUtf8(env(L"KD215_SHOT_PREFIX")) + name), "shot"); }
+
+bool cpuSeconds(double& program, double& wineserver) {
+    static int sample = 0;
+    const std::wstring name = L"cpu-" + std::to_wstring(++sample);
+    std::vector<uint8_t> reply;
+    if (!askRunner(name, "cpu") || !readFile(env(L"KD215_REQUESTS") + L"\\" + name + L".txt", reply)) return false;
+    unsigned long long programTicks = 0, serverTicks = 0, perSecond = 0;
+    const std::string text(reply.begin(), reply.end());
+    if (std::sscanf(text.c_str(), "%llu %llu %llu", &programTicks, &serverTicks, &perSecond) != 3 || perSecond == 0)
+        return false;
+    program = double(programTicks) / double(perSecond);
+    wineserver = double(serverTicks) / double(perSecond);
+    return true;
+}
+
+}  // namespace kd215

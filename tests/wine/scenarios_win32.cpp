@@ -1,0 +1,371 @@
+// Kd215.exe under Wine as a user works it: menus from the keyboard, buttons clicked, fields typed
+// into, against kd215-sim as COM12 between two silent lines (COM1 and COM3). What is checked is what
+// the user or the controller sees: status texts, messages, fields, frames on the lines, the
+// controller's memory and the files on disk.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "driver_win32.h"
+#include "editors/dialog_ids.h"
+
+namespace kd215 {
+namespace {
+
+const char* const kNotFound =
+    "Nie znalazłem sterownika Kd215 !\nPodłącz urządzenie, przygotuj do transmisji\ni spróbuj ponownie.";
+const char* const kNoData = "Błąd komunikacji : brak danych : 0";
+const char* const kScenesRead = "12 46 50 00 50 08";
+const char* const kProbe = "1B 03 E2";
+const char* const kVersionRequest = "12 03 EB";
+constexpr std::size_t kScenes = 80, kProgram1 = 160;
+
+// The keyboard road through "&Akcja": the action's hot key opens "Wybór" on its first area, the
+// arrows go down to the area, Enter chooses it.
+enum Area { kSettingsArea, kScenesArea, kProgram1Area, kProgram2Area, kEverything };
+std::string road(const char* actionKeys, int area) {
+    std::string keys = std::string("alt+a ") + actionKeys;
+    for (int i = 0; i < area; ++i) keys += " Down";
+    return keys + " Return";
+}
+const char* const kReadController = "o";
+const char* const kReadFile = "o Left Down Right";  // "&Powtórz" shares its hot key
+const char* const kVerify = "w";
+const char* const kWriteFile = "d";
+const char* const kWriteController = "s";
+
+// After a read and a write back, a program's end step keeps its low four bits and its last byte is 0xFF.
+std::vector<uint8_t> asWrittenBack(std::vector<uint8_t> memory) {
+    for (std::size_t program : {kProgram1, std::size_t{330}}) {
+        memory[program + 168] &= 0x0F;
+        memory[program + 169] = 0xFF;
+    }
+    return memory;
+}
+
+// `memory` with the four areas of `image` over it; what lies between the areas stays.
+std::vector<uint8_t> withAreasOf(std::vector<uint8_t> memory, const std::vector<uint8_t>& image) {
+    for (const auto& area : {std::make_pair(4, 72), std::make_pair(80, 500)}) {
+        std::copy(image.begin() + area.first, image.begin() + area.second, memory.begin() + area.first);
+    }
+    return memory;
+}
+
+class Scenario : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const Line& l : {controller_, silent1_, silent3_}) ASSERT_TRUE(simControl(l, "clear"));
+        ASSERT_TRUE(simControl(controller_, "plug"));
+        mark_ = lineEvents(controller_).size();
+    }
+
+    void start(bool ready = true) {
+        std::string failure;
+        ASSERT_TRUE(startProgram(program_, failure)) << failure;
+        if (!ready) return;
+        ASSERT_TRUE(waitReady(program_)) << "[" << statusText(program_, 0) << "] [" << statusText(program_, 2) << "]\n"
+                                         << describeDialogs(program_);
+        mark_ = lineEvents(controller_).size();
+    }
+    std::vector<std::string> requests() const { return received(controller_, mark_); }
+    // Waits for `count` requests since the mark, then for the program to be idle again.
+    bool requestsThenIdle(std::size_t count, DWORD timeoutMs = 15000) {
+        return waitFor([&] { return requests().size() >= count; }, timeoutMs) && waitGotowe(program_) &&
+               requests().size() == count;
+    }
+    bool keys(const std::string& road) { return typeKeys(road); }
+    Dialog box(const std::string& caption, DWORD timeoutMs = 10000) {
+        Dialog found;
+        EXPECT_TRUE(waitDialog(program_, found, caption, timeoutMs)) << caption << "\n" << describeDialogs(program_);
+        return found;
+    }
+    // The file dialogs of a chain: the first gets `path`, the others keep the name they offer.
+    void fileChain(const char* title, const std::wstring& path, int count) {
+        for (int i = 0; i < count; ++i) {
+            Dialog dialog = box(title);
+            ASSERT_NE(dialog.window, nullptr) << "file dialog " << i + 1;
+            ASSERT_TRUE(acceptFile(program_, dialog, i == 0 ? path : L"")) << describeDialogs(program_);
+        }
+    }
+
+    Line controller_ = line("CONTROLLER"), silent1_ = line("SILENT1"), silent3_ = line("SILENT3");
+    Program program_;
+    std::size_t mark_ = 0;
+};
+
+using StartUp = Scenario;
+using Status = Scenario;
+using Editors = Scenario;
+using Verify = Scenario;
+using Files = Scenario;
+using Faults = Scenario;
+using Transfers = Scenario;
+
+TEST_F(StartUp, ProbesPastASilentPortAndStopsAtTheController) {
+    const std::size_t com1 = lineEvents(silent1_).size(), com3 = lineEvents(silent3_).size(), com12 = mark_;
+    start();
+    EXPECT_EQ(received(silent1_, com1), std::vector<std::string>{kProbe});
+    EXPECT_EQ(received(controller_, com12), (std::vector<std::string>{kProbe, kVersionRequest}));
+    EXPECT_EQ(lineEvents(silent3_).size(), com3) << "COM3 comes after the controller's COM12 and stays closed";
+    EXPECT_EQ(statusText(program_, 1), "\tWersja");
+    EXPECT_TRUE(screenshot("start"));
+}
+
+TEST_F(StartUp, WithoutAControllerSaysSoThenAutoFindsItPluggedIn) {
+    ASSERT_TRUE(simControl(controller_, "unplug"));
+    start(false);
+    Dialog notFound = box("Mamy problem :", 15000);
+    EXPECT_EQ(notFound.text, kNotFound);
+    EXPECT_EQ(received(silent3_, 0).back(), kProbe) << "every port was asked";
+    ASSERT_TRUE(answer(notFound, IDOK));
+    EXPECT_TRUE(waitGotowe(program_));
+    EXPECT_EQ(statusText(program_, 0), "\tFW : N/A");
+
+    ASSERT_TRUE(simControl(controller_, "plug"));
+    postCommand(program_, 200);  // "&Auto"
+    EXPECT_TRUE(waitReady(program_, 15000)) << describeDialogs(program_);
+}
+
+// While a read waits on a silent controller, part 2 names the action however the read began: from
+// the keyboard (the closing menu repaints nothing) or by a posted command (no menu at all).
+TEST_F(Status, TheActionShowsForTheWholeOfASlowRead) {
+    start();
+    ASSERT_TRUE(simControl(controller_, "fault silent 2"));
+    ASSERT_TRUE(keys("alt+a Down Right Down Down Return"));  // "Odczyt ze sterownika", "Program &1"
+    ASSERT_TRUE(waitFor([&] { return requests().size() == 1; }));
+    EXPECT_EQ(statusText(program_, 2), "\tOdczyt z Kd215");
+    EXPECT_EQ(statusText(program_, 1), "\tPgm1");
+    EXPECT_TRUE(screenshot("slow-read"));
+    ASSERT_TRUE(keys("Escape"));
+    ASSERT_TRUE(waitGotowe(program_, 3000)) << "Esc did not end the read";
+
+    postCommand(program_, 104);  // "Program &1", the action still the read
+    ASSERT_TRUE(waitFor([&] { return requests().size() == 2; }));
+    EXPECT_EQ(statusText(program_, 2), "\tOdczyt z Kd215");
+    ASSERT_TRUE(keys("alt+a z"));  // "&Zatrzymaj"
+    ASSERT_TRUE(waitGotowe(program_, 3000)) << "Stop did not end the read";
+    EXPECT_TRUE(noDialogFor(program_, 500)) << describeDialogs(program_);
+
+    // "&Edycja", "&Scen" from the keyboard, then with the mouse.
+    for (const char* road : {"key --delay 60 alt+a e Down Down Return",
+                             "mousemove 22 34 click 1 sleep 0.3 mousemove 40 113 click 1 sleep 0.3 mousemove 190 147 click 1"}) {
+        ASSERT_TRUE(xdotool(road));
+        Dialog editor = box("Kd215 : Edycja scen");
+        Sleep(200);
+        EXPECT_EQ(statusText(program_, 1), "\tEdycja") << road;
+        ASSERT_TRUE(answer(editor, IDCANCEL));
+    }
+}
+
+TEST_F(Editors, ARefusedCommitThenEditsWrittenToTheController) {
+    const std::vector<uint8_t> memory = seededBytes(102, 512);
+    ASSERT_TRUE(setSimMemory(controller_, memory));
+    start();
+    ASSERT_TRUE(keys(road(kReadController, kEverything)));
+    ASSERT_TRUE(requestsThenIdle(4)) << describeDialogs(program_);
+    std::vector<uint8_t> expected = asWrittenBack(memory);
+
+    ASSERT_TRUE(keys("alt+a e Down Down Return"));
+    HWND scenes = box("Kd215 : Edycja scen").window;
+    ASSERT_NE(scenes, nullptr);
+    ASSERT_TRUE(typeInto(program_, scenes, IDC_ENTRY_NUMBER, "3"));
+    ASSERT_TRUE(clickButton(scenes, IDC_LOAD));
+    EXPECT_EQ(controlText(scenes, IDC_FIRST_LEVEL_FIELD), std::to_string(memory[kScenes + 20] * 100 / 255));
+    // A rise time out of range is marked as it is typed; the commit is refused and goes back to it.
+    ASSERT_TRUE(typeInto(program_, scenes, IDC_RISE_FIELD, "1000") || controlText(scenes, IDC_RISE_FIELD) == "???");
+    ASSERT_TRUE(typeInto(program_, scenes, IDC_FIRST_LEVEL_FIELD, "50"));
+    ASSERT_TRUE(clickButton(scenes, IDC_COMMIT));
+    GUITHREADINFO thread{};
+    thread.cbSize = sizeof(thread);
+    EXPECT_TRUE(GetGUIThreadInfo(program_.info.dwThreadId, &thread) && thread.hwndFocus == GetDlgItem(scenes, IDC_RISE_FIELD));
+    EXPECT_TRUE(screenshot("editor-refused"));
+    const char* const levels[] = {"100", "50", "1", "20", "0", "75", "33", "99"};
+    const uint8_t bytes[] = {255, 127, 2, 51, 0, 191, 84, 252};
+    for (int channel = 0; channel < 8; ++channel) {
+        ASSERT_TRUE(typeInto(program_, scenes, IDC_FIRST_LEVEL_FIELD + channel, levels[channel]));
+        expected[kScenes + 20 + channel] = bytes[channel];
+    }
+    ASSERT_TRUE(typeInto(program_, scenes, IDC_RISE_FIELD, "321"));
+    expected[kScenes + 28] = 321 & 0xFF;
+    expected[kScenes + 29] = 321 >> 8;
+    ASSERT_TRUE(clickButton(scenes, IDC_COMMIT));
+    Sleep(200);
+    EXPECT_EQ(dialogs(program_).size(), 1u) << "the commit is taken without a word: " << describeDialogs(program_);
+    ASSERT_TRUE(clickButton(scenes, IDCANCEL));  // "Koniec"
+
+    // Written over other contents: the areas are the edited image, the rest stays.
+    std::vector<uint8_t> other = seededBytes(103, 512);
+    ASSERT_TRUE(setSimMemory(controller_, other));
+    ASSERT_TRUE(keys(road(kWriteController, kEverything)));
+    ASSERT_TRUE(requestsThenIdle(8)) << describeDialogs(program_);
+    const std::vector<uint8_t> written = simMemory(controller_);
+    EXPECT_TRUE(written == withAreasOf(other, expected)) << memoryDifferences(written, withAreasOf(other, expected));
+}
+
+TEST_F(Verify, YesGoesOnToTheNextDifferenceAndNoStopsTheChain) {
+    std::vector<uint8_t> memory = seededBytes(104, 512);
+    ASSERT_TRUE(setSimMemory(controller_, memory));
+    start();
+    ASSERT_TRUE(keys(road(kReadController, kEverything)));
+    ASSERT_TRUE(requestsThenIdle(4));
+    memory[kScenes + 14] ^= 0x80;      // scene 2, channel 5
+    memory[kScenes + 77] ^= 0x80;      // scene 8, channel 8
+    memory[kProgram1 + 5] ^= 0x80;     // program 1, step 1
+    ASSERT_TRUE(setSimMemory(controller_, memory));
+
+    ASSERT_TRUE(keys(road(kVerify, kEverything)));
+    Dialog first = box("Niepowodzenie");
+    EXPECT_EQ(first.text.rfind("Błąd weryfikacji : scena 2 kanał 5\n", 0), 0u) << first.text;
+    EXPECT_TRUE(screenshot("verify-prompt"));
+    ASSERT_TRUE(answer(first, IDYES));
+    Dialog second = box("Niepowodzenie");
+    EXPECT_EQ(second.text.rfind("Błąd weryfikacji : scena 8 kanał 8\n", 0), 0u) << second.text;
+    ASSERT_TRUE(answer(second, IDNO));
+    EXPECT_TRUE(requestsThenIdle(6)) << "No ends the chain at the scenes: " << describeDialogs(program_);
+    EXPECT_TRUE(noDialogFor(program_, 300)) << describeDialogs(program_);
+    EXPECT_EQ(requests().back(), kScenesRead);
+}
+
+TEST_F(Files, SavedUnderAPolishNameLoadsIntoAFreshProgramAndAFailedSaveKeepsTheOldFile) {
+    const std::vector<uint8_t> memory = seededBytes(105, 512);
+    ASSERT_TRUE(setSimMemory(controller_, memory));
+    start();
+    ASSERT_TRUE(keys(road(kReadController, kEverything)));
+    ASSERT_TRUE(requestsThenIdle(4));
+
+    // The chain offers the first name with each area's extension.
+    const std::wstring folder = workPath("pliki");
+    CreateDirectoryW(folder.c_str(), nullptr);
+    const std::wstring name = folder + L"\\" + toWide("Zażółć gęślą jaźń");
+    ASSERT_TRUE(keys(road(kWriteFile, kEverything)));
+    fileChain("Wybierz plik do zapisu :", name + L".ust", 4);
+    ASSERT_TRUE(waitGotowe(program_));
+    std::vector<uint8_t> bytes;
+    for (const wchar_t* extension : {L".ust", L".sce", L".pg1", L".pg2"}) {
+        EXPECT_TRUE(readFile(name + extension, bytes) && !bytes.empty()) << toUtf8(name + extension);
+    }
+
+    // A file another program holds open cannot be replaced: the save says so and the old file stays.
+    const std::vector<uint8_t> old = bytes;
+    HANDLE held = CreateFileW((name + L".pg2").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    ASSERT_TRUE(keys(road(kWriteFile, kProgram2Area)));
+    fileChain("Wybierz plik do zapisu :", name + L".pg2", 1);
+    Dialog failed = box("Niepowodzenie");
+    EXPECT_EQ(failed.text, toUtf8(name) + ".pg2 :\nBłąd zapisu !");
+    ASSERT_TRUE(answer(failed, IDOK));
+    CloseHandle(held);
+    EXPECT_TRUE(readFile(name + L".pg2", bytes) && bytes == old);
+    WIN32_FIND_DATAW stray;
+    EXPECT_EQ(FindFirstFileW((folder + L"\\kd2*").c_str(), &stray), INVALID_HANDLE_VALUE) << "a temporary file is left";
+
+    // Leaving asks first: No keeps the program, Yes ends it.
+    ASSERT_TRUE(keys("alt+k"));
+    ASSERT_TRUE(answer(box("Ostrzeżenie"), IDNO));
+    EXPECT_EQ(waitExit(program_, 300), static_cast<DWORD>(STILL_ACTIVE));
+    ASSERT_TRUE(keys("alt+k"));
+    ASSERT_TRUE(answer(box("Ostrzeżenie"), IDYES));
+    EXPECT_EQ(waitExit(program_), 0u);
+
+    // A fresh program loads the four files and writes them to a controller holding something else.
+    closeProgram(program_);
+    start();
+    ASSERT_TRUE(keys(road(kReadFile, kEverything)));
+    fileChain("Wybierz plik z danymi :", name + L".ust", 4);
+    ASSERT_TRUE(waitGotowe(program_));
+    EXPECT_TRUE(noDialogFor(program_, 300)) << describeDialogs(program_);
+    std::vector<uint8_t> other = seededBytes(106, 512);
+    ASSERT_TRUE(setSimMemory(controller_, other));
+    ASSERT_TRUE(keys(road(kWriteController, kEverything)));
+    ASSERT_TRUE(requestsThenIdle(4)) << describeDialogs(program_);
+    // The settings and scenes whole; of the programs, the twelve steps that the files hold.
+    std::vector<uint8_t> written = simMemory(controller_), expected = withAreasOf(other, memory);
+    for (std::size_t program : {kProgram1, std::size_t{330}}) {
+        std::fill(written.begin() + program + 144, written.begin() + program + 170, 0);
+        std::fill(expected.begin() + program + 144, expected.begin() + program + 170, 0);
+    }
+    EXPECT_TRUE(written == expected) << memoryDifferences(written, expected);
+}
+
+TEST_F(Faults, EachFaultHasItsMessageCancelKeepsTheImageRetryRecovers) {
+    const std::vector<uint8_t> first = seededBytes(107, 512), second = seededBytes(108, 512);
+    ASSERT_TRUE(setSimMemory(controller_, first));
+    start();
+    ASSERT_TRUE(keys(road(kReadController, kScenesArea)));
+    ASSERT_TRUE(requestsThenIdle(1));
+    ASSERT_TRUE(setSimMemory(controller_, second));
+
+    const std::pair<const char*, const char*> faults[] = {
+        {"nak", "Błąd komunikacji : NAK"},
+        {"bad-checksum", "Błąd komunikacji : suma kontrolna = 255"},
+        {"bad-address", "Błąd komunikacji : adres zwrotny 81"},
+        {"short-reply", "Błąd komunikacji : brak danych : 43"},
+        {"wrong-length", "Błąd komunikacji : brak danych : 86"},
+    };
+    std::size_t sent = 1;
+    for (const auto& fault : faults) {
+        ASSERT_TRUE(simControl(controller_, std::string("fault ") + fault.first));
+        postCommand(program_, 118);  // "&Sceny", read
+        Dialog failed = box("Niepowodzenie");
+        EXPECT_EQ(failed.text, fault.second) << fault.first;
+        EXPECT_TRUE(hasButton(failed, IDRETRY)) << fault.first;
+        if (sent == 2) {
+            EXPECT_TRUE(screenshot("fault-nak"));
+        }
+        ASSERT_TRUE(answer(failed, IDCANCEL)) << fault.first;
+        ASSERT_TRUE(requestsThenIdle(++sent)) << fault.first;
+    }
+    // Nothing cancelled reached the image: verified against the first memory, the scenes agree.
+    ASSERT_TRUE(setSimMemory(controller_, first));
+    ASSERT_TRUE(keys(road(kVerify, kScenesArea)));
+    ASSERT_TRUE(requestsThenIdle(++sent));
+    EXPECT_TRUE(noDialogFor(program_, 300)) << describeDialogs(program_);
+
+    // A lost write, then Retry: the scenes arrive whole.
+    ASSERT_TRUE(simControl(controller_, "fault silent"));
+    ASSERT_TRUE(keys(road(kWriteController, kScenesArea)));
+    Dialog lost = box("Niepowodzenie");
+    EXPECT_EQ(lost.text, "Błąd komunikacji : NAK");
+    ASSERT_TRUE(answer(lost, IDRETRY));
+    ASSERT_TRUE(requestsThenIdle(sent += 2)) << describeDialogs(program_);
+    EXPECT_TRUE(std::equal(first.begin() + kScenes, first.begin() + kScenes + 80, simMemory(controller_).begin() + kScenes));
+
+    // A version request that nothing answers (choosing COM12 asks it) ends as the protocol's own
+    // "brak danych", whatever Wine's serial layer reports for the silence.
+    ASSERT_TRUE(simControl(controller_, "fault silent"));
+    postCommand(program_, 202);
+    Dialog silence = box("Niepowodzenie");
+    EXPECT_EQ(silence.text, kNoData);
+    ASSERT_TRUE(answer(silence, IDRETRY));
+    ASSERT_TRUE(requestsThenIdle(sent + 2)) << describeDialogs(program_);
+    EXPECT_EQ(requests().back(), kVersionRequest);
+    EXPECT_EQ(statusText(program_, 0), "\tFW : 1.05");
+}
+
+TEST_F(Transfers, StopAndRestartEndAPendingChainAndRepeatRunsTheLastArea) {
+    ASSERT_TRUE(setSimMemory(controller_, seededBytes(109, 512)));
+    start();
+    ASSERT_TRUE(simControl(controller_, "fault silent"));
+    ASSERT_TRUE(keys(road(kReadController, kEverything)));
+    ASSERT_TRUE(waitFor([&] { return requests().size() == 1; }));
+    ASSERT_TRUE(keys("alt+a z"));  // "&Zatrzymaj"
+    ASSERT_TRUE(waitGotowe(program_, 3000)) << "Stop did not end the chain";
+    EXPECT_TRUE(noDialogFor(program_, 800)) << describeDialogs(program_);
+
+    ASSERT_TRUE(keys("alt+a Return"));  // "&Powtórz": the settings again, alone
+    ASSERT_TRUE(requestsThenIdle(2)) << describeDialogs(program_);
+    EXPECT_EQ(requests()[0], requests()[1]);
+
+    // A restart while the chain waits for its first reply replaces it; nothing follows.
+    ASSERT_TRUE(simControl(controller_, "fault silent"));
+    ASSERT_TRUE(keys(road(kReadController, kEverything)));
+    ASSERT_TRUE(waitFor([&] { return requests().size() == 3; }));
+    ASSERT_TRUE(keys("alt+a r"));  // "&Restart sterownika"
+    ASSERT_TRUE(requestsThenIdle(4, 3000)) << describeDialogs(program_);
+    EXPECT_TRUE(noDialogFor(program_, 800)) << describeDialogs(program_);
+    EXPECT_EQ(requests().back(), "0F 03 EE");
+}
+
+}  // namespace
+}  // namespace kd215
