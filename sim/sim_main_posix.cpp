@@ -231,6 +231,46 @@ int serve(SimRun& run) {
     return 0;
 }
 
+// The controller as the options describe it, its memory from the file, and the log opened.
+bool prepareController(SimRun& run) {
+    SimController& sim = run.controller;
+    sim.firmwareMajor = run.options.firmwareMajor;
+    sim.firmwareMinor = run.options.firmwareMinor;
+    for (const SimFault& fault : run.options.faults) addFault(sim, fault.kind, fault.remaining);
+    std::string error;
+    if (!run.options.memoryPath.empty()) {
+        const MemoryFileLoad load = loadOrCreateMemoryFile(run.options.memoryPath, sim.memory, error);
+        if (load == MemoryFileLoad::Failed) {
+            reportError(error);
+            return false;
+        }
+        if (load == MemoryFileLoad::Created) report(run, "created " + run.options.memoryPath + " (all zero)");
+    }
+    if (!run.options.logPath.empty()) {
+        run.log = std::fopen(run.options.logPath.c_str(), "w");
+        if (!run.log) {
+            reportError("cannot open log " + run.options.logPath + ": " + std::strerror(errno));
+            return false;
+        }
+    }
+    return true;
+}
+
+// SIGTERM, SIGINT and SIGHUP end the sim between exchanges; they are blocked except while it waits.
+void catchStopSignals() {
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    struct sigaction action {};
+    action.sa_handler = requestStop;
+    sigemptyset(&action.sa_mask);
+    for (int signalNumber : {SIGTERM, SIGINT, SIGHUP}) {
+        sigaddset(&stopSignals, signalNumber);
+        sigaction(signalNumber, &action, nullptr);
+    }
+    sigprocmask(SIG_BLOCK, &stopSignals, nullptr);
+    signal(SIGPIPE, SIG_IGN);
+}
+
 // Paths that can never work are refused at the start, as usage errors, rather than at the first
 // save or control check, when nobody is looking.
 bool pathsUsable(const SimOptions& options, std::string& error) {
@@ -265,42 +305,8 @@ int runSimulator(int argc, char** argv) {
         reportError(error);
         return 2;
     }
-    SimController& sim = run.controller;
-    sim.firmwareMajor = run.options.firmwareMajor;
-    sim.firmwareMinor = run.options.firmwareMinor;
-    for (const SimFault& fault : run.options.faults) addFault(sim, fault.kind, fault.remaining);
-
-    if (!run.options.memoryPath.empty()) {
-        MemoryFileLoad load = loadOrCreateMemoryFile(run.options.memoryPath, sim.memory, error);
-        if (load == MemoryFileLoad::Failed) {
-            reportError(error);
-            return 1;
-        }
-        if (load == MemoryFileLoad::Created) {
-            report(run, "created " + run.options.memoryPath + " (all zero)");
-        }
-    }
-    if (!run.options.logPath.empty()) {
-        run.log = std::fopen(run.options.logPath.c_str(), "w");
-        if (!run.log) {
-            reportError("cannot open log " + run.options.logPath + ": " + std::strerror(errno));
-            return 1;
-        }
-    }
-
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGTERM);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGHUP);
-    sigprocmask(SIG_BLOCK, &stopSignals, nullptr);
-    struct sigaction action {};
-    action.sa_handler = requestStop;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGHUP, &action, nullptr);
-    signal(SIGPIPE, SIG_IGN);
+    if (!prepareController(run)) return 1;
+    catchStopSignals();
 
     const bool opened = run.options.devicePath.empty()
                             ? openPtyLine(run.line, run.options.linkPath, error)

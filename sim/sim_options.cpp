@@ -142,6 +142,68 @@ bool parseFaultArgument(const std::string& text, SimFault& fault, std::string& e
     return true;
 }
 
+namespace {
+
+const char* const kValueOptions[] = {"--link",         "--device", "--memory",        "--log",    "--control",
+                                     "--firmware",     "--firmware-raw", "--fault", "--turnaround-ms", "--gap-ms"};
+
+bool takesValue(const std::string& flag) {
+    for (const char* option : kValueOptions) {
+        if (flag == option) return true;
+    }
+    return false;
+}
+
+// One option that takes a value, its value already split off and not empty.
+bool applyValueOption(const std::string& flag, const std::string& value, SimOptions& options, std::string& error) {
+    if (flag == "--link") {
+        options.linkPath = value;
+    } else if (flag == "--device") {
+        options.devicePath = value;
+    } else if (flag == "--memory") {
+        options.memoryPath = value;
+    } else if (flag == "--log") {
+        options.logPath = value;
+    } else if (flag == "--control") {
+        options.controlPath = value;
+    } else if (flag == "--firmware") {
+        return parseFirmwareVersion(value, options.firmwareMajor, options.firmwareMinor, error);
+    } else if (flag == "--firmware-raw") {
+        const auto colon = value.find(':');
+        if (colon == std::string::npos || !parseByte(value.substr(0, colon), options.firmwareMajor) ||
+            !parseByte(value.substr(colon + 1), options.firmwareMinor)) {
+            error = "--firmware-raw takes MAJOR:MINOR, 0..255 each, not \"" + value + "\"";
+            return false;
+        }
+    } else if (flag == "--fault") {
+        SimFault fault;
+        if (!parseFaultArgument(value, fault, error)) return false;
+        options.faults.push_back(fault);
+    } else if (flag == "--turnaround-ms" || flag == "--gap-ms") {
+        unsigned& target = flag == "--gap-ms" ? options.gapMs : options.turnaroundMs;
+        if (!parseMilliseconds(value, target)) {
+            error = flag + " takes milliseconds from 0 to 60000, not \"" + value + "\"";
+            return false;
+        }
+    }
+    return true;
+}
+
+// The options that only make sense together, checked once all are read.
+bool checkSimOptions(const SimOptions& options, std::string& error) {
+    if (!options.linkPath.empty() && !options.devicePath.empty()) {
+        error = "--link and --device exclude each other: a pty or a real line, not both";
+        return false;
+    }
+    if (options.gapMs == 0) {
+        error = "--gap-ms must be at least 1";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 bool parseSimOptions(int argc, const char* const* argv, SimOptions& options, std::string& error) {
     for (int i = 1; i < argc; ++i) {
         std::string flag = argv[i];
@@ -153,19 +215,11 @@ bool parseSimOptions(int argc, const char* const* argv, SimOptions& options, std
             flag = flag.substr(0, eq);
             hasValue = true;
         }
-        if (flag == "--help" || flag == "-h") {
-            options.help = true;
+        if (flag == "--help" || flag == "-h" || flag == "--quiet") {
+            (flag == "--quiet" ? options.quiet : options.help) = true;
             continue;
         }
-        if (flag == "--quiet") {
-            options.quiet = true;
-            continue;
-        }
-        const bool takesValue = flag == "--link" || flag == "--device" || flag == "--memory" ||
-                                flag == "--log" || flag == "--control" || flag == "--firmware" ||
-                                flag == "--firmware-raw" || flag == "--fault" ||
-                                flag == "--turnaround-ms" || flag == "--gap-ms";
-        if (!takesValue) {
+        if (!takesValue(flag)) {
             error = "unknown option \"" + flag + "\" (see --help)";
             return false;
         }
@@ -180,48 +234,9 @@ bool parseSimOptions(int argc, const char* const* argv, SimOptions& options, std
             error = flag + " needs a non-empty value";
             return false;
         }
-        if (flag == "--link") {
-            options.linkPath = value;
-        } else if (flag == "--device") {
-            options.devicePath = value;
-        } else if (flag == "--memory") {
-            options.memoryPath = value;
-        } else if (flag == "--log") {
-            options.logPath = value;
-        } else if (flag == "--control") {
-            options.controlPath = value;
-        } else if (flag == "--firmware") {
-            if (!parseFirmwareVersion(value, options.firmwareMajor, options.firmwareMinor, error))
-                return false;
-        } else if (flag == "--firmware-raw") {
-            const auto colon = value.find(':');
-            if (colon == std::string::npos ||
-                !parseByte(value.substr(0, colon), options.firmwareMajor) ||
-                !parseByte(value.substr(colon + 1), options.firmwareMinor)) {
-                error = "--firmware-raw takes MAJOR:MINOR, 0..255 each, not \"" + value + "\"";
-                return false;
-            }
-        } else if (flag == "--fault") {
-            SimFault fault;
-            if (!parseFaultArgument(value, fault, error)) return false;
-            options.faults.push_back(fault);
-        } else if (flag == "--turnaround-ms" || flag == "--gap-ms") {
-            unsigned& target = flag == "--gap-ms" ? options.gapMs : options.turnaroundMs;
-            if (!parseMilliseconds(value, target)) {
-                error = flag + " takes milliseconds from 0 to 60000, not \"" + value + "\"";
-                return false;
-            }
-        }
+        if (!applyValueOption(flag, value, options, error)) return false;
     }
-    if (!options.linkPath.empty() && !options.devicePath.empty()) {
-        error = "--link and --device exclude each other: a pty or a real line, not both";
-        return false;
-    }
-    if (options.gapMs == 0) {
-        error = "--gap-ms must be at least 1";
-        return false;
-    }
-    return true;
+    return checkSimOptions(options, error);
 }
 
 bool parseControlLine(const std::string& line, ControlCommand& command, std::string& error) {

@@ -81,7 +81,7 @@ extern const char* const kControllerNotFoundCaption;  // "Mamy problem :"
 
 // Status-bar texts.
 extern const char* const kReadyText;  // "\tGotowe"
-// Part 2: the action while a transfer runs, "\tGotowe" otherwise.
+// Status-bar part 2: the action while a transfer runs, "\tGotowe" otherwise.
 std::string actionStatusText(const ProgramState& s);
 
 // Right edges of the four status-bar parts and where the progress bar starts.

@@ -43,11 +43,12 @@ void abandon(ProgramState& s) {
 }
 
 void chainOn(ProgramState& s, FileDialogState& dialog) {
-    if (s.link.currentArea == ConfigArea::Program2 || !s.link.chainAll) {
+    const ConfigArea next = chainedArea(s.link);
+    if (next == ConfigArea::NoArea) {
         EndTransfer(s.link);
         return;
     }
-    s.link.currentArea = nextChainArea(s.link.currentArea);
+    s.link.currentArea = next;
     const char* extension = areaBlock(s.link.currentArea).fileExtension;
     dialog.path = replaceExtension(dialog.path, dialog.extensionOffset, extension);
     if (dialog.extensionOffset == 0 || dialog.extensionOffset > dialog.path.size()) {

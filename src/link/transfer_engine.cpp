@@ -171,13 +171,19 @@ void EndTransfer(LinkState& link) {
     link.reporter->transferEnded();
 }
 
+ConfigArea chainedArea(const LinkState& link) {
+    if (!link.chainAll || !isDataArea(link.currentArea)) return ConfigArea::NoArea;
+    return nextChainArea(link.currentArea);
+}
+
 void ContinueChain(LinkState& link) {
-    if (!link.chainAll || link.currentArea == ConfigArea::Program2 || !isDataArea(link.currentArea)) {
+    const ConfigArea next = chainedArea(link);
+    if (next == ConfigArea::NoArea) {
         EndTransfer(link);
         return;
     }
     link.transferState = TransferState::Idle;
-    BeginAreaTransfer(link, nextChainArea(link.currentArea));
+    BeginAreaTransfer(link, next);
 }
 
 void BeginAreaTransfer(LinkState& link, ConfigArea area) {

@@ -26,6 +26,9 @@ void StepTransfer(LinkState& link, ConfigImage& image);
 // The engine's own ends, also used by the file step.
 void EndTransfer(LinkState& link);
 void ContinueChain(LinkState& link);
+// The area "&Wszystko" goes on with after the current one; NoArea when nothing follows (no
+// chain, or the chain has reached program 2).
+ConfigArea chainedArea(const LinkState& link);
 
 // Whether a step is running or due.
 inline bool transferActive(const LinkState& link) { return link.transferState != TransferState::Idle; }
