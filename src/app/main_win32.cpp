@@ -9,9 +9,56 @@
 #include "platform/text_win32.h"
 #include "link/port_list.h"
 
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
-    using namespace kd215;
+namespace {
 
+using namespace kd215;
+
+// Everything start-up takes that must be given back; each release is safe when nothing was taken.
+void releaseResources(Shell& shell) {
+    DestroyMenus(shell);
+    ctl3dUnregister(shell.instance);
+    if (shell.clientBitmap != nullptr) DeleteObject(shell.clientBitmap);
+    shell.clientBitmap = nullptr;
+    if (shell.port != nullptr) shell.port->close();
+}
+
+// The port table; without a port the program has nothing to do and says so.
+bool loadPortTable(ProgramState& state) {
+    state.portTable = ListPorts();
+    state.portIndex = 0;
+    if (!state.portTable.empty()) return true;
+    MessageBoxW(nullptr, widen(kNoPortsText).c_str(), widen(kNoPortsCaption).c_str(), MB_ICONWARNING);
+    return false;
+}
+
+// The firmware version is asked for first, as soon as the probe has found the controller.
+void prepareVersionQuery(ProgramState& state) {
+    state.image = defaultConfigImage();
+    state.fwStatusText = kUnknownFirmwareText;
+    state.link.txBuffer.fill(0);
+    state.link.areaAddress = 0;
+    state.link.transferAddress = 0;
+    state.link.currentArea = ConfigArea::Version;
+    state.link.transferState = TransferState::SendRequest;
+}
+
+// Menus, the main window at its size, shown; false when the menus or the window cannot be made.
+bool openMainWindow(Shell& shell, int showCommand) {
+    if (!BuildMenus(shell)) return false;
+    HWND window = CreateMainWindow(shell);
+    if (window == nullptr) return false;
+    shell.files.owner = window;
+    SetMenu(window, shell.menuBar);
+    MoveWindow(window, 0, 0, kMainWindowWidth, kMainWindowHeight, TRUE);
+    ShowWindow(window, showCommand);
+    UpdateWindow(window);
+    InitCommonControls();
+    return true;
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     // The one state record and the port; everything else reaches them through the shell.
     ProgramState state;
     Win32SerialPort port;
@@ -19,58 +66,26 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     shell.instance = instance;
     shell.state = &state;
     shell.port = &port;
+    shell.files.instance = instance;
     state.connect(port, shell.ui);
 
     // A missing picture is allowed: the client window then shows its background colour.
     shell.clientBitmap = LoadBitmapW(instance, MAKEINTRESOURCEW(kClientBitmapResource));
-    if (!RegisterWindowClasses(instance)) {
-        if (shell.clientBitmap != nullptr) DeleteObject(shell.clientBitmap);
+    if (!RegisterWindowClasses(instance) || !loadPortTable(state)) {
+        releaseResources(shell);
         return -1;
     }
-    shell.files.instance = instance;
-    state.fwStatusText = kUnknownFirmwareText;
-
-    state.portTable = ListPorts();
-    state.portIndex = 0;
-    if (state.portTable.empty()) {
-        MessageBoxW(nullptr, widen(kNoPortsText).c_str(), widen(kNoPortsCaption).c_str(), MB_ICONWARNING);
-        if (shell.clientBitmap != nullptr) DeleteObject(shell.clientBitmap);
-        return -1;
-    }
-
-    state.image = defaultConfigImage();
-    state.link.txBuffer.fill(0);
+    prepareVersionQuery(state);
     ctl3dRegister(instance);
-
-    // The firmware version is asked for first, as soon as the probe has found the controller.
-    state.link.areaAddress = 0;
-    state.link.transferAddress = 0;
-    state.link.currentArea = ConfigArea::Version;
-    state.link.transferState = TransferState::SendRequest;
-
-    BuildMenus(shell);
-    HWND window = CreateMainWindow(shell);
-    if (window == nullptr) {
-        DestroyMenus(shell);
-        ctl3dUnregister(instance);
-        if (shell.clientBitmap != nullptr) DeleteObject(shell.clientBitmap);
+    if (!openMainWindow(shell, showCommand)) {
+        releaseResources(shell);
         return -1;
     }
-    shell.files.owner = window;
-    SetMenu(window, shell.menuBar);
-    MoveWindow(window, 0, 0, kMainWindowWidth, kMainWindowHeight, TRUE);
-    ShowWindow(window, showCommand);
-    UpdateWindow(window);
-    InitCommonControls();
 
     // Stop stays reachable while the version is read; a failed probe leaves the program idle.
     if (StartUpProbe(state)) shell.ui.setStopEnabled(true);
 
     const int exitCode = RunMessageLoop(shell);
-
-    DestroyMenus(shell);
-    if (shell.clientBitmap != nullptr) DeleteObject(shell.clientBitmap);
-    port.close();
-    ctl3dUnregister(instance);
+    releaseResources(shell);
     return exitCode;
 }
