@@ -59,7 +59,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     }
     shell.files.owner = window;
     SetMenu(window, shell.menuBar);
-    MoveWindow(window, 0, 0, kMainWindowWidth, kMainWindowHeight, TRUE);
+    MoveWindow(window, 0, 0, ScaleForDpi(kMainWindowWidth), ScaleForDpi(kMainWindowHeight), TRUE);
     ShowWindow(window, showCommand);
     UpdateWindow(window);
     InitCommonControls();
