@@ -434,7 +434,9 @@ void LayoutStatusParts(Shell& shell) {
     ReleaseDC(shell.main, dc);
     RECT outer;
     GetWindowRect(shell.main, &outer);
-    StatusLayout layout = computeStatusLayout(metrics.tmAveCharWidth, outer.right - outer.left);
+    // The status texts are drawn in the GUI font, which grows with the DPI; the window's system font
+    // does not (Wine) or less so (Windows), so its width is scaled to keep room for them.
+    StatusLayout layout = computeStatusLayout(ScaleForDpi(metrics.tmAveCharWidth), outer.right - outer.left);
     shell.progressLeft = layout.progressLeft;
     SendMessageW(shell.statusBar, SB_SETPARTS, 4, reinterpret_cast<LPARAM>(layout.edges));
 }
