@@ -26,6 +26,7 @@ InstallDir "${PROGRAM_FILES}\${PRODUCT}"
 RequestExecutionLevel admin
 SetCompressor /SOLID lzma
 ManifestDPIAware true
+BrandingText "${PRODUCT} ${VERSION}"
 VIProductVersion "${VERSION}.0"
 VIAddVersionKey /LANG=1045 "ProductName" "${PRODUCT}"
 VIAddVersionKey /LANG=1045 "CompanyName" "${PUBLISHER}"
