@@ -9,8 +9,10 @@ packages=(
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools binutils-mingw-w64
   # running it headless under Wine, screenshots, GUI driving, the Polish locale
   wine wine64 fonts-wine xvfb imagemagick xdotool x11-utils locales
-  # the packages: the guide compiled to CHM, the installer, the zips
-  fp-utils nsis zip unzip
+  # the user guide: its check in a headless browser and its HTML Help file (chmcmd)
+  chromium fp-utils
+  # the Windows packages: the installer and the zips
+  nsis zip unzip
 )
 
 # One dpkg-query for the whole list; names it does not know at all are simply not printed.
