@@ -8,7 +8,10 @@ set -u
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 winbuild=$(realpath "${1:?usage: dpi-screenshots.sh WIN64_BUILD_DIR KD215_SIM}") || exit 1
 sim=$(realpath "${2:?usage: dpi-screenshots.sh WIN64_BUILD_DIR KD215_SIM}") || exit 1
-source "$here/../tests/e2e/serial_guard.sh"
+# The serial guard moves to scripts/ with the one Wine suite; either place will do.
+guard=$here/../scripts/serial-guard.sh
+[[ -f $guard ]] || guard=$here/../tests/e2e/serial_guard.sh
+source "$guard"
 kd_hide_serial_devices "$0" "$@"
 source "$here/wine-env.sh"
 work=$KD_BUILD/dpi-shots

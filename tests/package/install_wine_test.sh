@@ -5,8 +5,10 @@
 # Usage: install_wine_test.sh SETUP_EXE WIN64_BUILD_DIR KD215_SIM
 set -u
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-# shellcheck source=../e2e/serial_guard.sh
-source "$here/../e2e/serial_guard.sh"
+# The serial guard moves to scripts/ with the one Wine suite; either place will do.
+guard=$here/../../scripts/serial-guard.sh
+[[ -f $guard ]] || guard=$here/../../tests/e2e/serial_guard.sh
+source "$guard"
 kd_hide_serial_devices "$0" "$@"
 setup=$(realpath "${1:?usage: install_wine_test.sh SETUP_EXE WIN64_BUILD_DIR KD215_SIM}") || exit 1
 peek=$(realpath "${2:?}/kd215-peek.exe") || exit 1
