@@ -13,7 +13,6 @@ kd_hide_serial_devices "$0" "$@"
 setup=$(realpath "${1:?usage: install_wine_test.sh SETUP_EXE WIN64_BUILD_DIR KD215_SIM}") || exit 1
 peek=$(realpath "${2:?}/kd215-peek.exe") || exit 1
 sim=$(realpath "${3:?}") || exit 1
-# shellcheck source=../../scripts/wine-env.sh
 source "$here/../../scripts/wine-env.sh"
 
 work=$KD_BUILD/package-wine
