@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Draws the client picture (kd215.bmp, 400 x 300, 24-bit) and the two program icons (kd215-32.ico: 32 x 32 in 16
-# colours; kd215-48.ico: 48 x 48 in 256 colours) with ImageMagick, then checks their formats.
+# Draws the client picture (kd215.bmp, 400 x 300, 24-bit), the two program icons (kd215-32.ico: 32 x 32 in 16
+# colours; kd215-48.ico: 48 x 48 in 256 colours) and the full-colour icon of the files and shortcuts (kd215.ico:
+# 16, 32, 48 and 256 px in 32-bit colour, the 256 px one stored as PNG) with ImageMagick, then checks their formats.
 # The outputs are committed, so a build never needs ImageMagick; rerun this only to change the art.
 # Text is drawn from a tiny pixel font below, so no font needs to be installed.
 set -euo pipefail
@@ -109,14 +110,15 @@ picture() {
 }
 
 # --- icons: the same box reduced to its plate and two rows of LEDs -------------------------------------------
-# icon SIZE COLOURS FILE: SIZE is 32 or 48; drawn on a 16 x 16 grid scaled by SIZE/16 for whole pixels. The
-# 256-colour icon gets shaded surfaces, which is what its palette is for; the 16-colour one stays flat.
+# icon SIZE COLOURS FILE: SIZE is a multiple of 16; drawn on a 16 x 16 grid scaled by SIZE/16 for whole pixels.
+# COLOURS 16 or 256 writes a paletted icon; 0 writes a 32-bit PNG with alpha. Icons with more than 16 colours get
+# shaded surfaces; the 16-colour one stays flat.
 icon() {
   local size=$1 colours=$2 file=$3 s i x y
-  s=$((size / 16)) # 2 or 3 pixels per grid unit
+  s=$((size / 16)) # pixels per grid unit
   local args=(-size "${size}x${size}" xc:none +antialias)
   local body=(-fill '#E3E9EE') plate=(-fill '#2F4B63') on=(-fill '#3CD35A')
-  if ((colours > 16)); then
+  if ((colours == 0 || colours > 16)); then
     args+=(\( -size "${size}x${size}" gradient:'#FBFCFD-#AEBBC6' -write mpr:body +delete \))
     args+=(\( -size "${size}x${size}" gradient:'#4C6E8C-#1F3446' -write mpr:plate +delete \))
     args+=(\( -size "${size}x${size}" gradient:'#9CF5A9-#22A540' -write mpr:on +delete \))
@@ -132,12 +134,26 @@ icon() {
     if ((lit[i])); then args+=("${on[@]}"); else args+=(-fill '#1E4A2C'); fi
     args+=(-draw "rectangle $x,$y $((x + 2 * s - 1)),$((y + 2 * s - 1))" +tile)
   done
-  "$IM" "${args[@]}" -dither None -colors "$colours" -type PaletteAlpha "ICO:$file"
+  if ((colours == 0)); then
+    "$IM" "${args[@]}" -type TrueColorAlpha -depth 8 "PNG32:$file"
+  else
+    "$IM" "${args[@]}" -dither None -colors "$colours" -type PaletteAlpha "ICO:$file"
+  fi
 }
 
 picture
 icon 32 16 kd215-32.ico
 icon 48 256 kd215-48.ico
+full_sizes=(16 32 48 256)
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+pngs=()
+for size in "${full_sizes[@]}"; do
+  icon "$size" 0 "$tmp/$size.png"
+  pngs+=("$tmp/$size.png")
+done
+# ImageMagick stores the 256 px image as PNG and the smaller ones as 32-bit bitmaps.
+"$IM" "${pngs[@]}" ICO:kd215.ico
 
 # --- checks: sizes and bit depths as the program loads them ------------------------------------------------
 fail() { echo "make-art: $*" >&2; exit 1; }
@@ -155,4 +171,18 @@ for entry in kd215-32.ico:32:4 kd215-48.ico:48:8; do
   # the image itself (BITMAPINFOHEADER at the offset in the directory entry) must agree
   [[ $(le16 "$file" $(($(le32 "$file" 18) + 14))) == "$bits" ]] || fail "$file image is not $bits bits per pixel"
 done
-echo "make-art: kd215.bmp, kd215-32.ico, kd215-48.ico written and checked"
+# kd215.ico: four entries, in the order drawn; 32 bits each, the 256 px one (stored as width 0) a PNG.
+[[ $(le16 kd215.ico 4) == 4 ]] || fail "kd215.ico must hold four images"
+for i in 0 1 2 3; do
+  entry=$((6 + 16 * i))
+  size=${full_sizes[i]}
+  [[ $(od -An -t u1 -j "$entry" -N 1 kd215.ico | tr -d ' ') == $((size % 256)) ]] || fail "kd215.ico entry $i is not $size px"
+  [[ $(le16 kd215.ico $((entry + 6))) == 32 ]] || fail "kd215.ico entry $i is not 32 bits per pixel"
+  start=$(le32 kd215.ico $((entry + 12)))
+  if ((size == 256)); then
+    [[ $(od -An -c -j $((start + 1)) -N 3 kd215.ico | tr -d ' ') == PNG ]] || fail "kd215.ico 256 px is not PNG"
+  else
+    [[ $(le16 kd215.ico $((start + 14))) == 32 ]] || fail "kd215.ico $size px image is not 32 bits per pixel"
+  fi
+done
+echo "make-art: kd215.bmp, kd215-32.ico, kd215-48.ico, kd215.ico written and checked"

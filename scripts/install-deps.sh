@@ -13,6 +13,8 @@ packages=(
   nlohmann-json3-dev
   # the user guide: its check in a headless browser and its HTML Help file (chmcmd)
   chromium fp-utils
+  # the Windows packages: the installer and the zips
+  nsis zip unzip
 )
 
 # One dpkg-query for the whole list; names it does not know at all are simply not printed.

@@ -21,6 +21,10 @@ for arch in x86_64 i686; do
     cmake --build "build/mingw-$arch" -j "$jobs"
 done
 
+# The zips and installers the package tests look at, from the two trees just built (a few seconds).
+echo "== packages (dist/)"
+bash scripts/package.sh
+
 echo "== libFuzzer target (clang)"
 CC=clang CXX=clang++ configure build/fuzz -DKD215_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build/fuzz -j "$jobs"

@@ -198,7 +198,7 @@ kd_wine_serialcomm() {
   wine reg query 'HKLM\HARDWARE\DEVICEMAP\SERIALCOMM' 2>/dev/null | awk '$2 == "REG_SZ" { print $3 }' | tr -d '\r'
 }
 
-# kd_xvfb_start: starts Xvfb (1024x768x24, no TCP) on a display number it picks itself, exports DISPLAY and
+# kd_xvfb_start: starts Xvfb (1024x768x24 or $KD_XVFB_SCREEN, no TCP) on a display number it picks itself, exports DISPLAY and
 # keeps the pid in KD_XVFB_PID. Xvfb ends with the shell that started it (for a subshell: with the subshell).
 kd_xvfb_start() {
   local fdfile n i
@@ -206,7 +206,7 @@ kd_xvfb_start() {
   fdfile=$(mktemp) || return 1
   # -displayfd lets the server take the first free number, so parallel runs never collide; the death signal
   # ends it with this shell even when the shell is killed before it can clean up.
-  setpriv --pdeathsig TERM Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$fdfile" >/dev/null 2>&1 &
+  setpriv --pdeathsig TERM Xvfb -displayfd 3 -nolisten tcp -screen 0 "${KD_XVFB_SCREEN:-1024x768x24}" 3>"$fdfile" >/dev/null 2>&1 &
   KD_XVFB_PID=$!
   for ((i = 0; i < 200; i++)); do
     n=$(head -n1 "$fdfile")

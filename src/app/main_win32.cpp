@@ -49,7 +49,7 @@ bool openMainWindow(Shell& shell, int showCommand) {
     if (window == nullptr) return false;
     shell.files.owner = window;
     SetMenu(window, shell.menuBar);
-    MoveWindow(window, 0, 0, kMainWindowWidth, kMainWindowHeight, TRUE);
+    MoveWindow(window, 0, 0, ScaleForDpi(kMainWindowWidth), ScaleForDpi(kMainWindowHeight), TRUE);
     ShowWindow(window, showCommand);
     UpdateWindow(window);
     InitCommonControls();

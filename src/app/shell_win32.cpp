@@ -26,7 +26,7 @@ const char* const kEditingStatusText = "\tEdycja";
 const char* const kMenuBarKey = "Kd215<->PC";
 const char* const kChoiceKey = "Wybór";
 const char* const kPortKey = "Port";
-const char* const kHelpFileName = "Kd215.hlp";
+const char* const kHelpFileName = "Kd215.chm";
 const char* const kNoHelpText = "Plik pomocy nie jest na razie dostępny !";
 const char* const kNoHelpCaption = "Brak dostępu !";
 const char* const kAboutCaption = "O programie :";
@@ -102,20 +102,49 @@ void layoutChildren(Shell& shell, int width, int height) {
     const int statusHeight = statusRect.bottom - statusRect.top;
     MoveWindow(shell.statusBar, 0, height - statusHeight, width, statusHeight, TRUE);
     LayoutStatusParts(shell);
-    MoveWindow(shell.progressBar, shell.progressLeft + 2, 2, std::max(0, width - shell.progressLeft - 4),
-               std::max(0, statusHeight - 4), TRUE);
+    const int inset = ScaleForDpi(2);
+    MoveWindow(shell.progressBar, shell.progressLeft + inset, inset, std::max(0, width - shell.progressLeft - 2 * inset),
+               std::max(0, statusHeight - 2 * inset), TRUE);
     MoveWindow(shell.client, 0, 0, width, std::max(0, height - statusHeight), TRUE);
     InvalidateRect(shell.client, nullptr, FALSE);
     InvalidateRect(shell.statusBar, nullptr, FALSE);
 }
 
-void openHelp(Shell& shell) {
-    // WinHelp blocks on its own error box when the file is missing, so the file is looked for first.
-    const DWORD attributes = GetFileAttributesW(widen(kHelpFileName).c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-        WinHelpA(shell.main, kHelpFileName, HELP_CONTENTS, 0);
-        return;
+// The guide's full path: Kd215.chm in the program's own folder, wherever the program was started from.
+std::wstring helpFilePath() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
+        if (length == 0) return std::wstring();
+        if (length < path.size()) {
+            path.resize(length);
+            break;
+        }
+        // Long paths (the manifest allows them) arrive cut short: try again with room for them.
+        if (path.size() >= 32768) return std::wstring();
+        path.resize(path.size() * 2);
     }
+    const std::size_t slash = path.find_last_of(L"\\/");
+    return path.substr(0, slash == std::wstring::npos ? 0 : slash + 1) + widen(kHelpFileName);
+}
+
+// hhctrl.ocx is loaded only when the guide is asked for: a missing or broken HTML Help then costs
+// the program nothing more than this one message.
+bool showHtmlHelp(HWND owner, const std::wstring& file) {
+    using HtmlHelpProc = HWND(WINAPI*)(HWND, LPCWSTR, UINT, DWORD_PTR);
+    constexpr UINT kDisplayTopic = 0;  // HH_DISPLAY_TOPIC: the default topic of the file
+    static HMODULE library = LoadLibraryW(L"hhctrl.ocx");  // kept: the viewer runs on this thread
+    if (library == nullptr) return false;
+    const auto htmlHelp = reinterpret_cast<HtmlHelpProc>(reinterpret_cast<void*>(GetProcAddress(library, "HtmlHelpW")));
+    if (htmlHelp == nullptr) return false;
+    return htmlHelp(owner, file.c_str(), kDisplayTopic, 0) != nullptr;
+}
+
+void openHelp(Shell& shell) {
+    const std::wstring file = helpFilePath();
+    const DWORD attributes = file.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(file.c_str());
+    const bool present = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    if (present && showHtmlHelp(shell.main, file)) return;
     shell.ui.showMessage(kNoHelpText, kNoHelpCaption, MessageIcon::Information, MessageButtons::Ok);
 }
 
@@ -390,6 +419,17 @@ HWND CreateMainWindow(Shell& shell) {
                            shell.instance, &shell);
 }
 
+int ScaleForDpi(int pixels) {
+    static const int dpi = [] {
+        HDC screen = GetDC(nullptr);
+        if (screen == nullptr) return 96;
+        const int logPixels = GetDeviceCaps(screen, LOGPIXELSY);
+        ReleaseDC(nullptr, screen);
+        return logPixels > 0 ? logPixels : 96;
+    }();
+    return MulDiv(pixels, dpi, 96);
+}
+
 void LayoutStatusParts(Shell& shell) {
     HDC dc = GetDC(shell.main);
     TEXTMETRICW metrics{};
@@ -397,7 +437,9 @@ void LayoutStatusParts(Shell& shell) {
     ReleaseDC(shell.main, dc);
     RECT outer;
     GetWindowRect(shell.main, &outer);
-    StatusLayout layout = computeStatusLayout(metrics.tmAveCharWidth, outer.right - outer.left);
+    // The status texts are drawn in the GUI font, which grows with the DPI; the window's system font
+    // does not (Wine) or less so (Windows), so its width is scaled to keep room for them.
+    StatusLayout layout = computeStatusLayout(ScaleForDpi(metrics.tmAveCharWidth), outer.right - outer.left);
     shell.progressLeft = layout.progressLeft;
     SendMessageW(shell.statusBar, SB_SETPARTS, 4, reinterpret_cast<LPARAM>(layout.edges));
 }

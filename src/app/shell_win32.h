@@ -27,7 +27,7 @@ constexpr int kClientBitmapResource = 4;
 constexpr int kStatusBarId = 2;
 constexpr int kClientWindowId = 4;
 
-// Where the main window is put and how big it is made at start-up.
+// Where the main window is put and how big it is made at start-up, in pixels at 96 DPI (ScaleForDpi).
 constexpr int kMainWindowWidth = 800;
 constexpr int kMainWindowHeight = 600;
 
@@ -95,6 +95,10 @@ void DestroyMenus(Shell& shell);
 
 // Creates the main window with its client window, status bar and progress bar; nullptr on failure.
 HWND CreateMainWindow(Shell& shell);
+
+// `pixels` at 96 DPI in pixels at the system DPI (the screen's LOGPIXELSY, read once): the program
+// declares itself DPI aware, so Windows no longer stretches it and fixed sizes must grow with the font.
+int ScaleForDpi(int pixels);
 
 // Computes the status-bar edges from the main window's font and width and applies them.
 void LayoutStatusParts(Shell& shell);

@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# The packages in dist/, read from their files: each zip holds exactly what it should; both programs carry no
+# debug sections, a manifest and the version; the 32-bit programs (which this machine cannot run) are PE32 for
+# i386, import only DLLs that Windows 7 has and that the 64-bit ones import too, and carry the same resources.
+# Usage: files_check.sh DIST_DIR VERSION
+set -u
+dist=${1:?usage: files_check.sh DIST_DIR VERSION}
+version=${2:?usage: files_check.sh DIST_DIR VERSION}
+work=$(mktemp -d) && trap 'rm -rf "$work"' EXIT
+failures=0
+fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+# System DLLs of every Windows from 7 on; anything else would have to travel with the programs.
+system_dlls=' advapi32.dll comctl32.dll comdlg32.dll gdi32.dll kernel32.dll msvcrt.dll shell32.dll user32.dll '
+
+for flavour in win64 win32; do
+  zip=$dist/Kd215-link-$version-$flavour.zip
+  [[ -f $zip && -f $dist/Kd215-link-$version-setup-$flavour.exe ]] || { fail "$flavour packages missing in $dist"; continue; }
+  listed=$(unzip -Z1 "$zip" | grep -v '/$' | grep -v '^pomoc/[^/]*\.\(html\|css\|png\|jpg\|gif\|svg\)$' | sort | tr '\n' ' ')
+  [[ $listed == 'CZYTAJ.txt Kd215.chm Kd215.exe kd215ctl.exe ' ]] || fail "$zip holds $listed besides the guide's pages"
+  unzip -Z1 "$zip" | grep -q '^pomoc/index\.html$' || fail "$zip has no pomoc/index.html"
+  mkdir -p "$work/$flavour" && unzip -q "$zip" Kd215.exe kd215ctl.exe -d "$work/$flavour"
+done
+
+for exe in Kd215.exe kd215ctl.exe; do
+  for flavour in win64 win32; do
+    file=$work/$flavour/$exe
+    [[ -f $file ]] || continue
+    objdump -h "$file" | grep -q '\.debug' && fail "$flavour $exe has debug sections"
+    objdump -p "$file" | awk '/DLL Name:/ { print tolower($3) }' | sort -u >"$file.dlls"
+    while read -r dll; do
+      [[ $system_dlls == *" $dll "* ]] || fail "$flavour $exe imports $dll"
+    done <"$file.dlls"
+    x86_64-w64-mingw32-windres -J coff -i "$file" -O rc >"$file.rc" 2>&1 || fail "$flavour $exe: no resources"
+    grep -q '^1 24 ' "$file.rc" || fail "$flavour $exe has no manifest"
+    grep -q "VALUE \"ProductVersion\", \"$version\"" "$file.rc" || fail "$flavour $exe is not version $version"
+  done
+  [[ -f $work/win32/$exe ]] || continue
+  [[ $(objdump -f "$work/win32/$exe") == *'file format pei-i386'*'architecture: i386'* ]] || fail "win32 $exe is not PE32 for i386"
+  cmp -s "$work/win32/$exe.dlls" "$work/win64/$exe.dlls" || fail "$exe: win32 imports $(tr '\n' ' ' <"$work/win32/$exe.dlls"), win64 $(tr '\n' ' ' <"$work/win64/$exe.dlls")"
+  cmp -s "$work/win32/$exe.rc" "$work/win64/$exe.rc" || fail "$exe: the win32 and win64 resources differ"
+done
+((failures == 0)) || { echo "$failures package check(s) failed" >&2; exit 1; }
+echo "package files checked: $(cd "$dist" && ls Kd215-link-"$version"-*)"

@@ -1,0 +1,15 @@
+# The packages that scripts/package.sh leaves in dist/ (scripts/test.sh makes them before the tests): the
+# 32-bit programs checked from their files beside the 64-bit ones, and the x64 installer run under Wine.
+set(KD215_DIST ${CMAKE_SOURCE_DIR}/dist)
+add_test(NAME package.files COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/files_check.sh ${KD215_DIST} ${PROJECT_VERSION})
+set_tests_properties(package.files PROPERTIES TIMEOUT 120 LABELS package)
+if(KD215_WIN64_BUILD AND TARGET kd215-sim)
+  find_program(KD215_WINE_PROGRAM wine)
+  if(KD215_WINE_PROGRAM)
+    add_test(NAME wine.package
+             COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/install_wine_test.sh
+                     ${KD215_DIST}/Kd215-link-${PROJECT_VERSION}-setup-win64.exe ${KD215_WIN64_BUILD}
+                     $<TARGET_FILE:kd215-sim>)
+    set_tests_properties(wine.package PROPERTIES TIMEOUT 300 LABELS "wine;package")
+  endif()
+endif()
