@@ -36,8 +36,7 @@ struct PtyPair {
     }
 
     void send(const std::vector<uint8_t>& bytes) const {
-        ssize_t put = ::write(master, bytes.data(), bytes.size());
-        (void)put;
+        if (::write(master, bytes.data(), bytes.size()) < 0) return;
     }
 
     // What the port wrote, waiting up to `ms` for the first byte and briefly for the rest.
@@ -56,23 +55,17 @@ struct PtyPair {
     }
 };
 
-// Polls a transfer until it is no longer Pending (or `limitMs` passes), waiting between polls.
-template <typename Poll>
-IoResult awaitIo(SerialPort& port, Poll poll, int limitMs = 5000) {
-    const auto giveUpAt = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
-    IoResult result = poll();
+// Polls a transfer until it is no longer Pending (or five seconds pass), waiting between polls.
+inline IoResult awaitIo(SerialPort& port, bool reading) {
+    const auto giveUpAt = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    IoResult result = reading ? port.pollRead() : port.pollWrite();
     while (result.status == IoStatus::Pending && std::chrono::steady_clock::now() < giveUpAt) {
         port.waitForIo(20);
-        result = poll();
+        result = reading ? port.pollRead() : port.pollWrite();
     }
     return result;
 }
-
-inline IoResult awaitRead(SerialPort& port) {
-    return awaitIo(port, [&] { return port.pollRead(); });
-}
-inline IoResult awaitWrite(SerialPort& port) {
-    return awaitIo(port, [&] { return port.pollWrite(); });
-}
+inline IoResult awaitRead(SerialPort& port) { return awaitIo(port, true); }
+inline IoResult awaitWrite(SerialPort& port) { return awaitIo(port, false); }
 
 }  // namespace kd215::test

@@ -1,9 +1,8 @@
-// The file step: dialogs, failures with their texts, and the chain through the four files.
+// The file step: the chain through the four files, and what a short or program file loads.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <map>
-#include <set>
 
 #include "app/file_step.h"
 #include "config/area_files.h"
@@ -14,41 +13,32 @@
 namespace kd215 {
 namespace {
 
-using testing::RecordingUi;
-using testing::ScriptedPort;
-
-// Files in memory; the dialogs answer from a script of chosen paths ("" cancels).
+// Files in memory; the dialogs answer from a script of chosen paths ("" cancels), then take
+// what they offer, as a user pressing Enter does.
 class MemoryFiles : public FileAccess {
 public:
     std::map<std::string, std::vector<uint8_t>> files;
-    std::set<std::string> readOnly, unwritable;
     std::vector<std::string> choices;
     std::vector<FileDialogRequest> requests;
 
     bool chooseFile(FileDialogRequest& request) override {
         requests.push_back(request);
-        if (choices.empty()) {
-            // Take what the dialog offers, as a user pressing Enter does.
-            if (request.path.empty()) return false;
-        } else {
-            const std::string choice = choices.front();
+        if (!choices.empty()) {
+            request.path = choices.front();
             choices.erase(choices.begin());
-            if (choice.empty()) return false;
-            request.path = choice;
         }
+        if (request.path.empty()) return false;
         const auto dot = request.path.rfind('.');
         request.extensionOffset = dot == std::string::npos ? 0 : dot + 1;
         return true;
     }
     bool exists(const std::string& path) override { return files.count(path) != 0; }
-    bool isReadOnly(const std::string& path) override { return readOnly.count(path) != 0; }
+    bool isReadOnly(const std::string&) override { return false; }
     FileWriteResult writeWhole(const std::string& path, const std::vector<uint8_t>& bytes) override {
-        if (unwritable.count(path)) return FileWriteResult::WriteFailed;
         files[path] = bytes;
         return FileWriteResult::Written;
     }
-    FileReadResult readStart(const std::string& path, std::size_t limit,
-                             std::vector<uint8_t>& bytes) override {
+    FileReadResult readStart(const std::string& path, std::size_t limit, std::vector<uint8_t>& bytes) override {
         const auto& all = files.at(path);
         bytes.assign(all.begin(), all.begin() + static_cast<long>(std::min(limit, all.size())));
         return FileReadResult::Read;
@@ -62,7 +52,7 @@ protected:
         s.port = &port;
         s.ui = &ui;
     }
-    // Starts the action on the area as the menu does and runs the step until it ends.
+    // Starts the action as the menu does (one area, or all four) and runs the step to its end.
     void run(TransferAction action, ConfigArea area, bool all = false) {
         s.currentAction = action;
         if (all) {
@@ -70,97 +60,54 @@ protected:
         } else {
             BeginAreaTransfer(s, area);
         }
-        for (int i = 0; i < 10 && s.transferState == TransferState::FileTransfer; ++i) {
-            RunFileStep(s, files, dialog);
-        }
+        for (int i = 0; i < 10 && s.transferState == TransferState::FileTransfer; ++i) RunFileStep(s, files, dialog);
         ASSERT_FALSE(transferActive(s));
     }
-    ScriptedPort port;
-    RecordingUi ui;
+    testing::ScriptedPort port;
+    testing::RecordingUi ui;
     MemoryFiles files;
     FileDialogState dialog;
     ProgramState s;
 };
 
-TEST_F(FileStep, SavesEachAreaWithItsSizeAndLoadsItBack) {
+TEST_F(FileStep, TheChainOffersTheSameNameWithTheNextExtensionAndLoadsItBack) {
     s.image.scenes[2].levels[1] = 99;
     s.image.programs[1].steps[11].duration = 700;
-    s.image.channels[6].reserved = 5;
-    files.choices = {"C:\\dane\\a.ust", "C:\\dane\\a.sce", "C:\\dane\\a.pg1", "C:\\dane\\a.pg2"};
-    run(TransferAction::WriteToFile, ConfigArea::Settings, true);
-    EXPECT_EQ(files.files["C:\\dane\\a.ust"].size(), 84u);
-    EXPECT_EQ(files.files["C:\\dane\\a.sce"].size(), 80u);
-    EXPECT_EQ(files.files["C:\\dane\\a.pg2"].size(), 144u);
-    EXPECT_TRUE(ui.messages.empty());
-    EXPECT_FALSE(s.chainAll);
-    EXPECT_EQ(ui.areaLabels.front(), "\tPlik");
-    EXPECT_FALSE(ui.repeatEnabled);
-
-    const ConfigImage saved = s.image;
-    s.image = defaultConfigImage();
-    files.choices = {"C:\\dane\\a.ust"};  // then Enter on each offered name
-    run(TransferAction::ReadFromFile, ConfigArea::Settings, true);
-    EXPECT_TRUE(ui.messages.empty());
-    EXPECT_EQ(std::memcmp(&s.image.channels, &saved.channels, sizeof saved.channels), 0);
-    EXPECT_EQ(s.image.scenes[2].levels[1], 99);
-    EXPECT_EQ(s.image.programs[1].steps[11].duration, 700);
-}
-
-TEST_F(FileStep, TheChainOffersTheSameNameWithTheNextExtensionAndFilter) {
     files.choices = {"C:\\x\\kd215.ust"};
     run(TransferAction::WriteToFile, ConfigArea::Settings, true);
     ASSERT_EQ(files.requests.size(), 4u);
-    EXPECT_EQ(files.requests[0].title, "Wybierz plik do zapisu :");
     EXPECT_EQ(files.requests[1].path, "C:\\x\\kd215.sce");
     EXPECT_EQ(files.requests[2].path, "C:\\x\\kd215.pg1");
     EXPECT_EQ(files.requests[3].path, "C:\\x\\kd215.pg2");
     EXPECT_EQ(files.requests[1].filterIndex, 2);
-    EXPECT_EQ(files.requests[2].filterIndex, 3);
     EXPECT_EQ(files.requests[3].filterIndex, 3);
-    EXPECT_EQ(files.requests[3].defaultExtension, "pg2");
+    EXPECT_EQ(files.files["C:\\x\\kd215.ust"].size(), 84u);
+    EXPECT_EQ(files.files["C:\\x\\kd215.pg2"].size(), 144u);
+    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_FALSE(s.chainAll);
+
+    s.image = defaultConfigImage();
+    files.choices = {"C:\\x\\kd215.ust"};
+    run(TransferAction::ReadFromFile, ConfigArea::Settings, true);
+    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_EQ(s.image.scenes[2].levels[1], 99);
+    EXPECT_EQ(s.image.programs[1].steps[11].duration, 700);
 }
 
 TEST_F(FileStep, ANameWithoutExtensionIsExtendedNotOverwritten) {
-    EXPECT_EQ(replaceExtension("C:\\x\\kopia", 0, "sce"), "C:\\x\\kopia.sce");
-    EXPECT_EQ(replaceExtension("C:\\x\\k.ust", 7, "pg1"), "C:\\x\\k.pg1");
     files.choices = {"C:\\x\\kopia"};
     run(TransferAction::WriteToFile, ConfigArea::Settings, true);
     EXPECT_TRUE(files.exists("C:\\x\\kopia.sce"));
     EXPECT_TRUE(files.exists("C:\\x\\kopia.pg2"));
+    EXPECT_EQ(replaceExtension("C:\\x\\k.ust", 7, "pg1"), "C:\\x\\k.pg1");
 }
 
-TEST_F(FileStep, CancelShowsNothingAndChangesNothing) {
+TEST_F(FileStep, CancelEndsTheChainSilently) {
     files.choices = {""};
-    const ConfigImage before = s.image;
     run(TransferAction::ReadFromFile, ConfigArea::Settings, true);
     EXPECT_TRUE(ui.messages.empty());
-    EXPECT_EQ(s.currentAction, TransferAction::NoAction);
-    EXPECT_FALSE(s.chainAll);
-    EXPECT_EQ(std::memcmp(&before, &s.image, sizeof before), 0);
-}
-
-TEST_F(FileStep, FailuresNameThePathAndStopTheChain) {
-    files.files["C:\\ro.ust"] = {};
-    files.readOnly = {"C:\\ro.ust"};
-    files.choices = {"C:\\ro.ust"};
-    run(TransferAction::WriteToFile, ConfigArea::Settings, true);
-    ASSERT_EQ(ui.messages.size(), 1u);
-    EXPECT_EQ(ui.messages[0].text, "C:\\ro.ust :\nBrak dostępu do zapisu !");
-    EXPECT_EQ(ui.messages[0].caption, "Niepowodzenie");
-    EXPECT_EQ(ui.messages[0].icon, MessageIcon::Error);
     EXPECT_FALSE(s.chainAll);
     EXPECT_EQ(files.requests.size(), 1u);
-
-    files.unwritable = {"C:\\full.sce"};
-    files.choices = {"C:\\full.sce"};
-    run(TransferAction::WriteToFile, ConfigArea::Scenes);
-    EXPECT_EQ(ui.messages.back().text, "C:\\full.sce :\nBłąd zapisu !");
-
-    files.choices = {"C:\\brak.pg1"};
-    run(TransferAction::ReadFromFile, ConfigArea::Program1);
-    EXPECT_EQ(ui.messages.back().text, "Plik C:\\brak.pg1 nie istnieje !");
-    EXPECT_EQ(ui.messages.back().caption, "Ostrzeżenie");
-    EXPECT_EQ(ui.messages.back().icon, MessageIcon::Error);
 }
 
 TEST_F(FileStep, AShortFileLoadsNothing) {
@@ -172,6 +119,22 @@ TEST_F(FileStep, AShortFileLoadsNothing) {
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].text, "C:\\s.sce :\nBłąd odczytu !");
     EXPECT_EQ(std::memcmp(&before, &s.image, sizeof before), 0);
+}
+
+TEST(AreaFiles, ProgramFileKeepsStepsThirteenAndFourteenAndTheEndStep) {
+    ConfigImage source = defaultConfigImage();
+    source.programs[0].steps[11].riseTime = 1111;
+    source.programs[0].steps[12].riseTime = 1;
+    const auto bytes = encodeAreaFile(source, ConfigArea::Program1);
+    ConfigImage target = defaultConfigImage();
+    target.programs[0].steps[12].riseTime = 1212;
+    target.programs[0].steps[13].levels[3] = 44;
+    target.programs[0].endStep = 7;
+    ASSERT_TRUE(decodeAreaFile(bytes.data(), bytes.size(), ConfigArea::Program1, target));
+    EXPECT_EQ(target.programs[0].steps[11].riseTime, 1111);
+    EXPECT_EQ(target.programs[0].steps[12].riseTime, 1212);
+    EXPECT_EQ(target.programs[0].steps[13].levels[3], 44);
+    EXPECT_EQ(target.programs[0].endStep, 7);
 }
 
 }  // namespace

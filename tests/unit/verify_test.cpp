@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -12,23 +11,17 @@
 namespace kd215 {
 namespace {
 
-// The program's road: the prompt text of each difference, answered from a script.
-VerifyOutcome VerifyArea(ConfigArea area, const uint8_t* payload, const ConfigImage& image,
-                         const std::function<bool(const std::string&)>& prompt) {
-    return kd215::VerifyArea(area, payload, image,
-                             [&prompt](const VerifyDifference& difference) { return prompt(verifyPromptText(difference)); });
-}
-
-// Answers the prompts from a script (Yes when the script runs out) and records the texts.
-struct ScriptedPrompt {
-    std::vector<bool> answers;
+// Runs the verification of `area` with the controller holding `payload`; the prompts answer
+// from `answers` (Yes once they run out) and are recorded.
+struct Verification {
     std::vector<std::string> asked;
-    std::function<bool(const std::string&)> callback() {
-        return [this](const std::string& text) {
-            asked.push_back(text);
-            return asked.size() <= answers.size() ? static_cast<bool>(answers[asked.size() - 1])
-                                                  : true;
-        };
+    VerifyOutcome outcome;
+    Verification(ConfigArea area, const std::vector<uint8_t>& payload, ConfigImage& pc,
+                 std::vector<bool> answers = {}) {
+        outcome = VerifyArea(area, payload.data(), pc, [&](const VerifyDifference& difference) {
+            asked.push_back(verifyPromptText(difference));
+            return asked.size() > answers.size() || answers[asked.size() - 1];
+        });
     }
 };
 
@@ -38,72 +31,7 @@ std::vector<uint8_t> payloadOf(const ConfigImage& image, ConfigArea area) {
     return payload;
 }
 
-TEST(Verify, EqualMemoryAsksNothing) {
-    ConfigImage image = defaultConfigImage();
-    image.scenes[3].levels[2] = 200;
-    image.channels[5].inputInverted = 255;
-    for (const AreaBlock& block : kAreaBlocks) {
-        ScriptedPrompt prompt;
-        const auto payload = payloadOf(image, block.area);
-        EXPECT_EQ(VerifyArea(block.area, payload.data(), image, prompt.callback()),
-                  VerifyOutcome::Completed);
-        EXPECT_TRUE(prompt.asked.empty()) << block.fileExtension;
-    }
-}
-
-TEST(Verify, SceneLevelShowsPcValueFirst) {
-    ConfigImage pc = defaultConfigImage();
-    ConfigImage controller = pc;
-    pc.scenes[1].levels[4] = 128;
-    controller.scenes[1].levels[4] = 127;
-    ScriptedPrompt prompt;
-    VerifyArea(ConfigArea::Scenes, payloadOf(controller, ConfigArea::Scenes).data(), pc,
-               prompt.callback());
-    ASSERT_EQ(prompt.asked.size(), 1u);
-    EXPECT_EQ(prompt.asked[0],
-              "Błąd weryfikacji : scena 2 kanał 5\n ( 128 <> 127 )\nKontynuować sprawdzanie ?");
-}
-
-TEST(Verify, SettingsShowControllerValueFirst) {
-    ConfigImage pc = defaultConfigImage();
-    ConfigImage controller = pc;
-    controller.channels[0].minLevel = 5;
-    ScriptedPrompt prompt;
-    VerifyArea(ConfigArea::Settings, payloadOf(controller, ConfigArea::Settings).data(), pc,
-               prompt.callback());
-    ASSERT_EQ(prompt.asked.size(), 1u);
-    EXPECT_EQ(prompt.asked[0],
-              "Błąd weryfikacji minimum : kanał 1\n ( 5 <> 0 )\nKontynuować sprawdzanie ?");
-}
-
-TEST(Verify, InversionMaskIsShownAsLowerCaseHexOfTheDifference) {
-    struct Case { std::vector<int> pcInverted; std::string mask; };
-    const Case cases[] = {{{2}, "4"}, {{4, 5, 6, 7}, "f0"}, {{0, 3}, "9"}};
-    for (const Case& c : cases) {
-        ConfigImage pc = defaultConfigImage();
-        const ConfigImage controller = pc;
-        for (int ch : c.pcInverted) pc.channels[ch].inputInverted = 255;
-        ScriptedPrompt prompt;
-        VerifyArea(ConfigArea::Settings, payloadOf(controller, ConfigArea::Settings).data(), pc,
-                   prompt.callback());
-        ASSERT_EQ(prompt.asked.size(), 1u);
-        EXPECT_EQ(prompt.asked[0], "Błąd weryfikacji polaryzacji wejść\n maska błędu : " + c.mask +
-                                       " \nKontynuować sprawdzanie ?");
-    }
-}
-
-TEST(Verify, InvertedAsOneOrAsFullByteIsTheSame) {
-    ConfigImage pc = defaultConfigImage();
-    ConfigImage controller = pc;
-    pc.channels[3].inputInverted = 255;
-    controller.channels[3].inputInverted = 1;
-    ScriptedPrompt prompt;
-    VerifyArea(ConfigArea::Settings, payloadOf(controller, ConfigArea::Settings).data(), pc,
-               prompt.callback());
-    EXPECT_TRUE(prompt.asked.empty());
-}
-
-TEST(Verify, SettingsDifferencesComeInTableOrder) {
+TEST(Verify, SettingsAskModesThenTimesThenEachChannelFieldControllerValueFirst) {
     ConfigImage pc = defaultConfigImage();
     ConfigImage controller = pc;
     controller.common.commonInputMode = 2;  // both nibbles of byte 1 differ
@@ -115,10 +43,10 @@ TEST(Verify, SettingsDifferencesComeInTableOrder) {
     controller.channels[1].riseTime = 1000;
     controller.channels[2].duration = 2;
     controller.channels[3].fallTime = 3;
-    ScriptedPrompt prompt;
-    EXPECT_EQ(VerifyArea(ConfigArea::Settings, payloadOf(controller, ConfigArea::Settings).data(),
-                         pc, prompt.callback()),
-              VerifyOutcome::Completed);
+    pc.channels[3].inputInverted = 255;  // stored as 255 here, as 1 by the controller: the same
+    controller.channels[3].inputInverted = 1;
+    const Verification v(ConfigArea::Settings, payloadOf(controller, ConfigArea::Settings), pc);
+    EXPECT_EQ(v.outcome, VerifyOutcome::Completed);
     const std::vector<std::string> expected = {
         "Błąd weryfikacji polaryzacji wejścia 9 :\n ( 2 <> 0 )\nKontynuować sprawdzanie ?",
         "Błąd weryfikacji trybu pracy :\n ( 4 <> 0 )\nKontynuować sprawdzanie ?",
@@ -130,10 +58,19 @@ TEST(Verify, SettingsDifferencesComeInTableOrder) {
         "Błąd weryfikacji czasu trwania : kanał 3\n ( 2 <> 0 )\nKontynuować sprawdzanie ?",
         "Błąd weryfikacji czasu opadania : kanał 4\n ( 3 <> 0 )\nKontynuować sprawdzanie ?",
     };
-    EXPECT_EQ(prompt.asked, expected);
+    EXPECT_EQ(v.asked, expected);
 }
 
-TEST(Verify, ProgramComparesEveryStepThenTheEndStepButNotTheFiller) {
+TEST(Verify, InversionMaskIsTheLowerCaseHexOfTheDifference) {
+    ConfigImage pc = defaultConfigImage();
+    const ConfigImage controller = pc;
+    for (int ch : {4, 5, 6, 7}) pc.channels[ch].inputInverted = 255;
+    const Verification v(ConfigArea::Settings, payloadOf(controller, ConfigArea::Settings), pc);
+    EXPECT_EQ(v.asked, std::vector<std::string>{
+                           "Błąd weryfikacji polaryzacji wejść\n maska błędu : f0 \nKontynuować sprawdzanie ?"});
+}
+
+TEST(Verify, ProgramAsksEveryStepPcValueFirstThenTheEndStepButNotTheFiller) {
     ConfigImage pc = defaultConfigImage();
     ConfigImage controller = pc;
     pc.programs[1].endStep = 2;
@@ -144,36 +81,28 @@ TEST(Verify, ProgramComparesEveryStepThenTheEndStepButNotTheFiller) {
     auto payload = payloadOf(controller, ConfigArea::Program2);
     payload[169] = 0x00;
     payload[168] |= 0xA0;  // the high nibble means nothing
-    ScriptedPrompt prompt;
-    VerifyArea(ConfigArea::Program2, payload.data(), pc, prompt.callback());
+    const Verification v(ConfigArea::Program2, payload, pc);
     const std::vector<std::string> expected = {
         "Błąd weryfikacji : scena 1 kanał 1\n ( 0 <> 1 )\nKontynuować sprawdzanie ?",
         "Błąd weryfikacji czasu narastania : scena 14\n ( 0 <> 6 )\nKontynuować sprawdzanie ?",
         "Błąd weryfikacji czasu trwania : scena 14\n ( 0 <> 7 )\nKontynuować sprawdzanie ?",
         "Błąd weryfikacji długości programu 2\n ( 2 <> 5 )\nKontynuować sprawdzanie ?",
     };
-    EXPECT_EQ(prompt.asked, expected);
+    EXPECT_EQ(v.asked, expected);
 }
 
-TEST(Verify, NoStopsAtTheFirstDifferenceAndLeavesTheImage) {
+TEST(Verify, NoStopsAtThatDifferenceAndLeavesTheImage) {
     ConfigImage pc = defaultConfigImage();
     ConfigImage controller = pc;
     controller.scenes[0].levels[0] = 1;
     controller.scenes[0].riseTime = 2;
     controller.scenes[7].levels[7] = 3;
     const ConfigImage before = pc;
-    ScriptedPrompt prompt;
-    prompt.answers = {false};
-    EXPECT_EQ(VerifyArea(ConfigArea::Scenes, payloadOf(controller, ConfigArea::Scenes).data(), pc,
-                         prompt.callback()),
-              VerifyOutcome::StoppedByUser);
-    EXPECT_EQ(prompt.asked.size(), 1u);
+    const Verification first(ConfigArea::Scenes, payloadOf(controller, ConfigArea::Scenes), pc, {false});
+    EXPECT_EQ(first.outcome, VerifyOutcome::StoppedByUser);
+    EXPECT_EQ(first.asked.size(), 1u);
     EXPECT_EQ(std::memcmp(&before, &pc, sizeof pc), 0);
-
-    ScriptedPrompt second;
-    second.answers = {true, false};
-    VerifyArea(ConfigArea::Scenes, payloadOf(controller, ConfigArea::Scenes).data(), pc,
-               second.callback());
+    const Verification second(ConfigArea::Scenes, payloadOf(controller, ConfigArea::Scenes), pc, {true, false});
     EXPECT_EQ(second.asked.size(), 2u);
 }
 
