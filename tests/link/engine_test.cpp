@@ -79,15 +79,18 @@ TEST_F(EngineScripted, WriteAnsweredByNothingIsARefusalEvenAfterAnAck) {
     EXPECT_EQ(ui.messages[0].text, "Błąd komunikacji : NAK");
 }
 
-TEST_F(EngineScripted, AChainWithoutAPortIsRefusedAndClearsTheChainFlag) {
-    port.open_ = false;
+TEST_F(EngineScripted, AChainThatLosesItsPortIsRefusedAndClearsTheChainFlag) {
+    port.reads.push_back({IoStatus::Complete, settingsReply(0x13), 0});
     s.currentAction = TransferAction::ReadController;
     BeginAllAreas(s);
+    for (int i = 0; i < 10 && s.transferState != TransferState::AwaitReply; ++i) StepTransfer(s);
+    port.open_ = false;  // the adapter is pulled while the settings are answered
+    StepTransfer(s);
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].text, "Musisz wybrać dostępny port szeregowy !");
     EXPECT_FALSE(transferActive(s));
     EXPECT_FALSE(s.chainAll);
-    EXPECT_TRUE(port.written.empty());
+    EXPECT_EQ(port.written.size(), 1u);
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
-// Finding the controller over real lines: a missing device, a silent one, then kd215-sim.
+// Finding the controller over real lines: a missing device, one that refuses, then kd215-sim.
 #include <gtest/gtest.h>
+
+#include <thread>
 
 #include "link/frames.h"
 #include "link/probe.h"
@@ -13,22 +15,27 @@ namespace {
 TEST(Probe, FindsTheControllerOnTheSecondLineLeavesItOpenAndNeverTouchesTheNext) {
     testing::SimProcess sim;
     ASSERT_TRUE(sim.start());
-    test::PtyPair silent, after;
-    ASSERT_TRUE(silent.ready() && after.ready());
+    test::PtyPair refusing, after;
+    ASSERT_TRUE(refusing.ready() && after.ready());
+    std::vector<uint8_t> probeSeen;
+    std::thread device([&] {
+        probeSeen = refusing.receive(3000);
+        refusing.send({0x15, 0x03, 0xE8});
+    });
     PosixSerialPort port;
     const ProbeOutcome outcome =
-        ProbePorts(port, {"/dev/kd215-no-such-port", silent.devicePath, sim.link(), after.devicePath});
+        ProbePorts(port, {"/dev/kd215-no-such-port", refusing.devicePath, sim.link(), after.devicePath});
+    device.join();
     EXPECT_EQ(outcome.foundIndex, 2);
     EXPECT_FALSE(outcome.communicationFailed);
-    EXPECT_EQ(silent.receive(0), (std::vector<uint8_t>{0x1B, 0x03, 0xE2}));
+    EXPECT_EQ(probeSeen, (std::vector<uint8_t>{0x1B, 0x03, 0xE2}));
     EXPECT_TRUE(after.receive(0).empty());
-    EXPECT_EQ(sim.frames("RX"), std::vector<std::string>{"1B 03 E2"});
 
     // The line stays open and usable for what comes next.
     ASSERT_TRUE(port.isOpen());
     port.startWrite(kVersionRequestFrame.data(), kVersionRequestFrame.size());
     EXPECT_EQ(test::awaitWrite(port).status, IoStatus::Complete);
-    EXPECT_EQ(sim.framesAtLeast("RX", 2).back(), "12 03 EB");
+    EXPECT_EQ(sim.framesAtLeast("RX", 2), (std::vector<std::string>{"1B 03 E2", "12 03 EB"}));
 }
 
 TEST(Probe, NoAnswerAnywhereLeavesNoPortOpen) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -53,6 +54,7 @@ public:
         if (::pipe(out) != 0) return false;
         pid_ = ::fork();
         if (pid_ == 0) {
+            ::prctl(PR_SET_PDEATHSIG, SIGTERM);  // a test that crashes takes its simulator along
             ::dup2(out[1], STDOUT_FILENO);
             ::close(out[0]);
             ::close(out[1]);

@@ -41,7 +41,7 @@ TEST(ChannelLimits, LeavingALimitFieldAppliesTheRuleAndRefusesOutOfRange) {
 TEST(Commit, ChannelFormRefusesAMarkThenTimesThenTheLimitsFirstFailureFirst) {
     const std::array<std::string, 5> plain{"1", "2", "3", "50", "20"};
     EXPECT_FALSE(refusedChannelField(plain, {1, 2, 3, 50, 20}));
-    EXPECT_EQ(refusedChannelField({"1", "2", "???", "50", "???"}, {1, 2, 3, 50, 20}), 2);
+    EXPECT_EQ(refusedChannelField({"1", "2", "3", "???", "???"}, {1, 1000, 3, 50, 20}), 3);
     EXPECT_EQ(refusedChannelField(plain, {1, 1000, 3, 50, 20}), 1);
     EXPECT_EQ(refusedChannelField(plain, {1, 2, 3, 9, 0}), 3);  // loaded with an upper limit of 9
     EXPECT_EQ(refusedChannelField(plain, {1, 2, 3, 101, 20}), 3);
