@@ -31,13 +31,13 @@ std::size_t wireBytes(const AreaBlock& block, TransferAction action) {
 }
 
 bool runChain(ProgramState& s, PosixSerialPort& port, TransferAction action) {
-    s.currentAction = action;
-    BeginAllAreas(s);
+    s.link.currentAction = action;
+    BeginAllAreas(s.link);
     const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (transferActive(s)) {
+    while (transferActive(s.link)) {
         if (std::chrono::steady_clock::now() > limit) return false;
-        StepTransfer(s);
-        if (transferActive(s)) port.waitForIo(20);
+        StepTransfer(s.link, s.image);
+        if (transferActive(s.link)) port.waitForIo(20);
     }
     return true;
 }
@@ -57,8 +57,7 @@ int main() {
     }
     kd215::testing::RecordingUi ui;
     ProgramState s;
-    s.port = &port;
-    s.ui = &ui;
+    s.connect(port, ui);
 
     struct Run {
         const char* name;

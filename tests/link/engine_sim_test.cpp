@@ -24,8 +24,7 @@ bool sameImage(const ConfigImage& a, const ConfigImage& b) { return std::memcmp(
 class EngineOnSim : public ::testing::Test {
 protected:
     void SetUp() override {
-        s.port = &port;
-        s.ui = &ui;
+        s.connect(port, ui);
     }
     void startSim(const std::vector<std::string>& extra = {}, const std::vector<uint8_t>& memory = patternMemory()) {
         sim.presetMemory(memory);
@@ -35,25 +34,25 @@ protected:
     // Steps the engine as the message loop does until it is idle; false when it never got there.
     bool runToIdle(int ms = 5000) {
         const auto limit = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-        while (transferActive(s)) {
+        while (transferActive(s.link)) {
             if (std::chrono::steady_clock::now() > limit) return false;
-            StepTransfer(s);
-            if (transferActive(s)) port.waitForIo(20);
+            StepTransfer(s.link, s.image);
+            if (transferActive(s.link)) port.waitForIo(20);
         }
         return true;
     }
     // Steps until the engine is in `state` for `area`.
     bool runUntil(ConfigArea area, TransferState state) {
-        for (int i = 0; i < 2000 && transferActive(s); ++i) {
-            if (s.currentArea == area && s.transferState == state) return true;
-            StepTransfer(s);
+        for (int i = 0; i < 2000 && transferActive(s.link); ++i) {
+            if (s.link.currentArea == area && s.link.transferState == state) return true;
+            StepTransfer(s.link, s.image);
             port.waitForIo(5);
         }
         return false;
     }
     void start(TransferAction action, ConfigArea area, bool all = false) {
-        s.currentAction = action;
-        all ? BeginAllAreas(s) : BeginAreaTransfer(s, area);
+        s.link.currentAction = action;
+        all ? BeginAllAreas(s.link) : BeginAreaTransfer(s.link, area);
     }
 
     testing::SimProcess sim;
@@ -82,7 +81,7 @@ TEST_F(EngineOnSim, WriteAllThenReadAllBringsTheSameImageBack) {
     EXPECT_TRUE(ui.messages.empty());
     EXPECT_EQ(ui.areaLabels, (std::vector<std::string>{"\tUstaw.", "\tSceny", "\tPgm1", "\tPgm2"}));
     EXPECT_TRUE(sameImage(s.image, written));
-    EXPECT_FALSE(s.chainAll);
+    EXPECT_FALSE(s.link.chainAll);
 }
 
 TEST_F(EngineOnSim, VerifyAllAsksAboutEachDifferenceYesGoesOnAndNoEndsTheChain) {
@@ -106,7 +105,7 @@ TEST_F(EngineOnSim, VerifyAllAsksAboutEachDifferenceYesGoesOnAndNoEndsTheChain) 
     ASSERT_TRUE(runToIdle());
     EXPECT_EQ(ui.messages.size(), 3u);
     EXPECT_EQ(sim.frames("RX").size(), 6u);  // settings, then scenes where No was answered
-    EXPECT_FALSE(s.chainAll);
+    EXPECT_FALSE(s.link.chainAll);
     EXPECT_TRUE(sameImage(s.image, before));
 }
 
@@ -163,7 +162,7 @@ TEST_F(EngineOnSim, CancelInTheMiddleOfAChainKeepsTheAreasBefore) {
     EXPECT_EQ(s.image.channels[0].minLevel, patternMemory()[4 + 4]);  // settings were read
     EXPECT_EQ(s.image.scenes[0].levels[0], 0);                         // scenes and programs were not
     EXPECT_EQ(s.image.programs[0].steps[0].levels[0], 0);
-    EXPECT_FALSE(s.chainAll);
+    EXPECT_FALSE(s.link.chainAll);
     EXPECT_EQ(sim.frames("RX").size(), 2u);
 }
 
@@ -172,7 +171,7 @@ TEST_F(EngineOnSim, RestartDuringAPendingReadAbortsItAndSendsTheRestartFrame) {
     start(TransferAction::ReadController, ConfigArea::Program1);
     ASSERT_TRUE(runUntil(ConfigArea::Program1, TransferState::AwaitReply));
     const auto started = std::chrono::steady_clock::now();
-    BeginRestart(s);
+    BeginRestart(s.link);
     ASSERT_TRUE(runToIdle(2000));
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(500));
     EXPECT_TRUE(ui.messages.empty());

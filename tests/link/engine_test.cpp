@@ -25,14 +25,13 @@ std::vector<uint8_t> settingsReply(uint8_t code) {
 class EngineScripted : public ::testing::Test {
 protected:
     void SetUp() override {
-        s.port = &port;
-        s.ui = &ui;
+        s.connect(port, ui);
     }
     void run(TransferAction action, ConfigArea area) {
-        s.currentAction = action;
-        BeginAreaTransfer(s, area);
-        for (int i = 0; i < 100 && transferActive(s); ++i) StepTransfer(s);
-        ASSERT_FALSE(transferActive(s));
+        s.link.currentAction = action;
+        BeginAreaTransfer(s.link, area);
+        for (int i = 0; i < 100 && transferActive(s.link); ++i) StepTransfer(s.link, s.image);
+        ASSERT_FALSE(transferActive(s.link));
     }
     testing::ScriptedPort port;
     testing::RecordingUi ui;
@@ -81,15 +80,15 @@ TEST_F(EngineScripted, WriteAnsweredByNothingIsARefusalEvenAfterAnAck) {
 
 TEST_F(EngineScripted, AChainThatLosesItsPortIsRefusedAndClearsTheChainFlag) {
     port.reads.push_back({IoStatus::Complete, settingsReply(0x13), 0});
-    s.currentAction = TransferAction::ReadController;
-    BeginAllAreas(s);
-    for (int i = 0; i < 10 && s.transferState != TransferState::AwaitReply; ++i) StepTransfer(s);
+    s.link.currentAction = TransferAction::ReadController;
+    BeginAllAreas(s.link);
+    for (int i = 0; i < 10 && s.link.transferState != TransferState::AwaitReply; ++i) StepTransfer(s.link, s.image);
     port.open_ = false;  // the adapter is pulled while the settings are answered
-    StepTransfer(s);
+    StepTransfer(s.link, s.image);
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].text, "Musisz wybrać dostępny port szeregowy !");
-    EXPECT_FALSE(transferActive(s));
-    EXPECT_FALSE(s.chainAll);
+    EXPECT_FALSE(transferActive(s.link));
+    EXPECT_FALSE(s.link.chainAll);
     EXPECT_EQ(port.written.size(), 1u);
 }
 

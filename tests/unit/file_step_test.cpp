@@ -49,19 +49,18 @@ class FileStep : public ::testing::Test {
 protected:
     void SetUp() override {
         port.open_ = false;  // files need no port
-        s.port = &port;
-        s.ui = &ui;
+        s.connect(port, ui);
     }
     // Starts the action as the menu does (one area, or all four) and runs the step to its end.
     void run(TransferAction action, ConfigArea area, bool all = false) {
-        s.currentAction = action;
+        s.link.currentAction = action;
         if (all) {
-            BeginAllAreas(s);
+            BeginAllAreas(s.link);
         } else {
-            BeginAreaTransfer(s, area);
+            BeginAreaTransfer(s.link, area);
         }
-        for (int i = 0; i < 10 && s.transferState == TransferState::FileTransfer; ++i) RunFileStep(s, files, dialog);
-        ASSERT_FALSE(transferActive(s));
+        for (int i = 0; i < 10 && s.link.transferState == TransferState::FileTransfer; ++i) RunFileStep(s, files, dialog);
+        ASSERT_FALSE(transferActive(s.link));
     }
     testing::ScriptedPort port;
     testing::RecordingUi ui;
@@ -84,7 +83,7 @@ TEST_F(FileStep, TheChainOffersTheSameNameWithTheNextExtensionAndLoadsItBack) {
     EXPECT_EQ(files.files["C:\\x\\kd215.ust"].size(), 84u);
     EXPECT_EQ(files.files["C:\\x\\kd215.pg2"].size(), 144u);
     EXPECT_TRUE(ui.messages.empty());
-    EXPECT_FALSE(s.chainAll);
+    EXPECT_FALSE(s.link.chainAll);
 
     s.image = defaultConfigImage();
     files.choices = {"C:\\x\\kd215.ust"};
@@ -106,7 +105,7 @@ TEST_F(FileStep, CancelEndsTheChainSilently) {
     files.choices = {""};
     run(TransferAction::ReadFromFile, ConfigArea::Settings, true);
     EXPECT_TRUE(ui.messages.empty());
-    EXPECT_FALSE(s.chainAll);
+    EXPECT_FALSE(s.link.chainAll);
     EXPECT_EQ(files.requests.size(), 1u);
 }
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "link/frames.h"
+#include "link/link_state.h"
 
 namespace kd215 {
 namespace {
@@ -25,6 +26,9 @@ Bytes scenesReply() {
     frame.back() = FrameChecksum(frame.data(), 80);
     return frame;
 }
+
+// The text the user is shown for a failed reply test.
+std::string faultText(const BlockReplyCheck& check) { return transferFaultText({check.fault, check.faultValue}); }
 
 bool sumsToZero(const Bytes& frame) { return (std::accumulate(frame.begin(), frame.end(), 0u) & 0xFF) == 0; }
 
@@ -99,7 +103,7 @@ TEST(Replies, AcknowledgementNeedsAllThreeBytes) {
 TEST(Replies, EachFailureNamesItsDetail) {
     const Bytes good = scenesReply();
     EXPECT_TRUE(checkBlockReply(good.data(), good.size(), 80).passed);
-    struct Case { const char* what; Bytes frame; std::size_t received; std::string detail; };
+    struct Case { const char* what; Bytes frame; std::size_t received; std::string text; };
     Bytes badSum = good, longer = good, highAddress = good, nak = good;
     badSum.back() = static_cast<uint8_t>(badSum.back() + 1);
     longer[4] = 0x44;
@@ -108,24 +112,24 @@ TEST(Replies, EachFailureNamesItsDetail) {
     highAddress.back() = FrameChecksum(highAddress.data(), 80);
     nak[0] = 0x15;
     const Case cases[] = {
-        {"checksum", badSum, 86, "suma kontrolna = 255"},
-        {"length byte", longer, 86, "brak danych : 86"},
-        {"nothing", good, 0, "brak danych : 0"},
-        {"half", good, 40, "brak danych : 40"},
-        {"address", highAddress, 86, "adres zwrotny " + std::to_string(65536 + 80)},
-        {"nak", nak, 86, "NAK"},
-        {"nak byte alone", nak, 1, "NAK"},
+        {"checksum", badSum, 86, "Błąd komunikacji : suma kontrolna = 255"},
+        {"length byte", longer, 86, "Błąd komunikacji : brak danych : 86"},
+        {"nothing", good, 0, "Błąd komunikacji : brak danych : 0"},
+        {"half", good, 40, "Błąd komunikacji : brak danych : 40"},
+        {"address", highAddress, 86, "Błąd komunikacji : adres zwrotny " + std::to_string(65536 + 80)},
+        {"nak", nak, 86, "Błąd komunikacji : NAK"},
+        {"nak byte alone", nak, 1, "Błąd komunikacji : NAK"},
     };
     for (const Case& c : cases) {
         const BlockReplyCheck check = checkBlockReply(c.frame.data(), c.received, 80);
         EXPECT_FALSE(check.passed) << c.what;
-        EXPECT_EQ(check.detail, c.detail) << c.what;
+        EXPECT_EQ(faultText(check), c.text) << c.what;
     }
 }
 
 TEST(Replies, ANakLeftInTheBufferIsNotThisExchangesAnswer) {
     const uint8_t stale[] = {0x15, 0x03, 0xE8};
-    EXPECT_EQ(checkBlockReply(stale, 0, 80).detail, "brak danych : 0");
+    EXPECT_EQ(faultText(checkBlockReply(stale, 0, 80)), "Błąd komunikacji : brak danych : 0");
 }
 
 TEST(Replies, AreaTestChecksCodeSelectorAndLength) {
