@@ -2,10 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-
-#include "backup_file.h"
 #include <fstream>
 #include <iterator>
+
+#include "backup_file.h"
 
 namespace kd215 {
 namespace {
@@ -70,30 +70,13 @@ TEST(BackupFile, RoundTripKeepsEveryStepAndBothEndSteps) {
     EXPECT_EQ(info.created, "2024-05-01 12:00:00");
 }
 
-TEST(BackupFile, TextIsVersionedAndReadable) {
-    const std::string text = writeBackupJson(defaultConfigImage(), {});
-    EXPECT_EQ(text.rfind("{\n  \"format\": \"kd215-backup\",\n  \"version\": 1,\n", 0), 0u);
-    EXPECT_EQ(text.find("firmware"), std::string::npos);  // unknown: left out, not written empty
-    EXPECT_NE(text.find("\"maxLevel\": 100"), std::string::npos);
-    EXPECT_EQ(text.find("reserved"), std::string::npos);
-}
-
-TEST(BackupFile, OptionalFieldsMayBeAbsentAndUnknownOnesAreIgnored) {
-    std::string text = writeBackupJson(busyImage(), {});
-    text = replaced(text, "\"version\": 1,", "\"version\": 1, \"note\": {\"by\": [1, 2]}, \"firmware\": null,");
-    ConfigImage loaded = defaultConfigImage();
-    BackupInfo info;
-    const BackupLoadResult result = readBackupJson(text, loaded, info);
-    ASSERT_TRUE(result.ok) << result.error;
-    EXPECT_TRUE(info.firmware.empty());
-    EXPECT_TRUE(sameControllerFields(busyImage(), loaded));
-}
-
 struct Fault {
     const char* name;
     std::string from, to;  // the change made to a good backup
     std::string expected;  // the message contains this
 };
+
+void PrintTo(const Fault& fault, std::ostream* out) { *out << fault.name; }
 
 class BackupFaults : public ::testing::TestWithParam<Fault> {};
 
@@ -115,50 +98,25 @@ INSTANTIATE_TEST_SUITE_P(
     Kinds, BackupFaults,
     ::testing::Values(
         Fault{"WrongVersion", "\"version\": 1", "\"version\": 2", "nieobsługiwana wersja kopii zapasowej: 2"},
-        Fault{"VersionNotANumber", "\"version\": 1", "\"version\": \"1\"", "pole version"},
-        Fault{"NoVersion", "\"version\": 1,", "", "brak pola version"},
         Fault{"NotABackup", "\"format\": \"kd215-backup\"", "\"format\": \"other\"", "to nie jest kopia zapasowa Kd215"},
+        Fault{"Damaged", "\"programs\":", "\"programs\": [", "uszkodzony JSON"},
         Fault{"MissingSection", "\"scenes\":", "\"scenez\":", "brak pola scenes"},
-        Fault{"MissingChannelField", "\"fallTime\": 0, \"inputInverted\": 255}",
-              "\"inputInverted\": 255}", "brak pola settings.channels[0].fallTime"},
-        Fault{"MissingEndStep", "\"endStep\": 15", "\"endstep\": 15", "brak pola programs[1].endStep"},
-        Fault{"LevelOutOfRange", "[0, 1, 2, 3, 4, 5, 6, 7]", "[0, 1, 2, 3, 4, 256, 6, 7]",
-              "pole scenes[0].levels[5]: wartość 256"},
-        Fault{"LevelOutOfRangeSaysTheRange", "[0, 1, 2, 3, 4, 5, 6, 7]", "[0, 1, 2, 3, 4, -1, 6, 7]",
-              "wartość -1 poza zakresem 0..255"},
-        Fault{"TimeOutOfRange", "\"riseTime\": 65535", "\"riseTime\": 65536", "wartość 65536 poza zakresem 0..65535"},
-        Fault{"HugeNumber", "\"riseTime\": 65535", "\"riseTime\": 123456789012345678901234567890",
-              "poza zakresem 0..65535"},
-        Fault{"EndStepOutOfRange", "\"endStep\": 13", "\"endStep\": 16", "programs[0].endStep"},
-        Fault{"ModeOutOfRange", "\"operatingMode\": 15", "\"operatingMode\": 16", "settings.operatingMode"},
-        Fault{"FractionalValue", "\"switchOffTime\": 99", "\"switchOffTime\": 9.5", "oczekiwano liczby całkowitej"},
-        Fault{"WrongType", "\"switchOnTime\": 255", "\"switchOnTime\": \"255\"", "oczekiwano: liczba całkowita, jest: napis"},
         Fault{"TooFewScenes", "{\"levels\": [0, 1, 2, 3, 4, 5, 6, 7], \"riseTime\": 0},", "",
               "pole scenes: oczekiwano 8 elementów, jest 7"},
-        Fault{"StepNotAnObject",
-              "{\"levels\": [9, 10, 11, 12, 13, 14, 15, 16], \"riseTime\": 2, \"duration\": 60001}", "7",
-              "pole programs[0].steps[1]: oczekiwano: obiekt, jest: liczba"},
-        Fault{"Truncated", "\"programs\":", "\"programs\": [", "uszkodzony JSON"},
-        Fault{"TrailingText", "\n}\n", "\n}\n}", "uszkodzony JSON: wiersz 72, kolumna 1"},
-        Fault{"MissingComma", "\"version\": 1,", "\"version\": 1", "uszkodzony JSON: wiersz 4"}),
-    [](const ::testing::TestParamInfo<Fault>& info) { return info.param.name; });
+        Fault{"LevelOutOfRange", "[0, 1, 2, 3, 4, 5, 6, 7]", "[0, 1, 2, 3, 4, 256, 6, 7]",
+              "pole scenes[0].levels[5]: wartość 256"},
+        Fault{"EndStepOutOfRange", "\"endStep\": 13", "\"endStep\": 16", "programs[0].endStep"},
+        Fault{"WrongType", "\"switchOnTime\": 255", "\"switchOnTime\": \"255\"", "oczekiwano: liczba całkowita, jest: napis"}),
+    [](const ::testing::TestParamInfo<Fault>& info) { return std::string(info.param.name); });
 
-TEST(BackupFile, CutAnywhereIsRefused) {
+TEST(BackupFile, ShortFileCutAnywhereIsRefusedAndChangesNothing) {
     const std::string good = writeBackupJson(busyImage(), {"1.05", ""});
     for (std::size_t length = 0; length + 1 < good.size(); length += 7) {
         ConfigImage image = defaultConfigImage();
         BackupInfo info;
-        const BackupLoadResult result = readBackupJson(good.substr(0, length), image, info);
-        EXPECT_FALSE(result.ok) << length;
+        EXPECT_FALSE(readBackupJson(good.substr(0, length), image, info).ok) << length;
         EXPECT_TRUE(sameControllerFields(image, defaultConfigImage())) << length;
     }
-}
-
-TEST(BackupFile, DocumentThatIsNotAnObjectIsNotABackup) {
-    ConfigImage image;
-    BackupInfo info;
-    EXPECT_NE(readBackupJson("[1, 2]", image, info).error.find("to nie jest kopia zapasowa Kd215"), std::string::npos);
-    EXPECT_NE(readBackupJson("", image, info).error.find("niespodziewany koniec pliku"), std::string::npos);
 }
 
 // A backup written by kd215ctl before it read and wrote JSON with the library: travelling
