@@ -1,4 +1,4 @@
-// Benchmark: the four-area chain read, written and verified against kd215-sim at line timing.
+// Benchmark: the four-area chain written, read and verified against kd215-sim at line timing.
 // Prints the wall time against the time the bytes need on the wire, and the CPU time spent.
 #include <sys/resource.h>
 
@@ -20,16 +20,10 @@ constexpr double kSecondsPerByte = 11.0 / 38400.0;
 double cpuSeconds() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-// Bytes on the line for one area: request and reply.
-std::size_t wireBytes(const AreaBlock& block, TransferAction action) {
-    if (action == TransferAction::WriteController) return block.length + 6 + 3;
-    return 6 + block.length + 6;
-}
-
+// Runs the chain as the message loop does; false when it failed or took more than 30 s.
 bool runChain(ProgramState& s, PosixSerialPort& port, TransferAction action) {
     s.link.currentAction = action;
     BeginAllAreas(s.link);
@@ -46,41 +40,33 @@ bool runChain(ProgramState& s, PosixSerialPort& port, TransferAction action) {
 
 int main() {
     kd215::testing::SimProcess sim;
-    if (!sim.start({"--turnaround-ms", "3"})) {
-        std::fprintf(stderr, "link_bench: kd215-sim did not start\n");
-        return 1;
-    }
     PosixSerialPort port;
-    if (port.open(sim.link()) != OpenResult::Opened) {
-        std::fprintf(stderr, "link_bench: cannot open %s\n", sim.link().c_str());
+    if (!sim.start({"--turnaround-ms", "3"}) || port.open(sim.link()) != OpenResult::Opened) {
+        std::fprintf(stderr, "link_bench: kd215-sim did not start or its line would not open\n");
         return 1;
     }
     kd215::testing::RecordingUi ui;
     ProgramState s;
     s.connect(port, ui);
 
-    struct Run {
-        const char* name;
-        TransferAction action;
-    };
-    const Run runs[] = {{"write all", TransferAction::WriteController},
-                        {"read all", TransferAction::ReadController},
-                        {"verify all", TransferAction::Verify}};
+    const std::pair<const char*, TransferAction> runs[] = {{"write all", TransferAction::WriteController},
+                                                           {"read all", TransferAction::ReadController},
+                                                           {"verify all", TransferAction::Verify}};
     std::printf("%-11s %9s %9s %7s %9s\n", "chain", "wall ms", "wire ms", "ratio", "cpu ms");
-    for (const Run& run : runs) {
+    for (const auto& [name, action] : runs) {
+        // Request and reply of each area; a write's reply is the 3-byte acknowledgement.
         std::size_t bytes = 0;
-        for (const AreaBlock& block : kAreaBlocks) bytes += wireBytes(block, run.action);
+        for (const AreaBlock& block : kAreaBlocks) bytes += block.length + (action == TransferAction::WriteController ? 9 : 12);
         const double wire = bytes * kSecondsPerByte;
         const double cpuBefore = cpuSeconds();
         const auto start = std::chrono::steady_clock::now();
-        if (!runChain(s, port, run.action) || !ui.messages.empty()) {
-            std::fprintf(stderr, "link_bench: %s did not finish cleanly\n", run.name);
+        if (!runChain(s, port, action) || !ui.messages.empty()) {
+            std::fprintf(stderr, "link_bench: %s did not finish cleanly\n", name);
             return 1;
         }
         const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        const double cpu = cpuSeconds() - cpuBefore;
-        std::printf("%-11s %9.1f %9.1f %7.2f %9.1f\n", run.name, wall * 1e3, wire * 1e3, wall / wire,
-                    cpu * 1e3);
+        std::printf("%-11s %9.1f %9.1f %7.2f %9.1f\n", name, wall * 1e3, wire * 1e3, wall / wire,
+                    (cpuSeconds() - cpuBefore) * 1e3);
     }
     std::printf("(a write's acknowledgement read asks for 6 bytes and gets 3, so it ends on the "
                 "100 ms inter-byte time-out)\n");

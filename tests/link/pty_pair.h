@@ -2,9 +2,7 @@
 // device on `master`.
 #pragma once
 
-#include <fcntl.h>
 #include <poll.h>
-#include <stdlib.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -21,9 +19,7 @@ struct PtyPair {
     int master = -1;
     std::string devicePath;
 
-    PtyPair() {
-        master = openPseudoTerminal(devicePath);
-    }
+    PtyPair() { master = openPseudoTerminal(devicePath); }
     ~PtyPair() { closeMaster(); }
     PtyPair(const PtyPair&) = delete;
     PtyPair& operator=(const PtyPair&) = delete;

@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cstring>
 #include <deque>
-#include <string>
 #include <vector>
 
 #include "link/serial_port.h"
@@ -31,28 +30,17 @@ public:
     }
     bool isOpen() const override { return open_; }
     void close() override { open_ = false; }
-    void startWrite(const uint8_t* data, std::size_t n) override {
-        written.emplace_back(data, data + n);
-        pendingWrite_ = n;
-    }
+    void startWrite(const uint8_t* data, std::size_t n) override { written.emplace_back(data, data + n); }
     IoResult pollWrite() override {
-        if (!writeResults.empty()) {
-            Reply r = writeResults.front();
-            writeResults.pop_front();
-            return {r.status, static_cast<uint32_t>(pendingWrite_), r.errorCode};
-        }
-        return {IoStatus::Complete, static_cast<uint32_t>(pendingWrite_), 0};
+        const Reply r = next(writeResults);
+        return {r.status, static_cast<uint32_t>(written.back().size()), r.errorCode};
     }
     void startRead(uint8_t* into, std::size_t n) override {
         readInto_ = into;
         readWanted_ = n;
     }
     IoResult pollRead() override {
-        Reply r;
-        if (!reads.empty()) {
-            r = reads.front();
-            reads.pop_front();
-        }
+        const Reply r = next(reads);
         if (r.status != IoStatus::Complete) return {r.status, 0, r.errorCode};
         const std::size_t n = std::min(r.bytes.size(), readWanted_);
         std::memcpy(readInto_, r.bytes.data(), n);
@@ -62,7 +50,12 @@ public:
     void waitForIo(unsigned) override {}
 
 private:
-    std::size_t pendingWrite_ = 0;
+    static Reply next(std::deque<Reply>& script) {
+        if (script.empty()) return {};
+        Reply r = script.front();
+        script.pop_front();
+        return r;
+    }
     uint8_t* readInto_ = nullptr;
     std::size_t readWanted_ = 0;
 };

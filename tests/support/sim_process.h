@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -27,10 +26,6 @@ public:
         std::string pattern = (::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp");
         pattern += "/kd215-sim-XXXXXX";
         dir_ = ::mkdtemp(&pattern[0]);
-        link_ = dir_ + "/line";
-        memory_ = dir_ + "/memory.bin";
-        log_ = dir_ + "/frames.log";
-        control_ = dir_ + "/control";
     }
     ~SimProcess() {
         stop();
@@ -39,16 +34,17 @@ public:
     SimProcess(const SimProcess&) = delete;
     SimProcess& operator=(const SimProcess&) = delete;
 
-    // Writes the controller's memory before start; 512 bytes.
+    // Writes the controller's 512-byte memory, before start or before a "reload".
     void presetMemory(const std::vector<uint8_t>& bytes) {
-        std::ofstream(memory_, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                       static_cast<std::streamsize>(bytes.size()));
+        std::ofstream(dir_ + "/memory.bin", std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     }
 
     // Starts the simulator and waits for its ready line; false when it never came.
     bool start(const std::vector<std::string>& extra = {}) {
-        std::vector<std::string> args = {KD215_SIM_PATH, "--link", link_, "--memory", memory_,
-                                         "--log", log_, "--control", control_, "--turnaround-ms", "2", "--quiet"};
+        std::vector<std::string> args = {KD215_SIM_PATH, "--link", link(), "--memory", dir_ + "/memory.bin",
+                                         "--log", dir_ + "/frames.log", "--control", dir_ + "/control",
+                                         "--turnaround-ms", "2", "--quiet"};
         args.insert(args.end(), extra.begin(), extra.end());
         int out[2];
         if (::pipe(out) != 0) return false;
@@ -56,8 +52,6 @@ public:
         if (pid_ == 0) {
             ::prctl(PR_SET_PDEATHSIG, SIGTERM);  // a test that crashes takes its simulator along
             ::dup2(out[1], STDOUT_FILENO);
-            ::close(out[0]);
-            ::close(out[1]);
             std::vector<char*> argv;
             for (auto& a : args) argv.push_back(a.data());
             argv.push_back(nullptr);
@@ -66,8 +60,7 @@ public:
         }
         ::close(out[1]);
         std::string line;
-        char ch;
-        while (::read(out[0], &ch, 1) == 1 && ch != '\n') line += ch;
+        for (char ch; ::read(out[0], &ch, 1) == 1 && ch != '\n';) line += ch;
         ::close(out[0]);
         return line.rfind("kd215-sim: ready", 0) == 0;
     }
@@ -75,58 +68,51 @@ public:
     void stop() {
         if (pid_ <= 0) return;
         ::kill(pid_, SIGTERM);
-        int status = 0;
-        ::waitpid(pid_, &status, 0);
+        ::waitpid(pid_, nullptr, 0);
         pid_ = -1;
     }
 
-    // Hands the simulator a control command ("fault silent 1", "unplug", ...).
+    // Hands the simulator a control command ("fault silent 1", "reload", ...) and waits until
+    // it took it: before the next frame, and at least every 100 ms.
     void control(const std::string& command) {
-        const std::string temp = control_ + ".tmp";
-        std::ofstream(temp) << command << "\n";
-        std::rename(temp.c_str(), control_.c_str());
-        // The simulator takes the file before the next frame and at least every 100 ms.
-        for (int i = 0; i < 50 && ::access(control_.c_str(), F_OK) == 0; ++i) {
+        const std::string path = dir_ + "/control";
+        std::ofstream(path + ".tmp") << command << "\n";
+        std::rename((path + ".tmp").c_str(), path.c_str());
+        for (int i = 0; i < 50 && ::access(path.c_str(), F_OK) == 0; ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
     }
 
     std::vector<uint8_t> memory() const {
-        std::ifstream in(memory_, std::ios::binary);
+        std::ifstream in(dir_ + "/memory.bin", std::ios::binary);
         return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
     }
 
-    // The hex bytes of every logged frame in one direction ("RX" received by the controller).
-    std::vector<std::string> frames(const std::string& direction) const {
+    // The hex bytes of every logged frame in one direction ("RX": received by the controller),
+    // once at least `count` have come or a second has passed.
+    std::vector<std::string> frames(const std::string& direction, std::size_t count = 0) const {
         std::vector<std::string> result;
-        std::ifstream in(log_);
-        std::string line;
-        while (std::getline(in, line)) {
-            std::istringstream fields(line);
-            std::string stamp, dir;
-            fields >> stamp >> dir;
-            if (dir != direction) continue;
-            std::string rest, byte;
-            while (fields >> byte && byte[0] != '#') rest += (rest.empty() ? "" : " ") + byte;
-            result.push_back(rest);
-        }
-        return result;
-    }
-
-    // The logged frames once at least `count` have come in one direction (or after a second).
-    std::vector<std::string> framesAtLeast(const std::string& direction, std::size_t count) const {
-        std::vector<std::string> result = frames(direction);
-        for (int i = 0; i < 100 && result.size() < count; ++i) {
+        for (int i = 0; i < 100; ++i) {
+            result.clear();
+            std::ifstream in(dir_ + "/frames.log");
+            for (std::string line; std::getline(in, line);) {
+                std::istringstream fields(line);
+                std::string stamp, dir, hex, byte;
+                fields >> stamp >> dir;
+                if (dir != direction) continue;
+                while (fields >> byte && byte[0] != '#') hex += (hex.empty() ? "" : " ") + byte;
+                result.push_back(hex);
+            }
+            if (result.size() >= count) break;
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
-            result = frames(direction);
         }
         return result;
     }
 
-    const std::string& link() const { return link_; }
+    std::string link() const { return dir_ + "/line"; }
 
 private:
-    std::string dir_, link_, memory_, log_, control_;
+    std::string dir_;
     pid_t pid_ = -1;
 };
 

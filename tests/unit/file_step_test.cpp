@@ -101,14 +101,6 @@ TEST_F(FileStep, ANameWithoutExtensionIsExtendedNotOverwritten) {
     EXPECT_EQ(replaceExtension("C:\\x\\k.ust", 7, "pg1"), "C:\\x\\k.pg1");
 }
 
-TEST_F(FileStep, CancelEndsTheChainSilently) {
-    files.choices = {""};
-    run(TransferAction::ReadFromFile, ConfigArea::Settings, true);
-    EXPECT_TRUE(ui.messages.empty());
-    EXPECT_FALSE(s.link.chainAll);
-    EXPECT_EQ(files.requests.size(), 1u);
-}
-
 TEST_F(FileStep, AShortFileLoadsNothing) {
     files.files["C:\\s.sce"] = encodeAreaFile(s.image, ConfigArea::Scenes);
     s.image.channels[7].fallTime = 444;

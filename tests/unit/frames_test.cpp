@@ -1,4 +1,4 @@
-// Frames: request bytes, reply tests with the texts they give, decoding and the firmware text.
+// Frames: request bytes, and the reply tests with the texts they give.
 #include <gtest/gtest.h>
 
 #include <numeric>
@@ -74,24 +74,6 @@ TEST(Requests, SettingsWritePacksModeNibblesAndInversionMask) {
     EXPECT_TRUE(sumsToZero(frame));
 }
 
-TEST(Decoding, SettingsSplitTheNibblesAndMaskAndKeepTheReservedByte) {
-    Bytes payload(68, 0);
-    payload[0] = 0x81;
-    payload[1] = 0x25;
-    payload[36 + 2] = 0xE7;
-    payload[36 + 3] = 0x03;
-    ConfigImage image = defaultConfigImage();
-    image.channels[3].reserved = 0x5A;
-    decodeAreaPayload(payload.data(), ConfigArea::Settings, image);
-    EXPECT_EQ(image.common.commonInputMode, 2);
-    EXPECT_EQ(image.common.operatingMode, 5);
-    EXPECT_EQ(image.channels[0].inputInverted, 1);
-    EXPECT_EQ(image.channels[7].inputInverted, 1);
-    EXPECT_EQ(image.channels[1].inputInverted, 0);
-    EXPECT_EQ(image.channels[1].duration, 999);
-    EXPECT_EQ(image.channels[3].reserved, 0x5A);
-}
-
 TEST(Replies, AcknowledgementNeedsAllThreeBytes) {
     const uint8_t ack[] = {0x06, 0x03, 0xF7}, nak[] = {0x15, 0x03, 0xE8};
     EXPECT_TRUE(isAcknowledgement(ack, 3));
@@ -144,16 +126,6 @@ TEST(Replies, AreaTestChecksCodeSelectorAndLength) {
     const uint8_t version[] = {0x13, 0x06, 0x00, 0x00, 0x02, 0x05, 0x01, 0xDF};
     EXPECT_TRUE(passesAreaTest(version, ConfigArea::Version, 0));
     EXPECT_FALSE(passesAreaTest(version, ConfigArea::Scenes, 0));
-}
-
-TEST(Firmware, DigitsThatDoNotFitShowAsQuestionMarks) {
-    uint8_t reply[] = {0x13, 0x06, 0x00, 0x00, 0x02, 0x05, 0x01, 0xDF};
-    EXPECT_EQ(firmwareStatusText(reply), "\tFW : 1.05");
-    reply[6] = 10;
-    EXPECT_EQ(firmwareStatusText(reply), "\tFW : ?.??");
-    reply[5] = 100;
-    reply[6] = 2;
-    EXPECT_EQ(firmwareStatusText(reply), "\tFW : 2.??");
 }
 
 }  // namespace
