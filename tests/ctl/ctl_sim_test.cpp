@@ -65,7 +65,7 @@ std::vector<std::string> listDirectory(const std::string& path) {
     std::vector<std::string> names;
     if (DIR* dir = ::opendir(path.c_str())) {
         while (const dirent* entry = ::readdir(dir)) {
-            if (entry->d_name[0] != '.') names.push_back(entry->d_name);
+            if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0) names.push_back(entry->d_name);
         }
         ::closedir(dir);
     }
