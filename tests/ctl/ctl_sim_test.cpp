@@ -28,11 +28,7 @@
 namespace kd215 {
 namespace {
 
-struct CtlRun {
-    int code;
-    std::string out;
-    std::string err;
-};
+struct CtlRun { int code; std::string out, err; };
 
 // A configuration with values of its own in every area.
 ConfigImage siteImage() {
@@ -159,17 +155,14 @@ TEST_F(CtlOnSim, FailedRestoreSaysWhichAreasTheControllerTookAndWhichNot) {
     sim.control("fault bad-address 1");
     const CtlRun cut = onLine({"restore", "--retries", "0", backup});
     EXPECT_EQ(cut.code, 4);
-    EXPECT_NE(cut.err.find("Błąd komunikacji : adres zwrotny 5\nZapisano: ustawienia. Nie zapisano: sceny, program 1, "
-                           "program 2.\n"),
-              std::string::npos)
-        << cut.err;
+    EXPECT_NE(cut.err.find("Błąd komunikacji : adres zwrotny 5\nZapisano: ustawienia. "
+                           "Nie zapisano: sceny, program 1, program 2.\n"), std::string::npos) << cut.err;
 
     // The first write refused: nothing was taken.
     sim.control("fault nak 1");
     const CtlRun refused = onLine({"write", "all", "--retries", "0", "--no-verify", backup});
     EXPECT_EQ(refused.code, 4);
-    EXPECT_NE(refused.err.find("\nNie zapisano: ustawienia, sceny, program 1, program 2.\n"), std::string::npos)
-        << refused.err;
+    EXPECT_NE(refused.err.find("\nNie zapisano: ustawienia, sceny, program 1, program 2.\n"), std::string::npos);
 }
 
 // Starts the built kd215ctl as an ordinary user would: a tty in exclusive mode refuses every

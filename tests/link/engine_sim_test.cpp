@@ -23,9 +23,7 @@ bool sameImage(const ConfigImage& a, const ConfigImage& b) { return std::memcmp(
 
 class EngineOnSim : public ::testing::Test {
 protected:
-    void SetUp() override {
-        s.connect(port, ui);
-    }
+    void SetUp() override { s.connect(port, ui); }
     void startSim(const std::vector<std::string>& extra = {}, const std::vector<uint8_t>& memory = patternMemory()) {
         sim.presetMemory(memory);
         ASSERT_TRUE(sim.start(extra));

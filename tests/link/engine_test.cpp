@@ -24,9 +24,7 @@ std::vector<uint8_t> settingsReply(uint8_t code) {
 
 class EngineScripted : public ::testing::Test {
 protected:
-    void SetUp() override {
-        s.connect(port, ui);
-    }
+    void SetUp() override { s.connect(port, ui); }
     void run(TransferAction action, ConfigArea area) {
         s.link.currentAction = action;
         BeginAreaTransfer(s.link, area);

@@ -78,10 +78,7 @@ TEST_F(FileStep, TheChainOffersTheSameNameWithTheNextExtensionAndLoadsItBack) {
     EXPECT_EQ(files.requests[1].path, "C:\\x\\kd215.sce");
     EXPECT_EQ(files.requests[2].path, "C:\\x\\kd215.pg1");
     EXPECT_EQ(files.requests[3].path, "C:\\x\\kd215.pg2");
-    EXPECT_EQ(files.requests[1].filterIndex, 2);
     EXPECT_EQ(files.requests[3].filterIndex, 3);
-    EXPECT_EQ(files.files["C:\\x\\kd215.ust"].size(), 84u);
-    EXPECT_EQ(files.files["C:\\x\\kd215.pg2"].size(), 144u);
     EXPECT_TRUE(ui.messages.empty());
     EXPECT_FALSE(s.link.chainAll);
 
