@@ -28,8 +28,6 @@ struct TransferOutcome {
     uint32_t value = 0;
 };
 
-// Whether Retry can help: the faults of one exchange. The others end the transfer.
-bool isRetryable(TransferFault fault);
 // The program's message for a fault: "Błąd komunikacji : NAK", "Kod błędu : 5", ...
 std::string transferFaultText(const TransferOutcome& outcome);
 

@@ -146,11 +146,6 @@ void stepAwaitReply(LinkState& link, ConfigImage& image) {
 
 }  // namespace
 
-bool isRetryable(TransferFault fault) {
-    return fault == TransferFault::Nak || fault == TransferFault::BadChecksum || fault == TransferFault::WrongAddress ||
-           fault == TransferFault::NoData;
-}
-
 std::string transferFaultText(const TransferOutcome& outcome) {
     const std::string communication = "Błąd komunikacji : ";
     switch (outcome.fault) {
