@@ -26,7 +26,7 @@ double cpuSeconds() {
 // Runs the chain as the message loop does; false when it failed or took more than 30 s.
 bool runChain(ProgramState& s, PosixSerialPort& port, TransferAction action) {
     s.link.currentAction = action;
-    BeginAllAreas(s.link);
+    beginAllAreas(s.link);
     const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     while (transferActive(s.link)) {
         if (std::chrono::steady_clock::now() > limit) return false;

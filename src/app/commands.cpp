@@ -107,7 +107,7 @@ TransferAction actionForHighlight(unsigned lowWord) {
     }
 }
 
-CommandResult RunLinkCommand(ProgramState& s, int id) {
+CommandResult runLinkCommand(ProgramState& s, int id) {
     for (const AreaCommand& command : kAreaCommands) {
         if (command.id == id) {
             if (commandsAllowed(s)) BeginAreaTransfer(s.link, command.area);
@@ -116,32 +116,32 @@ CommandResult RunLinkCommand(ProgramState& s, int id) {
     }
     switch (id) {
         case kCmdAll:
-            if (commandsAllowed(s)) BeginAllAreas(s.link);
+            if (commandsAllowed(s)) beginAllAreas(s.link);
             return CommandResult::Handled;
         case kCmdStop:
             StopTransfer(s.link);
             return CommandResult::Handled;
         case kCmdRepeat:
-            RepeatLastTransfer(s.link);
+            repeatLastTransfer(s.link);
             return CommandResult::Handled;
         case kCmdRestart:
             BeginRestart(s.link);
             return CommandResult::Handled;
         case kCmdAutoPort:
-            AutoPortCommand(s);
+            autoPortCommand(s);
             return CommandResult::Handled;
         default:
             break;
     }
     if (id > kCmdAutoPort) {
         const int index = id - kCmdFirstPort;
-        if (index >= 0 && index < static_cast<int>(s.portTable.size())) SelectPortCommand(s, index);
+        if (index >= 0 && index < static_cast<int>(s.portTable.size())) selectPortCommand(s, index);
         return CommandResult::Handled;
     }
     return CommandResult::NotMine;
 }
 
-bool StartUpProbe(ProgramState& s) {
+bool startUpProbe(ProgramState& s) {
     if (probeAndCheck(s)) return true;
     tellControllerNotFound(s);
     s.link.transferState = TransferState::Idle;
@@ -149,7 +149,7 @@ bool StartUpProbe(ProgramState& s) {
     return false;
 }
 
-void AutoPortCommand(ProgramState& s) {
+void autoPortCommand(ProgramState& s) {
     // Abandon whatever runs: the port it talks to is about to go.
     s.link.transferState = TransferState::Idle;
     s.link.chainAll = false;
@@ -163,7 +163,7 @@ void AutoPortCommand(ProgramState& s) {
     s.ui->requestRepaint();
 }
 
-void SelectPortCommand(ProgramState& s, int portIndex) {
+void selectPortCommand(ProgramState& s, int portIndex) {
     dropCurrentPort(s);
     s.portIndex = portIndex;
     const OpenResult opened = s.link.port->open(s.portTable[static_cast<std::size_t>(portIndex)]);

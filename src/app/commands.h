@@ -64,18 +64,18 @@ enum class CommandResult {
 
 // Runs the commands that touch only the program state, the port and the engine: the area
 // commands, "&Wszystko", Stop, "&Powtórz", "&Restart sterownika", "&Auto" and the port items.
-CommandResult RunLinkCommand(ProgramState& s, int id);
+CommandResult runLinkCommand(ProgramState& s, int id);
 
 // Whether a command that starts work or opens an editor may run now.
 inline bool commandsAllowed(const ProgramState& s) { return s.link.transferState == TransferState::Idle; }
 
 // The probe at start-up, after the version query was prepared: on success the port is open and
 // checked and the query stays due; otherwise the user is told and the program idles.
-bool StartUpProbe(ProgramState& s);
+bool startUpProbe(ProgramState& s);
 // "&Auto": drop the current port and probe every port again.
-void AutoPortCommand(ProgramState& s);
+void autoPortCommand(ProgramState& s);
 // Port item i: open that port (telling the user when it fails) and ask for the firmware version.
-void SelectPortCommand(ProgramState& s, int portIndex);
+void selectPortCommand(ProgramState& s, int portIndex);
 
 extern const char* const kControllerNotFoundCaption;  // "Mamy problem :"
 

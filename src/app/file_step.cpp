@@ -127,7 +127,7 @@ std::string replaceExtension(const std::string& path, std::size_t extensionOffse
     return path.substr(0, extensionOffset) + extension;
 }
 
-void RunFileStep(ProgramState& s, FileAccess& files, FileDialogState& dialog) {
+void runFileStep(ProgramState& s, FileAccess& files, FileDialogState& dialog) {
     s.ui->setStatusText(kStatusAreaPart, kStatusFile);
     s.ui->setRepeatEnabled(false);
     if (filterIndexFor(s.link.currentArea) == 0) {

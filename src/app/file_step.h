@@ -52,7 +52,7 @@ struct FileFilter {
 extern const FileFilter kFileFilters[4];
 
 // One run of the file step for currentArea and currentAction.
-void RunFileStep(ProgramState& s, FileAccess& files, FileDialogState& dialog);
+void runFileStep(ProgramState& s, FileAccess& files, FileDialogState& dialog);
 
 // The path with its extension replaced by `extension`, starting where the old one began; a path
 // without an extension gets one appended.

@@ -15,7 +15,7 @@ using namespace kd215;
 
 // Everything start-up takes that must be given back; each release is safe when nothing was taken.
 void releaseResources(Shell& shell) {
-    DestroyMenus(shell);
+    destroyMenus(shell);
     ctl3dUnregister(shell.instance);
     if (shell.clientBitmap != nullptr) DeleteObject(shell.clientBitmap);
     shell.clientBitmap = nullptr;
@@ -44,12 +44,12 @@ void prepareVersionQuery(ProgramState& state) {
 
 // Menus, the main window at its size, shown; false when the menus or the window cannot be made.
 bool openMainWindow(Shell& shell, int showCommand) {
-    if (!BuildMenus(shell)) return false;
-    HWND window = CreateMainWindow(shell);
+    if (!buildMenus(shell)) return false;
+    HWND window = createMainWindow(shell);
     if (window == nullptr) return false;
     shell.files.owner = window;
     SetMenu(window, shell.menuBar);
-    MoveWindow(window, 0, 0, ScaleForDpi(kMainWindowWidth), ScaleForDpi(kMainWindowHeight), TRUE);
+    MoveWindow(window, 0, 0, scaleForDpi(kMainWindowWidth), scaleForDpi(kMainWindowHeight), TRUE);
     ShowWindow(window, showCommand);
     UpdateWindow(window);
     InitCommonControls();
@@ -71,7 +71,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
 
     // A missing picture is allowed: the client window then shows its background colour.
     shell.clientBitmap = LoadBitmapW(instance, MAKEINTRESOURCEW(kClientBitmapResource));
-    if (!RegisterWindowClasses(instance) || !loadPortTable(state)) {
+    if (!registerWindowClasses(instance) || !loadPortTable(state)) {
         releaseResources(shell);
         return -1;
     }
@@ -83,9 +83,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     }
 
     // Stop stays reachable while the version is read; a failed probe leaves the program idle.
-    if (StartUpProbe(state)) shell.ui.setStopEnabled(true);
+    if (startUpProbe(state)) shell.ui.setStopEnabled(true);
 
-    const int exitCode = RunMessageLoop(shell);
+    const int exitCode = runMessageLoop(shell);
     releaseResources(shell);
     return exitCode;
 }

@@ -102,7 +102,7 @@ void layoutChildren(Shell& shell, int width, int height) {
     const int statusHeight = statusRect.bottom - statusRect.top;
     MoveWindow(shell.statusBar, 0, height - statusHeight, width, statusHeight, TRUE);
     LayoutStatusParts(shell);
-    const int inset = ScaleForDpi(2);
+    const int inset = scaleForDpi(2);
     MoveWindow(shell.progressBar, shell.progressLeft + inset, inset, std::max(0, width - shell.progressLeft - 2 * inset),
                std::max(0, statusHeight - 2 * inset), TRUE);
     MoveWindow(shell.client, 0, 0, width, std::max(0, height - statusHeight), TRUE);
@@ -192,11 +192,11 @@ bool runShellCommand(Shell& shell, int id) {
         case kCmdExit: confirmExit(shell); return true;
         case kCmdHomePage: openHomePage(); return true;
         case kCmdCommonEditor:
-            if (commandsAllowed(s)) OpenCommonSettingsEditor(shell.main, s.image);
+            if (commandsAllowed(s)) openCommonSettingsEditor(shell.main, s.image);
             return true;
         case kCmdChannelEditor:
             if (commandsAllowed(s)) {
-                OpenChannelEditor(shell.main, s.image);
+                openChannelEditor(shell.main, s.image);
                 s.link.currentArea = ConfigArea::NoArea;
                 shell.ui.requestRepaint();
             }
@@ -211,7 +211,7 @@ bool runShellCommand(Shell& shell, int id) {
             // puts the area back over the editor's "\tEdycja".
             UpdateWindow(shell.client);
             shell.ui.setStatusText(kStatusAreaPart, kEditingStatusText);
-            OpenSceneProgramEditor(shell.main, s.image, editor.area);
+            openSceneProgramEditor(shell.main, s.image, editor.area);
             s.link.currentArea = ConfigArea::NoArea;
             shell.ui.requestRepaint();
         }
@@ -228,7 +228,7 @@ void runStep(Shell& shell, WPARAM postedState) {
         case TransferState::SendRequest:
         case TransferState::AwaitWrite:
         case TransferState::AwaitReply: StepTransfer(s.link, s.image); break;
-        case TransferState::FileTransfer: RunFileStep(s, shell.files, shell.fileDialog); break;
+        case TransferState::FileTransfer: runFileStep(s, shell.files, shell.fileDialog); break;
         default: break;
     }
 }
@@ -338,7 +338,7 @@ void Win32UserInterface::requestRepaint() {
 
 // ---- classes, menus, windows ----------------------------------------------------------------
 
-bool RegisterWindowClasses(HINSTANCE instance) {
+bool registerWindowClasses(HINSTANCE instance) {
     HBRUSH background = CreateSolidBrush(kBackgroundColour);
     WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof(windowClass);
@@ -396,7 +396,7 @@ HMENU BuildMenu(const std::string& key, HMENU choicePopup, const std::vector<std
     return menu;
 }
 
-bool BuildMenus(Shell& shell) {
+bool buildMenus(Shell& shell) {
     // The bar refers to "Wybór", so it is built first.
     shell.choiceMenu = BuildMenu(kChoiceKey, nullptr, shell.state->portTable);
     if (shell.choiceMenu == nullptr) return false;
@@ -407,19 +407,19 @@ bool BuildMenus(Shell& shell) {
     return true;
 }
 
-void DestroyMenus(Shell& shell) {
+void destroyMenus(Shell& shell) {
     if (shell.menuBar != nullptr && IsMenu(shell.menuBar)) destroyKeeping(shell.menuBar, shell.choiceMenu);
     if (shell.choiceMenu != nullptr && IsMenu(shell.choiceMenu)) DestroyMenu(shell.choiceMenu);
     shell.menuBar = shell.actionMenu = shell.portMenu = shell.choiceMenu = nullptr;
 }
 
-HWND CreateMainWindow(Shell& shell) {
+HWND createMainWindow(Shell& shell) {
     return CreateWindowExW(0, kMainClassName, widen(kMainWindowTitle).c_str(), WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
                            CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
                            shell.instance, &shell);
 }
 
-int ScaleForDpi(int pixels) {
+int scaleForDpi(int pixels) {
     static const int dpi = [] {
         HDC screen = GetDC(nullptr);
         if (screen == nullptr) return 96;
@@ -439,12 +439,12 @@ void LayoutStatusParts(Shell& shell) {
     GetWindowRect(shell.main, &outer);
     // The status texts are drawn in the GUI font, which grows with the DPI; the window's system font
     // does not (Wine) or less so (Windows), so its width is scaled to keep room for them.
-    StatusLayout layout = computeStatusLayout(ScaleForDpi(metrics.tmAveCharWidth), outer.right - outer.left);
+    StatusLayout layout = computeStatusLayout(scaleForDpi(metrics.tmAveCharWidth), outer.right - outer.left);
     shell.progressLeft = layout.progressLeft;
     SendMessageW(shell.statusBar, SB_SETPARTS, 4, reinterpret_cast<LPARAM>(layout.edges));
 }
 
-int RunMessageLoop(Shell& shell) {
+int runMessageLoop(Shell& shell) {
     ProgramState& s = *shell.state;
     MSG message;
     for (;;) {
@@ -485,7 +485,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             return 0;
         case WM_COMMAND: {
             const int id = LOWORD(wParam);
-            if (RunLinkCommand(*shell->state, id) == CommandResult::Handled) return 0;
+            if (runLinkCommand(*shell->state, id) == CommandResult::Handled) return 0;
             if (runShellCommand(*shell, id)) return 0;
             break;
         }

@@ -27,7 +27,7 @@ constexpr int kClientBitmapResource = 4;
 constexpr int kStatusBarId = 2;
 constexpr int kClientWindowId = 4;
 
-// Where the main window is put and how big it is made at start-up, in pixels at 96 DPI (ScaleForDpi).
+// Where the main window is put and how big it is made at start-up, in pixels at 96 DPI (scaleForDpi).
 constexpr int kMainWindowWidth = 800;
 constexpr int kMainWindowHeight = 600;
 
@@ -80,7 +80,7 @@ struct Shell {
 };
 
 // Registers "Kd215<->PC" and "ClientWndProc"; false when either fails.
-bool RegisterWindowClasses(HINSTANCE instance);
+bool registerWindowClasses(HINSTANCE instance);
 
 // The menu of `key` from the menu tree, built with AppendMenuW: "Kd215<->PC" (the bar, whose
 // popups are built in turn, except "Wybór", which is `choicePopup`), "Akcje", "Edycje", "Pomoc",
@@ -89,16 +89,16 @@ bool RegisterWindowClasses(HINSTANCE instance);
 HMENU BuildMenu(const std::string& key, HMENU choicePopup, const std::vector<std::string>& portTable);
 
 // Builds "Wybór" and then the bar, and finds the two popups whose items change state.
-bool BuildMenus(Shell& shell);
+bool buildMenus(Shell& shell);
 // Destroys the bar (with its popups) and "Wybór", whichever still exist.
-void DestroyMenus(Shell& shell);
+void destroyMenus(Shell& shell);
 
 // Creates the main window with its client window, status bar and progress bar; nullptr on failure.
-HWND CreateMainWindow(Shell& shell);
+HWND createMainWindow(Shell& shell);
 
 // `pixels` at 96 DPI in pixels at the system DPI (the screen's LOGPIXELSY, read once): the program
 // declares itself DPI aware, so Windows no longer stretches it and fixed sizes must grow with the font.
-int ScaleForDpi(int pixels);
+int scaleForDpi(int pixels);
 
 // Computes the status-bar edges from the main window's font and width and applies them.
 void LayoutStatusParts(Shell& shell);
@@ -106,7 +106,7 @@ void LayoutStatusParts(Shell& shell);
 // Runs until WM_QUIT and returns its exit code. While a transfer is active, posts one WM_USER
 // step each time the queue is empty, waiting first (at most kLineWaitMs) while the port's I/O is
 // under way.
-int RunMessageLoop(Shell& shell);
+int runMessageLoop(Shell& shell);
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT CALLBACK ClientWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -179,7 +179,7 @@ INT_PTR CALLBACK ChannelDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
     }
 }
 
-void OpenChannelEditor(HWND owner, ConfigImage& image) {
+void openChannelEditor(HWND owner, ConfigImage& image) {
     DialogBoxParamW(GetModuleHandleW(nullptr), L"ChnlEdit", owner, ChannelDialogProc, reinterpret_cast<LPARAM>(&image));
 }
 

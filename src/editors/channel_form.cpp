@@ -6,6 +6,30 @@
 
 namespace kd215 {
 
+namespace {
+
+// Minimum gap, in percentage points, between a channel's upper and lower limit.
+constexpr int kLimitGap = 10;
+
+// After the upper limit changed: upper at least 10, then the lower one pushed down to keep the gap.
+void applyLoweringHalf(uint16_t& upperPercent, uint16_t& lowerPercent) {
+    if (upperPercent < kLimitGap) upperPercent = kLimitGap;
+    if (static_cast<int>(upperPercent) < lowerPercent + kLimitGap) {
+        lowerPercent = static_cast<uint16_t>(upperPercent - kLimitGap);
+    }
+}
+
+// After the lower limit changed: lower at most 90, then the upper one pushed up to keep the gap.
+void applyRaisingHalf(uint16_t& upperPercent, uint16_t& lowerPercent) {
+    const int maxLower = 100 - kLimitGap;
+    if (lowerPercent > maxLower) lowerPercent = static_cast<uint16_t>(maxLower);
+    if (static_cast<int>(lowerPercent) > upperPercent - kLimitGap) {
+        upperPercent = static_cast<uint16_t>(lowerPercent + kLimitGap);
+    }
+}
+
+}  // namespace
+
 const char* const kChannelTitle = "Kd215 : ustawianie parametrów kanałów";
 
 unsigned channelValueMax(int j) { return j < kUpperValue ? kTimeMax : kPercentMax; }

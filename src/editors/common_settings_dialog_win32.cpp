@@ -145,7 +145,7 @@ INT_PTR CALLBACK CommonSettingsDialogProc(HWND dialog, UINT message, WPARAM wPar
     }
 }
 
-void OpenCommonSettingsEditor(HWND owner, ConfigImage& image) {
+void openCommonSettingsEditor(HWND owner, ConfigImage& image) {
     DialogBoxParamW(GetModuleHandleW(nullptr), L"SpecEdit", owner, CommonSettingsDialogProc,
                     reinterpret_cast<LPARAM>(&image));
 }

@@ -1,7 +1,7 @@
 // The common settings editor's form: load from the image, the commit's checks and its store.
 #include "editors/common_settings_form.h"
 
-#include "editors/editor_rules.h"
+#include "editors/field_rules.h"
 
 namespace kd215 {
 

@@ -2,7 +2,7 @@
 #include "editors/dialog_controls_win32.h"
 
 #include "platform/text_win32.h"
-#include "editors/editor_rules.h"
+#include "editors/field_rules.h"
 
 namespace kd215 {
 

@@ -1,15 +1,25 @@
-// The editors' shared texts, scroll-code table, number buttons and field checks.
+// The editors' shared controls: captions, the scroll-code table, page steps, number buttons.
 #include "editors/editor_rules.h"
-
-#include "editors/field_rules.h"
 
 namespace kd215 {
 
 const char* const kLoadCaption = "Ładuj";
 const char* const kCommitCaption = "Zatwierdź";
-const char* const kFieldErrorCaption = "Ostrzeżenie :";
-const char* const kBadNumberText = "Nieprawidłowa wartośc !";
-const char* const kBadFieldMark = "???";
+
+unsigned pageStep(unsigned value, unsigned max, bool up) {
+    if (up) {
+        for (unsigned k = 0; k <= 4; ++k) {
+            const unsigned mark = k * max / 4;
+            if (mark > value) return mark;
+        }
+        return max;
+    }
+    for (int k = 4; k >= 0; --k) {
+        const unsigned mark = static_cast<unsigned>(k) * max / 4;
+        if (mark < value) return mark;
+    }
+    return 0;
+}
 
 std::optional<uint16_t> scrolledValue(ScrollAxis axis, int code, uint16_t value, unsigned max,
                                       unsigned thumb) {
@@ -48,22 +58,6 @@ std::optional<unsigned> previousNumber(unsigned shown) {
     if (shown < 1) return 1u;
     if (shown == 1) return std::nullopt;
     return shown - 1;
-}
-
-std::optional<uint16_t> valueWhileTyping(std::string_view text) {
-    const std::optional<long> number = parseFieldNumber(text);
-    if (!number) return std::nullopt;
-    return static_cast<uint16_t>(static_cast<unsigned long>(*number) & 0xFFFFu);
-}
-
-std::optional<uint16_t> valueOnLeave(std::string_view text, unsigned max) {
-    const std::optional<long> number = parseFieldNumber(text);
-    if (!number || *number < 0 || *number > static_cast<long>(max)) return std::nullopt;
-    return static_cast<uint16_t>(*number);
-}
-
-bool isMarkedBad(std::string_view text) {
-    return text.substr(0, kFieldReadLength).find('?') != std::string_view::npos;
 }
 
 }  // namespace kd215

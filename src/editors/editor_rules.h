@@ -1,5 +1,5 @@
-// What the three editors share beyond reading numbers: their texts, the scroll-code table, the
-// number buttons and the checks made when a field is left.
+// The controls the three editors share: the buttons' captions, the scroll bars (code table, page
+// step, thumb) and the "+"/"-" number buttons.
 #pragma once
 
 #include <cstdint>
@@ -8,15 +8,12 @@
 
 namespace kd215 {
 
-// The editors' own texts.
+// The buttons' captions.
 extern const char* const kLoadCaption;            // "Ładuj"
 extern const char* const kCommitCaption;          // "Zatwierdź"
-extern const char* const kFieldErrorCaption;      // "Ostrzeżenie :"
-extern const char* const kBadNumberText;          // "Nieprawidłowa wartośc !"
-extern const char* const kBadFieldMark;           // "???"
-
-// Characters of a refused field that a commit selects: exactly the "???" of a marked field.
-constexpr int kRefusedSelection = 3;
+// A page step of a scroll bar over 0..max: to the next quarter mark k*max/4 above (up) or below
+// (down) the value; never out of range, and from above max a step down lands on max.
+unsigned pageStep(unsigned value, unsigned max, bool up);
 
 enum class ScrollAxis {
     Horizontal,  // value grows to the right, thumb position = value
@@ -37,14 +34,5 @@ long thumbPosition(ScrollAxis axis, long number, unsigned max);
 std::optional<unsigned> nextNumber(unsigned shown, unsigned limit);
 // "-": the same towards 1.
 std::optional<unsigned> previousNumber(unsigned shown);
-
-// Typing in a field: the working value its text gives (the low 16 bits of the number, no range
-// test), or empty when the text is not a number.
-std::optional<uint16_t> valueWhileTyping(std::string_view text);
-// Leaving a field: the number when it lies in 0..max; empty means the field is marked "???".
-std::optional<uint16_t> valueOnLeave(std::string_view text, unsigned max);
-
-// Whether a field's text (its first 9 characters) holds a question mark: a field marked bad.
-bool isMarkedBad(std::string_view text);
 
 }  // namespace kd215

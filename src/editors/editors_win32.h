@@ -8,11 +8,11 @@
 namespace kd215 {
 
 // Modal dialog "SpecEdit": common settings and the input inversions.
-void OpenCommonSettingsEditor(HWND owner, ConfigImage& image);
+void openCommonSettingsEditor(HWND owner, ConfigImage& image);
 // Modal dialog "ChnlEdit": the eight channels' times, limits and inversion.
-void OpenChannelEditor(HWND owner, ConfigImage& image);
+void openChannelEditor(HWND owner, ConfigImage& image);
 // Modal dialog "Edycja": the scenes, program 1 or program 2 (`area`).
-void OpenSceneProgramEditor(HWND owner, ConfigImage& image, ConfigArea area);
+void openSceneProgramEditor(HWND owner, ConfigImage& image, ConfigArea area);
 
 // What the scene and program editor is created with.
 struct SceneEditorTarget {

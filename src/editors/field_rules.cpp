@@ -1,9 +1,13 @@
-// The editors' shared rules for reading fields, paging scroll bars and keeping the limits apart.
+// Reading the editors' fields and checking them when they are left.
 #include "editors/field_rules.h"
 
 #include <cctype>
 
 namespace kd215 {
+
+const char* const kFieldErrorCaption = "Ostrzeżenie :";
+const char* const kBadNumberText = "Nieprawidłowa wartośc !";
+const char* const kBadFieldMark = "???";
 
 namespace {
 
@@ -66,34 +70,20 @@ std::optional<unsigned> readUnsignedNumber(std::string_view text) {
 
 unsigned readUnsignedField(std::string_view text) { return readUnsignedNumber(text).value_or(0); }
 
-unsigned pageStep(unsigned value, unsigned max, bool up) {
-    if (up) {
-        for (unsigned k = 0; k <= 4; ++k) {
-            const unsigned mark = k * max / 4;
-            if (mark > value) return mark;
-        }
-        return max;
-    }
-    for (int k = 4; k >= 0; --k) {
-        const unsigned mark = static_cast<unsigned>(k) * max / 4;
-        if (mark < value) return mark;
-    }
-    return 0;
+std::optional<uint16_t> valueWhileTyping(std::string_view text) {
+    const std::optional<long> number = parseFieldNumber(text);
+    if (!number) return std::nullopt;
+    return static_cast<uint16_t>(static_cast<unsigned long>(*number) & 0xFFFFu);
 }
 
-void applyLoweringHalf(uint16_t& upperPercent, uint16_t& lowerPercent) {
-    if (upperPercent < kLimitGap) upperPercent = kLimitGap;
-    if (static_cast<int>(upperPercent) < lowerPercent + kLimitGap) {
-        lowerPercent = static_cast<uint16_t>(upperPercent - kLimitGap);
-    }
+std::optional<uint16_t> valueOnLeave(std::string_view text, unsigned max) {
+    const std::optional<long> number = parseFieldNumber(text);
+    if (!number || *number < 0 || *number > static_cast<long>(max)) return std::nullopt;
+    return static_cast<uint16_t>(*number);
 }
 
-void applyRaisingHalf(uint16_t& upperPercent, uint16_t& lowerPercent) {
-    const int maxLower = 100 - kLimitGap;
-    if (lowerPercent > maxLower) lowerPercent = static_cast<uint16_t>(maxLower);
-    if (static_cast<int>(lowerPercent) > upperPercent - kLimitGap) {
-        upperPercent = static_cast<uint16_t>(lowerPercent + kLimitGap);
-    }
+bool isMarkedBad(std::string_view text) {
+    return text.substr(0, kFieldReadLength).find('?') != std::string_view::npos;
 }
 
 }  // namespace kd215

@@ -1,6 +1,8 @@
-// The editors' shared rules: reading a field, the page step of a scroll bar, the limit rule.
+// What a typed field means to the editors: reading its number, the checks when it is left, the
+// mark and the message of a refused field.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string_view>
@@ -22,16 +24,21 @@ unsigned readUnsignedField(std::string_view text);
 // for a text other than a zero).
 std::optional<unsigned> readUnsignedNumber(std::string_view text);
 
-// A page step of a scroll bar over 0..max: to the next quarter mark k*max/4 above (up) or below
-// (down) the value; never out of range, and from above max a step down lands on max.
-unsigned pageStep(unsigned value, unsigned max, bool up);
+// The message of a refused field and the mark it gets.
+extern const char* const kFieldErrorCaption;      // "Ostrzeżenie :"
+extern const char* const kBadNumberText;          // "Nieprawidłowa wartośc !"
+extern const char* const kBadFieldMark;           // "???"
 
-// Minimum gap, in percentage points, between a channel's upper and lower limit.
-constexpr int kLimitGap = 10;
+// Characters of a refused field that a commit selects: exactly the "???" of a marked field.
+constexpr int kRefusedSelection = 3;
 
-// After the upper limit changed: upper at least 10, then the lower one pushed down to keep the gap.
-void applyLoweringHalf(uint16_t& upperPercent, uint16_t& lowerPercent);
-// After the lower limit changed: lower at most 90, then the upper one pushed up to keep the gap.
-void applyRaisingHalf(uint16_t& upperPercent, uint16_t& lowerPercent);
+// Typing in a field: the working value its text gives (the low 16 bits of the number, no range
+// test), or empty when the text is not a number.
+std::optional<uint16_t> valueWhileTyping(std::string_view text);
+// Leaving a field: the number when it lies in 0..max; empty means the field is marked "???".
+std::optional<uint16_t> valueOnLeave(std::string_view text, unsigned max);
+
+// Whether a field's text (its first 9 characters) holds a question mark: a field marked bad.
+bool isMarkedBad(std::string_view text);
 
 }  // namespace kd215

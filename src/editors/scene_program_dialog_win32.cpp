@@ -183,7 +183,7 @@ INT_PTR CALLBACK SceneProgramDialogProc(HWND dialog, UINT message, WPARAM wParam
     }
 }
 
-void OpenSceneProgramEditor(HWND owner, ConfigImage& image, ConfigArea area) {
+void openSceneProgramEditor(HWND owner, ConfigImage& image, ConfigArea area) {
     const SceneEditorTarget target{&image, area};
     DialogBoxParamW(GetModuleHandleW(nullptr), L"Edycja", owner, SceneProgramDialogProc,
                     reinterpret_cast<LPARAM>(&target));

@@ -220,7 +220,7 @@ void StopTransfer(LinkState& link) {
     link.reporter->transferEnded();
 }
 
-bool RepeatLastTransfer(LinkState& link) {
+bool repeatLastTransfer(LinkState& link) {
     if (link.transferState != TransferState::Idle || link.lastAction == TransferAction::NoAction ||
         link.lastArea == ConfigArea::NoArea) {
         return false;
@@ -233,7 +233,7 @@ bool RepeatLastTransfer(LinkState& link) {
     return true;
 }
 
-void BeginAllAreas(LinkState& link) {
+void beginAllAreas(LinkState& link) {
     if (link.transferState != TransferState::Idle) return;
     BeginAreaTransfer(link, ConfigArea::Settings);
     if (link.transferState != TransferState::Idle) link.chainAll = true;

@@ -15,9 +15,9 @@ void BeginRestart(LinkState& link);
 // Ends whatever runs at once and aborts the port's pending I/O.
 void StopTransfer(LinkState& link);
 // Starts the last area command again ("&Powtórz"); false when it is refused.
-bool RepeatLastTransfer(LinkState& link);
+bool repeatLastTransfer(LinkState& link);
 // "&Wszystko": the current action over all four areas, starting with the settings.
-void BeginAllAreas(LinkState& link);
+void beginAllAreas(LinkState& link);
 
 // One step of the state machine for SendRequest, AwaitWrite or AwaitReply, over `image`. Returns
 // without waiting: a step whose I/O is still pending leaves the state as it was.

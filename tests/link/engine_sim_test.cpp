@@ -50,7 +50,7 @@ protected:
     }
     void start(TransferAction action, ConfigArea area, bool all = false) {
         s.link.currentAction = action;
-        all ? BeginAllAreas(s.link) : BeginAreaTransfer(s.link, area);
+        all ? beginAllAreas(s.link) : BeginAreaTransfer(s.link, area);
     }
 
     testing::SimProcess sim;

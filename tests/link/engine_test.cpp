@@ -79,7 +79,7 @@ TEST_F(EngineScripted, WriteAnsweredByNothingIsARefusalEvenAfterAnAck) {
 TEST_F(EngineScripted, AChainThatLosesItsPortIsRefusedAndClearsTheChainFlag) {
     port.reads.push_back({IoStatus::Complete, settingsReply(0x13), 0});
     s.link.currentAction = TransferAction::ReadController;
-    BeginAllAreas(s.link);
+    beginAllAreas(s.link);
     for (int i = 0; i < 10 && s.link.transferState != TransferState::AwaitReply; ++i) StepTransfer(s.link, s.image);
     port.open_ = false;  // the adapter is pulled while the settings are answered
     StepTransfer(s.link, s.image);

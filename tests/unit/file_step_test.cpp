@@ -55,11 +55,11 @@ protected:
     void run(TransferAction action, ConfigArea area, bool all = false) {
         s.link.currentAction = action;
         if (all) {
-            BeginAllAreas(s.link);
+            beginAllAreas(s.link);
         } else {
             BeginAreaTransfer(s.link, area);
         }
-        for (int i = 0; i < 10 && s.link.transferState == TransferState::FileTransfer; ++i) RunFileStep(s, files, dialog);
+        for (int i = 0; i < 10 && s.link.transferState == TransferState::FileTransfer; ++i) runFileStep(s, files, dialog);
         ASSERT_FALSE(transferActive(s.link));
     }
     testing::ScriptedPort port;
