@@ -229,7 +229,7 @@ TEST(SimulatorStart, MemoryFolderAndControlFileInAMissingFolderAreUsageErrors) {
     const std::string dir = ::mkdtemp(pattern);
     const auto run = [&dir](const std::string& args) {
         std::string output;
-        FILE* pipe = ::popen((std::string(KD215_SIM_PATH) + " --link " + dir + "/port " + args + " 2>&1").c_str(), "r");
+        FILE* pipe = ::popen(("timeout 5 " + std::string(KD215_SIM_PATH) + " --link " + dir + "/port " + args + " 2>&1").c_str(), "r");
         char buffer[256];
         while (std::fgets(buffer, sizeof buffer, pipe)) output += buffer;
         const int status = ::pclose(pipe);
