@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <sstream>
@@ -99,31 +98,31 @@ struct Page {
     std::vector<std::string> differences;
 };
 
+// The other source's value of a field; not `held` when that source lacks the part or no other
+// source is given.
+struct Compared {
+    unsigned value;
+    bool held;
+};
+
 // One value's cell. When the other source holds the value too and it differs, the cell is marked,
 // shows the other value below and the difference goes to the list.
-void valueCell(Page& page, const std::string& label, unsigned value, const unsigned* otherValue, ValueStyle style,
+void valueCell(Page& page, const std::string& label, unsigned value, const Compared& other, ValueStyle style,
                bool shaded = false, const std::string& id = "") {
     std::string classes, attributes;
     if (shaded) attributes = " style=\"" + shade(value) + "\"";
-    const bool differs = otherValue != nullptr && *otherValue != value;
+    const bool differs = other.held && other.value != value;
     if (differs) {
         classes = "diff";
-        const std::string first = formatValue(value, style), second = formatValue(*otherValue, style);
+        const std::string first = formatValue(value, style), second = formatValue(other.value, style);
         attributes += " title=\"" + htmlEscape(label + ": A " + first + ", B " + second) + "\"";
         page.differences.push_back(formatDifference({label, first, second}));
     }
     page.html << "<td" << (id.empty() ? "" : " id=\"" + id + "\"") << (classes.empty() ? "" : " class=\"" + classes + "\"") << attributes << ">"
               << valueText(value, style);
-    if (differs) page.html << "<small class=\"other\">B: " << htmlEscape(formatValue(*otherValue, style)) << "</small>";
+    if (differs) page.html << "<small class=\"other\">B: " << htmlEscape(formatValue(other.value, style)) << "</small>";
     page.html << "</td>";
 }
-
-// The other source's value of a field, or none when it does not hold that part.
-struct Compared {
-    unsigned value;
-    bool held;
-    const unsigned* get() const { return held ? &value : nullptr; }
-};
 
 std::string contentsText(const ReportSource& s) {
     std::vector<std::string> held, missing;
@@ -207,7 +206,7 @@ void settingsSection(Page& page) {
     for (const Row& row : kRows) {
         const Compared other{b ? b->common.*row.field : 0u, b != nullptr};
         h << "<tr><th>" << row.caption << "</th>";
-        valueCell(page, row.label, a.common.*row.field, other.get(), row.style);
+        valueCell(page, row.label, a.common.*row.field, other, row.style);
         h << "</tr>\n";
     }
     h << "</table>\n<h3>Kanały</h3>\n<table>\n<tr><th class=\"name\">Kanał</th><th>Dolny</th><th>Górny</th>"
@@ -218,7 +217,7 @@ void settingsSection(Page& page) {
         const std::string label = "kanał " + std::to_string(i + 1) + " ";
         const auto cell = [&](const char* name, unsigned value, unsigned otherValue, ValueStyle style) {
             const Compared other{otherValue, o != nullptr};
-            valueCell(page, label + name, value, other.get(), style);
+            valueCell(page, label + name, value, other, style);
         };
         h << "<tr><td class=\"name\">K" << i + 1 << "</td>";
         cell("dolny", c.minLevel, o ? o->minLevel : 0, ValueStyle::Level);
@@ -252,7 +251,7 @@ void scenesSection(Page& page) {
             const Compared other{b ? b->scenes[sc].levels[c] : 0u, b != nullptr};
             h << "\n";
             valueCell(page, "scena " + std::to_string(sc + 1) + " kanał " + std::to_string(c + 1),
-                      s.image.scenes[sc].levels[c], other.get(), ValueStyle::Level, true,
+                      s.image.scenes[sc].levels[c], other, ValueStyle::Level, true,
                       "scena" + std::to_string(sc + 1) + "-k" + std::to_string(c + 1));
         }
         h << "</tr>\n";
@@ -261,7 +260,7 @@ void scenesSection(Page& page) {
     for (int sc = 0; sc < kSceneCount; ++sc) {
         const Compared other{b ? b->scenes[sc].riseTime : 0u, b != nullptr};
         valueCell(page, "scena " + std::to_string(sc + 1) + " czas narastania", s.image.scenes[sc].riseTime,
-                  other.get(), ValueStyle::Plain);
+                  other, ValueStyle::Plain);
     }
     h << "</tr>\n</table>\n</section>\n";
 }
@@ -383,13 +382,13 @@ void programTable(Page& page, int p) {
         const std::string label = prefix + std::to_string(k + 1) + " ";
         for (int c = 0; c < kChannelCount; ++c) {
             const Compared cmp{other ? other->levels[c] : 0u, other != nullptr};
-            valueCell(page, label + "kanał " + std::to_string(c + 1), step.levels[c], cmp.get(), ValueStyle::Level,
+            valueCell(page, label + "kanał " + std::to_string(c + 1), step.levels[c], cmp, ValueStyle::Level,
                       !afterEnd);
         }
         const Compared rise{other ? other->riseTime : 0u, other != nullptr};
-        valueCell(page, label + "czas narastania", step.riseTime, rise.get(), ValueStyle::Plain);
+        valueCell(page, label + "czas narastania", step.riseTime, rise, ValueStyle::Plain);
         const Compared duration{other ? other->duration : 0u, other != nullptr};
-        valueCell(page, label + "czas trwania", step.duration, duration.get(), ValueStyle::Plain);
+        valueCell(page, label + "czas trwania", step.duration, duration, ValueStyle::Plain);
         h << "</tr>\n";
     }
     h << "</table>\n";
