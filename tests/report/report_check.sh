@@ -19,7 +19,7 @@ browser() {
 "$ctl" report "$backup" -o "$work/raport.html" >/dev/null || complain "no report of $backup"
 mkdir -p "$shots"
 rm -f "$shots"/*.png
-browser --window-size=1000,4300 --screenshot="$shots/raport.png" "file://$work/raport.html" >/dev/null
+browser --window-size=1000,4300 --hide-scrollbars --screenshot="$shots/raport.png" "file://$work/raport.html" >/dev/null
 browser --no-pdf-header-footer --print-to-pdf="$work/raport.pdf" "file://$work/raport.html" >/dev/null
 # Header and settings, scenes, program 1, program 2: a sheet each.
 sheets=$(pdfinfo "$work/raport.pdf" 2>/dev/null | awk '/^Pages:/ {print $2}')
@@ -48,7 +48,7 @@ browser --dump-dom "file://$work/porownanie.html" > "$work/compared.html"
 grep -q '<td id="scena3-k5" class="diff"[^>]*>.*<small class="other">B: 152 (59%)<' "$work/compared.html" ||
   complain "scene 3 channel 5 is not marked with both values"
 [[ $(grep -o 'class="diff"' "$work/compared.html" | wc -l) == 1 ]] || complain "cells marked besides scene 3 channel 5"
-browser --window-size=1000,1500 --screenshot="$shots/porownanie.png" "file://$work/porownanie.html#sceny" >/dev/null
+browser --window-size=1000,1900 --hide-scrollbars --screenshot="$shots/porownanie.png" "file://$work/porownanie.html" >/dev/null
 
 ((failed == 0)) && echo "report_check: $sheets sheets, 28 steps match the backup, the change is marked; pictures in $shots"
 exit "$failed"
