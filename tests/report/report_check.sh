@@ -17,6 +17,8 @@ browser() {
 }
 
 "$ctl" report "$backup" -o "$work/raport.html" >/dev/null || complain "no report of $backup"
+# Self-contained: nothing to fetch, no script to run.
+grep -Eqi '(src|href)=|url\(|<script|@import' "$work/raport.html" && complain "the page reaches outside itself"
 mkdir -p "$shots"
 rm -f "$shots"/*.png
 browser --window-size=1000,4300 --hide-scrollbars --screenshot="$shots/raport.png" "file://$work/raport.html" >/dev/null
