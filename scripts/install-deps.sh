@@ -13,6 +13,8 @@ packages=(
   nlohmann-json3-dev
   # the user guide: its check in a headless browser and its HTML Help file (chmcmd)
   chromium fp-utils
+  # the report check: sheets counted and pictured from the printed PDF
+  poppler-utils
   # the Windows packages: the installer and the zips
   nsis zip unzip
 )

@@ -28,6 +28,11 @@ const char* const kHelpText =
     "                                      zapis kopii zapasowej do sterownika i porównanie\n"
     "  kd215ctl show [--json] PLIK...      zawartość pliku .ust, .sce, .pg1, .pg2 lub kopii\n"
     "  kd215ctl diff PLIK_A PLIK_B         różnice dwóch plików tego samego rodzaju\n"
+    "  kd215ctl report (--port PORT | PLIK...) [-o RAPORT.html]\n"
+    "                                      raport konfiguracji (strona HTML do druku na A4) ze\n"
+    "                                      sterownika, kopii zapasowej lub plików obszarów\n"
+    "  kd215ctl report --compare (--port PORT PLIK | PLIK_A PLIK_B) [-o RAPORT.html]\n"
+    "                                      raport z zaznaczonymi różnicami dwóch źródeł\n"
     "\n"
     "Obszary:\n"
     "  settings   ustawienia (plik .ust, 84 bajty)\n"
@@ -44,12 +49,13 @@ const char* const kHelpText =
     "Opcje:\n"
     "  --port PORT       port szeregowy, np. /dev/ttyUSB0, /dev/serial/by-id/..., COM3\n"
     "  -o KATALOG|NAZWA  read: istniejący katalog (pliki KATALOG/kd215.*) albo nazwa plików\n"
-    "                    bez rozszerzenia\n"
+    "                    bez rozszerzenia; report: plik raportu (domyślnie raport.html)\n"
     "  --no-verify       write, restore: bez odczytu i porównania po zapisie\n"
     "  --retries N       ile razy ponowić wymianę po błędzie komunikacji (domyślnie 2)\n"
     "  --log PLIK        dopisuje do PLIKU każdą ramkę: czas, kierunek (TX do sterownika,\n"
     "                    RX od sterownika), bajty szesnastkowo i jako ASCII\n"
     "  --json            show: wynik w JSON (obiekt na plik; kilka plików: tablica)\n"
+    "  --compare         report: dwa źródła, różnice zaznaczone\n"
     "  -h, --help        ten tekst\n"
     "\n"
     "Weryfikacja wypisuje każdą różnicę słowami programu. W ustawieniach pierwsza jest wartość\n"
@@ -97,6 +103,7 @@ const CommandRule kCommands[] = {
     {"restore", PortUse::Required, false, 1, 1, false, true, false},
     {"show", PortUse::None, false, 1, -1, false, false, true},
     {"diff", PortUse::None, false, 2, 2, false, false, false},
+    {"report", PortUse::Optional, false, 0, -1, true, false, false},
 };
 
 const CommandRule* findCommand(const std::string& name) {
@@ -172,6 +179,8 @@ ParseResult parseCommandLine(const std::vector<std::string>& args, CtlOptions& o
             options.noVerify = true;
         } else if (name == "--json") {
             options.json = true;
+        } else if (name == "--compare") {
+            options.compare = true;
         } else {
             return usage("nieznana opcja " + arg);
         }
@@ -189,7 +198,8 @@ ParseResult parseCommandLine(const std::vector<std::string>& args, CtlOptions& o
     if (rule->port == PortUse::Required && !portGiven) {
         return usage("polecenie " + command + " potrzebuje --port PORT (port wskaże: kd215ctl probe)");
     }
-    if (outputGiven && !rule->output) return usage("opcja -o dotyczy tylko polecenia read");
+    if (outputGiven && !rule->output) return usage("opcja -o dotyczy tylko poleceń read i report");
+    if (options.compare && command != "report") return usage("opcja --compare dotyczy tylko polecenia report");
     if (options.noVerify && !rule->noVerify) return usage("opcja --no-verify dotyczy tylko poleceń write i restore");
     if (options.json && !rule->json) return usage("opcja --json dotyczy tylko polecenia show");
 
@@ -229,6 +239,16 @@ ParseResult parseCommandLine(const std::vector<std::string>& args, CtlOptions& o
                      "; potrzeba pliku na każdy obszar albo jednej kopii zapasowej");
     }
     if (command == "probe" && portGiven) options.operands.insert(options.operands.begin(), options.port);
+    if (command == "report") {
+        // One source: the controller or files; with --compare exactly two.
+        const int sources = files + (portGiven ? 1 : 0);
+        if (options.compare && sources != 2) {
+            return usage("report --compare porównuje dwa źródła: --port PORT i PLIK albo PLIK_A i PLIK_B");
+        }
+        if (!options.compare && (sources == 0 || (portGiven && files > 0))) {
+            return usage("polecenie report potrzebuje --port PORT albo plików (oba razem: z --compare)");
+        }
+    }
     return {true, {}};
 }
 

@@ -29,6 +29,7 @@ struct CtlOptions {
     int retries = kDefaultRetries;      // --retries
     bool noVerify = false;              // --no-verify
     bool json = false;                  // --json
+    bool compare = false;               // --compare
 };
 
 struct ParseResult {

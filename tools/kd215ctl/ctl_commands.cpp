@@ -15,6 +15,7 @@
 #include "frame_log.h"
 #include "link/probe.h"
 #include "link_session.h"
+#include "report.h"
 
 namespace kd215 {
 
@@ -395,6 +396,43 @@ int diffCommand(Context& c) {
     return summary(c, differences.size());
 }
 
+// The report's sources, files first so that a bad file stops it before the line is used; then the
+// controller, read whole as backup reads it; then the page, written in one step.
+int reportCommand(Context& c) {
+    std::vector<ReportSource> sources(c.options.compare ? c.options.operands.size() : 1);
+    for (std::size_t i = 0; i < c.options.operands.size(); ++i) {
+        ConfigFile file;
+        FileLoadResult loaded = loadConfigFile(c.options.operands[i], file);
+        if (loaded.ok) loaded = addFileToSource(file, sources[c.options.compare ? i : 0]);
+        if (!loaded.ok) return fail(c, loaded.error, kExitFile);
+    }
+    if (!c.options.port.empty()) {
+        const int code = withLink(c, [&](LinkSession& link) {
+            c.progress.show(withoutTab(areaLabel(ConfigArea::Version)));
+            std::string firmware;
+            LinkStatus status = link.version(firmware);
+            if (status != LinkStatus::Done) return exitFor(status);
+            ConfigImage image = defaultConfigImage();
+            std::vector<uint8_t> payload;
+            for (std::size_t i = 0; i < kAreaBlocks.size(); ++i) {
+                const ConfigArea area = kAreaBlocks[i].area;
+                c.progress.show(progressText(TransferAction::ReadController, area, i, kAreaBlocks.size()));
+                status = link.readArea(area, image, payload);
+                if (status != LinkStatus::Done) return exitFor(status);
+            }
+            firmware = withoutTab(firmware);
+            const std::string prefix = "FW : ";
+            if (firmware.compare(0, prefix.size(), prefix) == 0) firmware.erase(0, prefix.size());
+            sources.insert(sources.begin(), controllerSource(c.options.port, image, firmware));
+            if (!c.options.compare) sources.pop_back();  // the empty file source
+            return kExitDone;
+        });
+        if (code != kExitDone) return code;
+    }
+    const std::string html = reportHtml(sources[0], sources.size() > 1 ? &sources[1] : nullptr, reportTimeText());
+    return writeFiles(c, {{c.options.output.empty() ? "raport.html" : c.options.output, html}});
+}
+
 }  // namespace
 
 int runKd215ctl(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool errIsTerminal) {
@@ -422,7 +460,7 @@ int runKd215ctl(const std::vector<std::string>& args, std::ostream& out, std::os
         {"ports", portsCommand},     {"probe", probeCommand},     {"version", versionCommand},
         {"restart", restartCommand}, {"read", readCommand},       {"write", writeCommand},
         {"verify", verifyCommand},   {"backup", backupCommand},   {"restore", restoreCommand},
-        {"show", showCommand},       {"diff", diffCommand},
+        {"show", showCommand},       {"diff", diffCommand},       {"report", reportCommand},
     };
     for (const auto& runner : kRunners) {
         if (options.command == runner.first) {

@@ -1,0 +1,537 @@
+// The configuration report as HTML: header, settings and channels, the scene grid, each program as
+// a timeline chart and a table, and the differences from a second source.
+#include "report.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <ctime>
+#include <sstream>
+
+#include "area_names.h"
+#include "config_text.h"
+#include "report_chart.h"
+
+namespace kd215 {
+
+namespace {
+
+// Steps a program file holds.
+constexpr int kProgramFileSteps = 12;
+
+// The page's look. Each section starts a new sheet in print; shading is kept on paper.
+const char* const kStyle = R"(
+@page { size: A4; margin: 12mm; }
+* { box-sizing: border-box; }
+html { -webkit-print-color-adjust: exact; print-color-adjust: exact; }
+body { font: 10pt "DejaVu Sans", Arial, sans-serif; color: #222; margin: 0 auto; max-width: 186mm; padding: 6mm 0; }
+h1 { font-size: 16pt; margin: 0 0 3mm; }
+h2 { font-size: 13pt; margin: 0 0 2mm; border-bottom: 1.5pt solid #b36b00; }
+h3 { font-size: 11pt; margin: 4mm 0 1.5mm; }
+p.note { font-size: 8.5pt; color: #555; margin: 1mm 0 2mm; }
+section { margin-top: 8mm; }
+@media print { section ~ section { break-before: page; } section { margin-top: 4mm; } body { padding: 0; } }
+table { border-collapse: collapse; width: 100%; font-size: 9pt; }
+th, td { border: 0.5pt solid #bbb; padding: 1mm 1.2mm; text-align: right; vertical-align: top; }
+th { background: #f1ece3; font-weight: 600; }
+th.name, td.name { text-align: left; }
+table.header td, table.header th { text-align: left; }
+table.header th { width: 38mm; }
+small.raw { display: block; font-size: 7.5pt; color: inherit; opacity: 0.75; }
+td.diff, th.diff { outline: 1.8pt solid #c8102e; outline-offset: -1.8pt; }
+small.other { display: block; font-size: 7.5pt; color: #c8102e; font-weight: 700; }
+table.grid td, table.grid th { padding: 2.2mm 1.6mm; font-size: 10pt; }
+tr.end td { border-top: 1.5pt solid #c8102e; border-bottom: 1.5pt solid #c8102e; }
+tr.after td { color: #888; }
+td.missing { text-align: center; color: #888; font-style: italic; }
+svg { width: 100%; height: auto; display: block; margin: 1mm 0 3mm; }
+svg text { font-family: "DejaVu Sans", Arial, sans-serif; font-size: 9px; fill: #333; }
+svg .lane { fill: #f6f3ee; }
+svg .level { fill: #f0a020; stroke: #a05a00; stroke-width: 0.6; }
+svg .after-end .level { fill: #d8d2c8; stroke: #999; }
+svg .bound { stroke: #bbb; stroke-width: 0.5; }
+svg .other-source { fill: none; stroke: #c8102e; stroke-width: 1.2; stroke-dasharray: 3 2; }
+svg text.diff { fill: #c8102e; font-weight: 700; }
+svg .end-mark { stroke: #c8102e; stroke-width: 1.5; }
+svg text.end-mark { fill: #c8102e; stroke: none; font-weight: 700; }
+ol.differences { font-size: 9pt; columns: 2; column-gap: 8mm; }
+)";
+
+// The chart's frame in SVG user units: lane labels on the left, the step axis below.
+constexpr double kChartWidth = 700;
+constexpr double kChartTop = 22;
+constexpr double kAxisHeight = 48;
+const ChartFrame kChartFrame{34, kChartWidth - 34 - 12, kChartTop, 30, 8, 0};
+
+std::string number(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", value);
+    return text;
+}
+
+std::string levelText(unsigned level) {
+    return "<b>" + std::to_string(levelToPercent(level)) + "%</b><small class=\"raw\">" + std::to_string(level) +
+           "</small>";
+}
+
+std::string valueText(unsigned value, ValueStyle style) {
+    return style == ValueStyle::Level ? levelText(value) : htmlEscape(formatValue(value, style));
+}
+
+// A scene or step cell's shade: pale for 0, deep amber for 255, dark text readable on all of them.
+std::string shade(unsigned level) {
+    return "background:hsl(36,92%," + std::to_string(97 - level * 45 / 255) + "%)";
+}
+
+bool hasProgramExtension2(const std::string& path) {
+    if (path.size() < 4) return false;
+    std::string ext = path.substr(path.size() - 4);
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+    return ext == ".pg2";
+}
+
+// The page being written: the two sources, and every difference found while the cells are made.
+struct Page {
+    const ReportSource& source;
+    const ReportSource* other;
+    std::ostringstream html;
+    std::vector<std::string> differences;
+};
+
+// The other source's value of a field; not `held` when that source lacks the part or no other
+// source is given.
+struct Compared {
+    unsigned value;
+    bool held;
+};
+
+// One value's cell. When the other source holds the value too and it differs, the cell is marked,
+// shows the other value below and the difference goes to the list.
+void valueCell(Page& page, const std::string& label, unsigned value, const Compared& other, ValueStyle style,
+               bool shaded = false, const std::string& id = "") {
+    std::string classes, attributes;
+    if (shaded) attributes = " style=\"" + shade(value) + "\"";
+    const bool differs = other.held && other.value != value;
+    if (differs) {
+        classes = "diff";
+        const std::string first = formatValue(value, style), second = formatValue(other.value, style);
+        attributes += " title=\"" + htmlEscape(label + ": A " + first + ", B " + second) + "\"";
+        page.differences.push_back(formatDifference({label, first, second}));
+    }
+    page.html << "<td" << (id.empty() ? "" : " id=\"" + id + "\"") << (classes.empty() ? "" : " class=\"" + classes + "\"") << attributes << ">"
+              << valueText(value, style);
+    if (differs) page.html << "<small class=\"other\">B: " << htmlEscape(formatValue(other.value, style)) << "</small>";
+    page.html << "</td>";
+}
+
+std::string contentsText(const ReportSource& s) {
+    std::vector<std::string> held, missing;
+    (s.hasSettings ? held : missing).push_back("ustawienia i kanały");
+    (s.hasScenes ? held : missing).push_back("sceny");
+    for (int p = 0; p < kProgramCount; ++p) {
+        const std::string name = "program " + std::to_string(p + 1);
+        if (s.programSteps[p] == 0) {
+            missing.push_back(name);
+        } else if (s.programSteps[p] < kStepCount || !s.hasEndStep[p]) {
+            held.push_back(name + " (sceny 1.." + std::to_string(s.programSteps[p]) + ", bez scen " +
+                           std::to_string(s.programSteps[p] + 1) + ".." + std::to_string(kStepCount) +
+                           " i bez sceny kończącej)");
+        } else {
+            held.push_back(name);
+        }
+    }
+    const auto join = [](const std::vector<std::string>& parts) {
+        std::string text;
+        for (const std::string& part : parts) text += (text.empty() ? "" : ", ") + part;
+        return text;
+    };
+    return join(held) + (missing.empty() ? "" : "; brak: " + join(missing));
+}
+
+void sourceRows(Page& page, const ReportSource& s, const std::string& name) {
+    std::ostringstream& h = page.html;
+    h << "<tr><th>" << name << "</th><td>";
+    if (!s.port.empty()) {
+        h << "sterownik na porcie " << htmlEscape(s.port);
+    } else {
+        for (std::size_t i = 0; i < s.files.size(); ++i) h << (i ? ", " : "") << htmlEscape(s.files[i]);
+    }
+    h << "</td></tr>\n<tr><th>Zawartość</th><td>" << htmlEscape(contentsText(s)) << "</td></tr>\n";
+    if (!s.firmware.empty()) {
+        h << "<tr><th>Oprogramowanie sterownika</th><td>" << htmlEscape(s.firmware)
+          << (s.port.empty() ? " (według kopii zapasowej)" : "") << "</td></tr>\n";
+    }
+    if (!s.created.empty()) h << "<tr><th>Kopia utworzona</th><td>" << htmlEscape(s.created) << "</td></tr>\n";
+}
+
+void header(Page& page, const std::string& createdText) {
+    std::ostringstream& h = page.html;
+    h << "<header>\n<h1>Kd215 – raport konfiguracji</h1>\n<table class=\"header\">\n";
+    h << "<tr><th>Sporządzono</th><td>" << htmlEscape(createdText) << "</td></tr>\n";
+    sourceRows(page, page.source, page.other ? "Źródło A" : "Źródło");
+    if (page.other) sourceRows(page, *page.other, "Źródło B");
+    h << "</table>\n<p class=\"note\">Poziomy w procentach, jak w edytorach, pod nimi wartość surowa 0..255. "
+         "Czasy w jednostkach sterownika, jak w edytorach.";
+    if (page.other) {
+        h << " Wartości różne w źródłach A i B są obwiedzione na czerwono; w komórce wartość A, pod nią B. "
+             "Na wykresach linia przerywana to program ze źródła B.";
+    }
+    h << "</p>\n</header>\n";
+}
+
+void settingsSection(Page& page) {
+    const ReportSource& s = page.source;
+    std::ostringstream& h = page.html;
+    h << "<section id=\"ustawienia\">\n<h2>Ustawienia wspólne</h2>\n";
+    if (!s.hasSettings) {
+        h << "<p class=\"note\">Źródło nie zawiera ustawień.</p>\n</section>\n";
+        return;
+    }
+    const bool compared = page.other && page.other->hasSettings;
+    const ConfigImage& a = s.image;
+    const ConfigImage* b = compared ? &page.other->image : nullptr;
+    struct Row {
+        const char* caption;
+        const char* label;
+        uint8_t CommonSettings::*field;
+        ValueStyle style;
+    };
+    static const Row kRows[] = {
+        {"Tryb pracy", "tryb pracy", &CommonSettings::operatingMode, ValueStyle::OperatingMode},
+        {"Wejście wspólne", "wejście wspólne", &CommonSettings::commonInputMode, ValueStyle::InputMode},
+        {"Załączania", "czas załączania", &CommonSettings::switchOnTime, ValueStyle::Plain},
+        {"Wyłączania", "czas wyłączania", &CommonSettings::switchOffTime, ValueStyle::Plain},
+    };
+    h << "<table class=\"header\">\n";
+    for (const Row& row : kRows) {
+        const Compared other{b ? b->common.*row.field : 0u, b != nullptr};
+        h << "<tr><th>" << row.caption << "</th>";
+        valueCell(page, row.label, a.common.*row.field, other, row.style);
+        h << "</tr>\n";
+    }
+    h << "</table>\n<h3>Kanały</h3>\n<table>\n<tr><th class=\"name\">Kanał</th><th>Dolny</th><th>Górny</th>"
+         "<th>Narastania</th><th>Trwania</th><th>Opadania</th><th>Inwersja wejścia</th></tr>\n";
+    for (int i = 0; i < kChannelCount; ++i) {
+        const ChannelSettings& c = a.channels[i];
+        const ChannelSettings* o = b ? &b->channels[i] : nullptr;
+        const std::string label = "kanał " + std::to_string(i + 1) + " ";
+        const auto cell = [&](const char* name, unsigned value, unsigned otherValue, ValueStyle style) {
+            const Compared other{otherValue, o != nullptr};
+            valueCell(page, label + name, value, other, style);
+        };
+        h << "<tr><td class=\"name\">K" << i + 1 << "</td>";
+        cell("dolny", c.minLevel, o ? o->minLevel : 0, ValueStyle::Level);
+        cell("górny", c.maxLevel, o ? o->maxLevel : 0, ValueStyle::Level);
+        cell("czas narastania", c.riseTime, o ? o->riseTime : 0, ValueStyle::Plain);
+        cell("czas trwania", c.duration, o ? o->duration : 0, ValueStyle::Plain);
+        cell("czas opadania", c.fallTime, o ? o->fallTime : 0, ValueStyle::Plain);
+        // Any value other than 0 is an inverted input, so 1 and 255 are the same setting.
+        cell("inwersja wejścia", c.inputInverted != 0, o ? o->inputInverted != 0 : 0, ValueStyle::Inverted);
+        h << "</tr>\n";
+    }
+    h << "</table>\n</section>\n";
+}
+
+void scenesSection(Page& page) {
+    const ReportSource& s = page.source;
+    std::ostringstream& h = page.html;
+    h << "<section id=\"sceny\">\n<h2>Sceny</h2>\n";
+    if (!s.hasScenes) {
+        h << "<p class=\"note\">Źródło nie zawiera scen.</p>\n</section>\n";
+        return;
+    }
+    const ConfigImage* b = page.other && page.other->hasScenes ? &page.other->image : nullptr;
+    h << "<p class=\"note\">Poziom kanału w każdej scenie; im ciemniejsze pole, tym jaśniej świeci kanał.</p>\n"
+         "<table class=\"grid\">\n<tr><th class=\"name\">Kanał</th>";
+    for (int sc = 0; sc < kSceneCount; ++sc) h << "<th>Scena " << sc + 1 << "</th>";
+    h << "</tr>\n";
+    for (int c = 0; c < kChannelCount; ++c) {
+        h << "<tr><td class=\"name\">K" << c + 1 << "</td>";
+        for (int sc = 0; sc < kSceneCount; ++sc) {
+            const Compared other{b ? b->scenes[sc].levels[c] : 0u, b != nullptr};
+            h << "\n";
+            valueCell(page, "scena " + std::to_string(sc + 1) + " kanał " + std::to_string(c + 1),
+                      s.image.scenes[sc].levels[c], other, ValueStyle::Level, true,
+                      "scena" + std::to_string(sc + 1) + "-k" + std::to_string(c + 1));
+        }
+        h << "</tr>\n";
+    }
+    h << "<tr><th class=\"name\">Narastania</th>";
+    for (int sc = 0; sc < kSceneCount; ++sc) {
+        const Compared other{b ? b->scenes[sc].riseTime : 0u, b != nullptr};
+        valueCell(page, "scena " + std::to_string(sc + 1) + " czas narastania", s.image.scenes[sc].riseTime,
+                  other, ValueStyle::Plain);
+    }
+    h << "</tr>\n</table>\n</section>\n";
+}
+
+bool stepsDiffer(const ProgramStep& a, const ProgramStep& b) {
+    return a.levels != b.levels || a.riseTime != b.riseTime || a.duration != b.duration;
+}
+
+// The other source's steps of program `p` as dashed lines, one per lane, on the same time scale.
+void otherSourceLines(Page& page, int p, const ChartFrame& frame) {
+    const ReportSource& o = *page.other;
+    const std::vector<StepShape> shapes = programShapes(o.image.programs[p], o.programSteps[p], frame);
+    for (int c = 0; c < kChannelCount; ++c) {
+        page.html << "<polyline class=\"other-source\" points=\"" << number(frame.left) << ","
+                  << number(laneLevelY(frame, c, 0));
+        for (const StepShape& shape : shapes) {
+            page.html << " " << number(shape.riseEnd) << "," << number(shape.levelY[c]) << " " << number(shape.end)
+                      << "," << number(shape.levelY[c]);
+        }
+        page.html << "\"/>\n";
+    }
+}
+
+void programChart(Page& page, int p) {
+    const ReportSource& s = page.source;
+    const Program& program = s.image.programs[p];
+    const int steps = s.programSteps[p];
+    const bool compared = page.other && page.other->programSteps[p] > 0;
+    ChartFrame frame = kChartFrame;
+    frame.timeSpan = programTime(program, steps);
+    if (compared) {
+        frame.timeSpan = std::max(frame.timeSpan, programTime(page.other->image.programs[p], page.other->programSteps[p]));
+    }
+    const std::vector<StepShape> shapes = programShapes(program, steps, frame);
+    const double lanesBottom = frame.top + kChannelCount * (frame.laneHeight + frame.laneGap) - frame.laneGap;
+    const double height = lanesBottom + kAxisHeight;
+    const bool endHeld = s.hasEndStep[p];
+    std::ostringstream& h = page.html;
+
+    h << "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 " << kChartWidth << " " << number(height)
+      << "\" data-program=\"" << p + 1 << "\"";
+    if (endHeld) h << " data-end-step=\"" << unsigned(program.endStep) << "\"";
+    h << " role=\"img\" aria-label=\"Program " << p + 1 << ": przebieg poziomów kanałów w czasie\">\n";
+    for (int c = 0; c < kChannelCount; ++c) {
+        const double y = laneLevelY(frame, c, 255);
+        h << "<rect class=\"lane\" x=\"" << number(frame.left) << "\" y=\"" << number(y) << "\" width=\""
+          << number(frame.width) << "\" height=\"" << number(frame.laneHeight) << "\"/><text x=\"4\" y=\""
+          << number(y + frame.laneHeight / 2 + 3) << "\">K" << c + 1 << "</text>\n";
+    }
+    for (int k = 0; k < steps; ++k) {
+        const ProgramStep& step = program.steps[k];
+        const StepShape& shape = shapes[k];
+        const bool afterEnd = endHeld && program.endStep < kStepCount && k > program.endStep;
+        const bool differs = compared && k < page.other->programSteps[p] &&
+                             stepsDiffer(step, page.other->image.programs[p].steps[k]);
+        h << "<g class=\"step" << (afterEnd ? " after-end" : "") << "\" data-step=\"" << k + 1 << "\" data-levels=\"";
+        for (int c = 0; c < kChannelCount; ++c) h << (c ? ", " : "") << unsigned(step.levels[c]);
+        h << "\" data-rise=\"" << step.riseTime << "\" data-duration=\"" << step.duration << "\">\n";
+        for (int c = 0; c < kChannelCount; ++c) {
+            // The rise starts from where the previous step left the channel; before step 1 it is off.
+            const double base = laneLevelY(frame, c, 0);
+            const double from = k == 0 ? base : shapes[k - 1].levelY[c];
+            h << "<polygon class=\"level\" points=\"" << number(shape.start) << "," << number(base) << " "
+              << number(shape.start) << "," << number(from) << " " << number(shape.riseEnd) << ","
+              << number(shape.levelY[c]) << " " << number(shape.end) << "," << number(shape.levelY[c]) << " "
+              << number(shape.end) << "," << number(base) << "\"/>\n";
+        }
+        h << "<line class=\"bound\" x1=\"" << number(shape.start) << "\" y1=\"" << number(frame.top) << "\" x2=\""
+          << number(shape.start) << "\" y2=\"" << number(lanesBottom + 4) << "\"/>\n<text" << (differs ? " class=\"diff\"" : "")
+          << " x=\"" << number((shape.start + shape.end) / 2) << "\" y=\"" << number(lanesBottom + 14)
+          << "\" text-anchor=\"middle\">" << k + 1 << "</text>\n</g>\n";
+    }
+    if (compared) otherSourceLines(page, p, frame);
+    // The time axis: both ends and the quarters between, in the controller's units.
+    for (int q = 0; q <= 4; ++q) {
+        const double x = frame.left + frame.width * q / 4;
+        h << "<text x=\"" << number(x) << "\" y=\"" << number(lanesBottom + 27) << "\" text-anchor=\""
+          << (q == 0 ? "start" : q == 4 ? "end" : "middle") << "\">" << frame.timeSpan * q / 4 << "</text>\n";
+    }
+    h << "<text x=\"" << number(frame.left + frame.width / 2) << "\" y=\"" << number(lanesBottom + 44)
+      << "\" text-anchor=\"middle\">scena (numery) i czas w jednostkach sterownika</text>\n";
+    if (endHeld && program.endStep < steps) {
+        const double x = shapes[program.endStep].end;
+        h << "<line class=\"end-mark\" x1=\"" << number(x) << "\" y1=\"4\" x2=\"" << number(x) << "\" y2=\""
+          << number(lanesBottom + 4) << "\"/><text class=\"end-mark\" x=\"" << number(x - 3)
+          << "\" y=\"12\" text-anchor=\"end\">Scena kończąca: " << unsigned(program.endStep) + 1 << "</text>\n";
+    } else {
+        h << "<text class=\"end-mark\" x=\"" << number(frame.left + frame.width) << "\" y=\"12\" text-anchor=\"end\">"
+          << (endHeld ? htmlEscape("Scena kończąca: " + formatValue(program.endStep, ValueStyle::EndStep))
+                      : "Scena kończąca: brak w pliku programu")
+          << "</text>\n";
+    }
+    h << "</svg>\n";
+}
+
+void programTable(Page& page, int p) {
+    const ReportSource& s = page.source;
+    const Program& program = s.image.programs[p];
+    const ReportSource* o = page.other;
+    const int otherSteps = o ? o->programSteps[p] : 0;
+    const bool endHeld = s.hasEndStep[p];
+    std::ostringstream& h = page.html;
+    h << "<table>\n<tr><th class=\"name\">Scena</th>";
+    for (int c = 0; c < kChannelCount; ++c) h << "<th>K" << c + 1 << "</th>";
+    h << "<th>Narastania</th><th>Trwania</th></tr>\n";
+    const std::string prefix = "program " + std::to_string(p + 1) + " scena ";
+    for (int k = 0; k < kStepCount; ++k) {
+        if (k >= s.programSteps[p]) {
+            h << "<tr><td class=\"name\">" << k + 1 << "</td><td class=\"missing\" colspan=\"" << kChannelCount + 2
+              << "\">brak w pliku programu (plik mieści sceny 1.." << kProgramFileSteps << ")</td></tr>\n";
+            continue;
+        }
+        const ProgramStep& step = program.steps[k];
+        const ProgramStep* other = k < otherSteps ? &o->image.programs[p].steps[k] : nullptr;
+        const bool isEnd = endHeld && program.endStep == k;
+        const bool afterEnd = endHeld && program.endStep < kStepCount && k > program.endStep;
+        h << "<tr" << (isEnd ? " class=\"end\"" : afterEnd ? " class=\"after\"" : "") << "><td class=\"name\">" << k + 1
+          << (isEnd ? " kończąca" : "") << "</td>";
+        const std::string label = prefix + std::to_string(k + 1) + " ";
+        for (int c = 0; c < kChannelCount; ++c) {
+            const Compared cmp{other ? other->levels[c] : 0u, other != nullptr};
+            valueCell(page, label + "kanał " + std::to_string(c + 1), step.levels[c], cmp, ValueStyle::Level,
+                      !afterEnd);
+        }
+        const Compared rise{other ? other->riseTime : 0u, other != nullptr};
+        valueCell(page, label + "czas narastania", step.riseTime, rise, ValueStyle::Plain);
+        const Compared duration{other ? other->duration : 0u, other != nullptr};
+        valueCell(page, label + "czas trwania", step.duration, duration, ValueStyle::Plain);
+        h << "</tr>\n";
+    }
+    h << "</table>\n";
+    if (endHeld && o && o->hasEndStep[p] && o->image.programs[p].endStep != program.endStep) {
+        page.differences.push_back(formatDifference({"program " + std::to_string(p + 1) + " scena kończąca",
+                                                     formatValue(program.endStep, ValueStyle::EndStep),
+                                                     formatValue(o->image.programs[p].endStep, ValueStyle::EndStep)}));
+        h << "<p class=\"note\" style=\"color:#c8102e\">Scena kończąca w źródle B: "
+          << htmlEscape(formatValue(o->image.programs[p].endStep, ValueStyle::EndStep)) << "</p>\n";
+    }
+}
+
+void programSection(Page& page, int p) {
+    const ReportSource& s = page.source;
+    std::ostringstream& h = page.html;
+    h << "<section id=\"program" << p + 1 << "\">\n<h2>Program " << p + 1 << "</h2>\n";
+    if (s.programSteps[p] == 0) {
+        h << "<p class=\"note\">Źródło nie zawiera programu " << p + 1 << ".</p>\n</section>\n";
+        return;
+    }
+    h << "<p class=\"note\">Każda scena programu: najpierw narastanie do jej poziomów, potem trwanie, w skali czasu. "
+         "Wysokość w pasie kanału to poziom (0..100%).";
+    if (s.hasEndStep[p] && s.image.programs[p].endStep < s.programSteps[p] - 1) {
+        h << " Sceny po scenie kończącej są szare.";
+    }
+    h << "</p>\n";
+    programChart(page, p);
+    programTable(page, p);
+    h << "</section>\n";
+}
+
+void differencesSection(Page& page) {
+    std::ostringstream& h = page.html;
+    h << "<section id=\"roznice\">\n<h2>Różnice: " << page.differences.size() << "</h2>\n";
+    if (page.differences.empty()) {
+        h << "<p>Źródła A i B nie różnią się w tym, co oba zawierają.</p>\n";
+    } else {
+        h << "<p class=\"note\">Wartość A &lt;&gt; wartość B.</p>\n<ol class=\"differences\">\n";
+        for (const std::string& line : page.differences) h << "<li>" << htmlEscape(line) << "</li>\n";
+        h << "</ol>\n";
+    }
+    h << "</section>\n";
+}
+
+}  // namespace
+
+ReportSource controllerSource(const std::string& port, const ConfigImage& image, const std::string& firmware) {
+    ReportSource source;
+    source.port = port;
+    source.firmware = firmware;
+    source.image = image;
+    source.hasSettings = source.hasScenes = true;
+    source.programSteps = {kStepCount, kStepCount};
+    source.hasEndStep = {true, true};
+    return source;
+}
+
+FileLoadResult addFileToSource(const ConfigFile& file, ReportSource& source) {
+    const auto taken = [&](const std::string& what) {
+        return FileLoadResult{false, file.path + " : " + what + " – już w innym pliku tego raportu"};
+    };
+    switch (file.kind) {
+        case FileKind::Backup:
+            if (source.hasSettings || source.hasScenes || source.programSteps[0] || source.programSteps[1]) {
+                return taken("kopia zapasowa obejmuje wszystko, a część");
+            }
+            source = controllerSource("", file.image, file.info.firmware);
+            source.created = file.info.created;
+            break;
+        case FileKind::Settings:
+            if (source.hasSettings) return taken("ustawienia");
+            source.image.common = file.image.common;
+            source.image.channels = file.image.channels;
+            source.hasSettings = true;
+            break;
+        case FileKind::Scenes:
+            if (source.hasScenes) return taken("sceny");
+            source.image.scenes = file.image.scenes;
+            source.hasScenes = true;
+            break;
+        case FileKind::Program: {
+            const int p = hasProgramExtension2(file.path) ? 1 : 0;
+            if (source.programSteps[p]) return taken(areaPolishName(p ? ConfigArea::Program2 : ConfigArea::Program1));
+            source.image.programs[p].steps = file.image.programs[0].steps;
+            source.programSteps[p] = kProgramFileSteps;
+            break;
+        }
+    }
+    source.files.push_back(file.path);
+    return {true, {}};
+}
+
+std::string htmlEscape(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        switch (c) {
+            case '&': out += "&amp;"; break;
+            case '<': out += "&lt;"; break;
+            case '>': out += "&gt;"; break;
+            case '"': out += "&quot;"; break;
+            case '\'': out += "&#39;"; break;
+            default: out += c;
+        }
+    }
+    return out;
+}
+
+std::string reportTimeText() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{}, utc{};
+    const std::tm* l = std::localtime(&now);
+    if (l == nullptr) return "?";
+    local = *l;
+    const std::tm* u = std::gmtime(&now);
+    if (u == nullptr) return "?";
+    utc = *u;
+    // mktime reads the UTC fields as local time; the gap between the two is the offset. No %z:
+    // the Windows runtime writes the zone's name there.
+    utc.tm_isdst = local.tm_isdst;
+    const long offset = static_cast<long>(std::difftime(now, std::mktime(&utc)));
+    char text[48];
+    if (std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local) == 0) return "?";
+    const long minutes = (offset < 0 ? -offset : offset) / 60;
+    char zone[32];
+    std::snprintf(zone, sizeof zone, " %c%02ld:%02ld", offset < 0 ? '-' : '+', minutes / 60, minutes % 60);
+    return std::string(text) + zone;
+}
+
+std::string reportHtml(const ReportSource& source, const ReportSource* other, const std::string& createdText) {
+    Page page{source, other, {}, {}};
+    header(page, createdText);
+    settingsSection(page);
+    scenesSection(page);
+    for (int p = 0; p < kProgramCount; ++p) programSection(page, p);
+    if (other) differencesSection(page);
+
+    std::ostringstream out;
+    out << "<!DOCTYPE html>\n<html lang=\"pl\">\n<head>\n<meta charset=\"utf-8\">\n"
+           "<title>Kd215 – raport konfiguracji</title>\n<style>"
+        << kStyle << "</style>\n</head>\n<body>\n"
+        << page.html.str() << "</body>\n</html>\n";
+    return out.str();
+}
+
+}  // namespace kd215

@@ -1,0 +1,43 @@
+// The configuration report: one self-contained HTML page for the screen and for A4 paper, made
+// from the controller, a backup or area files, and optionally set against a second source.
+#pragma once
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "config/config_image.h"
+#include "config_files.h"
+
+namespace kd215 {
+
+// What one side of the report shows and where it came from. Area files hold only parts of the
+// configuration; the report says which parts are missing rather than showing defaults as data.
+struct ReportSource {
+    std::string port;                  // read from the controller on this port; "" for files
+    std::string firmware;              // as the controller reported it, or as a backup recorded it
+    std::string created;               // when a backup was made, as it says
+    std::vector<std::string> files;
+    ConfigImage image = defaultConfigImage();
+    bool hasSettings = false;
+    bool hasScenes = false;
+    std::array<int, kProgramCount> programSteps{};  // steps held: 14, 12 from a program file, or 0
+    std::array<bool, kProgramCount> hasEndStep{};
+};
+
+// Everything, as read from the controller on `port`.
+ReportSource controllerSource(const std::string& port, const ConfigImage& image, const std::string& firmware);
+// Lays what a loaded file holds into `source`: a backup everything, an area file its area (a .pg2
+// file program 2, any other program file program 1). Refuses a second file for an area.
+FileLoadResult addFileToSource(const ConfigFile& file, ReportSource& source);
+
+// Text made safe for HTML content and quoted attribute values.
+std::string htmlEscape(const std::string& text);
+// The local time with its offset from UTC: "2026-12-07 11:02:13 +01:00".
+std::string reportTimeText();
+
+// The page. With `other` every value the two sources both hold is compared, differences marked
+// in the tables and charts and listed at the end.
+std::string reportHtml(const ReportSource& source, const ReportSource* other, const std::string& createdText);
+
+}  // namespace kd215
