@@ -20,7 +20,7 @@ constexpr int kDefaultRetries = 2;
 constexpr int kMaxRetries = 100;
 
 struct CtlOptions {
-    std::string command;                // "read", "show", ...; "help" for --help
+    std::string command;                // "read", "show", ...; "help" for --help, "" with --version alone
     std::vector<ConfigArea> areas;      // read, write, verify
     std::vector<std::string> operands;  // files, or the ports of probe
     std::string port;                   // --port
@@ -29,6 +29,10 @@ struct CtlOptions {
     int retries = kDefaultRetries;      // --retries
     bool noVerify = false;              // --no-verify
     bool json = false;                  // --json
+    bool quiet = false;                 // -q: results and errors only
+    bool verbose = false;               // -v: the frame log on standard error
+    bool allPorts = false;              // --all: ports without a UART too
+    bool version = false;               // --version
 };
 
 struct ParseResult {
@@ -39,7 +43,13 @@ struct ParseResult {
 // `args` without the program name.
 ParseResult parseCommandLine(const std::vector<std::string>& args, CtlOptions& options);
 
-// The help text: commands, options, area names and exit codes.
+// The help text: commands, options, area names, JSON shapes and exit codes. The manual page is
+// made from it at build time, so it is written in the form that generator reads: a section is a
+// line ending in ':' at the left margin, everything else is kept as laid out.
 extern const char* const kHelpText;
+
+// What the shell completion offers: every command, and every option by its long and short name.
+std::vector<std::string> commandNames();
+std::vector<std::string> optionNames();
 
 }  // namespace kd215
