@@ -327,19 +327,23 @@ ParseResult parseCommandLine(const std::vector<std::string>& args, CtlOptions& o
     return {true, {}};
 }
 
-std::vector<std::string> commandNames() {
-    std::vector<std::string> names;
-    for (const CommandRule& rule : kCommands) names.push_back(rule.name);
-    return names;
-}
-
-std::vector<std::string> optionNames() {
-    std::vector<std::string> names = {"--help", "-h"};
-    for (const OptionRule& rule : kOptions) {
-        names.push_back(rule.name);
-        if (rule.shortName != nullptr) names.push_back(rule.shortName);
+CommandLineWords commandLineWords() {
+    CommandLineWords words;
+    for (const CommandRule& rule : kCommands) {
+        words.commands.push_back(rule.name);
+        if (rule.takesAreas) words.areaCommands.push_back(rule.name);
     }
-    return names;
+    words.options = {"--help", "-h"};
+    for (const OptionRule& rule : kOptions) {
+        for (const char* name : {rule.name, rule.shortName}) {
+            if (name == nullptr) continue;
+            words.options.push_back(name);
+            if (rule.takesValue) words.valueOptions.push_back(name);
+        }
+    }
+    for (const AreaBlock& block : kAreaBlocks) words.areas.push_back(areaArgumentName(block.area));
+    words.areas.push_back("all");
+    return words;
 }
 
 }  // namespace kd215

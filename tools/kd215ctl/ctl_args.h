@@ -48,8 +48,14 @@ ParseResult parseCommandLine(const std::vector<std::string>& args, CtlOptions& o
 // line ending in ':' at the left margin, everything else is kept as laid out.
 extern const char* const kHelpText;
 
-// What the shell completion offers: every command, and every option by its long and short name.
-std::vector<std::string> commandNames();
-std::vector<std::string> optionNames();
+// The words of the command line, for the shell completion made from them at build time.
+struct CommandLineWords {
+    std::vector<std::string> commands;
+    std::vector<std::string> areaCommands;  // the commands that take area names
+    std::vector<std::string> options;       // long and short names
+    std::vector<std::string> valueOptions;  // those of them that take a value
+    std::vector<std::string> areas;
+};
+CommandLineWords commandLineWords();
 
 }  // namespace kd215
