@@ -297,14 +297,26 @@ TEST_F(CtlOnSim, EveryJsonResultParsesAndCarriesWhatItsTextSays) {
 
 TEST_F(CtlOnSim, PortsThatWillNotServeSayWhyAndEndWithThree) {
     startSim();
-    // Held by this process, as a terminal program would hold it.
-    PosixSerialPort holder;
-    ASSERT_EQ(holder.open(sim.link()), OpenResult::Opened);
+    // Held by a process started after the simulator, which has the line open too: the holder is
+    // the one with the lock, not the first with the device open.
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t holder = ::fork();
+    if (holder == 0) {
+        PosixSerialPort port;
+        const bool opened = port.open(sim.link()) == OpenResult::Opened;
+        if (::write(ready[1], &opened, 1) != 1 || !opened) ::_exit(1);
+        ::pause();
+    }
+    bool opened = false;
+    ASSERT_EQ(::read(ready[0], &opened, 1), 1);
     const CtlRun busy = runCtlAsUser({"version", "--port", sim.link()});
+    ::kill(holder, SIGKILL);
+    ::waitpid(holder, nullptr, 0);
+    ASSERT_TRUE(opened);
     EXPECT_EQ(busy.code, 3);
-    EXPECT_NE(busy.out.find("port zajęty – używa go kd215_tests (PID " + std::to_string(::getpid()) + ")"),
-              std::string::npos) << busy.out;
-    holder.close();
+    EXPECT_NE(busy.out.find("port zajęty – używa go kd215_tests (PID " + std::to_string(holder) + ")"), std::string::npos)
+        << busy.out;
 
     // A line only its owner may open, and a user who is not root.
     char device[PATH_MAX];

@@ -26,6 +26,6 @@ complete_words() {
     sh "$prefix/share/bash-completion/completions/kd215ctl" "$@"
 }
 [ "$(complete_words "$prefix/bin/kd215ctl" ve)" = "version verify" ] || fail "commands: $(complete_words kd215ctl ve)"
-[ "$(complete_words "$prefix/bin/kd215ctl" read --port /dev/ttyS0 prog)" = "program1 program2" ] ||
-  fail "areas: $(complete_words kd215ctl read --port /dev/ttyS0 prog)"
+[ "$(complete_words "$prefix/bin/kd215ctl" --port /dev/ttyS0 read prog)" = "program1 program2" ] ||
+  fail "areas: $(complete_words kd215ctl --port /dev/ttyS0 read prog)"
 echo "installed and checked in $prefix"

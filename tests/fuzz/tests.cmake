@@ -8,8 +8,9 @@ if(KD215_FUZZ_BINARY)
                    ${KD215_FUZZ_BINARY} ${CMAKE_CURRENT_LIST_DIR}/seeds
            WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
   add_test(NAME fuzz.backup
-           COMMAND sh -c "mkdir -p backup-corpus && exec \"$0\" -runs=50000 -max_len=16384 -seed=215 backup-corpus \"$1\""
+           COMMAND sh -c "mkdir -p backup-corpus && exec \"$0\" -dict=\"$2\" -runs=50000 -max_len=16384 -seed=215 backup-corpus \"$1\""
                    ${KD215_FUZZ_DIR}/backup_fuzz ${CMAKE_CURRENT_LIST_DIR}/backup/seeds
+                   ${CMAKE_CURRENT_LIST_DIR}/backup/json.dict
            WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
   set_tests_properties(fuzz.replies fuzz.backup PROPERTIES TIMEOUT 300)
 endif()
