@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cctype>
 #include <functional>
+#include <iterator>
 #include <memory>
 
 #include "area_names.h"
@@ -41,6 +42,7 @@ const char* const kVerifyItemKeys[] = {
     "minLevel",      "maxLevel",        "riseTime",      "duration",     "fallTime",
     "levels",        "riseTime",        "duration",      "endStep",
 };
+static_assert(std::size(kVerifyItemKeys) == static_cast<std::size_t>(VerifyItem::EndStep) + 1, "a key for every item");
 
 Json differenceJson(const VerifyDifference& difference) {
     return {{"area", areaArgumentName(difference.area)},
@@ -61,7 +63,7 @@ Json areaNames(const std::vector<ConfigArea>& areas) {
 Json orNull(const std::string& text) { return text.empty() ? Json() : Json(text); }
 
 // The text twin of a --json result goes to standard output only without --json.
-bool text(const Context& c) { return !c.options.json; }
+bool wantsText(const Context& c) { return !c.options.json; }
 
 int exitFor(LinkStatus status) {
     switch (status) {
@@ -126,7 +128,7 @@ int writeFiles(Context& c, const std::vector<std::pair<std::string, std::string>
             for (std::size_t j = i + 1; j < staged.size(); ++j) discardStagedFile(staged[j]);
             return failure(files[i].first, error);
         }
-        if (text(c)) c.out << files[i].first << "\n";
+        if (wantsText(c)) c.out << files[i].first << "\n";
         c.result["files"].push_back(files[i].first);
     }
     return kExitDone;
@@ -156,9 +158,9 @@ std::size_t reportDifferences(Context& c, ConfigArea area, const uint8_t* payloa
     const std::vector<VerifyDifference> differences = verifyDifferences(area, payload, expected);
     if (differences.empty()) return 0;
     c.progress.clear();
-    if (text(c)) c.out << "Weryfikacja: " << areaPolishName(area) << "\n";
+    if (wantsText(c)) c.out << "Weryfikacja: " << areaPolishName(area) << "\n";
     for (const VerifyDifference& difference : differences) {
-        if (text(c)) c.out << "  " << differenceLine(difference) << "\n";
+        if (wantsText(c)) c.out << "  " << differenceLine(difference) << "\n";
         c.result["differences"].push_back(differenceJson(difference));
     }
     return differences.size();
@@ -168,10 +170,10 @@ int summary(Context& c, std::size_t differences) {
     c.progress.clear();
     if (!c.result.contains("differences")) c.result["differences"] = Json::array();
     if (differences == 0) {
-        if (text(c)) c.out << "Brak różnic.\n";
+        if (wantsText(c)) c.out << "Brak różnic.\n";
         return kExitDone;
     }
-    if (text(c)) c.out << "Różnice: " << differences << ".\n";
+    if (wantsText(c)) c.out << "Różnice: " << differences << ".\n";
     return kExitDifferences;
 }
 
@@ -244,7 +246,7 @@ int writeAreas(Context& c, const std::vector<ConfigArea>& areas, const std::vect
             differences += reportDifferences(c, area, payload.data(), image);
         }
         c.progress.clear();
-        if (text(c)) c.out << "Zapisano do sterownika: " << areaList(areas.begin(), areas.end()) << ".\n";
+        if (wantsText(c)) c.out << "Zapisano do sterownika: " << areaList(areas.begin(), areas.end()) << ".\n";
         c.result["areas"] = areaNames(areas);
         c.result["verified"] = verifyAfter;
         return verifyAfter ? summary(c, differences) : kExitDone;
@@ -271,7 +273,7 @@ int portsCommand(Context& c) {
     if (ports.empty()) return fail(c, kNoPortsText, kExitNoController);
     c.result = Json::array();
     for (const PortEntry& port : ports) {
-        if (text(c)) c.out << portLine(port) << "\n";
+        if (wantsText(c)) c.out << portLine(port) << "\n";
         c.result.push_back({{"name", port.name},
                             {"device", port.device},
                             {"description", orNull(port.description)},
@@ -307,7 +309,7 @@ int probeCommand(Context& c) {
     const std::string& found = candidates[static_cast<std::size_t>(outcome.foundIndex)];
     const PortEntry* entry = findPort(known, found);
     const std::string name = entry != nullptr ? entry->name : found;
-    if (text(c)) c.out << name << "\n";
+    if (wantsText(c)) c.out << name << "\n";
     c.result = {{"port", name}, {"device", entry != nullptr ? entry->device : portOpenPath(found)}};
     return kExitDone;
 }
@@ -319,7 +321,7 @@ int versionCommand(Context& c) {
         const LinkStatus status = link.version(firmware);
         if (status != LinkStatus::Done) return exitFor(status);
         c.progress.clear();
-        if (text(c)) c.out << withoutTab(firmware) << "\n";
+        if (wantsText(c)) c.out << withoutTab(firmware) << "\n";
         c.result["firmware"] = withoutTab(firmware);
         return kExitDone;
     });
@@ -329,7 +331,7 @@ int restartCommand(Context& c) {
     return withLink(c, [&](LinkSession& link) {
         const LinkStatus status = link.restart();
         if (status != LinkStatus::Done) return exitFor(status);
-        if (text(c)) c.out << "Wysłano polecenie restartu sterownika.\n";
+        if (wantsText(c)) c.out << "Wysłano polecenie restartu sterownika.\n";
         c.result["restarted"] = true;
         return kExitDone;
     });
@@ -449,7 +451,7 @@ int showCommand(Context& c) {
             code = fail(c, loaded.error, kExitFile);
             continue;
         }
-        if (text(c)) c.out << (shown.empty() ? "" : "\n") << showTable(file);
+        if (wantsText(c)) c.out << (shown.empty() ? "" : "\n") << showTable(file);
         shown.push_back(showJson(file));
     }
     // One file shows as its object; several, even when some would not load, as an array.
@@ -473,7 +475,7 @@ int diffCommand(Context& c) {
     c.result["files"] = {first.path, second.path};
     c.result["differences"] = Json::array();
     for (const FieldDifference& difference : differences) {
-        if (text(c)) c.out << formatDifference(difference) << "\n";
+        if (wantsText(c)) c.out << formatDifference(difference) << "\n";
         c.result["differences"].push_back(
             {{"field", difference.label}, {"first", difference.firstValue}, {"second", difference.secondValue}});
     }
