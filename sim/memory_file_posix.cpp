@@ -14,7 +14,7 @@ namespace kd215 {
 namespace {
 
 std::string describe(const std::string& what, const std::string& path) {
-    return what + " " + path + ": " + std::strerror(errno);
+    return what + " " + path + ": " + systemErrorText(static_cast<uint32_t>(errno));
 }
 
 std::string folderOf(const std::string& path) {

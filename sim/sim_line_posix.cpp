@@ -1,6 +1,7 @@
 // kd215-sim's end of the serial line with POSIX calls: pty or device set-up, client watch, paced sending.
 #include "sim_line.h"
 
+#include "platform/files.h"
 #include "platform/pty_posix.h"
 
 #include <fcntl.h>
@@ -23,7 +24,7 @@ namespace {
 // Pieces small enough that a reader polling the line sees bytes trickle in as from a UART.
 constexpr std::size_t kPacedChunk = 4;
 
-std::string systemError(const std::string& what) { return what + ": " + std::strerror(errno); }
+std::string systemError(const std::string& what) { return what + ": " + systemErrorText(static_cast<uint32_t>(errno)); }
 
 // Raw bytes, 38400 8N2, no modem control. A pty ignores the speed but a client reading the
 // settings back sees what a real line would have.

@@ -16,6 +16,7 @@
 #include "memory_file.h"
 #include "sim_line.h"
 #include "sim_options.h"
+#include "platform/files.h"
 
 namespace kd215 {
 namespace {
@@ -171,7 +172,7 @@ bool readLine(SimRun& run, std::vector<SimRxEvent>& events) {
         if (n < 0 && errno == EIO && run.line.isPty) return true;  // no slave open: nothing came
         if (n <= 0) {
             reportError(n == 0 ? run.line.path + " closed" : "cannot read " + run.line.path +
-                                                                 ": " + std::strerror(errno));
+                                                                 ": " + systemErrorText(static_cast<uint32_t>(errno)));
             return false;
         }
         const int64_t rxTime = monotonicNanoseconds();
@@ -210,7 +211,7 @@ int serve(SimRun& run) {
         // Signals are blocked everywhere but here, so a stop never cuts a reply in half.
         int ready = ::ppoll(fds, count, &timeout, &unblocked);
         if (ready < 0 && errno != EINTR) {
-            reportError(std::string("poll failed: ") + std::strerror(errno));
+            reportError(std::string("poll failed: ") + systemErrorText(static_cast<uint32_t>(errno)));
             return 1;
         }
         if (stopRequested) break;
@@ -249,7 +250,7 @@ bool prepareController(SimRun& run) {
     if (!run.options.logPath.empty()) {
         run.log = std::fopen(run.options.logPath.c_str(), "w");
         if (!run.log) {
-            reportError("cannot open log " + run.options.logPath + ": " + std::strerror(errno));
+            reportError("cannot open log " + run.options.logPath + ": " + systemErrorText(static_cast<uint32_t>(errno)));
             return false;
         }
     }

@@ -21,11 +21,6 @@ namespace {
 // The line this process holds in exclusive mode, for releaseExclusiveLine() from a signal handler.
 volatile sig_atomic_t exclusiveFd = -1;
 
-std::string devicePath(const std::string& name) {
-    if (name.find('/') != std::string::npos) return name;
-    return "/dev/" + name;
-}
-
 bool lineMatches(const termios& wanted, const termios& actual) {
     const tcflag_t lineBits = CSIZE | CSTOPB | PARENB | CRTSCTS;
     return cfgetospeed(&actual) == cfgetospeed(&wanted) &&
@@ -35,12 +30,17 @@ bool lineMatches(const termios& wanted, const termios& actual) {
 
 }  // namespace
 
+std::string serialDevicePath(const std::string& name) {
+    if (name.find('/') != std::string::npos) return name;
+    return "/dev/" + name;
+}
+
 PosixSerialPort::~PosixSerialPort() { close(); }
 
 OpenResult PosixSerialPort::open(const std::string& name) {
     close();
     openError_ = 0;
-    fd_ = ::open(devicePath(name).c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    fd_ = ::open(serialDevicePath(name).c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd_ < 0) {
         openError_ = errno;
         return OpenResult::OpenFailed;

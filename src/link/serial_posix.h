@@ -14,6 +14,9 @@ namespace kd215 {
 // process while a port is open.
 void releaseExclusiveLine();
 
+// The device a port name opens: a name without a slash is looked up under /dev ("ttyUSB0").
+std::string serialDevicePath(const std::string& name);
+
 // One port at a time, raw 38400 8N2, no flow control. The Windows time-out rules are kept in
 // software: every poll moves what the driver has ready and then applies the deadlines.
 //

@@ -117,6 +117,43 @@ bool isDirectory(const std::string& path) {
     return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-std::string systemErrorText(uint32_t code) { return std::strerror(static_cast<int>(code)); }
+namespace {
+
+// The errors a port or a file meets most, in the language of the program's other messages; the
+// C library's English text stays for the rest.
+struct ErrorText {
+    int code;
+    const char* text;
+};
+const ErrorText kPolishErrorTexts[] = {
+    {ENOENT, "nie ma takiego pliku ani urządzenia"},
+    {EACCES, "brak uprawnień"},
+    {EPERM, "operacja niedozwolona"},
+    {EBUSY, "urządzenie zajęte"},
+    {EAGAIN, "zasób chwilowo niedostępny"},
+    {EIO, "błąd wejścia-wyjścia"},
+    {ENXIO, "nie ma takiego urządzenia lub adresu"},
+    {ENODEV, "nie ma takiego urządzenia"},
+    {ENOTTY, "to nie jest port szeregowy"},
+    {EINVAL, "nieprawidłowy argument"},
+    {ETIMEDOUT, "przekroczony czas oczekiwania"},
+    {ECANCELED, "operacja przerwana"},
+    {EROFS, "system plików tylko do odczytu"},
+    {ENOSPC, "brak miejsca na dysku"},
+    {EISDIR, "to jest katalog"},
+    {ENOTDIR, "to nie jest katalog"},
+    {EEXIST, "plik już istnieje"},
+    {EMFILE, "za dużo otwartych plików"},
+    {EDQUOT, "przekroczony przydział dysku"},
+};
+
+}  // namespace
+
+std::string systemErrorText(uint32_t code) {
+    for (const ErrorText& entry : kPolishErrorTexts) {
+        if (entry.code == static_cast<int>(code)) return entry.text;
+    }
+    return std::strerror(static_cast<int>(code));
+}
 
 }  // namespace kd215

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <dirent.h>
+#include <grp.h>
 #include <fcntl.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
@@ -12,6 +13,8 @@
 #include <linux/capability.h>
 
 #include <algorithm>
+#include <climits>
+#include <functional>
 #include <csignal>
 #include <cstring>
 #include <fstream>
@@ -23,6 +26,8 @@
 #include "config/area_files.h"
 #include "ctl_commands.h"
 #include "link/frames.h"
+#include "link/serial_posix.h"
+#include "port_names.h"
 #include "support/sim_process.h"
 
 namespace kd215 {
@@ -166,14 +171,16 @@ TEST_F(CtlOnSim, FailedRestoreSaysWhichAreasTheControllerTookAndWhichNot) {
 }
 
 // Starts the built kd215ctl as an ordinary user would: a tty in exclusive mode refuses every
-// open but those with CAP_SYS_ADMIN, so a test run as root drops it from the bounding set.
-pid_t startCtl(const std::vector<std::string>& args, int outFd) {
+// open but those with CAP_SYS_ADMIN, so a test run as root drops it from the bounding set, or
+// runs it as `uid` with no privilege at all. Standard output and error both go to `outFd`.
+pid_t startCtl(const std::vector<std::string>& args, int outFd, uid_t uid = 0) {
     const pid_t pid = ::fork();
     if (pid == 0) {
         ::prctl(PR_CAPBSET_DROP, CAP_SYS_ADMIN, 0, 0, 0);
+        if (uid != 0 && (::setgid(uid) != 0 || ::setuid(uid) != 0)) ::_exit(126);
         const int null = ::open("/dev/null", O_WRONLY);
         ::dup2(outFd >= 0 ? outFd : null, STDOUT_FILENO);
-        ::dup2(null, STDERR_FILENO);
+        ::dup2(outFd >= 0 ? outFd : null, STDERR_FILENO);
         std::vector<std::string> all = {KD215CTL_PATH};
         all.insert(all.end(), args.begin(), args.end());
         std::vector<char*> argv;
@@ -186,10 +193,10 @@ pid_t startCtl(const std::vector<std::string>& args, int outFd) {
 }
 
 // Runs kd215ctl to its end: the exit code and what it printed.
-CtlRun runCtlAsUser(const std::vector<std::string>& args) {
+CtlRun runCtlAsUser(const std::vector<std::string>& args, uid_t uid = 0) {
     int out[2];
     if (::pipe(out) != 0) return {-1, "", ""};
-    const pid_t pid = startCtl(args, out[1]);
+    const pid_t pid = startCtl(args, out[1], uid);
     ::close(out[1]);
     std::string text;
     char buffer[256];
@@ -242,6 +249,148 @@ TEST(SimulatorStart, MemoryFolderAndControlFileInAMissingFolderAreUsageErrors) {
     EXPECT_EQ(control.first, 2) << control.second;
     EXPECT_NE(control.second.find("does not exist"), std::string::npos) << control.second;
     ::rmdir(dir.c_str());
+}
+
+TEST_F(CtlOnSim, EveryJsonResultParsesAndCarriesWhatItsTextSays) {
+    startSim();
+    ConfigImage other = siteImage();
+    other.scenes[1].levels[4] = 7;
+    other.scenes[6].riseTime = 3;
+    const std::string scenes = file("other.sce", areaBytes(other, ConfigArea::Scenes));
+    const std::string backup = file("site.json", writeBackupJson(siteImage(), {}));
+    const std::string same = file("same.sce", areaBytes(siteImage(), ConfigArea::Scenes));
+    // Each command twice, as text and as JSON; `check` ties the two together.
+    using Check = std::function<void(const Json& json, const std::string& text)>;
+    const auto lines = [](const std::string& text) { return std::count(text.begin(), text.end(), '\n'); };
+    const auto differencesOf = [](const std::string& text) {
+        const std::size_t at = text.find("Różnice: ");
+        return at == std::string::npos ? 0 : std::stoi(text.substr(at + 10));
+    };
+    const std::vector<std::pair<std::vector<std::string>, Check>> cases = {
+        {{"version"}, [](const Json& j, const std::string& t) { EXPECT_EQ(j["firmware"].get<std::string>() + "\n", t); }},
+        {{"probe"}, [&](const Json& j, const std::string& t) { EXPECT_EQ(j["port"].get<std::string>() + "\n", t); }},
+        {{"read", "scenes", "program1", "-o", dir_},
+         [&](const Json& j, const std::string& t) { EXPECT_EQ(j["files"].size(), static_cast<std::size_t>(lines(t))); }},
+        {{"verify", "scenes", scenes},
+         [&](const Json& j, const std::string& t) {
+             ASSERT_EQ(j["differences"].size(), 2u);
+             EXPECT_EQ(differencesOf(t), 2);
+             const Json& first = j["differences"][0];
+             EXPECT_EQ(first["file"], 7);
+             EXPECT_NE(t.find(first["text"].get<std::string>() + ": sterownik " + std::to_string(first["controller"].get<int>()) +
+                              ", plik 7\n"), std::string::npos) << t;
+         }},
+        {{"write", "scenes", same}, [](const Json& j, const std::string&) { EXPECT_TRUE(j["verified"]); }},
+        {{"backup", path("copy.json")},
+         [](const Json& j, const std::string&) {
+             // ISO 8601 with the offset: 2026-12-07T10:26:10+01:00
+             EXPECT_EQ(j["created"].get<std::string>().size(), 25u);
+             EXPECT_EQ(j["created"].get<std::string>()[10], 'T');
+         }},
+        {{"restore", backup, "--no-verify"}, [](const Json& j, const std::string&) { EXPECT_EQ(j["areas"].size(), 4u); }},
+        {{"show", scenes}, [](const Json& j, const std::string&) { EXPECT_EQ(j["scenes"][1]["levels"][4], 7); }},
+        {{"diff", scenes, same},
+         [&](const Json& j, const std::string& t) {
+             EXPECT_EQ(j["differences"].size(), 2u);
+             EXPECT_EQ(differencesOf(t), 2);
+         }},
+        {{"--version"},
+         [](const Json& j, const std::string& t) { EXPECT_EQ("kd215ctl " + j["version"].get<std::string>(), t.substr(0, t.find(" ("))); }},
+    };
+    for (const auto& [args, check] : cases) {
+        SCOPED_TRACE(args[0]);
+        const bool onPort = args[0] != "show" && args[0] != "diff" && args[0] != "--version" && args[0] != "probe";
+        std::vector<std::string> withPort = args;
+        if (args[0] == "probe") withPort.push_back(sim.link());
+        const auto run = [&](std::vector<std::string> a) {
+            std::ostringstream out, err;
+            if (onPort) a.insert(a.begin() + 1, {"--port", sim.link()});
+            return CtlRun{runKd215ctl(a, out, err, false), out.str(), err.str()};
+        };
+        const CtlRun text = run(withPort);
+        withPort.push_back("--json");
+        const CtlRun json = run(withPort);
+        EXPECT_EQ(json.code, text.code);
+        const Json parsed = Json::parse(json.out, nullptr, false);
+        ASSERT_FALSE(parsed.is_discarded()) << json.out << json.err;
+        check(parsed, text.out);
+    }
+}
+
+TEST_F(CtlOnSim, PortsThatWillNotServeSayWhyAndEndWithThree) {
+    startSim();
+    // Held by a process started after the simulator, which has the line open too: the holder is
+    // the one with the lock, not the first with the device open.
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t holder = ::fork();
+    if (holder == 0) {
+        PosixSerialPort port;
+        const bool opened = port.open(sim.link()) == OpenResult::Opened;
+        if (::write(ready[1], &opened, 1) != 1 || !opened) ::_exit(1);
+        ::pause();
+    }
+    bool opened = false;
+    ASSERT_EQ(::read(ready[0], &opened, 1), 1);
+    const CtlRun busy = runCtlAsUser({"version", "--port", sim.link()});
+    ::kill(holder, SIGKILL);
+    ::waitpid(holder, nullptr, 0);
+    ASSERT_TRUE(opened);
+    EXPECT_EQ(busy.code, 3);
+    EXPECT_NE(busy.out.find("port zajęty – używa go kd215_tests (PID " + std::to_string(holder) + ")"), std::string::npos)
+        << busy.out;
+
+    // A line only its owner may open, and a user who is not root.
+    char device[PATH_MAX];
+    ASSERT_NE(::realpath(sim.link().c_str(), device), nullptr);
+    struct stat info {};
+    ASSERT_EQ(::stat(device, &info), 0);
+    ::chmod(device, 0600);
+    const CtlRun refused = runCtlAsUser({"version", "--port", device}, 65534);
+    ::chmod(device, info.st_mode & 07777);
+    EXPECT_EQ(refused.code, 3);
+    EXPECT_NE(refused.out.find(std::string("grupy ") + ::getgrgid(info.st_gid)->gr_name), std::string::npos) << refused.out;
+
+    // A bare name is looked for in /dev and shown as such; a line nobody answers on says so.
+    std::ostringstream out, err;
+    EXPECT_EQ(runKd215ctl({"version", "--port", "kd215-no-such-line"}, out, err, false), 3);
+    EXPECT_NE(err.str().find("(/dev/kd215-no-such-line: nie ma takiego pliku ani urządzenia)"), std::string::npos) << err.str();
+    sim.control("fault silent 1");
+    const CtlRun silent = onLine({"version", "--retries", "0"});
+    EXPECT_EQ(silent.code, 3);
+    EXPECT_NE(silent.err.find("Na porcie " + sim.link() + " nie odpowiedział żaden sterownik."), std::string::npos) << silent.err;
+}
+
+TEST_F(CtlOnSim, PortsNamesTheUsbAdapterByItsStableNameAndHidesPortsWithoutUart) {
+    // A machine with an FTDI adapter on USB and a ttyS0 the kernel knows but no UART answers for.
+    const std::string usb = "sys/devices/pci0000:00/usb1/1-2";
+    for (const std::string& d : {usb + "/1-2:1.0/ttyUSB0", std::string("sys/bus/usb-serial/drivers/ftdi_sio"),
+                                 std::string("sys/class/tty/ttyUSB0"), std::string("sys/class/tty/ttyS0"),
+                                 std::string("dev/serial/by-id"), std::string("run/udev/data")}) {
+        std::system(("mkdir -p '" + path(d) + "'").c_str());
+    }
+    for (const auto& [name, text] : std::vector<std::pair<std::string, std::string>>{
+             {usb + "/idVendor", "0403\n"}, {usb + "/idProduct", "6001\n"}, {usb + "/manufacturer", "FTDI\n"},
+             {usb + "/serial", "A50285BI\n"}, {"sys/class/tty/ttyUSB0/dev", "188:0\n"},
+             {"sys/class/tty/ttyS0/type", "0\n"}, {"sys/class/tty/ttyS0/uart", "unknown\n"}, {"dev/ttyUSB0", ""},
+             {"dev/ttyS0", ""}, {"run/udev/data/c188:0", "E:ID_MODEL_FROM_DATABASE=FT232 Serial (UART) IC\n"}}) {
+        file(name, text);
+    }
+    ::symlink(path("sys/bus/usb-serial/drivers/ftdi_sio").c_str(), path(usb + "/1-2:1.0/ttyUSB0/driver").c_str());
+    ::symlink(path(usb + "/1-2:1.0/ttyUSB0").c_str(), path("sys/class/tty/ttyUSB0/device").c_str());
+    const std::string stable = path("dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
+    ::symlink("../../ttyUSB0", stable.c_str());
+
+    const PortRoots roots{path("sys"), path("dev"), path("run/udev")};
+    const std::vector<PortEntry> ports = listSerialPorts(roots, false);
+    ASSERT_EQ(ports.size(), 1u);
+    EXPECT_EQ(ports[0].name, stable);
+    EXPECT_EQ(ports[0].device, path("dev/ttyUSB0"));
+    EXPECT_EQ(ports[0].description, "FT232 Serial (UART) IC");
+    EXPECT_EQ(ports[0].manufacturer + " " + ports[0].vendorId + ":" + ports[0].productId + " " + ports[0].serial + " " +
+                  ports[0].driver,
+              "FTDI 0403:6001 A50285BI ftdi_sio");
+    EXPECT_EQ(listSerialPorts(roots, true).size(), 2u);
 }
 
 }  // namespace

@@ -10,7 +10,7 @@ work=$(mktemp -d) && trap 'rm -rf "$work"' EXIT
 failures=0
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 # System DLLs of every Windows from 7 on; anything else would have to travel with the programs.
-system_dlls=' advapi32.dll comctl32.dll comdlg32.dll gdi32.dll kernel32.dll msvcrt.dll shell32.dll user32.dll '
+system_dlls=' advapi32.dll comctl32.dll comdlg32.dll gdi32.dll kernel32.dll msvcrt.dll setupapi.dll shell32.dll user32.dll '
 
 for flavour in win64 win32; do
   zip=$dist/Kd215-link-$version-$flavour.zip

@@ -99,6 +99,9 @@ fi
 if [[ $mode == suite && $# -eq 0 ]]; then
   ctl() { (cd "$work/files" && LANG=C.UTF-8 timeout 60 wine "$winbuild/tools/kd215ctl/kd215ctl.exe" "$@" 2>&1 | tr -d '\r'); }
   printf 'clear\nplug\n' >"$lines/controller.control"
+  # The version the exe's resources carry comes from this header of the same build.
+  version=$(sed -n 's/^#define KD215_VERSION "\(.*\)"$/\1/p' "$winbuild/generated/kd215_version.h")
+  [[ $(ctl --version) == "kd215ctl $version "* ]] || { echo "kd215ctl.exe --version is not $version" >&2; status=1; }
   [[ $(ctl probe) == *COM12* ]] || { echo "kd215ctl probe did not find the controller on COM12" >&2; status=1; }
   ctl backup --port COM12 kopia.json >/dev/null
   verified=$(ctl verify all --port COM12 kopia.json)

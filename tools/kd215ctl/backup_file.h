@@ -5,7 +5,7 @@
 //     "format": "kd215-backup",          required, exactly this text
 //     "version": 1,                      required; other versions are refused
 //     "firmware": "1.05",                optional, informative (what the controller reported)
-//     "created": "2024-05-01 12:00:00",  optional, informative
+//     "created": "2026-12-07T10:26:10+01:00", optional, informative (older: "2024-05-01 12:00:00")
 //     "settings": { "operatingMode" 0..15, "commonInputMode" 0..15, "switchOnTime" 0..255,
 //                   "switchOffTime" 0..255,
 //                   "channels": 8 x { "minLevel" 0..255, "maxLevel" 0..255, "riseTime" 0..65535,

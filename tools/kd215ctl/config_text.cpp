@@ -198,7 +198,7 @@ std::string showTable(const ConfigFile& file) {
     return out;
 }
 
-std::string showJson(const ConfigFile& file) {
+Json showJson(const ConfigFile& file) {
     Json shown = {{"file", file.path}, {"kind", kindKey(file.kind)}};
     switch (file.kind) {
         case FileKind::Settings: shown["settings"] = settingsJson(file.image, true); break;
@@ -209,7 +209,7 @@ std::string showJson(const ConfigFile& file) {
             shown.update(backupJson(file.image, file.info));
             break;
     }
-    return jsonText(shown);
+    return shown;
 }
 
 std::vector<FieldDifference> diffFiles(const ConfigFile& first, const ConfigFile& second) {
@@ -218,7 +218,8 @@ std::vector<FieldDifference> diffFiles(const ConfigFile& first, const ConfigFile
     std::vector<FieldDifference> differences;
     for (std::size_t i = 0; i < a.size() && i < b.size(); ++i) {
         if (a[i].value != b[i].value) {
-            differences.push_back({a[i].label, formatValue(a[i].value, a[i].style), formatValue(b[i].value, b[i].style)});
+            differences.push_back({a[i].label, formatValue(a[i].value, a[i].style), formatValue(b[i].value, b[i].style),
+                                   a[i].value, b[i].value});
         }
     }
     return differences;

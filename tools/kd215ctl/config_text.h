@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "backup_file.h"
 #include "config_files.h"
 
 namespace kd215 {
@@ -25,12 +26,14 @@ std::vector<FieldValue> listFields(const ConfigImage& image, FileKind kind);
 std::string showTable(const ConfigFile& file);
 // The file as one JSON object: {"file", "kind", then the contents with the backup's keys}. For a
 // backup the object is a backup itself ("format" and "version" included).
-std::string showJson(const ConfigFile& file);
+Json showJson(const ConfigFile& file);
 
 struct FieldDifference {
     std::string label;
     std::string first;   // as formatValue writes it
     std::string second;
+    unsigned firstValue = 0;  // the raw values
+    unsigned secondValue = 0;
 };
 // The values in which two files of the same kind differ, in listFields order.
 std::vector<FieldDifference> diffFiles(const ConfigFile& first, const ConfigFile& second);

@@ -12,9 +12,11 @@ const char* const kHelpText =
     "kd215ctl – sterownik Kd215 z wiersza poleceń (ten sam rdzeń i to samo łącze co program Kd215 link)\n"
     "\n"
     "Użycie:\n"
-    "  kd215ctl ports                      porty szeregowe tego komputera\n"
+    "  kd215ctl ports [--all]              porty szeregowe tego komputera z opisem urządzenia; nazwa\n"
+    "                                      stała (/dev/serial/by-id/...) przed urządzeniem\n"
     "  kd215ctl probe [PORT...]            szuka sterownika na portach po kolei i wypisuje port,\n"
-    "                                      na którym odpowiedział (bez PORT: wszystkie porty)\n"
+    "                                      na którym odpowiedział, tak jak go podać następnym razem\n"
+    "                                      (bez PORT: wszystkie porty)\n"
     "  kd215ctl version --port PORT        wersja oprogramowania sterownika\n"
     "  kd215ctl restart --port PORT        restart sterownika\n"
     "  kd215ctl read OBSZAR... --port PORT [-o KATALOG|NAZWA]\n"
@@ -26,7 +28,7 @@ const char* const kHelpText =
     "  kd215ctl backup --port PORT PLIK    pełna kopia zapasowa sterownika (tekst JSON)\n"
     "  kd215ctl restore --port PORT PLIK [--no-verify]\n"
     "                                      zapis kopii zapasowej do sterownika i porównanie\n"
-    "  kd215ctl show [--json] PLIK...      zawartość pliku .ust, .sce, .pg1, .pg2 lub kopii\n"
+    "  kd215ctl show PLIK...               zawartość pliku .ust, .sce, .pg1, .pg2 lub kopii\n"
     "  kd215ctl diff PLIK_A PLIK_B         różnice dwóch plików tego samego rodzaju\n"
     "  kd215ctl report (--port PORT | PLIK...) [-o RAPORT.html]\n"
     "                                      raport konfiguracji (strona HTML do druku na A4) ze\n"
@@ -54,15 +56,36 @@ const char* const kHelpText =
     "  --retries N       ile razy ponowić wymianę po błędzie komunikacji (domyślnie 2)\n"
     "  --log PLIK        dopisuje do PLIKU każdą ramkę: czas, kierunek (TX do sterownika,\n"
     "                    RX od sterownika), bajty szesnastkowo i jako ASCII\n"
-    "  --json            show: wynik w JSON (obiekt na plik; kilka plików: tablica)\n"
+    "  --json            wynik w JSON (postać niżej); komunikaty i błędy nadal tekstem na\n"
+    "                    standardowe wyjście błędów, a po błędzie wyniku nie ma\n"
+    "  -q, --quiet       tylko wyniki i błędy: bez postępu i bez powtórzeń\n"
+    "  -v, --verbose     każda ramka (jak --log) także na standardowe wyjście błędów\n"
+    "  --all             ports: także porty ttyS bez układu UART\n"
     "  --compare         report: dwa źródła, różnice zaznaczone\n"
+    "  --version         wersja kd215ctl\n"
     "  -h, --help        ten tekst\n"
     "\n"
-    "Weryfikacja wypisuje każdą różnicę słowami programu. W ustawieniach pierwsza jest wartość\n"
-    "sterownika, druga pliku; w scenach i programach pierwsza pliku, druga sterownika.\n"
+    "Weryfikacja wypisuje każdą różnicę słowami programu i obie wartości: \"sterownik 5, plik 0\".\n"
     "Pliki powstają przez plik tymczasowy i zamianę nazwy: nic nie zostaje zapisane do połowy,\n"
     "a nieudany odczyt ze sterownika nie zmienia istniejących plików. Gdy standardowe wyjście\n"
     "błędów jest terminalem, pokazuje ono postęp.\n"
+    "\n"
+    "Wynik w JSON:\n"
+    "  ports             [{\"name\", \"device\", \"description\", \"manufacturer\", \"vendorId\",\n"
+    "                      \"productId\", \"serial\", \"driver\"}]  (nieznane: null)\n"
+    "  probe             {\"port\", \"device\"}\n"
+    "  version           {\"port\", \"firmware\"}\n"
+    "  restart           {\"port\", \"restarted\": true}\n"
+    "  read              {\"port\", \"areas\": [OBSZAR], \"files\": [PLIK]}\n"
+    "  write, restore    {\"port\", \"file\" (restore), \"areas\": [OBSZAR], \"verified\",\n"
+    "                     \"differences\": [RÓŻNICA]}\n"
+    "  verify            {\"port\", \"areas\": [OBSZAR], \"differences\": [RÓŻNICA]}\n"
+    "                    RÓŻNICA: {\"area\", \"item\", \"index\", \"channel\", \"controller\", \"file\",\n"
+    "                    \"text\"}: wartość sterownika i pliku, w \"text\" pozycja słowami programu\n"
+    "  backup            {\"port\", \"file\", \"firmware\", \"created\"}\n"
+    "  show              {\"file\", \"kind\", zawartość z kluczami kopii}; kilka plików: tablica\n"
+    "  diff              {\"files\": [A, B], \"differences\": [{\"field\", \"first\", \"second\"}]}\n"
+    "  --version         {\"program\", \"version\"}\n"
     "\n"
     "Kody wyjścia:\n"
     "  0  gotowe\n"
@@ -86,24 +109,21 @@ struct CommandRule {
     bool takesAreas;
     int minFiles;  // operands after the areas
     int maxFiles;  // -1: any number
-    bool output;   // -o
-    bool noVerify;
-    bool json;
 };
 
 const CommandRule kCommands[] = {
-    {"ports", PortUse::None, false, 0, 0, false, false, false},
-    {"probe", PortUse::Optional, false, 0, -1, false, false, false},
-    {"version", PortUse::Required, false, 0, 0, false, false, false},
-    {"restart", PortUse::Required, false, 0, 0, false, false, false},
-    {"read", PortUse::Required, true, 0, 0, true, false, false},
-    {"write", PortUse::Required, true, 1, -1, false, true, false},
-    {"verify", PortUse::Required, true, 1, -1, false, false, false},
-    {"backup", PortUse::Required, false, 1, 1, false, false, false},
-    {"restore", PortUse::Required, false, 1, 1, false, true, false},
-    {"show", PortUse::None, false, 1, -1, false, false, true},
-    {"diff", PortUse::None, false, 2, 2, false, false, false},
-    {"report", PortUse::Optional, false, 0, -1, true, false, false},
+    {"ports", PortUse::None, false, 0, 0},
+    {"probe", PortUse::Optional, false, 0, -1},
+    {"version", PortUse::Required, false, 0, 0},
+    {"restart", PortUse::Required, false, 0, 0},
+    {"read", PortUse::Required, true, 0, 0},
+    {"write", PortUse::Required, true, 1, -1},
+    {"verify", PortUse::Required, true, 1, -1},
+    {"backup", PortUse::Required, false, 1, 1},
+    {"restore", PortUse::Required, false, 1, 1},
+    {"show", PortUse::None, false, 1, -1},
+    {"diff", PortUse::None, false, 2, 2},
+    {"report", PortUse::Optional, false, 0, -1},
 };
 
 const CommandRule* findCommand(const std::string& name) {
@@ -113,6 +133,17 @@ const CommandRule* findCommand(const std::string& name) {
     return nullptr;
 }
 
+// Stores an option's value; false with `error` set when the value will not do.
+using StoreOption = bool (*)(CtlOptions& options, const std::string& value, std::string& error);
+
+struct OptionRule {
+    const char* name;
+    const char* shortName;  // nullptr: none
+    bool takesValue;
+    const char* commands;   // the commands it applies to, space-separated; nullptr: all
+    StoreOption store;
+};
+
 bool parseRetries(const std::string& text, int& retries) {
     if (text.empty() || text.size() > 3 || !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
         return false;
@@ -121,21 +152,72 @@ bool parseRetries(const std::string& text, int& retries) {
     return retries <= kMaxRetries;
 }
 
+const OptionRule kOptions[] = {
+    {"--port", nullptr, true, nullptr,
+     [](CtlOptions& o, const std::string& v, std::string& e) {
+         o.port = v;
+         if (v.empty()) e = "--port: pusta nazwa portu";
+         return !v.empty();
+     }},
+    {"--output", "-o", true, "read report", [](CtlOptions& o, const std::string& v, std::string&) { o.output = v; return true; }},
+    {"--compare", nullptr, false, "report", [](CtlOptions& o, const std::string&, std::string&) { return o.compare = true; }},
+    {"--retries", nullptr, true, nullptr,
+     [](CtlOptions& o, const std::string& v, std::string& e) {
+         if (parseRetries(v, o.retries)) return true;
+         e = "--retries: oczekiwano liczby od 0 do " + std::to_string(kMaxRetries) + ", jest \"" + v + "\"";
+         return false;
+     }},
+    {"--log", nullptr, true, nullptr, [](CtlOptions& o, const std::string& v, std::string&) { o.logPath = v; return true; }},
+    {"--no-verify", nullptr, false, "write restore",
+     [](CtlOptions& o, const std::string&, std::string&) { return o.noVerify = true; }},
+    {"--json", nullptr, false, nullptr, [](CtlOptions& o, const std::string&, std::string&) { return o.json = true; }},
+    {"--quiet", "-q", false, nullptr, [](CtlOptions& o, const std::string&, std::string&) { return o.quiet = true; }},
+    {"--verbose", "-v", false, nullptr, [](CtlOptions& o, const std::string&, std::string&) { return o.verbose = true; }},
+    {"--all", nullptr, false, "ports", [](CtlOptions& o, const std::string&, std::string&) { return o.allPorts = true; }},
+    {"--version", nullptr, false, nullptr, [](CtlOptions& o, const std::string&, std::string&) { return o.version = true; }},
+};
+
+const OptionRule* findOption(const std::string& name) {
+    for (const OptionRule& rule : kOptions) {
+        if (name == rule.name || (rule.shortName != nullptr && name == rule.shortName)) return &rule;
+    }
+    return nullptr;
+}
+
+bool appliesTo(const OptionRule& rule, const std::string& command) {
+    if (rule.commands == nullptr) return true;
+    const std::string list = std::string(" ") + rule.commands + " ";
+    return list.find(" " + command + " ") != std::string::npos;
+}
+
+// "polecenia read", "poleceń write i restore".
+std::string commandsPhrase(const char* commands) {
+    std::string names = commands;
+    const std::size_t space = names.rfind(' ');
+    if (space == std::string::npos) return "polecenia " + names;
+    std::string phrase = names.substr(0, space);
+    std::replace(phrase.begin(), phrase.end(), ' ', ',');
+    return "poleceń " + phrase + " i " + names.substr(space + 1);
+}
+
 ParseResult usage(const std::string& text) { return {false, text}; }
 
 std::string fileCount(int n) { return std::to_string(n) + (n == 1 ? " pliku" : " plików"); }
 
-}  // namespace
-
-ParseResult parseCommandLine(const std::vector<std::string>& args, CtlOptions& options) {
-    options = CtlOptions{};
+// What the words of the line are before the command is known: options stored, the rest in order.
+struct Words {
     std::vector<std::string> positional;
-    bool portGiven = false, outputGiven = false, optionsEnded = false;
+    std::vector<const OptionRule*> given;
+    bool help = false;
+};
 
+// Options with a value take it as "--port P", "--port=P" or "-o P"; "--" ends the options.
+ParseResult readWords(const std::vector<std::string>& args, CtlOptions& options, Words& words) {
+    bool optionsEnded = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (optionsEnded || arg.empty() || arg[0] != '-' || arg == "-") {
-            positional.push_back(arg);
+            words.positional.push_back(arg);
             continue;
         }
         if (arg == "--") {
@@ -143,10 +225,9 @@ ParseResult parseCommandLine(const std::vector<std::string>& args, CtlOptions& o
             continue;
         }
         if (arg == "-h" || arg == "--help") {
-            options.command = "help";
+            words.help = true;
             return {true, {}};
         }
-        // Options with a value: "--port P", "--port=P", "-o P".
         std::string name = arg, value;
         bool hasValue = false;
         const std::size_t equals = arg.find('=');
@@ -155,101 +236,138 @@ ParseResult parseCommandLine(const std::vector<std::string>& args, CtlOptions& o
             value = arg.substr(equals + 1);
             hasValue = true;
         }
-        const bool wantsValue = name == "--port" || name == "-o" || name == "--output" || name == "--retries" ||
-                                name == "--log";
-        if (wantsValue && !hasValue) {
+        const OptionRule* rule = findOption(name);
+        if (rule == nullptr) return usage("nieznana opcja " + arg);
+        if (rule->takesValue && !hasValue) {
             if (i + 1 >= args.size()) return usage("opcja " + name + " potrzebuje wartości");
             value = args[++i];
-        } else if (!wantsValue && hasValue) {
+        } else if (!rule->takesValue && hasValue) {
             return usage("opcja " + name + " nie przyjmuje wartości");
         }
-        if (name == "--port") {
-            options.port = value;
-            portGiven = true;
-        } else if (name == "-o" || name == "--output") {
-            options.output = value;
-            outputGiven = true;
-        } else if (name == "--retries") {
-            if (!parseRetries(value, options.retries)) {
-                return usage("--retries: oczekiwano liczby od 0 do " + std::to_string(kMaxRetries) + ", jest \"" + value + "\"");
+        std::string error;
+        if (!rule->store(options, value, error)) return usage(error);
+        words.given.push_back(rule);
+    }
+    return {true, {}};
+}
+
+ParseResult checkOptions(const CommandRule& command, const Words& words, const CtlOptions& options) {
+    const bool portGiven = std::find(words.given.begin(), words.given.end(), findOption("--port")) != words.given.end();
+    const std::string name = command.name;
+    if (command.port == PortUse::None && portGiven) return usage("polecenie " + name + " nie używa --port");
+    if (command.port == PortUse::Required && !portGiven) {
+        return usage("polecenie " + name + " potrzebuje --port PORT (port wskaże: kd215ctl probe)");
+    }
+    for (const OptionRule* option : words.given) {
+        if (!appliesTo(*option, name)) {
+            const std::string shown = option->shortName != nullptr ? option->shortName : option->name;
+            return usage("opcja " + shown + " dotyczy tylko " + commandsPhrase(option->commands));
+        }
+    }
+    if (options.quiet && options.verbose) return usage("opcje -q i -v wykluczają się");
+    return {true, {}};
+}
+
+// The area words after the command; `next` is left at the first word that names none.
+ParseResult readAreas(const CommandRule& command, const std::vector<std::string>& positional, std::size_t& next,
+                      CtlOptions& options) {
+    while (next < positional.size()) {
+        std::vector<ConfigArea> named;
+        if (!parseAreaArgument(positional[next], named)) break;
+        for (const ConfigArea area : named) {
+            if (std::find(options.areas.begin(), options.areas.end(), area) != options.areas.end()) {
+                return usage(std::string("obszar ") + areaArgumentName(area) + " podany więcej niż raz");
             }
-        } else if (name == "--log") {
-            options.logPath = value;
-        } else if (name == "--no-verify") {
-            options.noVerify = true;
-        } else if (name == "--json") {
-            options.json = true;
-        } else if (name == "--compare") {
-            options.compare = true;
-        } else {
-            return usage("nieznana opcja " + arg);
+            options.areas.push_back(area);
         }
+        ++next;
     }
-
-    if (positional.empty()) return usage("brak polecenia");
-    options.command = positional[0];
-    if (options.command == "help") return {true, {}};
-    const CommandRule* rule = findCommand(options.command);
-    if (rule == nullptr) return usage("nieznane polecenie \"" + options.command + "\"");
-    const std::string& command = options.command;
-
-    if (portGiven && options.port.empty()) return usage("--port: pusta nazwa portu");
-    if (rule->port == PortUse::None && portGiven) return usage("polecenie " + command + " nie używa --port");
-    if (rule->port == PortUse::Required && !portGiven) {
-        return usage("polecenie " + command + " potrzebuje --port PORT (port wskaże: kd215ctl probe)");
+    if (options.areas.empty()) {
+        return usage(std::string("polecenie ") + command.name +
+                     " potrzebuje obszaru: settings, scenes, program1, program2 albo all" +
+                     (next < positional.size() ? " (nieznany obszar \"" + positional[next] + "\")" : ""));
     }
-    if (outputGiven && !rule->output) return usage("opcja -o dotyczy tylko poleceń read i report");
-    if (options.compare && command != "report") return usage("opcja --compare dotyczy tylko polecenia report");
-    if (options.noVerify && !rule->noVerify) return usage("opcja --no-verify dotyczy tylko poleceń write i restore");
-    if (options.json && !rule->json) return usage("opcja --json dotyczy tylko polecenia show");
+    return {true, {}};
+}
 
-    std::size_t next = 1;
-    if (rule->takesAreas) {
-        while (next < positional.size()) {
-            std::vector<ConfigArea> named;
-            if (!parseAreaArgument(positional[next], named)) break;
-            for (const ConfigArea area : named) {
-                if (std::find(options.areas.begin(), options.areas.end(), area) != options.areas.end()) {
-                    return usage(std::string("obszar ") + areaArgumentName(area) + " podany więcej niż raz");
-                }
-                options.areas.push_back(area);
-            }
-            ++next;
-        }
-        if (options.areas.empty()) {
-            return usage("polecenie " + command + " potrzebuje obszaru: settings, scenes, program1, program2 albo all" +
-                         (next < positional.size() ? " (nieznany obszar \"" + positional[next] + "\")" : ""));
-        }
-    }
-    options.operands.assign(positional.begin() + static_cast<std::ptrdiff_t>(next), positional.end());
+ParseResult checkFileCount(const CommandRule& command, const CtlOptions& options) {
+    const std::string name = command.name;
     const int files = static_cast<int>(options.operands.size());
-    if (files < rule->minFiles || (rule->maxFiles >= 0 && files > rule->maxFiles)) {
-        if (rule->maxFiles == 0) {
-            return usage("polecenie " + command + " nie przyjmuje \"" + options.operands[0] + "\"" +
-                         (rule->takesAreas ? " (nieznany obszar)" : ""));
+    if (files < command.minFiles || (command.maxFiles >= 0 && files > command.maxFiles)) {
+        if (command.maxFiles == 0) {
+            return usage("polecenie " + name + " nie przyjmuje \"" + options.operands[0] + "\"" +
+                         (command.takesAreas ? " (nieznany obszar)" : ""));
         }
-        if (rule->minFiles == rule->maxFiles) {
-            return usage("polecenie " + command + " potrzebuje " + fileCount(rule->minFiles) + ", podano " +
+        if (command.minFiles == command.maxFiles) {
+            return usage("polecenie " + name + " potrzebuje " + fileCount(command.minFiles) + ", podano " +
                          std::to_string(files));
         }
-        return usage("polecenie " + command + " potrzebuje co najmniej " + fileCount(rule->minFiles));
+        return usage("polecenie " + name + " potrzebuje co najmniej " + fileCount(command.minFiles));
     }
-    if (rule->takesAreas && files > 1 && files != static_cast<int>(options.areas.size())) {
+    if (command.takesAreas && files > 1 && files != static_cast<int>(options.areas.size())) {
         return usage("obszarów: " + std::to_string(options.areas.size()) + ", plików: " + std::to_string(files) +
                      "; potrzeba pliku na każdy obszar albo jednej kopii zapasowej");
     }
-    if (command == "probe" && portGiven) options.operands.insert(options.operands.begin(), options.port);
-    if (command == "report") {
-        // One source: the controller or files; with --compare exactly two.
-        const int sources = files + (portGiven ? 1 : 0);
-        if (options.compare && sources != 2) {
-            return usage("report --compare porównuje dwa źródła: --port PORT i PLIK albo PLIK_A i PLIK_B");
-        }
-        if (!options.compare && (sources == 0 || (portGiven && files > 0))) {
-            return usage("polecenie report potrzebuje --port PORT albo plików (oba razem: z --compare)");
-        }
+    return {true, {}};
+}
+
+// One source, the controller or files; with --compare exactly two.
+ParseResult checkReportSources(const CtlOptions& options) {
+    const bool port = !options.port.empty();
+    const std::size_t files = options.operands.size();
+    const std::size_t sources = files + (port ? 1 : 0);
+    if (options.compare && sources != 2) {
+        return usage("report --compare porównuje dwa źródła: --port PORT i PLIK albo PLIK_A i PLIK_B");
+    }
+    if (!options.compare && (sources == 0 || (port && files > 0))) {
+        return usage("polecenie report potrzebuje --port PORT albo plików (oba razem: z --compare)");
     }
     return {true, {}};
+}
+
+}  // namespace
+
+ParseResult parseCommandLine(const std::vector<std::string>& args, CtlOptions& options) {
+    options = CtlOptions{};
+    Words words;
+    ParseResult result = readWords(args, options, words);
+    if (!result.ok) return result;
+    if (words.help || (!words.positional.empty() && words.positional[0] == "help")) {
+        options.command = "help";
+        return {true, {}};
+    }
+    if (words.positional.empty()) return options.version ? ParseResult{true, {}} : usage("brak polecenia");
+    options.command = words.positional[0];
+    const CommandRule* command = findCommand(options.command);
+    if (command == nullptr) return usage("nieznane polecenie \"" + options.command + "\"");
+    if (!(result = checkOptions(*command, words, options)).ok) return result;
+
+    std::size_t next = 1;
+    if (command->takesAreas && !(result = readAreas(*command, words.positional, next, options)).ok) return result;
+    options.operands.assign(words.positional.begin() + static_cast<std::ptrdiff_t>(next), words.positional.end());
+    if (!(result = checkFileCount(*command, options)).ok) return result;
+    if (options.command == "probe" && !options.port.empty()) options.operands.insert(options.operands.begin(), options.port);
+    if (options.command == "report") return checkReportSources(options);
+    return {true, {}};
+}
+
+CommandLineWords commandLineWords() {
+    CommandLineWords words;
+    for (const CommandRule& rule : kCommands) {
+        words.commands.push_back(rule.name);
+        if (rule.takesAreas) words.areaCommands.push_back(rule.name);
+    }
+    words.options = {"--help", "-h"};
+    for (const OptionRule& rule : kOptions) {
+        for (const char* name : {rule.name, rule.shortName}) {
+            if (name == nullptr) continue;
+            words.options.push_back(name);
+            if (rule.takesValue) words.valueOptions.push_back(name);
+        }
+    }
+    for (const AreaBlock& block : kAreaBlocks) words.areas.push_back(areaArgumentName(block.area));
+    words.areas.push_back("all");
+    return words;
 }
 
 }  // namespace kd215

@@ -20,7 +20,7 @@ constexpr int kDefaultRetries = 2;
 constexpr int kMaxRetries = 100;
 
 struct CtlOptions {
-    std::string command;                // "read", "show", ...; "help" for --help
+    std::string command;                // "read", "show", ...; "help" for --help, "" with --version alone
     std::vector<ConfigArea> areas;      // read, write, verify
     std::vector<std::string> operands;  // files, or the ports of probe
     std::string port;                   // --port
@@ -29,7 +29,11 @@ struct CtlOptions {
     int retries = kDefaultRetries;      // --retries
     bool noVerify = false;              // --no-verify
     bool json = false;                  // --json
-    bool compare = false;               // --compare
+    bool quiet = false;                 // -q: results and errors only
+    bool verbose = false;               // -v: the frame log on standard error
+    bool allPorts = false;              // --all: ports without a UART too
+    bool version = false;               // --version
+    bool compare = false;               // --compare: report, two sources
 };
 
 struct ParseResult {
@@ -40,7 +44,19 @@ struct ParseResult {
 // `args` without the program name.
 ParseResult parseCommandLine(const std::vector<std::string>& args, CtlOptions& options);
 
-// The help text: commands, options, area names and exit codes.
+// The help text: commands, options, area names, JSON shapes and exit codes. The manual page is
+// made from it at build time, so it is written in the form that generator reads: a section is a
+// line ending in ':' at the left margin, everything else is kept as laid out.
 extern const char* const kHelpText;
+
+// The words of the command line, for the shell completion made from them at build time.
+struct CommandLineWords {
+    std::vector<std::string> commands;
+    std::vector<std::string> areaCommands;  // the commands that take area names
+    std::vector<std::string> options;       // long and short names
+    std::vector<std::string> valueOptions;  // those of them that take a value
+    std::vector<std::string> areas;
+};
+CommandLineWords commandLineWords();
 
 }  // namespace kd215

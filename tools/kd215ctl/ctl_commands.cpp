@@ -4,9 +4,11 @@
 #include <algorithm>
 #include <cctype>
 #include <functional>
+#include <iterator>
 #include <memory>
 
 #include "area_names.h"
+#include "backup_file.h"
 #include "config/area_files.h"
 #include "config_files.h"
 #include "config_text.h"
@@ -16,6 +18,7 @@
 #include "link/probe.h"
 #include "link_session.h"
 #include "report.h"
+#include "kd215_version.h"
 
 namespace kd215 {
 
@@ -31,7 +34,37 @@ struct Context {
     std::ostream& out;
     Progress progress;
     FrameLog log;
+    Json result;  // --json: what the command found, printed once at its end in place of the text
 };
+
+// What a verification difference is about, as the backup names the field.
+const char* const kVerifyItemKeys[] = {
+    "inputInverted", "commonInputMode", "operatingMode", "switchOnTime", "switchOffTime",
+    "minLevel",      "maxLevel",        "riseTime",      "duration",     "fallTime",
+    "levels",        "riseTime",        "duration",      "endStep",
+};
+static_assert(std::size(kVerifyItemKeys) == static_cast<std::size_t>(VerifyItem::EndStep) + 1, "a key for every item");
+
+Json differenceJson(const VerifyDifference& difference) {
+    return {{"area", areaArgumentName(difference.area)},
+            {"item", kVerifyItemKeys[static_cast<int>(difference.item)]},
+            {"index", difference.index},
+            {"channel", difference.channel},
+            {"controller", difference.controllerValue},
+            {"file", difference.pcValue},
+            {"text", verifyItemText(difference)}};
+}
+
+Json areaNames(const std::vector<ConfigArea>& areas) {
+    Json names = Json::array();
+    for (const ConfigArea area : areas) names.push_back(areaArgumentName(area));
+    return names;
+}
+
+Json orNull(const std::string& text) { return text.empty() ? Json() : Json(text); }
+
+// The text twin of a --json result goes to standard output only without --json.
+bool wantsText(const Context& c) { return !c.options.json; }
 
 int exitFor(LinkStatus status) {
     switch (status) {
@@ -57,15 +90,20 @@ std::string progressText(TransferAction action, ConfigArea area, std::size_t ind
 int withLink(Context& c, const std::function<int(LinkSession&)>& body) {
     std::unique_ptr<SerialPort> device = makeSerialPort();
     LoggingPort port(*device, c.log);
+    const std::string path = portOpenPath(c.options.port);
     const OpenResult opened = port.open(c.options.port);
     if (opened != OpenResult::Opened) {
-        const std::string detail = port.lastOpenError() ? systemErrorText(port.lastOpenError()) : "";
+        const uint32_t error = port.lastOpenError();
+        const std::string detail = error == 0                          ? ""
+                                   : opened == OpenResult::OpenFailed ? portOpenFailureText(path, error)
+                                                                      : systemErrorText(error);
         return fail(c,
                     std::string(opened == OpenResult::OpenFailed ? kOpenFailedText : kConfigureFailedText) + " (" +
-                        c.options.port + (detail.empty() ? "" : ": " + detail) + ")",
+                        path + (detail.empty() ? "" : ": " + detail) + ")",
                     kExitNoController);
     }
-    LinkSession session(port, c.progress, c.options.retries);
+    c.result["port"] = c.options.port;
+    LinkSession session(port, path, c.progress, c.options.retries);
     const int code = body(session);
     c.progress.clear();
     port.close();
@@ -91,7 +129,8 @@ int writeFiles(Context& c, const std::vector<std::pair<std::string, std::string>
             for (std::size_t j = i + 1; j < staged.size(); ++j) discardStagedFile(staged[j]);
             return failure(files[i].first, error);
         }
-        c.out << files[i].first << "\n";
+        if (wantsText(c)) c.out << files[i].first << "\n";
+        c.result["files"].push_back(files[i].first);
     }
     return kExitDone;
 }
@@ -114,23 +153,28 @@ std::string outputBase(const std::string& output) {
     return output;
 }
 
-// Prints the differences of one area under a heading that says which value comes first.
-std::size_t reportDifferences(Context& c, ConfigArea area, const std::vector<std::string>& lines) {
-    if (lines.empty()) return 0;
+// Compares what the controller sent for `area` with `expected` and reports every difference
+// under a heading naming the area.
+std::size_t reportDifferences(Context& c, ConfigArea area, const uint8_t* payload, const ConfigImage& expected) {
+    const std::vector<VerifyDifference> differences = verifyDifferences(area, payload, expected);
+    if (differences.empty()) return 0;
     c.progress.clear();
-    c.out << "Weryfikacja: " << areaPolishName(area)
-          << (area == ConfigArea::Settings ? " (sterownik <> plik)" : " (plik <> sterownik)") << "\n";
-    for (const std::string& line : lines) c.out << "  " << line << "\n";
-    return lines.size();
+    if (wantsText(c)) c.out << "Weryfikacja: " << areaPolishName(area) << "\n";
+    for (const VerifyDifference& difference : differences) {
+        if (wantsText(c)) c.out << "  " << differenceLine(difference) << "\n";
+        c.result["differences"].push_back(differenceJson(difference));
+    }
+    return differences.size();
 }
 
 int summary(Context& c, std::size_t differences) {
     c.progress.clear();
+    if (!c.result.contains("differences")) c.result["differences"] = Json::array();
     if (differences == 0) {
-        c.out << "Brak różnic.\n";
+        if (wantsText(c)) c.out << "Brak różnic.\n";
         return kExitDone;
     }
-    c.out << "Różnice: " << differences << ".\n";
+    if (wantsText(c)) c.out << "Różnice: " << differences << ".\n";
     return kExitDifferences;
 }
 
@@ -172,6 +216,7 @@ void reportPartialWrite(Context& c, const std::vector<ConfigArea>& areas, std::s
 int writeAreas(Context& c, const std::vector<ConfigArea>& areas, const std::vector<const ConfigFile*>& perArea) {
     const bool verifyAfter = !c.options.noVerify;
     return withLink(c, [&](LinkSession& link) {
+        if (c.options.command == "restore") c.result["file"] = c.options.operands[0];
         std::size_t differences = 0;
         std::size_t written = 0;
         const auto failed = [&](LinkStatus status) {
@@ -199,26 +244,55 @@ int writeAreas(Context& c, const std::vector<ConfigArea>& areas, const std::vect
             ConfigImage readBack = defaultConfigImage();
             const LinkStatus read = link.readArea(area, readBack, payload);
             if (read != LinkStatus::Done) return failed(read);
-            differences += reportDifferences(c, area, compareArea(area, payload.data(), image));
+            differences += reportDifferences(c, area, payload.data(), image);
         }
         c.progress.clear();
-        c.out << "Zapisano do sterownika: " << areaList(areas.begin(), areas.end()) << ".\n";
+        if (wantsText(c)) c.out << "Zapisano do sterownika: " << areaList(areas.begin(), areas.end()) << ".\n";
+        c.result["areas"] = areaNames(areas);
+        c.result["verified"] = verifyAfter;
         return verifyAfter ? summary(c, differences) : kExitDone;
     });
 }
 
+// "/dev/serial/by-id/usb-FTDI_...  (/dev/ttyUSB0)  FT232R USB UART, FTDI, USB 0403:6001, nr seryjny
+// A50285BI, sterownik ftdi_sio": the name to type first, then what the system knows of it.
+std::string portLine(const PortEntry& port) {
+    std::string line = port.name;
+    if (port.device != port.name) line += "  (" + port.device + ")";
+    std::vector<std::string> facts;
+    if (!port.description.empty()) facts.push_back(port.description);
+    if (!port.manufacturer.empty()) facts.push_back(port.manufacturer);
+    if (!port.vendorId.empty()) facts.push_back("USB " + port.vendorId + ":" + port.productId);
+    if (!port.serial.empty()) facts.push_back("nr seryjny " + port.serial);
+    if (!port.driver.empty()) facts.push_back("sterownik " + port.driver);
+    for (std::size_t i = 0; i < facts.size(); ++i) line += (i == 0 ? "  " : ", ") + facts[i];
+    return line;
+}
+
 int portsCommand(Context& c) {
-    const std::vector<PortEntry> ports = listSerialPorts();
+    const std::vector<PortEntry> ports = listSerialPorts(c.options.allPorts);
     if (ports.empty()) return fail(c, kNoPortsText, kExitNoController);
+    c.result = Json::array();
     for (const PortEntry& port : ports) {
-        c.out << port.name << (port.detail.empty() ? "" : " -> " + port.detail) << "\n";
+        if (wantsText(c)) c.out << portLine(port) << "\n";
+        c.result.push_back({{"name", port.name},
+                            {"device", port.device},
+                            {"description", orNull(port.description)},
+                            {"manufacturer", orNull(port.manufacturer)},
+                            {"vendorId", orNull(port.vendorId)},
+                            {"productId", orNull(port.productId)},
+                            {"serial", orNull(port.serial)},
+                            {"driver", orNull(port.driver)}});
     }
     return kExitDone;
 }
 
 int probeCommand(Context& c) {
-    const std::vector<std::string> candidates =
-        c.options.operands.empty() ? probeCandidates() : c.options.operands;
+    const std::vector<PortEntry> known = listSerialPorts(true);
+    std::vector<std::string> candidates = c.options.operands;
+    if (candidates.empty()) {
+        for (const PortEntry& port : listSerialPorts(false)) candidates.push_back(port.device);
+    }
     if (candidates.empty()) return fail(c, kNoPortsText, kExitNoController);
     std::unique_ptr<SerialPort> device = makeSerialPort();
     LoggingPort port(*device, c.log);
@@ -232,7 +306,12 @@ int probeCommand(Context& c) {
     }
     if (outcome.foundIndex < 0) return fail(c, kControllerNotFoundText, kExitNoController);
     port.close();
-    c.out << candidates[static_cast<std::size_t>(outcome.foundIndex)] << "\n";
+    // Named the way that stays right after the next reboot or replugging, where there is one.
+    const std::string& found = candidates[static_cast<std::size_t>(outcome.foundIndex)];
+    const PortEntry* entry = findPort(known, found);
+    const std::string name = entry != nullptr ? entry->name : found;
+    if (wantsText(c)) c.out << name << "\n";
+    c.result = {{"port", name}, {"device", entry != nullptr ? entry->device : portOpenPath(found)}};
     return kExitDone;
 }
 
@@ -243,7 +322,8 @@ int versionCommand(Context& c) {
         const LinkStatus status = link.version(firmware);
         if (status != LinkStatus::Done) return exitFor(status);
         c.progress.clear();
-        c.out << withoutTab(firmware) << "\n";
+        if (wantsText(c)) c.out << withoutTab(firmware) << "\n";
+        c.result["firmware"] = withoutTab(firmware);
         return kExitDone;
     });
 }
@@ -252,7 +332,8 @@ int restartCommand(Context& c) {
     return withLink(c, [&](LinkSession& link) {
         const LinkStatus status = link.restart();
         if (status != LinkStatus::Done) return exitFor(status);
-        c.out << "Wysłano polecenie restartu sterownika.\n";
+        if (wantsText(c)) c.out << "Wysłano polecenie restartu sterownika.\n";
+        c.result["restarted"] = true;
         return kExitDone;
     });
 }
@@ -269,6 +350,8 @@ int readCommand(Context& c) {
             if (status != LinkStatus::Done) return exitFor(status);  // no file touched
         }
         c.progress.clear();
+        c.result["areas"] = areaNames(areas);
+        c.result["files"] = Json::array();
         std::vector<std::pair<std::string, std::string>> files;
         for (const ConfigArea area : areas) {
             const std::vector<uint8_t> bytes = encodeAreaFile(image, area);
@@ -303,34 +386,47 @@ int verifyCommand(Context& c) {
             // What the file does not hold (a program file's steps 13, 14, end step) is taken
             // from the controller, so only what the file holds is compared.
             const ConfigImage expected = imageForArea(*perArea[i], areas[i], controller);
-            differences += reportDifferences(c, areas[i], compareArea(areas[i], payload.data(), expected));
+            differences += reportDifferences(c, areas[i], payload.data(), expected);
         }
+        c.result["areas"] = areaNames(areas);
         return summary(c, differences);
     });
+}
+
+// The firmware version and all four areas, as backup and report take the controller whole; the
+// version without its "FW : " label.
+int readWholeController(Context& c, LinkSession& link, ConfigImage& image, std::string& firmware) {
+    c.progress.show(withoutTab(areaLabel(ConfigArea::Version)));
+    LinkStatus status = link.version(firmware);
+    if (status != LinkStatus::Done) return exitFor(status);
+    std::vector<uint8_t> payload;
+    for (std::size_t i = 0; i < kAreaBlocks.size(); ++i) {
+        const ConfigArea area = kAreaBlocks[i].area;
+        c.progress.show(progressText(TransferAction::ReadController, area, i, kAreaBlocks.size()));
+        status = link.readArea(area, image, payload);
+        if (status != LinkStatus::Done) return exitFor(status);
+    }
+    c.progress.clear();
+    firmware = withoutTab(firmware);
+    const std::string prefix = "FW : ";
+    if (firmware.compare(0, prefix.size(), prefix) == 0) firmware.erase(0, prefix.size());
+    return kExitDone;
 }
 
 int backupCommand(Context& c) {
     const std::string& path = c.options.operands[0];
     return withLink(c, [&](LinkSession& link) {
-        c.progress.show(withoutTab(areaLabel(ConfigArea::Version)));
-        std::string firmware;
-        LinkStatus status = link.version(firmware);
-        if (status != LinkStatus::Done) return exitFor(status);
         ConfigImage image = defaultConfigImage();
-        std::vector<uint8_t> payload;
-        for (std::size_t i = 0; i < kAreaBlocks.size(); ++i) {
-            const ConfigArea area = kAreaBlocks[i].area;
-            c.progress.show(progressText(TransferAction::ReadController, area, i, kAreaBlocks.size()));
-            status = link.readArea(area, image, payload);
-            if (status != LinkStatus::Done) return exitFor(status);
-        }
-        c.progress.clear();
         BackupInfo info;
-        info.firmware = withoutTab(firmware);
-        const std::string prefix = "FW : ";
-        if (info.firmware.compare(0, prefix.size(), prefix) == 0) info.firmware.erase(0, prefix.size());
-        info.created = localTimeText(false);
-        return writeFiles(c, {{path, writeBackupJson(image, info)}});
+        const int read = readWholeController(c, link, image, info.firmware);
+        if (read != kExitDone) return read;
+        info.created = isoLocalTimeText();
+        c.result["file"] = path;
+        c.result["firmware"] = info.firmware;
+        c.result["created"] = info.created;
+        const int written = writeFiles(c, {{path, writeBackupJson(image, info)}});
+        c.result.erase("files");
+        return written;
     });
 }
 
@@ -355,7 +451,7 @@ int restoreCommand(Context& c) {
 
 int showCommand(Context& c) {
     int code = kExitDone;
-    std::vector<std::string> shown;
+    Json shown = Json::array();
     for (const std::string& path : c.options.operands) {
         ConfigFile file;
         const FileLoadResult loaded = loadConfigFile(path, file);
@@ -363,19 +459,11 @@ int showCommand(Context& c) {
             code = fail(c, loaded.error, kExitFile);
             continue;
         }
-        shown.push_back(c.options.json ? showJson(file) : showTable(file));
+        if (wantsText(c)) c.out << (shown.empty() ? "" : "\n") << showTable(file);
+        shown.push_back(showJson(file));
     }
-    if (c.options.json) {
-        if (shown.size() == 1 && c.options.operands.size() == 1) {
-            c.out << shown[0] << "\n";
-        } else {
-            c.out << "[\n";
-            for (std::size_t i = 0; i < shown.size(); ++i) c.out << shown[i] << (i + 1 < shown.size() ? ",\n" : "\n");
-            c.out << "]\n";
-        }
-    } else {
-        for (std::size_t i = 0; i < shown.size(); ++i) c.out << (i ? "\n" : "") << shown[i];
-    }
+    // One file shows as its object; several, even when some would not load, as an array.
+    c.result = c.options.operands.size() == 1 && shown.size() == 1 ? shown[0] : shown;
     return code;
 }
 
@@ -392,7 +480,13 @@ int diffCommand(Context& c) {
                     kExitFile);
     }
     const std::vector<FieldDifference> differences = diffFiles(first, second);
-    for (const FieldDifference& difference : differences) c.out << formatDifference(difference) << "\n";
+    c.result["files"] = {first.path, second.path};
+    c.result["differences"] = Json::array();
+    for (const FieldDifference& difference : differences) {
+        if (wantsText(c)) c.out << formatDifference(difference) << "\n";
+        c.result["differences"].push_back(
+            {{"field", difference.label}, {"first", difference.firstValue}, {"second", difference.secondValue}});
+    }
     return summary(c, differences.size());
 }
 
@@ -408,21 +502,10 @@ int reportCommand(Context& c) {
     }
     if (!c.options.port.empty()) {
         const int code = withLink(c, [&](LinkSession& link) {
-            c.progress.show(withoutTab(areaLabel(ConfigArea::Version)));
-            std::string firmware;
-            LinkStatus status = link.version(firmware);
-            if (status != LinkStatus::Done) return exitFor(status);
             ConfigImage image = defaultConfigImage();
-            std::vector<uint8_t> payload;
-            for (std::size_t i = 0; i < kAreaBlocks.size(); ++i) {
-                const ConfigArea area = kAreaBlocks[i].area;
-                c.progress.show(progressText(TransferAction::ReadController, area, i, kAreaBlocks.size()));
-                status = link.readArea(area, image, payload);
-                if (status != LinkStatus::Done) return exitFor(status);
-            }
-            firmware = withoutTab(firmware);
-            const std::string prefix = "FW : ";
-            if (firmware.compare(0, prefix.size(), prefix) == 0) firmware.erase(0, prefix.size());
+            std::string firmware;
+            const int read = readWholeController(c, link, image, firmware);
+            if (read != kExitDone) return read;
             sources.insert(sources.begin(), controllerSource(c.options.port, image, firmware));
             if (!c.options.compare) sources.pop_back();  // the empty file source
             return kExitDone;
@@ -446,8 +529,18 @@ int runKd215ctl(const std::vector<std::string>& args, std::ostream& out, std::os
         out << kHelpText;
         return kExitDone;
     }
+    if (options.version) {
+        if (options.json) {
+            out << jsonText({{"program", "kd215ctl"}, {"version", KD215_VERSION}}) << "\n";
+        } else {
+            out << "kd215ctl " << KD215_VERSION << " (" << KD215_PRODUCT << ")\n";
+        }
+        return kExitDone;
+    }
 
-    Context c{options, out, Progress(err, errIsTerminal), {}};
+    // The frame lines of -v take standard error; a progress line would break into them.
+    Context c{options, out, Progress(err, errIsTerminal && !options.verbose, options.quiet), {}, {}};
+    if (options.verbose) c.log.echoTo(err);
     if (!options.logPath.empty()) {
         std::string error;
         if (!c.log.open(options.logPath, error)) return fail(c, error, kExitFile);
@@ -465,6 +558,9 @@ int runKd215ctl(const std::vector<std::string>& args, std::ostream& out, std::os
     for (const auto& runner : kRunners) {
         if (options.command == runner.first) {
             const int code = runner.second(c);
+            // A run that failed has said why on standard error; a result is printed only for
+            // what was done, so that a script never takes half an answer for a whole one.
+            if (options.json && (code == kExitDone || code == kExitDifferences)) out << jsonText(c.result) << "\n";
             c.log.note("kod wyjścia " + std::to_string(code));
             return code;
         }

@@ -9,26 +9,25 @@
 
 #include "link/serial_port.h"
 #include "platform/files.h"
+#include "port_names.h"
 
 namespace kd215 {
 
 // The arguments as UTF-8 (Windows hands a console program its arguments in the ANSI code page).
 std::vector<std::string> commandLineArguments(int argc, char** argv);
-// Makes the console show UTF-8 text (the Polish messages) where it needs telling.
+// Makes the console show UTF-8 text (the Polish messages) where it needs telling, and puts the
+// console back as it was when the program ends, however it ends.
 void prepareConsole();
 bool stderrIsTerminal();
 
 // The serial backend of this platform.
 std::unique_ptr<SerialPort> makeSerialPort();
 
-struct PortEntry {
-    std::string name;    // what --port takes
-    std::string detail;  // e.g. the device a stable link points to; may be empty
-};
-// The serial ports of this machine, in the order the program lists them.
-std::vector<PortEntry> listSerialPorts();
-// The ports the probe tries when none are named: each device once (no aliases), in order.
-std::vector<std::string> probeCandidates();
+// The path a port name opens ("lineB" opens /dev/lineB), as the messages show it.
+std::string portOpenPath(const std::string& name);
+// Why the port at `path` would not open, and what to do about it, for the system's error code:
+// who holds a busy port, which group a refused user lacks.
+std::string portOpenFailureText(const std::string& path, uint32_t errorCode);
 
 // Opens a file for appending text (the frame log); nullptr when it cannot.
 std::FILE* openForAppend(const std::string& path);

@@ -1,8 +1,11 @@
-// kd215ctl on Linux and other POSIX systems: termios port, /dev names, the console.
+// kd215ctl on Linux and other POSIX systems: termios port, /dev names and who holds them, signals.
 #include "ctl_platform.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <grp.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -10,17 +13,12 @@
 #include <cstdlib>
 #include <csignal>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 
-#include "link/port_list.h"
 #include "link/serial_posix.h"
 
 namespace kd215 {
-
-namespace {
-
-const char* const kByIdDirectory = "/dev/serial/by-id/";
-
-}  // namespace
 
 std::vector<std::string> commandLineArguments(int argc, char** argv) {
     std::vector<std::string> args;
@@ -44,27 +42,84 @@ bool stderrIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
 
 std::unique_ptr<SerialPort> makeSerialPort() { return std::make_unique<PosixSerialPort>(); }
 
-std::vector<PortEntry> listSerialPorts() {
-    std::vector<PortEntry> entries;
-    for (const std::string& path : ListPorts()) {
-        PortEntry entry{path, {}};
-        if (path.compare(0, std::strlen(kByIdDirectory), kByIdDirectory) == 0) {
-            char target[PATH_MAX];
-            if (::realpath(path.c_str(), target) != nullptr) entry.detail = target;
-        }
-        entries.push_back(entry);
-    }
-    return entries;
+std::string portOpenPath(const std::string& name) { return serialDevicePath(name); }
+
+namespace {
+
+std::string processName(const std::string& pid) {
+    std::string name;
+    std::getline(std::ifstream("/proc/" + pid + "/comm"), name);
+    return name + " (PID " + pid + ")";
 }
 
-std::vector<std::string> probeCandidates() {
-    // The stable links name devices already in the list: probing them again would only double
-    // the time a silent port costs.
-    std::vector<std::string> candidates;
-    for (const std::string& path : ListPorts()) {
-        if (path.compare(0, std::strlen(kByIdDirectory), kByIdDirectory) != 0) candidates.push_back(path);
+// The process whose lock (flock, as this program and most terminal programs take) is on the
+// device: /proc/locks names it by PID and "MAJOR:MINOR:INODE", the numbers in hex, hex, decimal.
+std::string processLocking(const struct stat& device) {
+    char where[64];
+    std::snprintf(where, sizeof where, "%02x:%02x:%lu", major(device.st_dev), minor(device.st_dev),
+                  static_cast<unsigned long>(device.st_ino));
+    std::ifstream locks("/proc/locks");
+    for (std::string line; std::getline(locks, line);) {
+        std::istringstream fields(line);
+        std::string number, kind, mode, access, pid, file;
+        if (fields >> number >> kind) {
+            if (kind == "->") fields >> kind;  // a waiter, listed under the holder
+            if (fields >> mode >> access >> pid >> file && file == where) return processName(pid);
+        }
     }
-    return candidates;
+    return "";
+}
+
+// "minicom (PID 1234)": the lock's holder, else the first other process with the device open,
+// from /proc/*/fd; "" when none is visible (another user's processes are, to an ordinary user, not).
+std::string processHolding(const std::string& path) {
+    char device[PATH_MAX];
+    struct stat info {};
+    if (::realpath(path.c_str(), device) == nullptr || ::stat(device, &info) != 0) return "";
+    std::string holder = processLocking(info);
+    if (!holder.empty()) return holder;
+    DIR* proc = ::opendir("/proc");
+    if (proc == nullptr) return "";
+    const std::string self = std::to_string(::getpid());
+    while (const dirent* process = ::readdir(proc)) {
+        const std::string pid = process->d_name;
+        if (pid.find_first_not_of("0123456789") != std::string::npos || pid == self) continue;
+        const std::string fdDirectory = "/proc/" + pid + "/fd";
+        DIR* fds = ::opendir(fdDirectory.c_str());
+        if (fds == nullptr) continue;
+        while (const dirent* fd = ::readdir(fds)) {
+            char target[PATH_MAX];
+            const ssize_t n = ::readlink((fdDirectory + "/" + fd->d_name).c_str(), target, sizeof target - 1);
+            if (n <= 0 || std::string(target, static_cast<std::size_t>(n)) != device) continue;
+            holder = processName(pid);
+            break;
+        }
+        ::closedir(fds);
+        if (!holder.empty()) break;
+    }
+    ::closedir(proc);
+    return holder;
+}
+
+}  // namespace
+
+std::string portOpenFailureText(const std::string& path, uint32_t errorCode) {
+    const int error = static_cast<int>(errorCode);
+    // EBUSY: another open holds the tty exclusive; EWOULDBLOCK: another program holds its lock.
+    if (error == EBUSY || error == EAGAIN || error == EWOULDBLOCK) {
+        const std::string holder = processHolding(path);
+        return "port zajęty" + (holder.empty() ? std::string(" przez inny program") : " – używa go " + holder);
+    }
+    if (error == EACCES) {
+        struct stat info {};
+        const group* owner = ::stat(path.c_str(), &info) == 0 ? ::getgrgid(info.st_gid) : nullptr;
+        if (owner != nullptr) {
+            const std::string name = owner->gr_name;
+            return "brak uprawnień – użytkownik musi należeć do grupy " + name + ", do której należy port (sudo usermod -aG " +
+                   name + " $USER, potem ponowne zalogowanie)";
+        }
+    }
+    return systemErrorText(errorCode);
 }
 
 std::FILE* openForAppend(const std::string& path) { return std::fopen(path.c_str(), "a"); }

@@ -6,9 +6,9 @@
 #include <io.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "platform/text_win32.h"
-#include "link/port_list.h"
 #include "link/serial_win32.h"
 
 namespace kd215 {
@@ -27,8 +27,29 @@ std::vector<std::string> commandLineArguments(int argc, char** argv) {
     return args;
 }
 
+namespace {
+
+// The console is the user's, shared with the shell and whatever runs after: its code page goes
+// back to what it was, on a normal exit and on Ctrl+C or a closed window alike.
+UINT savedOutputCodePage = 0;
+
+void restoreOutputCodePage() {
+    if (savedOutputCodePage != 0) SetConsoleOutputCP(savedOutputCodePage);
+}
+
+BOOL WINAPI restoreOnConsoleEvent(DWORD) {
+    restoreOutputCodePage();
+    return FALSE;  // the default handler then ends the process as before
+}
+
+}  // namespace
+
 void prepareConsole() {
     // The messages are UTF-8; without this the console shows them in its OEM code page.
+    savedOutputCodePage = GetConsoleOutputCP();
+    if (savedOutputCodePage == 0) return;  // no console to set
+    std::atexit(restoreOutputCodePage);
+    SetConsoleCtrlHandler(restoreOnConsoleEvent, TRUE);
     SetConsoleOutputCP(CP_UTF8);
 }
 
@@ -36,13 +57,13 @@ bool stderrIsTerminal() { return _isatty(_fileno(stderr)) != 0; }
 
 std::unique_ptr<SerialPort> makeSerialPort() { return std::make_unique<Win32SerialPort>(); }
 
-std::vector<PortEntry> listSerialPorts() {
-    std::vector<PortEntry> entries;
-    for (const std::string& name : ListPorts()) entries.push_back({name, {}});
-    return entries;
-}
+std::string portOpenPath(const std::string& name) { return name; }
 
-std::vector<std::string> probeCandidates() { return ListPorts(); }
+std::string portOpenFailureText(const std::string&, uint32_t errorCode) {
+    // Windows opens a COM port for one program at a time and refuses the next with this.
+    if (errorCode == ERROR_ACCESS_DENIED || errorCode == ERROR_SHARING_VIOLATION) return "port zajęty przez inny program";
+    return systemErrorText(errorCode);
+}
 
 std::FILE* openForAppend(const std::string& path) { return _wfopen(widen(path).c_str(), L"ab"); }
 

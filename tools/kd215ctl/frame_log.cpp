@@ -25,6 +25,27 @@ std::string localTimeText(bool withMilliseconds) {
     return out;
 }
 
+std::string isoLocalTimeText() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{}, utc{};
+    const std::tm* l = std::localtime(&now);
+    if (l == nullptr) return "?";
+    local = *l;
+    const std::tm* u = std::gmtime(&now);
+    if (u == nullptr) return "?";
+    utc = *u;
+    // The UTC fields read as local time are `offset` seconds away from now; %z would do this,
+    // but the Windows runtime writes a zone name there.
+    utc.tm_isdst = local.tm_isdst;
+    const long offset = static_cast<long>(std::difftime(now, std::mktime(&utc)));
+    char text[40];
+    if (std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &local) == 0) return "?";
+    char zone[32];
+    const long minutes = (offset < 0 ? -offset : offset) / 60;
+    std::snprintf(zone, sizeof zone, "%c%02d:%02d", offset < 0 ? '-' : '+', static_cast<int>(minutes / 60), static_cast<int>(minutes % 60));
+    return std::string(text) + zone;
+}
+
 std::string frameLogText(const char* direction, const uint8_t* bytes, std::size_t n) {
     static const char kHex[] = "0123456789ABCDEF";
     std::string hex;
@@ -52,8 +73,10 @@ bool FrameLog::open(const std::string& path, std::string& error) {
 }
 
 void FrameLog::line(const std::string& text) {
-    if (file_ == nullptr) return;
+    if (file_ == nullptr && echo_ == nullptr) return;
     const std::string out = localTimeText(true) + " " + text + "\n";
+    if (echo_ != nullptr) echo_->write(out.data(), static_cast<std::streamsize>(out.size())).flush();
+    if (file_ == nullptr) return;
     std::fwrite(out.data(), 1, out.size(), file_);
     std::fflush(file_);
 }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <ostream>
 #include <string>
 
 #include "link/serial_port.h"
@@ -12,6 +13,8 @@ namespace kd215 {
 
 // Local time as "2024-05-01 12:00:00", with ".123" milliseconds when asked.
 std::string localTimeText(bool withMilliseconds);
+// Local time in ISO 8601 with its offset from UTC: "2026-12-07T10:26:10+01:00".
+std::string isoLocalTimeText();
 
 // "TX 12 46 50 00 50 08  |.FP.P.|": direction, bytes in hex, then the printable ones as ASCII.
 std::string frameLogText(const char* direction, const uint8_t* bytes, std::size_t n);
@@ -26,7 +29,8 @@ public:
 
     // Opens `path` for appending; false with `error` set when it cannot.
     bool open(const std::string& path, std::string& error);
-    bool isOpen() const { return file_ != nullptr; }
+    // Also writes every line to `echo` (-v: standard error).
+    void echoTo(std::ostream& echo) { echo_ = &echo; }
 
     // "TIME TX|RX HEX |ASCII|"
     void frame(const char* direction, const uint8_t* bytes, std::size_t n);
@@ -36,6 +40,7 @@ public:
 private:
     void line(const std::string& text);
     std::FILE* file_ = nullptr;
+    std::ostream* echo_ = nullptr;
 };
 
 // A serial port that hands every byte it moves to a FrameLog (when one is open) and counts what

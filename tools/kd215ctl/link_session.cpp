@@ -7,7 +7,6 @@
 #include "link/probe.h"
 #include "link/serial_port.h"
 #include "link/transfer_engine.h"
-#include "link/verify.h"
 
 namespace kd215 {
 
@@ -46,8 +45,8 @@ void Progress::message(const std::string& text) {
     err_.flush();
 }
 
-LinkSession::LinkSession(LoggingPort& port, Progress& progress, int retries)
-    : port_(port), progress_(progress), retries_(retries) {
+LinkSession::LinkSession(LoggingPort& port, const std::string& portPath, Progress& progress, int retries)
+    : port_(port), portPath_(portPath), progress_(progress), retries_(retries) {
     link_.port = &port_;
     link_.reporter = this;
 }
@@ -58,7 +57,7 @@ bool LinkSession::retryAfter(const TransferOutcome& outcome) {
         return false;
     }
     ++retriesUsed_;
-    progress_.message(transferFaultText(outcome) + " – ponawiam (" + std::to_string(retriesUsed_) + " z " +
+    progress_.note(transferFaultText(outcome) + " – ponawiam (" + std::to_string(retriesUsed_) + " z " +
                       std::to_string(retries_) + ")");
     return true;
 }
@@ -88,7 +87,7 @@ LinkStatus LinkSession::run(TransferAction action, ConfigArea area) {
 
     progress_.message(transferFaultText(failure_));
     if (failure_.fault != TransferFault::SystemError && port_.bytesReceived() == 0) {
-        progress_.message(kControllerNotFoundText);
+        progress_.message("Na porcie " + portPath_ + " nie odpowiedział żaden sterownik.\n" + kControllerNotFoundText);
         return LinkStatus::NoController;
     }
     return LinkStatus::CommunicationFailed;
@@ -117,12 +116,9 @@ LinkStatus LinkSession::writeArea(ConfigArea area, const ConfigImage& image) {
     return run(TransferAction::WriteController, area);
 }
 
-std::vector<std::string> compareArea(ConfigArea area, const uint8_t* payload, const ConfigImage& expected) {
-    std::vector<std::string> lines;
-    for (const VerifyDifference& difference : verifyDifferences(area, payload, expected)) {
-        lines.push_back(verifyLineText(difference));
-    }
-    return lines;
+std::string differenceLine(const VerifyDifference& difference) {
+    return verifyItemText(difference) + ": sterownik " + std::to_string(difference.controllerValue) + ", plik " +
+           std::to_string(difference.pcValue);
 }
 
 }  // namespace kd215

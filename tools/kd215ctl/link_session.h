@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "link/link_state.h"
+#include "link/verify.h"
 #include "frame_log.h"
 
 namespace kd215 {
@@ -15,15 +16,20 @@ namespace kd215 {
 // A one-line progress display on a terminal; silent when `enabled` is false.
 class Progress {
 public:
-    Progress(std::ostream& err, bool enabled) : err_(err), enabled_(enabled) {}
+    Progress(std::ostream& err, bool enabled, bool quiet) : err_(err), enabled_(enabled && !quiet), quiet_(quiet) {}
     void show(const std::string& text);
     void clear();
-    // Clears the progress line first, so the message is not mixed into it.
+    // An error: clears the progress line first, so the message is not mixed into it.
     void message(const std::string& text);
+    // What is neither a result nor an error (a retry); left out with -q.
+    void note(const std::string& text) {
+        if (!quiet_) message(text);
+    }
 
 private:
     std::ostream& err_;
     bool enabled_;
+    bool quiet_;
     std::size_t shown_ = 0;  // characters of the line now shown
 };
 
@@ -38,8 +44,8 @@ enum class LinkStatus {
 // nothing, every difference is kept.
 class LinkSession final : public LinkReporter {
 public:
-    // `port` is open (a LoggingPort, whose byte count tells a silent line).
-    LinkSession(LoggingPort& port, Progress& progress, int retries);
+    // `port` is open (a LoggingPort, whose byte count tells a silent line) on `portPath`.
+    LinkSession(LoggingPort& port, const std::string& portPath, Progress& progress, int retries);
 
     LinkStatus version(std::string& firmwareText);
     LinkStatus restart();
@@ -57,6 +63,7 @@ private:
     LinkStatus run(TransferAction action, ConfigArea area);
 
     LoggingPort& port_;
+    std::string portPath_;
     Progress& progress_;
     int retries_;
     int retriesUsed_ = 0;
@@ -67,8 +74,8 @@ private:
     ConfigImage image_ = defaultConfigImage();
 };
 
-// Compares a received payload with `expected` using the program's verification; every
-// difference as one line, in the program's order.
-std::vector<std::string> compareArea(ConfigArea area, const uint8_t* payload, const ConfigImage& expected);
+// The line of one difference: the item in the program's words, then both values,
+// "Błąd weryfikacji : scena 1 kanał 2: sterownik 5, plik 0".
+std::string differenceLine(const VerifyDifference& difference);
 
 }  // namespace kd215

@@ -10,6 +10,7 @@
 
 #include "area_names.h"
 #include "config_text.h"
+#include "frame_log.h"
 #include "report_chart.h"
 
 namespace kd215 {
@@ -498,24 +499,11 @@ std::string htmlEscape(const std::string& text) {
 }
 
 std::string reportTimeText() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{}, utc{};
-    const std::tm* l = std::localtime(&now);
-    if (l == nullptr) return "?";
-    local = *l;
-    const std::tm* u = std::gmtime(&now);
-    if (u == nullptr) return "?";
-    utc = *u;
-    // mktime reads the UTC fields as local time; the gap between the two is the offset. No %z:
-    // the Windows runtime writes the zone's name there.
-    utc.tm_isdst = local.tm_isdst;
-    const long offset = static_cast<long>(std::difftime(now, std::mktime(&utc)));
-    char text[48];
-    if (std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local) == 0) return "?";
-    const long minutes = (offset < 0 ? -offset : offset) / 60;
-    char zone[32];
-    std::snprintf(zone, sizeof zone, " %c%02ld:%02ld", offset < 0 ? '-' : '+', minutes / 60, minutes % 60);
-    return std::string(text) + zone;
+    // "2026-12-07T11:02:13+01:00" as people read it: "2026-12-07 11:02:13 +01:00".
+    std::string text = isoLocalTimeText();
+    if (text.size() < 25) return text;
+    text[10] = ' ';
+    return text.insert(19, " ");
 }
 
 std::string reportHtml(const ReportSource& source, const ReportSource* other, const std::string& createdText) {

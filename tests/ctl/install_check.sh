@@ -1,0 +1,31 @@
+#!/bin/sh
+# kd215ctl installed as a Linux tool: `cmake --install` into a staging prefix puts the programs, the
+# manual page and the bash completion where the system looks for them, and each works from there.
+set -eu
+build=${1:?usage: install_check.sh NATIVE_BUILD_DIR}
+prefix=$(mktemp -d)
+trap 'rm -rf "$prefix"' EXIT
+fail() { echo "install: $*" >&2; exit 1; }
+
+cmake --install "$build" --prefix "$prefix" >/dev/null
+for file in bin/kd215ctl bin/kd215-sim share/man/man1/kd215ctl.1 share/bash-completion/completions/kd215ctl; do
+  [ -e "$prefix/$file" ] || fail "$file missing"
+done
+# The version the Windows programs carry in their resources comes from the same header.
+version=$(sed -n 's/^#define KD215_VERSION "\(.*\)"$/\1/p' "$build/generated/kd215_version.h")
+[ "$("$prefix/bin/kd215ctl" --version)" = "kd215ctl $version (Kd215 link)" ] || fail "kd215ctl --version is not $version"
+
+# The page renders without a roff warning and holds the help's sections.
+page=$(groff -man -Tutf8 -ww "$prefix/share/man/man1/kd215ctl.1" 2>"$prefix/warnings")
+[ ! -s "$prefix/warnings" ] || fail "manual page: $(cat "$prefix/warnings")"
+case $page in *"2  błąd użycia"*"kd215ctl backup --port /dev/ttyUSB0 sterownik.json"*) ;; *) fail "manual page lacks the help text" ;; esac
+
+# Completing as bash would: commands, then areas after a command that takes them.
+complete_words() {
+  bash -c '. "$1"; shift; COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1)); _kd215ctl; echo "${COMPREPLY[*]}"' \
+    sh "$prefix/share/bash-completion/completions/kd215ctl" "$@"
+}
+[ "$(complete_words "$prefix/bin/kd215ctl" ve)" = "version verify" ] || fail "commands: $(complete_words kd215ctl ve)"
+[ "$(complete_words "$prefix/bin/kd215ctl" --port /dev/ttyS0 read prog)" = "program1 program2" ] ||
+  fail "areas: $(complete_words kd215ctl --port /dev/ttyS0 read prog)"
+echo "installed and checked in $prefix"
