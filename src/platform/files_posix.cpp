@@ -83,11 +83,6 @@ void discardStagedFile(StagedFile& staged) {
     staged.tempPath.clear();
 }
 
-bool replaceFile(const std::string& path, const std::string& bytes, bool flush, FileError& error) {
-    StagedFile staged;
-    return stageFile(path, bytes, flush, staged, error) && commitStagedFile(staged, error);
-}
-
 FileReadStatus readFileBytes(const std::string& path, std::size_t limit, std::string& bytes) {
     bytes.clear();
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);

@@ -87,11 +87,6 @@ void discardStagedFile(StagedFile& staged) {
     staged.tempPath.clear();
 }
 
-bool replaceFile(const std::string& path, const std::string& bytes, bool flush, FileError& error) {
-    StagedFile staged;
-    return stageFile(path, bytes, flush, staged, error) && commitStagedFile(staged, error);
-}
-
 FileReadStatus readFileBytes(const std::string& path, std::size_t limit, std::string& bytes) {
     bytes.clear();
     const HANDLE file = CreateFileW(widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
