@@ -113,6 +113,15 @@ void closeProgram(Program& program) {
     program.statusBuffer = nullptr;
 }
 
+// The status bar and a buffer inside the program for SB_GETTEXT.
+bool prepareStatusBar(Program& program, std::string& failure) {
+    program.statusBar = FindWindowExW(program.main, nullptr, STATUSCLASSNAMEW, nullptr);
+    program.statusBuffer =
+        VirtualAllocEx(program.info.hProcess, nullptr, kStatusBufferBytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    if (program.statusBar == nullptr || program.statusBuffer == nullptr) failure = "no status bar to read";
+    return failure.empty();
+}
+
 bool startProgram(Program& program, std::string& failure) {
     std::wstring commandLine = L"\"" + env(L"KD215_EXE") + L"\"";
     STARTUPINFOW startup{};
@@ -131,11 +140,26 @@ bool startProgram(Program& program, std::string& failure) {
         failure = "no main window within 10 s";
         return false;
     }
-    program.statusBar = FindWindowExW(program.main, nullptr, STATUSCLASSNAMEW, nullptr);
-    program.statusBuffer =
-        VirtualAllocEx(program.info.hProcess, nullptr, kStatusBufferBytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-    if (program.statusBar == nullptr || program.statusBuffer == nullptr) failure = "no status bar to read";
-    return failure.empty();
+    return prepareStatusBar(program, failure);
+}
+
+bool attachProgram(Program& program, std::string& failure) {
+    program.main = FindWindowW(L"Kd215<->PC", nullptr);
+    if (program.main == nullptr) {
+        failure = "no Kd215.exe running";
+        return false;
+    }
+    GetWindowThreadProcessId(program.main, &program.info.dwProcessId);
+    program.info.hProcess = OpenProcess(PROCESS_ALL_ACCESS, FALSE, program.info.dwProcessId);
+    return program.info.hProcess != nullptr && prepareStatusBar(program, failure);
+}
+
+void detachProgram(Program& program) {
+    if (program.statusBuffer != nullptr) VirtualFreeEx(program.info.hProcess, program.statusBuffer, 0, MEM_RELEASE);
+    if (program.info.hProcess != nullptr) CloseHandle(program.info.hProcess);
+    program.info = {};
+    program.main = program.statusBar = nullptr;
+    program.statusBuffer = nullptr;
 }
 
 std::string statusText(const Program& program, int part) {

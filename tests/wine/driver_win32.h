@@ -35,6 +35,10 @@ struct Program {
     ~Program() { closeProgram(*this); }
 };
 bool startProgram(Program& program, std::string& failure);
+// The Kd215.exe already running (one started by somebody else, such as an installer's shortcut),
+// and letting it go again untouched.
+bool attachProgram(Program& program, std::string& failure);
+void detachProgram(Program& program);
 std::string statusText(const Program& program, int part);
 // Firmware version read and nothing running: "\tFW : 1.05" and "\tGotowe".
 bool waitReady(const Program& program, DWORD timeoutMs = 10000);
