@@ -90,5 +90,31 @@ TEST_F(EngineScripted, AChainThatLosesItsPortIsRefusedAndClearsTheChainFlag) {
     EXPECT_EQ(port.written.size(), 1u);
 }
 
+// What the user sees while the engine works: the action in the status bar from the first step,
+// "&Zatrzymaj" only while an exchange with the controller runs, "&Powtórz" once an area went out.
+TEST_F(EngineScripted, MenuAndStatusFollowTheTransferFromItsStart) {
+    s.link.currentAction = TransferAction::ReadController;
+    BeginAreaTransfer(s.link, ConfigArea::Program1);
+    EXPECT_EQ(ui.status[kStatusActionPart], "\tOdczyt z Kd215");
+    EXPECT_TRUE(ui.stopEnabled);
+    EXPECT_FALSE(ui.repeatEnabled);
+    StepTransfer(s.link, s.image);
+    EXPECT_EQ(ui.status[kStatusAreaPart], "\tPgm1");
+    EXPECT_TRUE(ui.repeatEnabled);
+    StopTransfer(s.link);
+    EXPECT_FALSE(ui.stopEnabled);
+
+    BeginRestart(s.link);
+    EXPECT_FALSE(ui.stopEnabled);
+    StopTransfer(s.link);
+    s.link.currentAction = TransferAction::ReadFromFile;
+    BeginAreaTransfer(s.link, ConfigArea::Scenes);
+    EXPECT_EQ(ui.status[kStatusActionPart], "\tOdczyt z pliku");
+    EXPECT_FALSE(ui.stopEnabled);
+    s.link.transferState = TransferState::Idle;
+    BeginVersionQuery(s.link);
+    EXPECT_TRUE(ui.stopEnabled);
+}
+
 }  // namespace
 }  // namespace kd215
