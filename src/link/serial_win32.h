@@ -43,9 +43,6 @@ public:
     // transfer ends, and also when a transfer failed to start, so that the waiter polls at once.
     HANDLE pendingEvent() const;
 
-    // The open port's handle (INVALID_HANDLE_VALUE when none), for reading its settings back.
-    HANDLE nativeHandle() const { return handle_; }
-
     uint32_t lastOpenError() const override { return openError_; }
 
 private:

@@ -170,12 +170,4 @@ std::string verifyPromptText(const VerifyDifference& d) {
            kContinueQuestion;
 }
 
-std::string verifyLineText(const VerifyDifference& d) {
-    if (d.item == VerifyItem::InputPolarity) {
-        return verifyItemText(d) + " maska błędu : " + hexLower(d.controllerValue ^ d.pcValue);
-    }
-    const auto [first, second] = shownOrder(d);
-    return verifyItemText(d) + " ( " + std::to_string(first) + " <> " + std::to_string(second) + " )";
-}
-
 }  // namespace kd215

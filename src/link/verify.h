@@ -61,8 +61,4 @@ std::string verifyPromptText(const VerifyDifference& difference);
 // The item in the program's words: "Błąd weryfikacji : scena 1 kanał 2" and the like.
 std::string verifyItemText(const VerifyDifference& difference);
 
-// The question as one line without the question: item, then "( first <> second )" in the
-// prompt's order, or the polarity's error mask.
-std::string verifyLineText(const VerifyDifference& difference);
-
 }  // namespace kd215
