@@ -5,7 +5,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "backup_file.h"
+#include "files/backup_file.h"
 
 namespace kd215 {
 namespace {

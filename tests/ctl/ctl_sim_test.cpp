@@ -22,12 +22,12 @@
 #include <sstream>
 #include <thread>
 
-#include "backup_file.h"
+#include "files/backup_file.h"
 #include "config/area_files.h"
-#include "ctl_commands.h"
+#include "commands/ctl_commands.h"
 #include "link/frames.h"
 #include "link/serial_posix.h"
-#include "port_names.h"
+#include "ports/port_names.h"
 #include "support/sim_process.h"
 
 namespace kd215 {

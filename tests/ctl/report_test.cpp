@@ -1,8 +1,8 @@
 // The report's chart geometry (times to scale, levels as heights) and its escaping of names.
 #include <gtest/gtest.h>
 
-#include "report.h"
-#include "report_chart.h"
+#include "report/report.h"
+#include "report/report_chart.h"
 
 namespace kd215 {
 namespace {

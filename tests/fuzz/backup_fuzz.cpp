@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "backup_file.h"
+#include "files/backup_file.h"
 
 using namespace kd215;
 

@@ -1,8 +1,8 @@
 // kd215ctl's entry point: the arguments and the console of this platform, then the commands.
 #include <iostream>
 
-#include "ctl_commands.h"
-#include "ctl_platform.h"
+#include "commands/ctl_commands.h"
+#include "ports/ctl_platform.h"
 
 int main(int argc, char** argv) {
     kd215::prepareConsole();

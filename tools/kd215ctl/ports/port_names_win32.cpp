@@ -1,6 +1,6 @@
 // Naming Windows serial ports: the program's port names, with the friendly name and hardware ID
 // Device Manager shows for each ("USB Serial Port (COM7)", USB\VID_0403&PID_6001).
-#include "port_names.h"
+#include "ports/port_names.h"
 
 #include <windows.h>
 #include <setupapi.h>

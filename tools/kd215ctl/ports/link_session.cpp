@@ -1,5 +1,5 @@
 // Driving the transfer engine to the end of one exchange, and the console's answers to it.
-#include "link_session.h"
+#include "ports/link_session.h"
 
 #include <algorithm>
 #include <cstring>

@@ -9,7 +9,7 @@
 
 #include "link/link_state.h"
 #include "link/verify.h"
-#include "frame_log.h"
+#include "ports/frame_log.h"
 
 namespace kd215 {
 

@@ -1,6 +1,6 @@
 // The configuration report as HTML: header, settings and channels, the scene grid, each program as
 // a timeline chart and a table, and the differences from a second source.
-#include "report.h"
+#include "report/report.h"
 
 #include <algorithm>
 #include <cctype>
@@ -8,10 +8,10 @@
 #include <ctime>
 #include <sstream>
 
-#include "area_names.h"
-#include "config_text.h"
-#include "frame_log.h"
-#include "report_chart.h"
+#include "commands/area_names.h"
+#include "files/config_text.h"
+#include "ports/frame_log.h"
+#include "report/report_chart.h"
 
 namespace kd215 {
 

@@ -1,5 +1,5 @@
 // The commands of kd215ctl over the program's engine, verification and file formats.
-#include "ctl_commands.h"
+#include "commands/ctl_commands.h"
 
 #include <algorithm>
 #include <cctype>
@@ -7,17 +7,17 @@
 #include <iterator>
 #include <memory>
 
-#include "area_names.h"
-#include "backup_file.h"
+#include "commands/area_names.h"
+#include "files/backup_file.h"
 #include "config/area_files.h"
-#include "config_files.h"
-#include "config_text.h"
-#include "ctl_args.h"
-#include "ctl_platform.h"
-#include "frame_log.h"
+#include "files/config_files.h"
+#include "files/config_text.h"
+#include "commands/ctl_args.h"
+#include "ports/ctl_platform.h"
+#include "ports/frame_log.h"
 #include "link/probe.h"
-#include "link_session.h"
-#include "report.h"
+#include "ports/link_session.h"
+#include "report/report.h"
 #include "kd215_version.h"
 
 namespace kd215 {

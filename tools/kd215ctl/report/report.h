@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "config/config_image.h"
-#include "config_files.h"
+#include "files/config_files.h"
 
 namespace kd215 {
 

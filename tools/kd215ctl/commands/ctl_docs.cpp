@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "ctl_args.h"
+#include "commands/ctl_args.h"
 #include "kd215_version.h"
 
 namespace {

@@ -1,12 +1,12 @@
 // Loading area files and backups: kind by name, content and size, with a clear word for each fault.
-#include "config_files.h"
+#include "files/config_files.h"
 
 #include <algorithm>
 #include <cctype>
 
-#include "area_names.h"
+#include "commands/area_names.h"
 #include "config/area_files.h"
-#include "ctl_platform.h"
+#include "ports/ctl_platform.h"
 
 namespace kd215 {
 

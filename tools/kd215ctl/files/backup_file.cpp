@@ -1,5 +1,5 @@
 // Writing and checking the backup text; every fault on load names the field it found it in.
-#include "backup_file.h"
+#include "files/backup_file.h"
 
 #include <algorithm>
 #include <cmath>

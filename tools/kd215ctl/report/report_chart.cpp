@@ -1,5 +1,5 @@
 // The timeline chart's geometry: the program's own times to scale, levels as heights in the lanes.
-#include "report_chart.h"
+#include "report/report_chart.h"
 
 namespace kd215 {
 

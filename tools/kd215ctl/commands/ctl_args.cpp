@@ -1,10 +1,10 @@
 // Parsing kd215ctl's command line and the help text that documents it.
-#include "ctl_args.h"
+#include "commands/ctl_args.h"
 
 #include <algorithm>
 #include <cstdlib>
 
-#include "area_names.h"
+#include "commands/area_names.h"
 
 namespace kd215 {
 

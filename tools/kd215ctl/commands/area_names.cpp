@@ -1,5 +1,5 @@
 // The area names of the command line, one table.
-#include "area_names.h"
+#include "commands/area_names.h"
 
 #include <algorithm>
 

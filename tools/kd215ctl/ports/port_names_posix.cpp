@@ -1,6 +1,6 @@
 // Naming Linux serial ports: the device nodes under /dev, the stable links of /dev/serial/by-id,
 // the adapter's USB strings from sysfs and the device database's names from udev.
-#include "port_names.h"
+#include "ports/port_names.h"
 
 #include <climits>
 #include <cstdlib>

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "backup_file.h"
-#include "config_files.h"
+#include "files/backup_file.h"
+#include "files/config_files.h"
 
 namespace kd215 {
 

@@ -1,9 +1,9 @@
 // Tables, JSON and differences of configuration files; one field list serves the differences.
-#include "config_text.h"
+#include "files/config_text.h"
 
 #include <cstdio>
 
-#include "backup_file.h"
+#include "files/backup_file.h"
 
 namespace kd215 {
 

@@ -1,5 +1,5 @@
 // kd215ctl on Windows: the overlapped COM port, the program's port table, wide arguments, the console.
-#include "ctl_platform.h"
+#include "ports/ctl_platform.h"
 
 #include <windows.h>
 #include <shellapi.h>

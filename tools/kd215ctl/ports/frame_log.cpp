@@ -1,10 +1,10 @@
 // The frame log and the logging port wrapper.
-#include "frame_log.h"
+#include "ports/frame_log.h"
 
 #include <chrono>
 #include <ctime>
 
-#include "ctl_platform.h"
+#include "ports/ctl_platform.h"
 
 namespace kd215 {
 

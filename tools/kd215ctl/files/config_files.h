@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "backup_file.h"
+#include "files/backup_file.h"
 #include "config/config_image.h"
 
 namespace kd215 {

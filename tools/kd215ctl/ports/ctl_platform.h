@@ -9,7 +9,7 @@
 
 #include "link/serial_port.h"
 #include "platform/files.h"
-#include "port_names.h"
+#include "ports/port_names.h"
 
 namespace kd215 {
 

@@ -1,5 +1,5 @@
 // kd215ctl on Linux and other POSIX systems: termios port, /dev names and who holds them, signals.
-#include "ctl_platform.h"
+#include "ports/ctl_platform.h"
 
 #include <dirent.h>
 #include <fcntl.h>
