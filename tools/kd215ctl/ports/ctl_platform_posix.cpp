@@ -103,23 +103,29 @@ std::string processHolding(const std::string& path) {
 
 }  // namespace
 
-std::string portOpenFailureText(const std::string& path, uint32_t errorCode) {
+const char* const kAdapterDriverWord = "moduł";
+
+PortRefusal portRefusal(const std::string& path, uint32_t errorCode) {
     const int error = static_cast<int>(errorCode);
     // EBUSY: another open holds the tty exclusive; EWOULDBLOCK: another program holds its lock.
     if (error == EBUSY || error == EAGAIN || error == EWOULDBLOCK) {
         const std::string holder = processHolding(path);
-        return "port zajęty" + (holder.empty() ? std::string(" przez inny program") : " – używa go " + holder);
+        return {"busy", "port zajęty" + (holder.empty() ? std::string(" przez inny program") : " – używa go " + holder)};
     }
     if (error == EACCES) {
         struct stat info {};
         const group* owner = ::stat(path.c_str(), &info) == 0 ? ::getgrgid(info.st_gid) : nullptr;
         if (owner != nullptr) {
             const std::string name = owner->gr_name;
-            return "brak uprawnień – użytkownik musi należeć do grupy " + name + ", do której należy port (sudo usermod -aG " +
-                   name + " $USER, potem ponowne zalogowanie)";
+            return {"forbidden", "brak uprawnień – użytkownik musi należeć do grupy " + name +
+                                     ", do której należy port (sudo usermod -aG " + name +
+                                     " $USER, potem ponowne zalogowanie)"};
         }
+        return {"forbidden", systemErrorText(errorCode)};
     }
-    return systemErrorText(errorCode);
+    if (error == ENOENT || error == ENODEV || error == ENXIO) return {"missing", systemErrorText(errorCode)};
+    if (error == ENOTTY) return {"not-serial", systemErrorText(errorCode)};
+    return {"error", systemErrorText(errorCode)};
 }
 
 std::FILE* openForAppend(const std::string& path) { return std::fopen(path.c_str(), "a"); }

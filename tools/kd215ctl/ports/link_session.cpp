@@ -39,9 +39,23 @@ void Progress::clear() {
     shown_ = 0;
 }
 
+std::string messageLine(const std::string& text) {
+    std::string line = "kd215ctl: ";
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\n') {
+            line += text[i];
+        } else if (i + 1 < text.size()) {
+            // "name :\nBłąd" reads "name: Błąd"; other breaks become spaces.
+            if (line.size() >= 2 && line.compare(line.size() - 2, 2, " :") == 0) line.erase(line.size() - 2, 1);
+            if (line.back() != ' ') line += ' ';
+        }
+    }
+    return line;
+}
+
 void Progress::message(const std::string& text) {
     clear();
-    err_ << text << '\n';
+    err_ << messageLine(text) << '\n';
     err_.flush();
 }
 
@@ -57,7 +71,7 @@ bool LinkSession::retryAfter(const TransferOutcome& outcome) {
         return false;
     }
     ++retriesUsed_;
-    progress_.note(transferFaultText(outcome) + " – ponawiam (" + std::to_string(retriesUsed_) + " z " +
+    progress_.note(portPath_ + ": " + transferFaultText(outcome) + " – ponawiam (" + std::to_string(retriesUsed_) + " z " +
                       std::to_string(retries_) + ")");
     return true;
 }
@@ -85,9 +99,9 @@ LinkStatus LinkSession::run(TransferAction action, ConfigArea area) {
     }
     if (!failed_) return LinkStatus::Done;
 
-    progress_.message(transferFaultText(failure_));
+    progress_.message(portPath_ + ": " + transferFaultText(failure_));
     if (failure_.fault != TransferFault::SystemError && port_.bytesReceived() == 0) {
-        progress_.message("Na porcie " + portPath_ + " nie odpowiedział żaden sterownik.\n" + kControllerNotFoundText);
+        progress_.message(portPath_ + ": nie odpowiedział żaden sterownik. " + kControllerNotFoundText);
         return LinkStatus::NoController;
     }
     return LinkStatus::CommunicationFailed;
@@ -114,11 +128,6 @@ LinkStatus LinkSession::readArea(ConfigArea area, ConfigImage& image, std::vecto
 LinkStatus LinkSession::writeArea(ConfigArea area, const ConfigImage& image) {
     image_ = image;
     return run(TransferAction::WriteController, area);
-}
-
-std::string differenceLine(const VerifyDifference& difference) {
-    return verifyItemText(difference) + ": sterownik " + std::to_string(difference.controllerValue) + ", plik " +
-           std::to_string(difference.pcValue);
 }
 
 }  // namespace kd215
