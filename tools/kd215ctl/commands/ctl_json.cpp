@@ -34,7 +34,8 @@ std::vector<std::string> jsonShapeKeys(const std::string& shape) {
         if (ch != '"') continue;
         const std::size_t end = shape.find('"', i + 1);
         if (end == std::string::npos) break;
-        if (depth == 1) keys.push_back(shape.substr(i + 1, end - i - 1));
+        const bool optional = end + 1 < shape.size() && shape[end + 1] == '?';
+        if (depth == 1) keys.push_back(shape.substr(i + 1, end - i - 1) + (optional ? "?" : ""));
         i = end;
     }
     return keys;

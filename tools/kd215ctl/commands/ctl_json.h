@@ -16,7 +16,7 @@ struct JsonShape {
 };
 extern const std::vector<JsonShape> kJsonShapes;
 
-// The keys at the outer level of a shape, in order, without the ? marks.
+// The keys at the outer level of a shape, in order; an optional one ends in "?" ("scene?").
 std::vector<std::string> jsonShapeKeys(const std::string& shape);
 // The shape of a command or record; "" when there is none.
 std::string jsonShapeOf(const std::string& name);
