@@ -357,6 +357,8 @@ TEST_F(CtlOnSim, EveryJsonResultHasItsCommandsShapeAndCarriesWhatItsTextSays) {
         const Json parsed = Json::parse(json.out, nullptr, false);
         ASSERT_FALSE(parsed.is_discarded()) << json.out << json.err;
         EXPECT_EQ(parsed["schema"], kJsonSchema);
+        // Differences found end in 1, whichever command found them.
+        EXPECT_EQ(text.code, parsed.contains("differences") && !parsed["differences"].empty() ? 1 : 0);
         expectShape(parsed, args[0]);
         check(parsed, text.out);
     }
@@ -426,7 +428,7 @@ TEST_F(CtlOnSim, PortsThatWillNotServeSayWhyAndEndWithThree) {
 TEST_F(CtlOnSim, PortsNamesTheUsbAdapterByItsStableNameAndHidesPortsWithoutUart) {
     // A machine with an FTDI adapter on USB and a ttyS0 the kernel knows but no UART answers for.
     const std::string usb = "sys/devices/pci0000:00/usb1/1-2";
-    for (const std::string& d : {usb + "/1-2:1.0/ttyUSB0", std::string("sys/bus/usb-serial/drivers/ftdi_sio"),
+    for (const std::string& d : {usb + "/1-2:1.0/ttyUSB0", std::string("sys/bus/usb-serial/drivers/ftdi_sio"), std::string("sys/bus/serial-base/drivers/port"),
                                  std::string("sys/class/tty/ttyUSB0"), std::string("sys/class/tty/ttyS0"),
                                  std::string("dev/serial/by-id"), std::string("run/udev/data")}) {
         std::system(("mkdir -p '" + path(d) + "'").c_str());
@@ -438,7 +440,9 @@ TEST_F(CtlOnSim, PortsNamesTheUsbAdapterByItsStableNameAndHidesPortsWithoutUart)
              {"dev/ttyS0", ""}, {"run/udev/data/c188:0", "E:ID_MODEL_FROM_DATABASE=FT232 Serial (UART) IC\n"}}) {
         file(name, text);
     }
-    ::symlink(path("sys/bus/usb-serial/drivers/ftdi_sio").c_str(), path(usb + "/1-2:1.0/ttyUSB0/driver").c_str());
+    // The kernel's serial layer binds its own "port" driver to the tty; the adapter's module sits above.
+    ::symlink(path("sys/bus/serial-base/drivers/port").c_str(), path(usb + "/1-2:1.0/ttyUSB0/driver").c_str());
+    ::symlink(path("sys/bus/usb-serial/drivers/ftdi_sio").c_str(), path(usb + "/1-2:1.0/driver").c_str());
     ::symlink(path(usb + "/1-2:1.0/ttyUSB0").c_str(), path("sys/class/tty/ttyUSB0/device").c_str());
     const std::string stable = path("dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
     ::symlink("../../ttyUSB0", stable.c_str());
