@@ -27,6 +27,7 @@ public:
     bool repeatEnabled = false;
     bool stopEnabled = false;
     std::map<int, bool> portChecked;
+    std::vector<std::string> portItems;  // the "&Wybór portu" items after the last rebuild
     int progress = 0;
     int repaints = 0;
 
@@ -51,6 +52,11 @@ public:
     void setRepeatEnabled(bool enabled) override { repeatEnabled = enabled; }
     void setStopEnabled(bool enabled) override { stopEnabled = enabled; }
     void setPortChecked(int portIndex, bool checked) override { portChecked[portIndex] = checked; }
+    void setPortItems(const std::vector<PortInfo>& portTable) override {
+        portItems.clear();
+        portChecked.clear();
+        for (const PortInfo& port : portTable) portItems.push_back(port.name);
+    }
     void setProgress(int position) override { progress = position; }
     void requestRepaint() override { ++repaints; }
 };
