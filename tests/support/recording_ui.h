@@ -27,7 +27,6 @@ public:
     bool repeatEnabled = false;
     bool stopEnabled = false;
     std::map<int, bool> portChecked;
-    std::vector<std::string> portItems;  // the "&Wybór portu" items after the last rebuild
     int progress = 0;
     int repaints = 0;
 
@@ -52,11 +51,7 @@ public:
     void setRepeatEnabled(bool enabled) override { repeatEnabled = enabled; }
     void setStopEnabled(bool enabled) override { stopEnabled = enabled; }
     void setPortChecked(int portIndex, bool checked) override { portChecked[portIndex] = checked; }
-    void setPortItems(const std::vector<PortInfo>& portTable) override {
-        portItems.clear();
-        portChecked.clear();
-        for (const PortInfo& port : portTable) portItems.push_back(port.name);
-    }
+    void setPortItems(const std::vector<PortInfo>&) override {}
     void setProgress(int position) override { progress = position; }
     void requestRepaint() override { ++repaints; }
 };

@@ -98,25 +98,16 @@ protected:
     std::size_t mark_ = 0;
 };
 
-// A port as Windows lists it in the device map: the device's name, the port's name as its data. Wine
-// keeps the map as it is written, so a port entered or removed here is what the next reading finds.
+// A port entered in or removed from the device map as Windows does when a device comes or goes:
+// the value is the device's name, its data the port's. Wine keeps the map as it is written.
 const wchar_t* const kDeviceMap = L"HARDWARE\\DEVICEMAP\\SERIALCOMM";
 const wchar_t* const kAddedDevice = L"\\Device\\Serial5";       // the adapter plugged in, COM5
 const wchar_t* const kBluetoothDevice = L"\\Device\\BthModem0";  // a paired phone, COM10
 bool listPort(const wchar_t* device, const wchar_t* port) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kDeviceMap, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return false;
     const DWORD size = static_cast<DWORD>((wcslen(port) + 1) * sizeof(wchar_t));
-    const bool set = RegSetValueExW(key, device, 0, REG_SZ, reinterpret_cast<const BYTE*>(port), size) == ERROR_SUCCESS;
-    RegCloseKey(key);
-    return set;
+    return RegSetKeyValueW(HKEY_LOCAL_MACHINE, kDeviceMap, device, REG_SZ, port, size) == ERROR_SUCCESS;
 }
-void unlistPort(const wchar_t* device) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kDeviceMap, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
-    RegDeleteValueW(key, device);
-    RegCloseKey(key);
-}
+void unlistPort(const wchar_t* device) { RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kDeviceMap, device); }
 
 class Ports : public Scenario {
 protected:
@@ -126,8 +117,7 @@ protected:
     }
     void TearDown() override {
         closeProgram(program_);
-        unlistPort(kAddedDevice);
-        unlistPort(kBluetoothDevice);
+        for (const wchar_t* device : {kAddedDevice, kBluetoothDevice}) unlistPort(device);
     }
     // What the system sends every top-level window when a device comes or goes.
     void devicesChanged() {
