@@ -73,7 +73,7 @@ std::string progressText(TransferAction action, ConfigArea area, std::size_t ind
 int withLink(Context& c, const std::function<int(LinkSession&)>& body) {
     std::unique_ptr<SerialPort> device = makeSerialPort();
     LoggingPort port(*device, c.log);
-    const std::string path = portOpenPath(c.options.port);
+    const std::string path = portDevicePath(c.options.port);
     const OpenResult opened = port.open(c.options.port);
     if (opened != OpenResult::Opened) {
         const uint32_t error = port.lastOpenError();
@@ -260,6 +260,7 @@ std::string portLine(const PortEntry& port) {
     std::string line = port.name;
     if (port.device != port.name) line += "  (" + port.device + ")";
     std::vector<std::string> facts;
+    if (port.bluetooth) facts.push_back("port Bluetooth, probe go pomija");
     if (!port.description.empty()) facts.push_back(port.description);
     if (!port.manufacturer.empty()) facts.push_back(port.manufacturer);
     if (!port.vendorId.empty()) facts.push_back("USB " + port.vendorId + ":" + port.productId);
@@ -282,7 +283,8 @@ int portsCommand(Context& c) {
                             {"vendorId", orNull(port.vendorId)},
                             {"productId", orNull(port.productId)},
                             {"serial", orNull(port.serial)},
-                            {"driver", orNull(port.driver)}});
+                            {"driver", orNull(port.driver)},
+                            {"bluetooth", port.bluetooth}});
     }
     return kExitDone;
 }
@@ -296,7 +298,7 @@ struct PassedOver {
 
 // Opens `name` once to learn why the probe could not use it.
 PassedOver whyNotOpened(SerialPort& port, const std::string& name) {
-    const std::string path = portOpenPath(name);
+    const std::string path = portDevicePath(name);
     const OpenResult opened = port.open(name);
     const uint32_t error = port.lastOpenError();
     port.close();
@@ -310,8 +312,15 @@ PassedOver whyNotOpened(SerialPort& port, const std::string& name) {
 int probeCommand(Context& c) {
     const std::vector<PortEntry> known = listSerialPorts(true);
     std::vector<std::string> candidates = c.options.operands;
+    std::vector<PortInfo> table;
     if (candidates.empty()) {
-        for (const PortEntry& port : listSerialPorts(false)) candidates.push_back(port.device);
+        // A Bluetooth port stays unopened unless named: opening it calls the paired device.
+        for (const PortEntry& port : listSerialPorts(false)) {
+            candidates.push_back(port.device);
+            table.push_back({port.device, portDevicePath(port.device), "", port.bluetooth});
+        }
+    } else {
+        for (const std::string& name : candidates) table.push_back({name, portDevicePath(name), "", false});
     }
     if (candidates.empty()) return fail(c, kNoPortsText, kExitNoController);
     std::unique_ptr<SerialPort> device = makeSerialPort();
@@ -327,8 +336,13 @@ int probeCommand(Context& c) {
         const std::string& candidate = candidates[i];
         c.progress.show("Szukam sterownika: " + candidate + " (" + std::to_string(i + 1) + "/" +
                         std::to_string(candidates.size()) + ")");
+        if (table[i].bluetooth) {
+            passedOver({candidate, "bluetooth", "port Bluetooth – probe go pomija, bo otwarcie łączy z urządzeniem; "
+                                                "podany w poleceniu zostanie sprawdzony"});
+            continue;
+        }
         const uint64_t receivedBefore = port.bytesReceived();
-        const ProbeOutcome outcome = ProbePorts(port, {candidate});
+        const ProbeOutcome outcome = ProbePorts(port, {table[i]});
         if (outcome.communicationFailed) {
             port.close();
             return fail(c, candidate + ": " + probeFailureText(outcome), kExitCommunication);
@@ -341,7 +355,7 @@ int probeCommand(Context& c) {
             const std::string name = entry != nullptr ? entry->name : candidate;
             if (wantsText(c)) c.out << name << "\n";
             c.result["port"] = name;
-            c.result["device"] = entry != nullptr ? entry->device : portOpenPath(candidate);
+            c.result["device"] = entry != nullptr ? entry->device : portDevicePath(candidate);
             return kExitDone;
         }
         if (port.bytesReceived() != receivedBefore) {

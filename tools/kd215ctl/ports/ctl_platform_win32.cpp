@@ -57,8 +57,6 @@ bool stderrIsTerminal() { return _isatty(_fileno(stderr)) != 0; }
 
 std::unique_ptr<SerialPort> makeSerialPort() { return std::make_unique<Win32SerialPort>(); }
 
-std::string portOpenPath(const std::string& name) { return name; }
-
 const char* const kAdapterDriverWord = "sterownik systemowy";
 
 PortRefusal portRefusal(const std::string&, uint32_t errorCode) {
