@@ -68,6 +68,13 @@ ls "$docs"/*.html >/dev/null 2>&1 || { echo "package: no guide pages in $docs" >
 # The guide, once for both: compiled in a copy so that chmcmd leaves nothing in the source tree.
 help=build/package/help
 rm -rf "$help" && mkdir -p "$help" && cp -r "$docs/." "$help/"
+# The help viewer reads a Polish help file's titles and search index in Windows-1250, and the
+# compiler indexes the pages' bytes as they are: the compiled pages are written in that code page
+# (what it lacks, such as arrows, as character references), so titles, text and search agree.
+for page in "$help"/*.html; do
+  perl -MEncode -0777 -i -pe '$_ = encode("cp1250", decode("UTF-8", $_), Encode::FB_HTMLCREF);
+    s/charset=utf-8/charset=windows-1250/gi' "$page"
+done
 project=$(cd "$help" && ls ./*.hhp 2>/dev/null | head -n1)
 if [[ -z $project ]]; then
   project=kd215.hhp

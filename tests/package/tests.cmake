@@ -2,7 +2,8 @@
 # 32-bit programs checked from their files beside the 64-bit ones, the x64 installer run under Wine, the
 # Debian package unpacked and linted.
 set(KD215_DIST ${CMAKE_SOURCE_DIR}/dist)
-add_test(NAME package.files COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/files_check.sh ${KD215_DIST} ${PROJECT_VERSION})
+add_test(NAME package.files COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/files_check.sh ${KD215_DIST} ${PROJECT_VERSION}
+                                   ${CMAKE_SOURCE_DIR}/docs)
 set_tests_properties(package.files PROPERTIES TIMEOUT 120 LABELS package)
 if(KD215_WIN64_BUILD AND TARGET kd215-sim)
   find_program(KD215_WINE_PROGRAM wine)
