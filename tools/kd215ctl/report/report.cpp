@@ -153,8 +153,8 @@ std::string contentsText(const ReportSource& s) {
         if (s.programSteps[p] == 0) {
             missing.push_back(name);
         } else if (s.programSteps[p] < kStepCount || !s.hasEndStep[p]) {
-            held.push_back(name + " (sceny 1.." + std::to_string(s.programSteps[p]) + ", bez scen " +
-                           std::to_string(s.programSteps[p] + 1) + ".." + std::to_string(kStepCount) +
+            held.push_back(name + " (sceny 1–" + std::to_string(s.programSteps[p]) + ", bez scen " +
+                           std::to_string(s.programSteps[p] + 1) + "–" + std::to_string(kStepCount) +
                            " i bez sceny kończącej)");
         } else {
             held.push_back(name);
@@ -195,7 +195,7 @@ void header(Page& page, const ReportVisit& visit) {
     h << "<tr><th>Sporządzono</th><td>" << htmlEscape(visit.madeAt) << "</td></tr>\n";
     sourceRows(page, page.source, page.other ? "Źródło A" : "Źródło");
     if (page.other) sourceRows(page, *page.other, "Źródło B");
-    h << "</table>\n<p class=\"note\">Poziomy w procentach, jak w edytorach, pod nimi wartość surowa 0..255. "
+    h << "</table>\n<p class=\"note\">Poziomy w procentach, jak w edytorach, pod nimi wartość surowa 0–255. "
          "Czasy w jednostkach sterownika, jak w edytorach.";
     if (page.other) {
         h << " Wartości różne w źródłach A i B są obwiedzione na czerwono; w komórce wartość A, pod nią B. "
@@ -310,7 +310,7 @@ void programTable(Page& page, int p) {
     for (int k = 0; k < kStepCount; ++k) {
         if (k >= s.programSteps[p]) {
             h << "<tr><td class=\"name\">" << k + 1 << "</td><td class=\"missing\" colspan=\"" << kChannelCount + 2
-              << "\">brak w pliku programu (plik mieści sceny 1.." << kProgramFileSteps << ")</td></tr>\n";
+              << "\">brak w pliku programu (plik mieści sceny 1–" << kProgramFileSteps << ")</td></tr>\n";
             continue;
         }
         const ProgramStep& step = program.steps[k];
@@ -351,7 +351,7 @@ void programSection(Page& page, int p) {
     }
     h << "<section id=\"" << id << "\">\n<h2>" << name << "</h2>\n";
     h << "<p class=\"note\">Każda scena programu: najpierw narastanie do jej poziomów, potem trwanie, w skali czasu. "
-         "Wysokość w pasie kanału to poziom (0..100%).";
+         "Wysokość w pasie kanału to poziom (0–100%).";
     if (s.hasEndStep[p] && s.image.programs[p].endStep < s.programSteps[p] - 1) {
         h << " Sceny po scenie kończącej są szare.";
     }
