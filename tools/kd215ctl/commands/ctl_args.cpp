@@ -58,7 +58,7 @@ const CommandRule kCommands[] = {
       "jednym wierszu z wartością sterownika i pliku.",
       {"kd215ctl verify settings --port /dev/ttyUSB0 hala.ust", "kd215ctl verify all --port COM3 sterownik.json"}}},
     {"backup", PortUse::Required, false, 1, 1,
-     {"backup --port PORT PLIK",
+     {"backup --port PORT PLIK [--site TEKST] [--customer TEKST] [--note TEKST]",
       "Kopia zapasowa całego sterownika (tekst JSON): wersja oprogramowania, wszystkie obszary, "
       "wszystkie 14 scen programów i obie sceny kończące.",
       {"kd215ctl backup --port /dev/ttyUSB0 sterownik.json", "kd215ctl backup --port COM3 sterownik.json --json"}}},
@@ -73,7 +73,7 @@ const CommandRule kCommands[] = {
      {"diff PLIK_A PLIK_B", "Różnice dwóch plików tego samego rodzaju, każda w jednym wierszu.",
       {"kd215ctl diff stary.json nowy.json", "kd215ctl diff hala.ust hala-zapas.ust --json"}}},
     {"report", PortUse::Optional, false, 0, -1,
-     {"report (--port PORT | PLIK...) [--compare] [-o RAPORT.html]",
+     {"report (--port PORT | PLIK...) [--compare] [-o RAPORT.html] [--site TEKST] [--customer TEKST] [--note TEKST]",
       "Raport konfiguracji (strona HTML do druku na A4) ze sterownika, kopii zapasowej lub plików "
       "obszarów; z --compare dwa źródła z zaznaczonymi różnicami.",
       {"kd215ctl report --port /dev/ttyUSB0 -o raport.html",
@@ -122,6 +122,12 @@ const OptionRule kOptions[] = {
      "raportu (domyślnie raport.html)"},
     {"--compare", nullptr, false, "report", [](CtlOptions& o, const std::string&, std::string&) { return o.compare = true; },
      nullptr, "dwa źródła, różnice zaznaczone"},
+    {"--site", nullptr, true, "backup report", [](CtlOptions& o, const std::string& v, std::string&) { o.site = v; return true; },
+     "TEKST", "obiekt, w którym pracuje sterownik; w raporcie w nagłówku i w stopce każdej strony (bez opcji: z kopii zapasowej)"},
+    {"--customer", nullptr, true, "backup report",
+     [](CtlOptions& o, const std::string& v, std::string&) { o.customer = v; return true; }, "TEKST", "klient"},
+    {"--note", nullptr, true, "backup report", [](CtlOptions& o, const std::string& v, std::string&) { o.note = v; return true; },
+     "TEKST", "uwagi, np. co zmieniono podczas wizyty serwisowej"},
     {"--retries", nullptr, true, nullptr,
      [](CtlOptions& o, const std::string& v, std::string& e) {
          if (parseRetries(v, o.retries)) return true;

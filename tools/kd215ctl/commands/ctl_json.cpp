@@ -21,7 +21,7 @@ const std::vector<JsonShape> kJsonShapes = {
     {"TRIED", R"({"port", "reason", "text"})"},
     {"SOURCE", R"({"port", "files"})"},
     {"DIFFERENCE", R"({"area", "field", "scene"?, "channel"?, "first", "second", "text"})"},
-    {"SHOWN", R"({"file", "kind", "settings"?, "scenes"?, "steps"?, "programs"?, "format"?, "version"?, "firmware"?, "created"?})"},
+    {"SHOWN", R"({"file", "kind", "settings"?, "scenes"?, "steps"?, "programs"?, "format"?, "version"?, "firmware"?, "created"?, "site"?, "customer"?, "note"?})"},
 };
 
 std::vector<std::string> jsonShapeKeys(const std::string& shape) {
