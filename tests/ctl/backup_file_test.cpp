@@ -71,6 +71,8 @@ INSTANTIATE_TEST_SUITE_P(
         Fault{"LevelOutOfRange", "[0, 1, 2, 3, 4, 5, 6, 7]", "[0, 1, 2, 3, 4, 256, 6, 7]",
               "pole scenes[0].levels[5]: wartość 256"},
         Fault{"EndStepOutOfRange", "\"endStep\": 13", "\"endStep\": 16", "programs[0].endStep"},
+        Fault{"RepeatedSection", "\"scenes\":", "\"settings\": {}, \"scenes\":", "pole settings występuje w pliku więcej niż raz"},
+        Fault{"RepeatedField", "\"riseTime\": 0}", "\"riseTime\": 0, \"riseTime\": 5}", "pole scenes[0].riseTime występuje"},
         Fault{"WrongType", "\"switchOnTime\": 255", "\"switchOnTime\": \"255\"", "oczekiwano: liczba całkowita, jest: napis"}),
     [](const ::testing::TestParamInfo<Fault>& info) { return std::string(info.param.name); });
 

@@ -241,6 +241,31 @@ TEST_F(CtlOnSim, ShortDamagedOrNewerFilesAreRefusedBeforeAnythingIsSent) {
     EXPECT_EQ(sim.memory(), memoryOf(image));
 }
 
+TEST_F(CtlOnSim, ValuesTheEditorsWouldRefuseAreNamedAndWrittenOnlyWithForce) {
+    startSim(memoryOf(defaultConfigImage()));
+    ConfigImage odd = siteImage();
+    odd.common.switchOnTime = 250;
+    odd.channels[2].riseTime = 5000;
+    odd.channels[4].minLevel = 200;  // above its upper limit
+    odd.channels[4].maxLevel = 100;
+    odd.programs[1].steps[3].duration = 1000;
+    const std::string backup = file("odd.json", writeBackupJson(odd, {}));
+    const CtlRun refused = onLine({"restore", backup});
+    EXPECT_EQ(refused.code, 5);
+    for (const std::string field : {"settings.switchOnTime: 250, edytor przyjmuje 0..99",
+                                    "settings.channels[2].riseTime: 5000, edytor przyjmuje 0..999",
+                                    "settings.channels[4].minLevel: 200, edytor przyjmuje dolna granica",
+                                    "programs[1].steps[3].duration: 1000, edytor przyjmuje 0..999"}) {
+        EXPECT_NE(refused.err.find("kd215ctl: " + backup + ": " + field), std::string::npos) << refused.err;
+    }
+    EXPECT_TRUE(sim.frames("RX").empty());
+
+    const CtlRun forced = onLine({"restore", "--force", backup});
+    EXPECT_EQ(forced.code, 0) << forced.err;
+    EXPECT_NE(forced.err.find("riseTime: 5000, edytor przyjmuje 0..999; zapisuję bez zmian (--force)"), std::string::npos);
+    EXPECT_EQ(sim.memory(), memoryOf(odd));
+}
+
 TEST_F(CtlOnSim, FailedWriteNamesEachAreaAsWrittenUnknownOrUnchanged) {
     startSim(memoryOf(defaultConfigImage()));
     const std::string backup = file("site.json", writeBackupJson(siteImage(), {}));

@@ -53,6 +53,7 @@ const char* const kHelpText =
     "  -o KATALOG|NAZWA  read: istniejący katalog (pliki KATALOG/kd215.*) albo nazwa plików\n"
     "                    bez rozszerzenia; report: plik raportu (domyślnie raport.html)\n"
     "  --no-verify       write, restore: bez odczytu i porównania po zapisie\n"
+    "  --force           write, restore: zapisz także wartości, których edytory nie przyjmą\n"
     "  --retries N       ile razy ponowić wymianę po błędzie komunikacji (domyślnie 2)\n"
     "  --log PLIK        dopisuje do PLIKU każdą ramkę: czas, kierunek (TX do sterownika,\n"
     "                    RX od sterownika), bajty szesnastkowo i jako ASCII\n"
@@ -170,6 +171,8 @@ const OptionRule kOptions[] = {
     {"--log", nullptr, true, nullptr, [](CtlOptions& o, const std::string& v, std::string&) { o.logPath = v; return true; }},
     {"--no-verify", nullptr, false, "write restore",
      [](CtlOptions& o, const std::string&, std::string&) { return o.noVerify = true; }},
+    {"--force", nullptr, false, "write restore",
+     [](CtlOptions& o, const std::string&, std::string&) { return o.force = true; }},
     {"--json", nullptr, false, nullptr, [](CtlOptions& o, const std::string&, std::string&) { return o.json = true; }},
     {"--quiet", "-q", false, nullptr, [](CtlOptions& o, const std::string&, std::string&) { return o.quiet = true; }},
     {"--verbose", "-v", false, nullptr, [](CtlOptions& o, const std::string&, std::string&) { return o.verbose = true; }},

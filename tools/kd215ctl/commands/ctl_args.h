@@ -29,6 +29,7 @@ struct CtlOptions {
     std::string logPath;                // --log
     int retries = kDefaultRetries;      // --retries
     bool noVerify = false;              // --no-verify
+    bool force = false;                 // --force: write values the editors would refuse
     bool json = false;                  // --json
     bool quiet = false;                 // -q: results and errors only
     bool verbose = false;               // -v: the frame log on standard error

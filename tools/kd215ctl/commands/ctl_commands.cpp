@@ -12,6 +12,7 @@
 #include "config/area_files.h"
 #include "files/config_files.h"
 #include "files/config_text.h"
+#include "files/editor_checks.h"
 #include "commands/ctl_args.h"
 #include "ports/ctl_platform.h"
 #include "ports/frame_log.h"
@@ -308,6 +309,23 @@ void reportAreaStates(Context& c, const std::vector<ConfigArea>& areas, const st
     c.progress.message(text + "; sprawdź: " + check);
 }
 
+// A file may hold what no editor would let a user commit (a switch-on time of 250, a lower limit
+// above the upper): every such value is named, and nothing is written unless --force says to
+// write it as it is.
+int checkEditorRules(Context& c, const std::vector<ConfigArea>& areas, const std::vector<const ConfigFile*>& perArea) {
+    bool any = false;
+    for (std::size_t i = 0; i < areas.size(); ++i) {
+        const ConfigFile& file = *perArea[i];
+        for (const EditorRefusal& refusal : editorRefusals(imageForArea(file, areas[i], defaultConfigImage()), areas[i])) {
+            any = true;
+            c.progress.message("kd215ctl: " + file.path + ": " + refusal.field + ": " + std::to_string(refusal.value) +
+                               ", edytor przyjmuje " + refusal.rule + (c.options.force ? "; zapisuję bez zmian (--force)" : ""));
+        }
+    }
+    if (!any || c.options.force) return kExitDone;
+    return fail(c, "kd215ctl: nie zapisuję wartości, których edytory nie przyjmą; --force zapisze je bez zmian", kExitFile);
+}
+
 // Writes each area from its file and, unless told not to, reads it back and compares.
 int writeAreas(Context& c, const std::vector<ConfigArea>& areas, const std::vector<const ConfigFile*>& perArea) {
     const bool verifyAfter = !c.options.noVerify;
@@ -466,6 +484,8 @@ int writeCommand(Context& c) {
     std::vector<const ConfigFile*> perArea;
     const int loaded = loadAreaFiles(c, files, perArea);
     if (loaded != kExitDone) return loaded;
+    const int checked = checkEditorRules(c, c.options.areas, perArea);
+    if (checked != kExitDone) return checked;
     return writeAreas(c, c.options.areas, perArea);
 }
 
@@ -544,6 +564,8 @@ int restoreCommand(Context& c) {
         areas.push_back(block.area);
         perArea.push_back(&file);
     }
+    const int checked = checkEditorRules(c, areas, perArea);
+    if (checked != kExitDone) return checked;
     return writeAreas(c, areas, perArea);
 }
 
