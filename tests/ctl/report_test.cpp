@@ -48,12 +48,14 @@ TEST(ReportChart, AProgramWithoutTimeStillShowsEveryStepSideBySide) {
 
 TEST(ReportPage, NamesFromOutsideAreEscapedWherePrinted) {
     ReportSource source = controllerSource("", defaultConfigImage(), "<b>1.05</b>");
-    source.files = {"hala \"A\" & <scena>.json"};
+    // A name in another encoding, and control characters a backup may carry (NUL, ESC, BEL, C1).
+    source.files = {"hala \"A\" & <scena>.json", "hala\xB3\xF3" "d\xFF.json", std::string("a\0\x1b[31m\x07\xC2\x9B\xC3\xB3", 12)};
     const std::string page = reportHtml(source, &source, "dziś");
     EXPECT_EQ(page.find("<b>1.05"), std::string::npos);
     EXPECT_EQ(page.find("<scena>"), std::string::npos);
     EXPECT_NE(page.find("&lt;b&gt;1.05&lt;/b&gt;"), std::string::npos);
     EXPECT_NE(page.find("hala &quot;A&quot; &amp; &lt;scena&gt;.json"), std::string::npos);
+    EXPECT_NE(page.find("hala\uFFFD\uFFFDd\uFFFD.json, a\uFFFD\uFFFD[31m\uFFFD\uFFFDó"), std::string::npos);
 }
 
 }  // namespace

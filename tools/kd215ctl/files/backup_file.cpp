@@ -1,5 +1,6 @@
 // Writing and checking the backup text; every fault on load names the field it found it in.
 #include "files/backup_file.h"
+#include "files/printable_text.h"
 
 #include <algorithm>
 #include <cmath>
@@ -68,7 +69,7 @@ std::string syntaxFaultText(const std::string& text) {
     }
     std::string where = "wiersz " + std::to_string(line) + ", kolumna " + std::to_string(column);
     if (at >= text.size()) return where + ": niespodziewany koniec pliku";
-    return where + (fault.token.empty() ? "" : ": błąd przy „" + fault.token.substr(0, 40) + "”");
+    return where + (fault.token.empty() ? "" : ": błąd przy „" + printableText(fault.token.substr(0, 40)) + "”");
 }
 
 // Finds a key given twice in one object, where the parser would let the last one win without a
