@@ -4,6 +4,7 @@
 #include "link/port_list.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <csignal>
@@ -20,8 +21,27 @@ namespace kd215 {
 
 namespace {
 
-// The line this process holds in exclusive mode, for releaseExclusiveLine() from a signal handler.
-volatile sig_atomic_t exclusiveFd = -1;
+// The lines this process holds in exclusive mode, for releaseExclusiveLine() from a signal handler;
+// several lines may be open at once, each on a thread of its own. A slot holds fd + 1, 0 when free.
+std::atomic<int> exclusiveFds[64];
+
+void markExclusive(int fd) {
+    for (std::atomic<int>& slot : exclusiveFds) {
+        int free = 0;
+        if (slot.compare_exchange_strong(free, fd + 1)) return;
+    }
+}
+
+// Takes the line out of exclusive mode once, whoever gets to its slot first.
+void releaseExclusive(int fd) {
+    for (std::atomic<int>& slot : exclusiveFds) {
+        int held = fd + 1;
+        if (slot.compare_exchange_strong(held, 0)) {
+            ioctl(fd, TIOCNXCL);
+            return;
+        }
+    }
+}
 
 bool lineMatches(const termios& wanted, const termios& actual) {
     const tcflag_t lineBits = CSIZE | CSTOPB | PARENB | CRTSCTS;
@@ -59,7 +79,7 @@ OpenResult PosixSerialPort::open(const std::string& name) {
         close();
         return OpenResult::OpenFailed;
     }
-    if (ioctl(fd_, TIOCEXCL) == 0) exclusiveFd = fd_;
+    if (ioctl(fd_, TIOCEXCL) == 0) markExclusive(fd_);
     const OpenResult configured = configureLine();
     if (configured != OpenResult::Opened) close();
     return configured;
@@ -98,16 +118,17 @@ OpenResult PosixSerialPort::configureLine() {
 }
 
 void releaseExclusiveLine() {
-    const int fd = exclusiveFd;
-    if (fd >= 0) ioctl(fd, TIOCNXCL);
-    exclusiveFd = -1;
+    for (std::atomic<int>& slot : exclusiveFds) {
+        const int held = slot.load();
+        if (held > 0) releaseExclusive(held - 1);
+    }
 }
 
 void PosixSerialPort::close() {
     // Exclusive mode belongs to the tty, not to this descriptor: where the tty outlives the
     // close (a pseudo-terminal, a network serial bridge), it would keep refusing every later
     // open by anyone but root.
-    if (fd_ >= 0 && fd_ == exclusiveFd) releaseExclusiveLine();
+    if (fd_ >= 0) releaseExclusive(fd_);
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
     read_ = Transfer{};

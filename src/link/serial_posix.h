@@ -10,7 +10,7 @@
 
 namespace kd215 {
 
-// Takes the open line out of exclusive mode; async-signal-safe, for a handler that ends the
+// Takes every open line out of exclusive mode; async-signal-safe, for a handler that ends the
 // process while a port is open.
 void releaseExclusiveLine();
 

@@ -108,14 +108,26 @@ bool parseRetries(const std::string& text, int& retries) {
     return retries <= kMaxRetries;
 }
 
+// The commands that talk to a controller, and so take several ports.
+#define KD215_PORT_COMMANDS "probe version restart read write verify backup restore report"
+
 const OptionRule kOptions[] = {
     {"--port", nullptr, true, nullptr,
      [](CtlOptions& o, const std::string& v, std::string& e) {
-         o.port = v;
+         if (o.port.empty()) o.port = v;
+         o.ports.push_back(v);
          if (v.empty()) e = "--port: pusta nazwa portu";
          return !v.empty();
      },
-     "PORT", "port szeregowy, np. /dev/ttyUSB0, /dev/serial/by-id/..., COM3"},
+     "PORT", "port szeregowy, np. /dev/ttyUSB0, /dev/serial/by-id/..., COM3; podany kilka razy: każdy port "
+             "równolegle, a nazwy plików wynikowych muszą mieć {port}"},
+    {"--ports-from", nullptr, true, KD215_PORT_COMMANDS,
+     [](CtlOptions& o, const std::string& v, std::string& e) {
+         o.portsFrom = v;
+         if (v.empty()) e = "--ports-from: pusta nazwa pliku";
+         return !v.empty();
+     },
+     "PLIK", "porty z PLIKU, jeden w wierszu (# zaczyna komentarz), np. nazwy stałe wypisane przez ports"},
     {"--output", "-o", true, "read report", [](CtlOptions& o, const std::string& v, std::string&) { o.output = v; return true; },
      "KATALOG|NAZWA",
      "read: istniejący katalog (pliki KATALOG/kd215.*) albo nazwa plików bez rozszerzenia; report: plik "
@@ -149,8 +161,9 @@ const OptionRule kOptions[] = {
      nullptr, "tylko wyniki i błędy: bez postępu i bez komunikatów o ponowieniach"},
     {"--verbose", "-v", false, nullptr, [](CtlOptions& o, const std::string&, std::string&) { return o.verbose = true; },
      nullptr, "każda ramka (jak --log) także na standardowym wyjściu błędów"},
-    {"--all", nullptr, false, "ports", [](CtlOptions& o, const std::string&, std::string&) { return o.allPorts = true; },
-     nullptr, "także porty ttyS bez układu UART"},
+    {"--all", nullptr, false, "ports " KD215_PORT_COMMANDS,
+     [](CtlOptions& o, const std::string&, std::string&) { return o.allPorts = true; }, nullptr,
+     "ports: także porty ttyS bez układu UART; pozostałe: każdy port, na którym odpowiada sterownik"},
     {"--version", nullptr, false, nullptr, [](CtlOptions& o, const std::string&, std::string&) { return o.version = true; },
      nullptr, "wersja kd215ctl"},
 };
@@ -245,8 +258,11 @@ ParseResult readWords(const std::vector<std::string>& args, CtlOptions& options,
 }
 
 ParseResult checkOptions(const CommandRule& command, const Words& words, const CtlOptions& options) {
-    const bool portGiven = std::find(words.given.begin(), words.given.end(), findOption("--port")) != words.given.end();
+    const auto given = [&](const char* option) {
+        return std::find(words.given.begin(), words.given.end(), findOption(option)) != words.given.end();
+    };
     const std::string name = command.name;
+    const bool portGiven = given("--port") || given("--ports-from") || (given("--all") && name != "ports");
     if (command.port == PortUse::None && portGiven) return usage("polecenie " + name + " nie używa --port");
     if (command.port == PortUse::Required && !portGiven) {
         return usage("polecenie " + name + " potrzebuje --port PORT (port wskaże: kd215ctl probe)");
@@ -306,7 +322,7 @@ ParseResult checkFileCount(const CommandRule& command, const CtlOptions& options
 
 // One source, the controller or files; with --compare exactly two.
 ParseResult checkReportSources(const CtlOptions& options) {
-    const bool port = !options.port.empty();
+    const bool port = !options.port.empty() || !options.portsFrom.empty() || options.allPorts;
     const std::size_t files = options.operands.size();
     const std::size_t sources = files + (port ? 1 : 0);
     if (options.compare && sources != 2) {

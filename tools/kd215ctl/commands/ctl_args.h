@@ -25,7 +25,9 @@ struct CtlOptions {
     std::string helpTopic;              // help: the command asked about ("help read", "read --help")
     std::vector<ConfigArea> areas;      // read, write, verify
     std::vector<std::string> operands;  // files, or the ports of probe
-    std::string port;                   // --port
+    std::string port;                   // --port, the first one given
+    std::vector<std::string> ports;     // every --port, in order
+    std::string portsFrom;              // --ports-from: a file of ports, one a line
     std::string output;                 // -o
     std::string logPath;                // --log
     int retries = kDefaultRetries;      // --retries
@@ -34,7 +36,7 @@ struct CtlOptions {
     bool json = false;                  // --json
     bool quiet = false;                 // -q: results and errors only
     bool verbose = false;               // -v: the frame log on standard error
-    bool allPorts = false;              // --all: ports without a UART too
+    bool allPorts = false;              // --all: ports: without a UART too; others: every port that answers
     bool version = false;               // --version
     bool compare = false;               // --compare: report, two sources
     std::string site;                   // --site, --customer, --note: backup and report

@@ -6,6 +6,7 @@
 #include <functional>
 #include <iterator>
 #include <memory>
+#include <mutex>
 
 #include "commands/area_names.h"
 #include "files/backup_file.h"
@@ -15,6 +16,7 @@
 #include "files/editor_checks.h"
 #include "commands/ctl_args.h"
 #include "commands/ctl_json.h"
+#include "commands/many_ports.h"
 #include "ports/ctl_platform.h"
 #include "ports/frame_log.h"
 #include "link/probe.h"
@@ -107,8 +109,13 @@ int withLink(Context& c, const std::function<int(LinkSession&)>& body) {
 // Writes every file or, when one cannot be written, none: all are staged first, then renamed
 // into place.
 int writeFiles(Context& c, const std::vector<std::pair<std::string, std::string>>& files) {
+    // Lines run side by side share the table of temporaries an interruption removes.
+    static std::mutex oneSetAtATime;
+    std::unique_lock<std::mutex> writing(oneSetAtATime);
     FileSetFailure failure;
-    if (!replaceFiles(files, true, failure)) {
+    const bool replaced = replaceFiles(files, true, failure);
+    writing.unlock();
+    if (!replaced) {
         const std::string& path = files[failure.failed].first;
         const FileError& error = failure.error;
         std::string text = error.notRegular.empty()
@@ -748,7 +755,12 @@ int runKd215ctl(const std::vector<std::string>& args, std::ostream& out, std::os
         }
         return kExitDone;
     }
+    if (runsOnManyPorts(options)) return runOnManyPorts(options, args, out, err, errIsTerminal);
+    return runCommand(options, args, out, err, errIsTerminal, nullptr);
+}
 
+int runCommand(const CtlOptions& options, const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+               bool errIsTerminal, Json* result) {
     // The frame lines of -v take standard error; a progress line would break into them.
     Context c{options, out, Progress(err, errIsTerminal && !options.verbose, options.quiet), {}, {{"schema", kJsonSchema}}};
     if (options.verbose) c.log.echoTo(err);
@@ -776,7 +788,11 @@ int runKd215ctl(const std::vector<std::string>& args, std::ostream& out, std::os
             // that found nothing has still done its work: the ports it passed over, and why.
             const bool answered = code == kExitDone || code == kExitDifferences ||
                                   (options.command == "probe" && code == kExitNoController && !c.result["tried"].empty());
-            if (options.json && answered) out << jsonText(c.result) << "\n";
+            if (result != nullptr) {
+                *result = answered ? c.result : Json();
+            } else if (options.json && answered) {
+                out << jsonText(c.result) << "\n";
+            }
             c.log.note("kod wyjścia " + std::to_string(code));
             return code;
         }

@@ -24,7 +24,11 @@ bool stderrIsTerminal();
 // pipe) does not end the process at once: the exchange stops, the command says what the
 // controller now holds, and kd215ctl exits with 128 + the signal's number. At any other time
 // the process ends at once, with its temporary files removed and its port out of exclusive mode.
+// Deferrals nest: several lines run side by side each defer, and so does the run around them.
 void deferInterrupts(bool defer);
+// A thread that runs a line of its own leaves interruptions to the main thread, which tells
+// every line through interruptSignal().
+void keepInterruptsFromThisThread();
 // The interruption that came while deferred; 0 when none did.
 int interruptSignal();
 

@@ -8,6 +8,9 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <pthread.h>
+
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -27,14 +30,14 @@ std::vector<std::string> commandLineArguments(int argc, char** argv) {
 }
 
 namespace {
-volatile sig_atomic_t deferring = 0;
+std::atomic<int> deferring{0};  // lock-free, so the handler may read it
 volatile sig_atomic_t pendingSignal = 0;
 }  // namespace
 
 // A port must not stay exclusive, nor a temporary file lie beside its target, when the user
 // interrupts: clear both, then die of the signal as if it had not been caught.
 extern "C" void releasePortAndDie(int signalNumber) {
-    if (deferring) {
+    if (deferring.load() > 0) {
         pendingSignal = signalNumber;
         return;
     }
@@ -52,7 +55,14 @@ void prepareConsole() {
     for (int signalNumber : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE}) ::sigaction(signalNumber, &action, nullptr);
 }
 
-void deferInterrupts(bool defer) { deferring = defer ? 1 : 0; }
+void deferInterrupts(bool defer) { deferring += defer ? 1 : -1; }
+
+void keepInterruptsFromThisThread() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (int signalNumber : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE}) sigaddset(&set, signalNumber);
+    ::pthread_sigmask(SIG_BLOCK, &set, nullptr);
+}
 
 int interruptSignal() { return pendingSignal; }
 

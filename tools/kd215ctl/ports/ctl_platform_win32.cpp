@@ -41,7 +41,7 @@ volatile LONG deferring = 0;
 volatile LONG pendingSignal = 0;
 
 BOOL WINAPI restoreOnConsoleEvent(DWORD) {
-    if (deferring) {
+    if (deferring > 0) {
         pendingSignal = 2;  // as SIGINT: the command stops its exchange and exits 130
         return TRUE;
     }
@@ -61,7 +61,16 @@ void prepareConsole() {
     SetConsoleOutputCP(CP_UTF8);
 }
 
-void deferInterrupts(bool defer) { deferring = defer ? 1 : 0; }
+void deferInterrupts(bool defer) {
+    if (defer) {
+        InterlockedIncrement(&deferring);
+    } else {
+        InterlockedDecrement(&deferring);
+    }
+}
+
+// Console events come on a thread of the system's own; the lines' threads need not keep them off.
+void keepInterruptsFromThisThread() {}
 
 int interruptSignal() { return static_cast<int>(pendingSignal); }
 
