@@ -117,6 +117,11 @@ if [[ $mode == suite && $# -eq 0 ]]; then
   ctl backup --port COM12 kopia.json >/dev/null
   verified=$(ctl verify all --port COM12 kopia.json)
   [[ $verified == *"Brak różnic."* ]] || { echo "kd215ctl backup and verify: $verified" >&2; status=1; }
+  # Two COM ports at once, one of them silent: the controller's copy is written, the silent line
+  # ends on its own and the table says which is which.
+  many=$(ctl backup --port COM12 --port COM1 'kopia-{port}.json')
+  [[ $many == *$'\nCOM12 '*gotowe* && $many == *$'\nCOM1 '*"brak sterownika"* && -s "$work/files/kopia-COM12.json" &&
+     ! -e "$work/files/kopia-COM1.json" ]] || { echo "kd215ctl backup over COM12 and COM1: $many" >&2; status=1; }
 fi
 echo "screenshots: $shots/wine-*.png   logs: $work/logs/"
 exit $status
