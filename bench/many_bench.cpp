@@ -1,5 +1,6 @@
 // Benchmark: kd215ctl backup over 1, 4 and 8 simulated controllers at once, each on its own pty.
 // Prints the wall time against one controller's and the CPU time kd215ctl spent.
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -26,6 +27,7 @@ Figures backup(const std::string& list, const std::string& folder) {
     const pid_t pid = ::fork();
     if (pid == 0) {
         const std::string output = folder + "/{port}.json";
+        ::dup2(::open("/dev/null", O_WRONLY), STDOUT_FILENO);  // the figures only
         ::execl(KD215CTL_PATH, KD215CTL_PATH, "backup", "-q", "--ports-from", list.c_str(), output.c_str(),
                 static_cast<char*>(nullptr));
         ::_exit(127);
