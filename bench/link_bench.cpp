@@ -25,7 +25,7 @@ double cpuSeconds() {
 
 // Runs the chain as the message loop does; false when it failed or took more than 30 s.
 bool runChain(ProgramState& s, PosixSerialPort& port, TransferAction action) {
-    s.link.currentAction = action;
+    SelectAction(s.link, action);
     beginAllAreas(s.link);
     const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     while (transferActive(s.link)) {
@@ -39,13 +39,13 @@ bool runChain(ProgramState& s, PosixSerialPort& port, TransferAction action) {
 }  // namespace
 
 int main() {
-    kd215::testing::SimProcess sim;
+    fakes::SimProcess sim;
     PosixSerialPort port;
     if (!sim.start({"--turnaround-ms", "3"}) || port.open(sim.link()) != OpenResult::Opened) {
         std::fprintf(stderr, "link_bench: kd215-sim did not start or its line would not open\n");
         return 1;
     }
-    kd215::testing::RecordingUi ui;
+    fakes::RecordingUi ui;
     ProgramState s;
     s.connect(port, ui);
 

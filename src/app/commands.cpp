@@ -144,15 +144,14 @@ CommandResult runLinkCommand(ProgramState& s, int id) {
 bool startUpProbe(ProgramState& s) {
     if (probeAndCheck(s)) return true;
     tellControllerNotFound(s);
-    s.link.transferState = TransferState::Idle;
+    AbandonTransfer(s.link);
     s.ui->requestRepaint();  // the status bar still shows the version query's action
     return false;
 }
 
 void autoPortCommand(ProgramState& s) {
     // Abandon whatever runs: the port it talks to is about to go.
-    s.link.transferState = TransferState::Idle;
-    s.link.chainAll = false;
+    AbandonTransfer(s.link);
     s.ui->setStopEnabled(false);
     dropCurrentPort(s);
     if (probeAndCheck(s)) {

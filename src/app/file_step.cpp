@@ -38,23 +38,17 @@ void fail(ProgramState& s, const std::string& text, const char* caption, Message
 }
 
 void abandon(ProgramState& s) {
-    s.link.currentAction = TransferAction::NoAction;
+    DropAction(s.link);
     EndTransfer(s.link);
 }
 
 void chainOn(ProgramState& s, FileDialogState& dialog) {
-    const ConfigArea next = chainedArea(s.link);
-    if (next == ConfigArea::NoArea) {
-        EndTransfer(s.link);
-        return;
-    }
-    s.link.currentArea = next;
+    if (!ContinueFileChain(s.link)) return;
     const char* extension = areaBlock(s.link.currentArea).fileExtension;
     dialog.path = replaceExtension(dialog.path, dialog.extensionOffset, extension);
     if (dialog.extensionOffset == 0 || dialog.extensionOffset > dialog.path.size()) {
         dialog.extensionOffset = dialog.path.size() - std::string(extension).size();
     }
-    s.link.transferState = TransferState::FileTransfer;
 }
 
 bool askForFile(ProgramState& s, FileAccess& files, FileDialogState& dialog, bool save) {
@@ -131,19 +125,19 @@ void runFileStep(ProgramState& s, FileAccess& files, FileDialogState& dialog) {
     s.ui->setStatusText(kStatusAreaPart, kStatusFile);
     s.ui->setRepeatEnabled(false);
     if (filterIndexFor(s.link.currentArea) == 0) {
-        s.link.currentAction = TransferAction::NoAction;
+        DropAction(s.link);
         fail(s, "Błędny obszar : " + std::to_string(static_cast<int>(s.link.currentArea)) + " !",
              kCaptionProblem, MessageIcon::Warning);
         return;
     }
-    s.link.transferState = TransferState::Idle;
+    BeginFileStep(s.link);
     if (s.link.currentAction == TransferAction::WriteToFile) {
         save(s, files, dialog);
     } else if (s.link.currentAction == TransferAction::ReadFromFile) {
         load(s, files, dialog);
     } else {
         const int action = static_cast<int>(s.link.currentAction);
-        s.link.currentAction = TransferAction::NoAction;
+        DropAction(s.link);
         fail(s, "Błędna akcja : " + std::to_string(action) + " !", kCaptionProblem,
              MessageIcon::Warning);
     }

@@ -49,13 +49,13 @@ protected:
         return false;
     }
     void start(TransferAction action, ConfigArea area, bool all = false) {
-        s.link.currentAction = action;
+        SelectAction(s.link, action);
         all ? beginAllAreas(s.link) : BeginAreaTransfer(s.link, area);
     }
 
-    testing::SimProcess sim;
+    fakes::SimProcess sim;
     PosixSerialPort port;
-    testing::RecordingUi ui;
+    fakes::RecordingUi ui;
     ProgramState s;
 };
 

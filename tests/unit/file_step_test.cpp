@@ -53,7 +53,7 @@ protected:
     }
     // Starts the action as the menu does (one area, or all four) and runs the step to its end.
     void run(TransferAction action, ConfigArea area, bool all = false) {
-        s.link.currentAction = action;
+        SelectAction(s.link, action);
         if (all) {
             beginAllAreas(s.link);
         } else {
@@ -62,8 +62,8 @@ protected:
         for (int i = 0; i < 10 && s.link.transferState == TransferState::FileTransfer; ++i) runFileStep(s, files, dialog);
         ASSERT_FALSE(transferActive(s.link));
     }
-    testing::ScriptedPort port;
-    testing::RecordingUi ui;
+    fakes::ScriptedPort port;
+    fakes::RecordingUi ui;
     MemoryFiles files;
     FileDialogState dialog;
     ProgramState s;

@@ -47,8 +47,7 @@ void Progress::message(const std::string& text) {
 
 LinkSession::LinkSession(LoggingPort& port, const std::string& portPath, Progress& progress, int retries)
     : port_(port), portPath_(portPath), progress_(progress), retries_(retries) {
-    link_.port = &port_;
-    link_.reporter = this;
+    ConnectLink(link_, port_, *this);
 }
 
 bool LinkSession::retryAfter(const TransferOutcome& outcome) {
@@ -70,7 +69,7 @@ void LinkSession::failed(const TransferOutcome& outcome) {
 LinkStatus LinkSession::run(TransferAction action, ConfigArea area) {
     retriesUsed_ = 0;  // the retry budget is per exchange
     failed_ = false;
-    link_.currentAction = action;
+    SelectAction(link_, action);
     if (area == ConfigArea::Version) {
         BeginVersionQuery(link_);
     } else if (area == ConfigArea::Restart) {
