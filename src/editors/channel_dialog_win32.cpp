@@ -4,7 +4,7 @@
 #include "editors/channel_form.h"
 #include "editors/dialog_controls_win32.h"
 #include "editors/dialog_ids.h"
-#include "editors/editor_rules.h"
+#include "editors/control_rules.h"
 #include "editors/editors_win32.h"
 #include "editors/field_rules.h"
 
