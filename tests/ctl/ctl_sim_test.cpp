@@ -99,7 +99,7 @@ protected:
         return path(name);
     }
 
-    testing::SimProcess sim;
+    fakes::SimProcess sim;
     std::string dir_;
 };
 

@@ -13,7 +13,7 @@ namespace kd215 {
 namespace {
 
 TEST(Probe, FindsTheControllerOnTheSecondLineLeavesItOpenAndNeverTouchesTheNext) {
-    testing::SimProcess sim;
+    fakes::SimProcess sim;
     ASSERT_TRUE(sim.start());
     test::PtyPair refusing, after;
     ASSERT_TRUE(refusing.ready() && after.ready());

@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-namespace kd215::testing {
+namespace kd215::fakes {
 
 class SimProcess {
 public:
@@ -116,4 +116,4 @@ private:
     pid_t pid_ = -1;
 };
 
-}  // namespace kd215::testing
+}  // namespace kd215::fakes
