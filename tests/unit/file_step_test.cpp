@@ -1,4 +1,4 @@
-// The file step: the chain through the four files, and what a short or program file loads.
+// The file step: the chain through the four files, the names it offers, and a short file.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -107,22 +107,6 @@ TEST_F(FileStep, AShortFileLoadsNothing) {
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].text, "C:\\s.sce :\nBłąd odczytu !");
     EXPECT_EQ(std::memcmp(&before, &s.image, sizeof before), 0);
-}
-
-TEST(AreaFiles, ProgramFileKeepsStepsThirteenAndFourteenAndTheEndStep) {
-    ConfigImage source = defaultConfigImage();
-    source.programs[0].steps[11].riseTime = 1111;
-    source.programs[0].steps[12].riseTime = 1;
-    const auto bytes = encodeAreaFile(source, ConfigArea::Program1);
-    ConfigImage target = defaultConfigImage();
-    target.programs[0].steps[12].riseTime = 1212;
-    target.programs[0].steps[13].levels[3] = 44;
-    target.programs[0].endStep = 7;
-    ASSERT_TRUE(decodeAreaFile(bytes.data(), bytes.size(), ConfigArea::Program1, target));
-    EXPECT_EQ(target.programs[0].steps[11].riseTime, 1111);
-    EXPECT_EQ(target.programs[0].steps[12].riseTime, 1212);
-    EXPECT_EQ(target.programs[0].steps[13].levels[3], 44);
-    EXPECT_EQ(target.programs[0].endStep, 7);
 }
 
 }  // namespace
