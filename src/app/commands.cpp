@@ -14,8 +14,6 @@ const char* const kHomePageAddress = "https://kd215.example/";
 
 namespace {
 
-const char* const kOpenFailedText = "Błąd otwarcia portu !";
-const char* const kConfigureFailedText = "Błąd konfiguracji portu !";
 
 MenuItemSpec command(const char* caption, int id, bool grayed = false) {
     return {caption, id, nullptr, grayed};
@@ -167,7 +165,7 @@ void selectPortCommand(ProgramState& s, int portIndex) {
     s.portIndex = portIndex;
     const OpenResult opened = s.link.port->open(s.portTable[static_cast<std::size_t>(portIndex)]);
     if (opened != OpenResult::Opened) {
-        s.ui->showMessage(opened == OpenResult::OpenFailed ? kOpenFailedText : kConfigureFailedText,
+        s.ui->showMessage(openResultText(opened),
                           kCaptionWarning, MessageIcon::Warning, MessageButtons::Ok);
         return;
     }

@@ -19,7 +19,6 @@ const char* const kStatusFile = "\tPlik";
 const char* const kCaptionProblem = "Mamy problem";
 const char* const kSaveTitle = "Wybierz plik do zapisu :";
 const char* const kLoadTitle = "Wybierz plik z danymi :";
-const char* const kOpenFailed = "Błąd otwarcia pliku !";
 
 int filterIndexFor(ConfigArea area) {
     switch (area) {
@@ -74,15 +73,10 @@ void save(ProgramState& s, FileAccess& files, FileDialogState& dialog) {
         fail(s, path + " :\nBrak dostępu do zapisu !", kCaptionFailed, MessageIcon::Error);
         return;
     }
-    switch (files.writeWhole(path, encodeAreaFile(s.image, s.link.currentArea))) {
-        case FileWriteResult::OpenFailed:
-            fail(s, kOpenFailed, kCaptionFailed, MessageIcon::Error);
-            return;
-        case FileWriteResult::WriteFailed:
-            fail(s, path + " :\nBłąd zapisu !", kCaptionFailed, MessageIcon::Error);
-            return;
-        case FileWriteResult::Written:
-            break;
+    FileError error;
+    if (!files.writeWhole(path, encodeAreaFile(s.image, s.link.currentArea), error)) {
+        fail(s, error.created ? fileWriteFailedText(path) : kFileOpenFailedText, kCaptionFailed, MessageIcon::Error);
+        return;
     }
     chainOn(s, dialog);
 }
@@ -94,19 +88,19 @@ void load(ProgramState& s, FileAccess& files, FileDialogState& dialog) {
     }
     const std::string& path = dialog.path;
     if (!files.exists(path)) {
-        fail(s, "Plik " + path + " nie istnieje !", kCaptionWarning, MessageIcon::Error);
+        fail(s, fileMissingText(path), kCaptionWarning, MessageIcon::Error);
         return;
     }
     const std::size_t size = areaFileSize(s.link.currentArea);
     std::vector<uint8_t> bytes;
-    const FileReadResult read = files.readStart(path, size, bytes);
-    if (read == FileReadResult::OpenFailed) {
-        fail(s, kOpenFailed, kCaptionFailed, MessageIcon::Error);
+    const FileReadStatus read = files.readStart(path, size, bytes);
+    if (read == FileReadStatus::Missing || read == FileReadStatus::OpenFailed) {
+        fail(s, kFileOpenFailedText, kCaptionFailed, MessageIcon::Error);
         return;
     }
-    if (read != FileReadResult::Read ||
+    if (read != FileReadStatus::Ok ||
         !decodeAreaFile(bytes.data(), bytes.size(), s.link.currentArea, s.image)) {
-        fail(s, path + " :\nBłąd odczytu !", kCaptionFailed, MessageIcon::Error);
+        fail(s, fileReadFailedText(path), kCaptionFailed, MessageIcon::Error);
         return;
     }
     chainOn(s, dialog);

@@ -34,14 +34,14 @@ public:
     }
     bool exists(const std::string& path) override { return files.count(path) != 0; }
     bool isReadOnly(const std::string&) override { return false; }
-    FileWriteResult writeWhole(const std::string& path, const std::vector<uint8_t>& bytes) override {
+    bool writeWhole(const std::string& path, const std::vector<uint8_t>& bytes, FileError&) override {
         files[path] = bytes;
-        return FileWriteResult::Written;
+        return true;
     }
-    FileReadResult readStart(const std::string& path, std::size_t limit, std::vector<uint8_t>& bytes) override {
+    FileReadStatus readStart(const std::string& path, std::size_t limit, std::vector<uint8_t>& bytes) override {
         const auto& all = files.at(path);
         bytes.assign(all.begin(), all.begin() + static_cast<long>(std::min(limit, all.size())));
-        return FileReadResult::Read;
+        return FileReadStatus::Ok;
     }
 };
 

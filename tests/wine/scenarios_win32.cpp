@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/commands.h"
 #include "driver_win32.h"
 #include "editors/dialog_ids.h"
 
@@ -123,7 +124,7 @@ TEST_F(StartUp, WithoutAControllerSaysSoThenAutoFindsItPluggedIn) {
     EXPECT_EQ(statusText(program_, 0), "\tFW : N/A");
 
     ASSERT_TRUE(simControl(controller_, "plug"));
-    postCommand(program_, 200);  // "&Auto"
+    postCommand(program_, kCmdAutoPort);
     EXPECT_TRUE(waitReady(program_, 15000)) << describeDialogs(program_);
 }
 
@@ -140,7 +141,7 @@ TEST_F(Status, TheActionShowsForTheWholeOfASlowRead) {
     ASSERT_TRUE(keys("Escape"));
     ASSERT_TRUE(waitGotowe(program_, 3000)) << "Esc did not end the read";
 
-    postCommand(program_, 104);  // "Program &1", the action still the read
+    postCommand(program_, kCmdAreaProgram1);  // the action still the read
     ASSERT_TRUE(waitFor([&] { return requests().size() == 2; }));
     EXPECT_EQ(statusText(program_, 2), "\tOdczyt z Kd215");
     ASSERT_TRUE(keys("alt+a z"));  // "&Zatrzymaj"
@@ -306,7 +307,7 @@ TEST_F(Faults, EachFaultHasItsMessageCancelKeepsTheImageRetryRecovers) {
     std::size_t sent = 1;
     for (const auto& fault : faults) {
         ASSERT_TRUE(simControl(controller_, std::string("fault ") + fault.first));
-        postCommand(program_, 118);  // "&Sceny", read
+        postCommand(program_, kCmdAreaScenes);  // read
         Dialog failed = box("Niepowodzenie");
         EXPECT_EQ(failed.text, fault.second) << fault.first;
         EXPECT_TRUE(hasButton(failed, IDRETRY)) << fault.first;
@@ -334,7 +335,7 @@ TEST_F(Faults, EachFaultHasItsMessageCancelKeepsTheImageRetryRecovers) {
     // A version request that nothing answers (choosing COM12 asks it) ends as the protocol's own
     // "brak danych", whatever Wine's serial layer reports for the silence.
     ASSERT_TRUE(simControl(controller_, "fault silent"));
-    postCommand(program_, 202);
+    postCommand(program_, kCmdFirstPort + 1);  // COM12, second in the table
     Dialog silence = box("Niepowodzenie");
     EXPECT_EQ(silence.text, kNoData);
     ASSERT_TRUE(answer(silence, IDRETRY));

@@ -25,8 +25,6 @@ namespace kd215 {
 namespace {
 
 const char* const kNoPortsText = "Brak dostępnych portów szeregowych";
-const char* const kOpenFailedText = "Błąd otwarcia portu !";
-const char* const kConfigureFailedText = "Błąd konfiguracji portu !";
 const char* const kDefaultBaseName = "kd215";
 
 struct Context {
@@ -98,7 +96,7 @@ int withLink(Context& c, const std::function<int(LinkSession&)>& body) {
                                    : opened == OpenResult::OpenFailed ? portOpenFailureText(path, error)
                                                                       : systemErrorText(error);
         return fail(c,
-                    std::string(opened == OpenResult::OpenFailed ? kOpenFailedText : kConfigureFailedText) + " (" +
+                    std::string(openResultText(opened)) + " (" +
                         path + (detail.empty() ? "" : ": " + detail) + ")",
                     kExitNoController);
     }
@@ -114,7 +112,7 @@ int withLink(Context& c, const std::function<int(LinkSession&)>& body) {
 // staged first, then renamed into place one by one.
 int writeFiles(Context& c, const std::vector<std::pair<std::string, std::string>>& files) {
     const auto failure = [&c](const std::string& path, const FileError& error) {
-        return fail(c, path + " :\nBłąd zapisu ! (" + systemErrorText(error.code) + ")", kExitFile);
+        return fail(c, fileWriteFailedText(path) + " (" + systemErrorText(error.code) + ")", kExitFile);
     };
     std::vector<StagedFile> staged(files.size());
     FileError error;
