@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/commands.h"
+#include "app/command_ids.h"
 #include "driver_win32.h"
 #include "editors/dialog_ids.h"
 
