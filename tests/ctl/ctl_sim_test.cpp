@@ -28,7 +28,7 @@
 #include "link/frames.h"
 #include "link/serial_posix.h"
 #include "ports/port_names.h"
-#include "support/sim_process.h"
+#include "sim_process_posix.h"
 
 namespace kd215 {
 namespace {
@@ -99,7 +99,7 @@ protected:
         return path(name);
     }
 
-    fakes::SimProcess sim;
+    SimProcess sim;
     std::string dir_;
 };
 

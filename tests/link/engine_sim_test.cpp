@@ -8,7 +8,7 @@
 #include "link/serial_posix.h"
 #include "link/transfer_engine.h"
 #include "support/recording_ui.h"
-#include "support/sim_process.h"
+#include "sim_process_posix.h"
 
 namespace kd215 {
 namespace {
@@ -53,7 +53,7 @@ protected:
         all ? beginAllAreas(s.link) : BeginAreaTransfer(s.link, area);
     }
 
-    fakes::SimProcess sim;
+    SimProcess sim;
     PosixSerialPort port;
     fakes::RecordingUi ui;
     ProgramState s;

@@ -7,13 +7,13 @@
 #include "link/probe.h"
 #include "link/pty_pair.h"
 #include "link/serial_posix.h"
-#include "support/sim_process.h"
+#include "sim_process_posix.h"
 
 namespace kd215 {
 namespace {
 
 TEST(Probe, FindsTheControllerOnTheSecondLineLeavesItOpenAndNeverTouchesTheNext) {
-    fakes::SimProcess sim;
+    SimProcess sim;
     ASSERT_TRUE(sim.start());
     test::PtyPair refusing, after;
     ASSERT_TRUE(refusing.ready() && after.ready());
