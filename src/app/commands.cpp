@@ -1,6 +1,7 @@
 // The menu tree, the link commands, the port commands and the status-bar texts and layout.
 #include "app/commands.h"
 
+#include "link/port_table.h"
 #include "link/probe.h"
 #include "link/serial_port.h"
 #include "link/transfer_engine.h"
@@ -50,6 +51,19 @@ bool probeAndCheck(ProgramState& s) {
     s.portIndex = outcome.foundIndex;
     s.ui->setPortChecked(s.portIndex, true);
     return true;
+}
+
+// The list and menu read again. The port that is open keeps its check mark wherever its item
+// moved; one that is no longer listed is closed, as after an "&Auto" that found nothing.
+void readPortList(ProgramState& s) {
+    s.portListStale = false;
+    if (s.listPorts == nullptr) return;
+    const PortTableUpdate update = updatePortTable(s.portTable, s.portIndex, s.link.port->isOpen(), s.listPorts());
+    if (update.currentGone) s.link.port->close();
+    s.portTable = update.table;
+    s.portIndex = update.portIndex;
+    s.ui->setPortItems(s.portTable);
+    if (s.link.port->isOpen()) s.ui->setPortChecked(s.portIndex, true);
 }
 
 void tellControllerNotFound(ProgramState& s) {
@@ -152,6 +166,8 @@ void autoPortCommand(ProgramState& s) {
     AbandonTransfer(s.link);
     s.ui->setStopEnabled(false);
     dropCurrentPort(s);
+    // An adapter plugged in since the last reading must be among the ports probed.
+    readPortList(s);
     if (probeAndCheck(s)) {
         BeginVersionQuery(s.link);
     } else {
@@ -160,10 +176,20 @@ void autoPortCommand(ProgramState& s) {
     s.ui->requestRepaint();
 }
 
+void portsChanged(ProgramState& s) {
+    s.portListStale = true;
+    followPortChanges(s);
+}
+
+void followPortChanges(ProgramState& s) {
+    // A transfer keeps the port it talks to until it ends, however the list changed meanwhile.
+    if (s.portListStale && commandsAllowed(s)) readPortList(s);
+}
+
 void selectPortCommand(ProgramState& s, int portIndex) {
     dropCurrentPort(s);
     s.portIndex = portIndex;
-    const OpenResult opened = s.link.port->open(s.portTable[static_cast<std::size_t>(portIndex)]);
+    const OpenResult opened = s.link.port->open(s.portTable[static_cast<std::size_t>(portIndex)].name);
     if (opened != OpenResult::Opened) {
         s.ui->showMessage(openResultText(opened),
                           kCaptionWarning, MessageIcon::Warning, MessageButtons::Ok);

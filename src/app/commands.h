@@ -50,8 +50,13 @@ inline bool commandsAllowed(const ProgramState& s) { return s.link.transferState
 // The probe at start-up, after the version query was prepared: on success the port is open and
 // checked and the query stays due; otherwise the user is told and the program idles.
 bool startUpProbe(ProgramState& s);
-// "&Auto": drop the current port and probe every port again.
+// "&Auto": drop the current port, read the port list again and probe every port on it.
 void autoPortCommand(ProgramState& s);
+// A device came or went: the port list and menu are read again now when idle (an open port that
+// is gone is closed and unchecked; no port is opened), else once the transfer has ended.
+void portsChanged(ProgramState& s);
+// Called whenever the program is idle: carries out a reading of the list that had to wait.
+void followPortChanges(ProgramState& s);
 // Port item i: open that port (telling the user when it fails) and ask for the firmware version.
 void selectPortCommand(ProgramState& s, int portIndex);
 

@@ -8,6 +8,7 @@
 #include "app/shell_win32.h"
 #include "platform/text_win32.h"
 #include "link/port_list.h"
+#include "link/port_table.h"
 #include "link/transfer_engine.h"
 
 namespace {
@@ -25,7 +26,8 @@ void releaseResources(Shell& shell) {
 
 // The port table; without a port the program has nothing to do and says so.
 bool loadPortTable(ProgramState& state) {
-    state.portTable = ListPorts();
+    state.listPorts = ListPorts;
+    state.portTable = buildPortTable(ListPorts());
     state.portIndex = 0;
     if (!state.portTable.empty()) return true;
     MessageBoxW(nullptr, widen(kNoPortsText).c_str(), widen(kNoPortsCaption).c_str(), MB_ICONWARNING);

@@ -7,6 +7,7 @@
 
 #include "config/config_image.h"
 #include "link/link_state.h"
+#include "link/port_list.h"
 
 namespace kd215 {
 
@@ -30,6 +31,8 @@ public:
     virtual void setRepeatEnabled(bool enabled) = 0;  // "&Powtórz"
     virtual void setStopEnabled(bool enabled) = 0;    // "&Zatrzymaj"
     virtual void setPortChecked(int portIndex, bool checked) = 0;
+    // Replaces the port items of "&Wybór portu" with one per table entry (201 + i), none checked.
+    virtual void setPortItems(const std::vector<PortInfo>& portTable) = 0;
     virtual void setProgress(int position) = 0;
     // Repaints the client window, whose paint refreshes every status text.
     virtual void requestRepaint() = 0;
@@ -72,8 +75,13 @@ struct ProgramState {
     std::optional<ConfigArea> editorArea;
     std::string fwStatusText = kUnknownFirmwareText;
 
-    std::vector<std::string> portTable;  // bare COM names, sorted
+    std::vector<PortInfo> portTable;  // the "&Wybór portu" items, from buildPortTable
     int portIndex = 0;
+    // Where the ports come from (ListPorts on Windows), asked again at "&Auto" and after a device
+    // change; set once at start-up.
+    std::vector<PortInfo> (*listPorts)() = nullptr;
+    // A device came or went while a transfer ran: the list is read again once it has ended.
+    bool portListStale = false;
 
     // The seam to the windows, set once at start-up with connect() and never null afterwards.
     UserInterface* ui = nullptr;

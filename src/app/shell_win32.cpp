@@ -3,6 +3,7 @@
 #include "app/shell_win32.h"
 
 #include <commctrl.h>
+#include <dbt.h>
 
 #include <algorithm>
 
@@ -71,6 +72,22 @@ void detachShared(HMENU menu, HMENU shared) {
             detachShared(sub, shared);
         }
     }
+}
+
+// The port items after "&Auto": entry i at position i + 1 with ID 201 + i.
+bool appendPortItems(HMENU menu, const std::vector<PortInfo>& portTable) {
+    for (std::size_t i = 0; i < portTable.size(); ++i) {
+        if (AppendMenuW(menu, MF_STRING, static_cast<UINT_PTR>(kCmdFirstPort + static_cast<int>(i)),
+                        widen(portTable[i].name).c_str()) == 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The device notifications after which the serial ports may have come or gone.
+bool portsMayHaveChanged(WPARAM event) {
+    return event == DBT_DEVNODES_CHANGED || event == DBT_DEVICEARRIVAL || event == DBT_DEVICEREMOVECOMPLETE;
 }
 
 void destroyKeeping(HMENU menu, HMENU shared) {
@@ -328,6 +345,12 @@ void Win32UserInterface::setPortChecked(int portIndex, bool checked) {
                   MF_BYPOSITION | (checked ? MF_CHECKED : MF_UNCHECKED));
 }
 
+void Win32UserInterface::setPortItems(const std::vector<PortInfo>& portTable) {
+    // "&Auto" stays; the popup keeps its handle, so the bar needs no rebuilding.
+    while (GetMenuItemCount(shell_.portMenu) > 1) DeleteMenu(shell_.portMenu, 1, MF_BYPOSITION);
+    appendPortItems(shell_.portMenu, portTable);
+}
+
 void Win32UserInterface::setProgress(int position) {
     if (shell_.progressBar != nullptr) SendMessageW(shell_.progressBar, PBM_SETPOS, static_cast<WPARAM>(position), 0);
 }
@@ -361,7 +384,7 @@ bool registerWindowClasses(HINSTANCE instance) {
     return RegisterClassExW(&windowClass) != 0;
 }
 
-HMENU BuildMenu(const std::string& key, HMENU choicePopup, const std::vector<std::string>& portTable) {
+HMENU BuildMenu(const std::string& key, HMENU choicePopup, const std::vector<PortInfo>& portTable) {
     const MenuSpec* table = findMenu(key);
     if (table == nullptr) return nullptr;
     HMENU menu = key == kMenuBarKey ? CreateMenu() : CreatePopupMenu();
@@ -383,12 +406,7 @@ HMENU BuildMenu(const std::string& key, HMENU choicePopup, const std::vector<std
         }
         if (!appended) break;
     }
-    if (appended && key == kPortKey) {
-        for (std::size_t i = 0; appended && i < portTable.size(); ++i) {
-            appended = AppendMenuW(menu, MF_STRING, static_cast<UINT_PTR>(kCmdFirstPort + static_cast<int>(i)),
-                                   widen(portTable[i]).c_str()) != 0;
-        }
-    }
+    if (appended && key == kPortKey) appended = appendPortItems(menu, portTable);
     if (!appended) {
         destroyKeeping(menu, choicePopup);
         return nullptr;
@@ -464,6 +482,7 @@ int runMessageLoop(Shell& shell) {
             s.progressPos = 0;
             PostMessageW(shell.progressBar, PBM_SETPOS, 0, 0);
         }
+        followPortChanges(s);
         const BOOL got = GetMessageW(&message, nullptr, 0, 0);
         if (got == 0) return static_cast<int>(message.wParam);
         if (got == -1) return -1;
@@ -496,6 +515,10 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             }
             return 0;
         case WM_USER: runStep(*shell, wParam); return 0;
+        case WM_DEVICECHANGE:
+            // A USB adapter plugged in or pulled out: the menu follows it, no port is probed.
+            if (portsMayHaveChanged(wParam)) portsChanged(*shell->state);
+            return TRUE;
         case WM_DESTROY:
             // The menus outlive the window: shutdown destroys them, "Wybór" only once.
             SetMenu(window, nullptr);

@@ -48,6 +48,7 @@ public:
     void setRepeatEnabled(bool enabled) override;
     void setStopEnabled(bool enabled) override;
     void setPortChecked(int portIndex, bool checked) override;
+    void setPortItems(const std::vector<PortInfo>& portTable) override;
     void setProgress(int position) override;
     void requestRepaint() override;
 
@@ -86,7 +87,7 @@ bool registerWindowClasses(HINSTANCE instance);
 // popups are built in turn, except "Wybór", which is `choicePopup`), "Akcje", "Edycje", "Pomoc",
 // "Port" ("&Auto" and then the port items 201 + i) or "Wybór". nullptr for an unknown key or when
 // an item fails to append (the half-built menu is destroyed).
-HMENU BuildMenu(const std::string& key, HMENU choicePopup, const std::vector<std::string>& portTable);
+HMENU BuildMenu(const std::string& key, HMENU choicePopup, const std::vector<PortInfo>& portTable);
 
 // Builds "Wybór" and then the bar, and finds the two popups whose items change state.
 bool buildMenus(Shell& shell);
@@ -105,7 +106,7 @@ void LayoutStatusParts(Shell& shell);
 
 // Runs until WM_QUIT and returns its exit code. While a transfer is active, posts one WM_USER
 // step each time the queue is empty, waiting first (at most kLineWaitMs) while the port's I/O is
-// under way.
+// under way. Idle, it first reads the port list again when a device change had to wait.
 int runMessageLoop(Shell& shell);
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

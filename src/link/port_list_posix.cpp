@@ -37,7 +37,7 @@ bool deviceLess(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-std::vector<std::string> ListPorts(const std::string& deviceDirectory) {
+std::vector<PortInfo> ListPorts(const std::string& deviceDirectory) {
     std::vector<std::string> paths;
     for (const char* prefix : {"ttyS", "ttyUSB", "ttyACM"}) addEntries(deviceDirectory, prefix, paths);
     std::sort(paths.begin(), paths.end(), deviceLess);
@@ -45,7 +45,9 @@ std::vector<std::string> ListPorts(const std::string& deviceDirectory) {
     addEntries(deviceDirectory + "/serial/by-id", "", byId);
     std::sort(byId.begin(), byId.end());
     paths.insert(paths.end(), byId.begin(), byId.end());
-    return paths;
+    std::vector<PortInfo> ports;
+    for (const std::string& path : paths) ports.push_back({path, portDevicePath(path), "", false});
+    return ports;
 }
 
 }  // namespace kd215

@@ -37,10 +37,11 @@ IoResult awaitRead(SerialPort& port) {
 
 }  // namespace
 
-ProbeOutcome ProbePorts(SerialPort& port, const std::vector<std::string>& portTable) {
+ProbeOutcome ProbePorts(SerialPort& port, const std::vector<PortInfo>& portTable) {
     ProbeOutcome outcome;
     for (std::size_t i = 0; i < portTable.size(); ++i) {
-        if (port.open(portTable[i]) != OpenResult::Opened) continue;
+        if (portTable[i].bluetooth) continue;
+        if (port.open(portTable[i].name) != OpenResult::Opened) continue;
         port.purge();
 
         port.startWrite(kProbeFrame.data(), kProbeFrame.size());

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "link/port_list.h"
 #include "link/serial_port.h"
 
 namespace kd215 {
@@ -16,12 +17,13 @@ struct ProbeOutcome {
     int failedIndex = -1;              // the entry whose write failed; its port stays open
 };
 
-// Tries the entries in order: open quietly (a port that will not open is skipped), purge, write
-// the probe frame, read 3 bytes. Stops at the first port that answers exactly with the
+// Tries the entries in order: open quietly (a port that will not open is skipped, and so is a
+// Bluetooth port, which the user may still choose by hand), purge, write the probe frame, read
+// 3 bytes. Stops at the first port that answers exactly with the
 // acknowledgement frame, leaving it open and never touching a later entry. A port that answers
 // otherwise, stays silent or fails the read is closed. When no port answers, none is open.
 // Blocks in port.waitForIo() until done: at most the open time plus about 360 ms a silent port.
-ProbeOutcome ProbePorts(SerialPort& port, const std::vector<std::string>& portTable);
+ProbeOutcome ProbePorts(SerialPort& port, const std::vector<PortInfo>& portTable);
 
 // What the user is told when no port answered the probe.
 extern const char* const kControllerNotFoundText;

@@ -1,6 +1,8 @@
 // The termios backend of the serial seam: open, configure, non-blocking I/O with software time-outs.
 #include "link/serial_posix.h"
 
+#include "link/port_list.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -30,7 +32,7 @@ bool lineMatches(const termios& wanted, const termios& actual) {
 
 }  // namespace
 
-std::string serialDevicePath(const std::string& name) {
+std::string portDevicePath(const std::string& name) {
     if (name.find('/') != std::string::npos) return name;
     return "/dev/" + name;
 }
@@ -40,7 +42,7 @@ PosixSerialPort::~PosixSerialPort() { close(); }
 OpenResult PosixSerialPort::open(const std::string& name) {
     close();
     openError_ = 0;
-    fd_ = ::open(serialDevicePath(name).c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    fd_ = ::open(portDevicePath(name).c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd_ < 0) {
         openError_ = errno;
         return OpenResult::OpenFailed;

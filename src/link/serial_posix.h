@@ -14,9 +14,6 @@ namespace kd215 {
 // process while a port is open.
 void releaseExclusiveLine();
 
-// The device a port name opens: a name without a slash is looked up under /dev ("ttyUSB0").
-std::string serialDevicePath(const std::string& name);
-
 // One port at a time, raw 38400 8N2, no flow control. The Windows time-out rules are kept in
 // software: every poll moves what the driver has ready and then applies the deadlines.
 //
@@ -31,7 +28,7 @@ public:
     PosixSerialPort(const PosixSerialPort&) = delete;
     PosixSerialPort& operator=(const PosixSerialPort&) = delete;
 
-    // `name` is a device path; a name without a slash is looked up under /dev ("ttyUSB0").
+    // Opens portDevicePath(name): a name without a slash is looked up under /dev ("ttyUSB0").
     OpenResult open(const std::string& name) override;
     bool isOpen() const override { return fd_ >= 0; }
     void close() override;

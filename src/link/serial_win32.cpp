@@ -3,6 +3,8 @@
 
 #include <initializer_list>
 
+#include "link/port_list.h"
+
 namespace kd215 {
 
 namespace {
@@ -10,9 +12,13 @@ namespace {
 // How long a cancelled transfer may take to let go of its overlapped record.
 constexpr DWORD kCancelWaitMs = 1000;
 
-bool isDevicePath(const std::string& name) { return name.rfind("\\\\.\\", 0) == 0; }
-
 }  // namespace
+
+std::string portDevicePath(const std::string& name) {
+    // COM10 and above open only with the \\.\ prefix; it does no harm to COM1 to COM9.
+    if (name.rfind("\\\\.\\", 0) == 0) return name;
+    return "\\\\.\\" + name;
+}
 
 Win32SerialPort::Win32SerialPort() {
     // Manual-reset events: ReadFile and WriteFile reset them at the start and the driver sets
@@ -39,9 +45,7 @@ OpenResult Win32SerialPort::open(const std::string& name) {
         openError_ = eventError_;
         return OpenResult::OpenFailed;
     }
-    // COM10 and above open only with the \\.\ prefix; it does no harm to COM1 to COM9.
-    const std::string path = isDevicePath(name) ? name : "\\\\.\\" + name;
-    handle_ = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING,
+    handle_ = CreateFileA(portDevicePath(name).c_str(), GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING,
                           FILE_FLAG_OVERLAPPED, NULL);
     if (handle_ == INVALID_HANDLE_VALUE) {
         openError_ = GetLastError();

@@ -12,6 +12,12 @@
 namespace kd215 {
 namespace {
 
+std::vector<PortInfo> table(std::initializer_list<std::string> paths) {
+    std::vector<PortInfo> ports;
+    for (const std::string& path : paths) ports.push_back({path, path, "", false});
+    return ports;
+}
+
 TEST(Probe, FindsTheControllerOnTheSecondLineLeavesItOpenAndNeverTouchesTheNext) {
     SimProcess sim;
     ASSERT_TRUE(sim.start());
@@ -24,7 +30,7 @@ TEST(Probe, FindsTheControllerOnTheSecondLineLeavesItOpenAndNeverTouchesTheNext)
     });
     PosixSerialPort port;
     const ProbeOutcome outcome =
-        ProbePorts(port, {"/dev/kd215-no-such-port", refusing.devicePath, sim.link(), after.devicePath});
+        ProbePorts(port, table({"/dev/kd215-no-such-port", refusing.devicePath, sim.link(), after.devicePath}));
     device.join();
     EXPECT_EQ(outcome.foundIndex, 2);
     EXPECT_FALSE(outcome.communicationFailed);
@@ -41,8 +47,21 @@ TEST(Probe, FindsTheControllerOnTheSecondLineLeavesItOpenAndNeverTouchesTheNext)
 TEST(Probe, NoAnswerAnywhereLeavesNoPortOpen) {
     test::PtyPair silent;
     PosixSerialPort port;
-    EXPECT_EQ(ProbePorts(port, {silent.devicePath, "/dev/kd215-no-such-port"}).foundIndex, -1);
+    EXPECT_EQ(ProbePorts(port, table({silent.devicePath, "/dev/kd215-no-such-port"})).foundIndex, -1);
     EXPECT_FALSE(port.isOpen());
+}
+
+// Opening a Bluetooth port makes the system call the paired device for many seconds: the probe
+// leaves it for the user to choose, even when a controller answers there.
+TEST(Probe, PassesOverABluetoothPortUnopened) {
+    SimProcess bluetooth, wired;
+    ASSERT_TRUE(bluetooth.start() && wired.start());
+    std::vector<PortInfo> ports = table({bluetooth.link(), wired.link()});
+    ports[0].bluetooth = true;
+    PosixSerialPort port;
+    EXPECT_EQ(ProbePorts(port, ports).foundIndex, 1);
+    EXPECT_TRUE(bluetooth.frames("RX", 0).empty());
+    EXPECT_EQ(port.open(bluetooth.link()), OpenResult::Opened) << "the port itself is not refused";
 }
 
 }  // namespace

@@ -51,6 +51,7 @@ public:
     void setRepeatEnabled(bool enabled) override { repeatEnabled = enabled; }
     void setStopEnabled(bool enabled) override { stopEnabled = enabled; }
     void setPortChecked(int portIndex, bool checked) override { portChecked[portIndex] = checked; }
+    void setPortItems(const std::vector<PortInfo>&) override {}
     void setProgress(int position) override { progress = position; }
     void requestRepaint() override { ++repaints; }
 };

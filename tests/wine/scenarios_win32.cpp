@@ -4,6 +4,10 @@
 // controller's memory and the files on disk.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
+#include <dbt.h>
+
 #include <string>
 #include <vector>
 
@@ -93,6 +97,35 @@ protected:
     Line controller_ = line("CONTROLLER"), silent1_ = line("SILENT1"), silent3_ = line("SILENT3");
     Program program_;
     std::size_t mark_ = 0;
+};
+
+// A port entered in or removed from the device map as Windows does when a device comes or goes:
+// the value is the device's name, its data the port's. Wine keeps the map as it is written.
+const wchar_t* const kDeviceMap = L"HARDWARE\\DEVICEMAP\\SERIALCOMM";
+const wchar_t* const kAddedDevice = L"\\Device\\Serial5";       // the adapter plugged in, COM5
+const wchar_t* const kBluetoothDevice = L"\\Device\\BthModem0";  // a paired phone, COM10
+bool listPort(const wchar_t* device, const wchar_t* port) {
+    const DWORD size = static_cast<DWORD>((wcslen(port) + 1) * sizeof(wchar_t));
+    return RegSetKeyValueW(HKEY_LOCAL_MACHINE, kDeviceMap, device, REG_SZ, port, size) == ERROR_SUCCESS;
+}
+void unlistPort(const wchar_t* device) { RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kDeviceMap, device); }
+
+class Ports : public Scenario {
+protected:
+    void SetUp() override {
+        Scenario::SetUp();
+        for (const Line& l : {added_, bluetooth_}) ASSERT_TRUE(simControl(l, "clear"));
+    }
+    void TearDown() override {
+        closeProgram(program_);
+        for (const wchar_t* device : {kAddedDevice, kBluetoothDevice}) unlistPort(device);
+    }
+    // What the system sends every top-level window when a device comes or goes.
+    void devicesChanged() {
+        PostMessageW(program_.main, WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0);
+        Sleep(300);
+    }
+    Line added_ = line("ADDED"), bluetooth_ = line("BLUETOOTH");
 };
 
 using StartUp = Scenario;
@@ -366,6 +399,60 @@ TEST_F(Transfers, StopAndRestartEndAPendingChainAndRepeatRunsTheLastArea) {
     ASSERT_TRUE(requestsThenIdle(4, 3000)) << describeDialogs(program_);
     EXPECT_TRUE(noDialogFor(program_, 800)) << describeDialogs(program_);
     EXPECT_EQ(requests().back(), "0F 03 EE");
+}
+
+// The installer follows the advice: plugs in the adapter and chooses "&Auto", no restart. The
+// Bluetooth port, listed before everything else, is never opened unasked, yet can be chosen.
+TEST_F(Ports, AutoFindsAnAdapterPluggedInAfterStartUpAndPassesOverBluetooth) {
+    ASSERT_TRUE(listPort(kBluetoothDevice, L"COM10"));
+    ASSERT_TRUE(simControl(controller_, "unplug"));
+    const std::size_t phone = lineEvents(bluetooth_).size(), adapter = lineEvents(added_).size();
+    start(false);
+    Dialog notFound = box("Mamy problem :", 15000);
+    EXPECT_EQ(received(silent3_, 0).back(), kProbe) << "every port was asked";
+    ASSERT_TRUE(answer(notFound, IDOK));
+    ASSERT_TRUE(waitGotowe(program_));
+
+    ASSERT_TRUE(listPort(kAddedDevice, L"COM5"));
+    postCommand(program_, kCmdAutoPort);
+    EXPECT_TRUE(waitReady(program_, 15000)) << describeDialogs(program_);
+    EXPECT_EQ(received(added_, adapter), (std::vector<std::string>{kProbe, kVersionRequest}));
+    EXPECT_TRUE(received(bluetooth_, phone).empty()) << "start-up or \"&Auto\" opened the Bluetooth port";
+
+    // "&Auto", COM1, COM10: chosen by hand, it opens and is asked for its version.
+    ASSERT_TRUE(keys("alt+w Down Down Return"));
+    EXPECT_TRUE(waitFor([&] { return received(bluetooth_, phone) == std::vector<std::string>{kVersionRequest}; }));
+}
+
+// The menu follows a device change while idle; during a read the change waits for the read's end,
+// and the port that went is then dropped.
+TEST_F(Ports, ADeviceChangeBringsAPortIntoTheMenuAndWaitsForARead) {
+    start();
+    const std::size_t adapter = lineEvents(added_).size();
+    ASSERT_TRUE(listPort(kAddedDevice, L"COM5"));
+    devicesChanged();
+    EXPECT_TRUE(received(added_, adapter).empty()) << "a device change opened the new port";
+    // "&Auto", COM1, COM12, COM3, COM5.
+    ASSERT_TRUE(keys("alt+w Down Down Down Down"));
+    Sleep(300);
+    EXPECT_TRUE(screenshot("port-added"));
+    ASSERT_TRUE(keys("Return"));
+    ASSERT_TRUE(waitFor([&] { return received(added_, adapter) == std::vector<std::string>{kVersionRequest}; }));
+    ASSERT_TRUE(waitReady(program_));
+
+    ASSERT_TRUE(simControl(added_, "fault silent"));
+    ASSERT_TRUE(keys(road(kReadController, kScenesArea)));
+    ASSERT_TRUE(waitFor([&] { return received(added_, adapter).size() == 2; }));
+    unlistPort(kAddedDevice);
+    devicesChanged();
+    Dialog silence = box("Niepowodzenie");
+    EXPECT_EQ(silence.text, kNoData) << "the read was not left to end by itself";
+    ASSERT_TRUE(answer(silence, IDCANCEL));
+    ASSERT_TRUE(waitGotowe(program_));
+    ASSERT_TRUE(keys(road(kReadController, kScenesArea)));
+    Dialog noPort = box("Ostrzeżenie");
+    EXPECT_EQ(noPort.text, "Musisz wybrać dostępny port szeregowy !");
+    EXPECT_TRUE(answer(noPort, IDOK));
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # The Wine suite: Kd215.exe in one private prefix on its own Xvfb, driven by kd215-wine-driver.exe as a
-# user would, against kd215-sim as COM12 between two silent lines, COM1 and COM3.
+# user would, against kd215-sim as COM12 between two silent lines, COM1 and COM3. Two more controllers
+# stand by as COM5 (an adapter plugged in at run time) and COM10 (a Bluetooth port): each opens but is
+# listed only when a scenario enters it in the device map.
 #
 # Usage: wine_suite.sh suite|c|pl|bench WIN64_BUILD_DIR KD215_SIM [GTEST_ARGS...]
 #   suite  every scenario under C.UTF-8 (code page 1252), then those with Polish text and names under
@@ -47,6 +49,7 @@ sim_options=()
 [[ $mode == bench ]] && sim_options=(--turnaround-ms 40)  # as a slow line answers
 kd_sim_start "$lines/controller" "" "${sim_options[@]}" || exit 1
 kd_sim_start "$lines/silent1" unplug && kd_sim_start "$lines/silent3" unplug || exit 1
+kd_sim_start "$lines/added" && kd_sim_start "$lines/bluetooth" || exit 1
 # The template's COM2 and COM4 (missing devices) go: the suite wants its three ports alone.
 wine reg delete 'HKLM\Software\Wine\Ports' /v COM2 /f >/dev/null 2>&1
 wine reg delete 'HKLM\Software\Wine\Ports' /v COM4 /f >/dev/null 2>&1
@@ -54,6 +57,8 @@ kd_wine_ports "$work/prefix" COM1="$lines/silent1" COM12="$lines/controller" COM
 # A wineserver that stays up until the clean-up maps the ports once, so the check below holds.
 wineserver -p || exit 1
 kd_drop_foreign_ports COM1 COM12 COM3 || { echo "refusing to run: the prefix lists this machine's ports" >&2; exit 1; }
+# Devices that open without being listed, as a port does between its plugging in and the device map's update.
+ln -sfn "$lines/added" "$WINEPREFIX/dosdevices/com5" && ln -sfn "$lines/bluetooth" "$WINEPREFIX/dosdevices/com10" || exit 1
 kd_xvfb_start || exit 1
 # shellcheck source=../support/driver_requests.sh
 source "$here/../support/driver_requests.sh"
@@ -72,7 +77,8 @@ run_driver() {
     cd "$work/files" &&
       env "${locale_env[@]}" KD215_EXE="$(winpath "$winbuild/Kd215.exe")" KD215_WORK="$(winpath "$work/files")" \
         KD215_LINE_CONTROLLER="$(winpath "$lines/controller")" KD215_LINE_SILENT1="$(winpath "$lines/silent1")" \
-        KD215_LINE_SILENT3="$(winpath "$lines/silent3")" KD215_REQUESTS="$(winpath "$work/requests")" \
+        KD215_LINE_SILENT3="$(winpath "$lines/silent3")" KD215_LINE_ADDED="$(winpath "$lines/added")" \
+        KD215_LINE_BLUETOOTH="$(winpath "$lines/bluetooth")" KD215_REQUESTS="$(winpath "$work/requests")" \
         KD215_SHOT_PREFIX="wine-$locale-" \
         timeout -k 10 300 wine "$winbuild/kd215-wine-driver.exe" --gtest_filter="$filter" "$@"
   ) > >(tee "$work/logs/driver-$locale.txt") 2>&1 &
@@ -102,7 +108,12 @@ if [[ $mode == suite && $# -eq 0 ]]; then
   # The version the exe's resources carry comes from this header of the same build.
   version=$(sed -n 's/^#define KD215_VERSION "\(.*\)"$/\1/p' "$winbuild/generated/kd215_version.h")
   [[ $(ctl --version) == "kd215ctl $version "* ]] || { echo "kd215ctl.exe --version is not $version" >&2; status=1; }
+  # A Bluetooth port listed before the controller is marked and never opened by the probe.
+  wine reg add 'HKLM\HARDWARE\DEVICEMAP\SERIALCOMM' /v '\Device\BthModem0' /t REG_SZ /d COM10 /f >/dev/null 2>&1
+  [[ $(ctl ports) == *"COM10  port Bluetooth"* ]] || { echo "kd215ctl ports does not mark the Bluetooth COM10" >&2; status=1; }
+  bluetooth_frames=$(grep -c ' RX ' "$lines/bluetooth.log" 2>/dev/null)
   [[ $(ctl probe) == *COM12* ]] || { echo "kd215ctl probe did not find the controller on COM12" >&2; status=1; }
+  [[ $(grep -c ' RX ' "$lines/bluetooth.log" 2>/dev/null) == "$bluetooth_frames" ]] || { echo "kd215ctl probe opened the Bluetooth COM10" >&2; status=1; }
   ctl backup --port COM12 kopia.json >/dev/null
   verified=$(ctl verify all --port COM12 kopia.json)
   [[ $verified == *"Brak różnic."* ]] || { echo "kd215ctl backup and verify: $verified" >&2; status=1; }

@@ -88,7 +88,7 @@ std::string progressText(TransferAction action, ConfigArea area, std::size_t ind
 int withLink(Context& c, const std::function<int(LinkSession&)>& body) {
     std::unique_ptr<SerialPort> device = makeSerialPort();
     LoggingPort port(*device, c.log);
-    const std::string path = portOpenPath(c.options.port);
+    const std::string path = portDevicePath(c.options.port);
     const OpenResult opened = port.open(c.options.port);
     if (opened != OpenResult::Opened) {
         const uint32_t error = port.lastOpenError();
@@ -258,6 +258,7 @@ std::string portLine(const PortEntry& port) {
     std::string line = port.name;
     if (port.device != port.name) line += "  (" + port.device + ")";
     std::vector<std::string> facts;
+    if (port.bluetooth) facts.push_back("port Bluetooth, probe go pomija");
     if (!port.description.empty()) facts.push_back(port.description);
     if (!port.manufacturer.empty()) facts.push_back(port.manufacturer);
     if (!port.vendorId.empty()) facts.push_back("USB " + port.vendorId + ":" + port.productId);
@@ -280,7 +281,8 @@ int portsCommand(Context& c) {
                             {"vendorId", orNull(port.vendorId)},
                             {"productId", orNull(port.productId)},
                             {"serial", orNull(port.serial)},
-                            {"driver", orNull(port.driver)}});
+                            {"driver", orNull(port.driver)},
+                            {"bluetooth", port.bluetooth}});
     }
     return kExitDone;
 }
@@ -288,14 +290,21 @@ int portsCommand(Context& c) {
 int probeCommand(Context& c) {
     const std::vector<PortEntry> known = listSerialPorts(true);
     std::vector<std::string> candidates = c.options.operands;
+    std::vector<PortInfo> table;
     if (candidates.empty()) {
-        for (const PortEntry& port : listSerialPorts(false)) candidates.push_back(port.device);
+        // A Bluetooth port stays unopened unless named: opening it calls the paired device.
+        for (const PortEntry& port : listSerialPorts(false)) {
+            candidates.push_back(port.device);
+            table.push_back({port.device, portDevicePath(port.device), "", port.bluetooth});
+        }
+    } else {
+        for (const std::string& name : candidates) table.push_back({name, portDevicePath(name), "", false});
     }
     if (candidates.empty()) return fail(c, kNoPortsText, kExitNoController);
     std::unique_ptr<SerialPort> device = makeSerialPort();
     LoggingPort port(*device, c.log);
     c.progress.show("Szukam sterownika, portów do sprawdzenia: " + std::to_string(candidates.size()));
-    const ProbeOutcome outcome = ProbePorts(port, candidates);
+    const ProbeOutcome outcome = ProbePorts(port, table);
     c.progress.clear();
     if (outcome.communicationFailed) {
         port.close();
@@ -309,7 +318,7 @@ int probeCommand(Context& c) {
     const PortEntry* entry = findPort(known, found);
     const std::string name = entry != nullptr ? entry->name : found;
     if (wantsText(c)) c.out << name << "\n";
-    c.result = {{"port", name}, {"device", entry != nullptr ? entry->device : portOpenPath(found)}};
+    c.result = {{"port", name}, {"device", entry != nullptr ? entry->device : portDevicePath(found)}};
     return kExitDone;
 }
 

@@ -23,8 +23,6 @@ bool stderrIsTerminal();
 // The serial backend of this platform.
 std::unique_ptr<SerialPort> makeSerialPort();
 
-// The path a port name opens ("lineB" opens /dev/lineB), as the messages show it.
-std::string portOpenPath(const std::string& name);
 // Why the port at `path` would not open, and what to do about it, for the system's error code:
 // who holds a busy port, which group a refused user lacks.
 std::string portOpenFailureText(const std::string& path, uint32_t errorCode);

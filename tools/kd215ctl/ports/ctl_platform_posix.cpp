@@ -42,8 +42,6 @@ bool stderrIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
 
 std::unique_ptr<SerialPort> makeSerialPort() { return std::make_unique<PosixSerialPort>(); }
 
-std::string portOpenPath(const std::string& name) { return serialDevicePath(name); }
-
 namespace {
 
 std::string processName(const std::string& pid) {

@@ -57,8 +57,6 @@ bool stderrIsTerminal() { return _isatty(_fileno(stderr)) != 0; }
 
 std::unique_ptr<SerialPort> makeSerialPort() { return std::make_unique<Win32SerialPort>(); }
 
-std::string portOpenPath(const std::string& name) { return name; }
-
 std::string portOpenFailureText(const std::string&, uint32_t errorCode) {
     // Windows opens a COM port for one program at a time and refuses the next with this.
     if (errorCode == ERROR_ACCESS_DENIED || errorCode == ERROR_SHARING_VIOLATION) return "port zajęty przez inny program";

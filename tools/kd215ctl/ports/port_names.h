@@ -17,6 +17,7 @@ struct PortEntry {
     std::string productId;
     std::string serial;
     std::string driver;        // "ftdi_sio", "cdc_acm", "serial"
+    bool bluetooth = false;    // a Bluetooth virtual port: probe passes over it
 };
 
 // The ports of this machine, each device once, in the order the program lists them. `all` keeps

@@ -9,7 +9,6 @@
 #include <unistd.h>
 
 #include "link/port_list.h"
-#include "link/serial_posix.h"
 
 namespace kd215 {
 
@@ -85,7 +84,8 @@ bool describe(const PortRoots& roots, const std::string& name, PortEntry& entry)
 std::vector<PortEntry> listSerialPorts(const PortRoots& roots, bool all) {
     std::vector<PortEntry> entries;
     const std::string byIdDirectory = roots.dev + "/serial/by-id/";
-    for (const std::string& path : ListPorts(roots.dev)) {
+    for (const PortInfo& port : ListPorts(roots.dev)) {
+        const std::string& path = port.name;
         if (path.compare(0, byIdDirectory.size(), byIdDirectory) == 0) {
             // A stable link names a device listed already: it becomes that device's name.
             char target[PATH_MAX];
@@ -107,7 +107,7 @@ std::vector<PortEntry> listSerialPorts(const PortRoots& roots, bool all) {
 std::vector<PortEntry> listSerialPorts(bool all) { return listSerialPorts(PortRoots{}, all); }
 
 const PortEntry* findPort(const std::vector<PortEntry>& ports, const std::string& name) {
-    const std::string path = serialDevicePath(name);
+    const std::string path = portDevicePath(name);
     const std::string device = resolved(path);
     for (const PortEntry& entry : ports) {
         if (entry.name == path || entry.device == path || (!device.empty() && resolved(entry.device) == device)) {

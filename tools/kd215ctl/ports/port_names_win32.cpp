@@ -8,6 +8,7 @@
 #include <cwctype>
 
 #include "link/port_list.h"
+#include "link/port_table.h"
 #include "platform/text_win32.h"
 
 namespace kd215 {
@@ -73,9 +74,11 @@ void describeFromSetupApi(std::vector<PortEntry>& entries) {
 
 std::vector<PortEntry> listSerialPorts(bool) {
     std::vector<PortEntry> entries;
-    for (const std::string& name : ListPorts()) {
+    // The program's own table, so both list the same ports by the same names.
+    for (const PortInfo& port : buildPortTable(ListPorts())) {
         PortEntry entry;
-        entry.name = entry.device = name;
+        entry.name = entry.device = port.name;
+        entry.bluetooth = port.bluetooth;
         entries.push_back(entry);
     }
     describeFromSetupApi(entries);
