@@ -17,8 +17,10 @@ packages=(
   chromium fp-utils
   # the report check: sheets counted and pictured from the printed PDF
   poppler-utils
-  # the Windows packages: the installer and the zips
-  nsis zip unzip
+  # the Windows packages: the installer and the zips; the help file's contents checked (7z)
+  nsis zip unzip p7zip-full
+  # the Debian package: dpkg-shlibdeps and dpkg-buildflags, and lintian to check it
+  dpkg-dev lintian
 )
 
 # One dpkg-query for the whole list; names it does not know at all are simply not printed.

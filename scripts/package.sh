@@ -1,11 +1,64 @@
 #!/usr/bin/env bash
-# Builds the Windows packages into dist/: for x64 and x86 a zip (the two programs, the guide compiled to
-# Kd215.chm and as HTML, CZYTAJ.txt) and an NSIS installer of the same files. Release builds, stripped.
-# Usage: scripts/package.sh [win64|win32]...   (both when none is named)
+# Builds the packages into dist/: for Windows x64 and x86 a zip (the two programs, the guide compiled to
+# Kd215.chm and as HTML, CZYTAJ.txt) and an NSIS installer of the same files; for Debian amd64 a .deb of
+# kd215ctl, kd215-sim, the manual page and the bash completion. Release builds, stripped.
+# Usage: scripts/package.sh [win64|win32|deb]...   (all three when none is named)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 bash scripts/install-deps.sh
+jobs=2
+mkdir -p dist
+(($#)) || set -- win64 win32 deb
+
+# The Debian package, built by dpkg-deb from a tree of its own with all of Debian's hardening flags;
+# its dependencies are the shared libraries the two programs use, as dpkg-shlibdeps names them.
+debian_package() {
+  local tree=build/deb stage=build/package/deb/root version arch doc
+  export DEB_BUILD_MAINT_OPTIONS=hardening=+all
+  cmake -S . -B "$tree" -G Ninja -Wno-dev -DCMAKE_BUILD_TYPE=Release -DKD215_TESTS=OFF \
+    -DCMAKE_CXX_FLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)" \
+    -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)" >"$tree.configure.log" 2>&1 ||
+    { cat "$tree.configure.log"; exit 1; }
+  cmake --build "$tree" -j "$jobs" --target kd215ctl kd215-sim kd215ctl-docs-files
+  version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$tree/CMakeCache.txt")
+  arch=$(dpkg --print-architecture)
+  rm -rf "$(dirname "$stage")" && mkdir -p "$stage/DEBIAN"
+  DESTDIR=$root/$stage cmake --install "$tree" --prefix /usr >/dev/null
+  strip --strip-unneeded --remove-section=.comment --remove-section=.note "$stage/usr/bin/"*
+  gzip -9n "$stage/usr/share/man/man1/kd215ctl.1"
+  doc=$stage/usr/share/doc/kd215ctl
+  mkdir -p "$doc" "$stage/usr/share/lintian/overrides"
+  cp packaging/debian/copyright "$doc/"
+  sed "s/@VERSION@/$version/" packaging/debian/changelog | gzip -9n >"$doc/changelog.gz"
+  # Overrides travel without their comments; packaging/debian/lintian-overrides says why each is there.
+  grep -v '^#' packaging/debian/lintian-overrides >"$stage/usr/share/lintian/overrides/kd215ctl"
+
+  # dpkg-shlibdeps reads the package's name from a debian/control; a scratch one beside the stage does.
+  local scratch=build/package/deb/shlibs depends
+  mkdir -p "$scratch/debian" && printf 'Source: kd215ctl\n\nPackage: kd215ctl\nArchitecture: any\n' >"$scratch/debian/control"
+  depends=$(cd "$scratch" && dpkg-shlibdeps -O "$root/$stage/usr/bin/kd215ctl" "$root/$stage/usr/bin/kd215-sim" |
+    sed -n 's/^shlibs:Depends=//p')
+  [[ -n $depends ]] || { echo "package: dpkg-shlibdeps named no dependencies" >&2; exit 1; }
+  sed -e "s/@VERSION@/$version/" -e "s/@ARCH@/$arch/" -e "s/@DEPENDS@/$depends/" \
+    -e "s/@SIZE@/$(du -sk --exclude=DEBIAN "$stage" | cut -f1)/" packaging/debian/control >"$stage/DEBIAN/control"
+  find "$stage" -type d -exec chmod 0755 {} + && find "$stage" -type f -exec chmod 0644 {} +
+  chmod 0755 "$stage/usr/bin/"*
+  (cd "$stage" && find usr -type f -exec md5sum {} + | sort -k2) >"$stage/DEBIAN/md5sums"
+  local deb=dist/kd215ctl_${version}_$arch.deb
+  dpkg-deb --root-owner-group -Zxz --build "$stage" "$deb" >/dev/null
+  echo "package: $deb"
+}
+
+windows=0
+for flavour in "$@"; do
+  case $flavour in
+    deb) debian_package ;;
+    win64|win32) windows=1 ;;
+    *) echo "package: unknown flavour '$flavour' (win64, win32 or deb)" >&2; exit 2 ;;
+  esac
+done
+((windows)) || exit 0
 
 docs=$root/docs
 guide_folder=pomoc  # the guide's HTML inside the packages
@@ -15,6 +68,13 @@ ls "$docs"/*.html >/dev/null 2>&1 || { echo "package: no guide pages in $docs" >
 # The guide, once for both: compiled in a copy so that chmcmd leaves nothing in the source tree.
 help=build/package/help
 rm -rf "$help" && mkdir -p "$help" && cp -r "$docs/." "$help/"
+# The help viewer reads a Polish help file's titles and search index in Windows-1250, and the
+# compiler indexes the pages' bytes as they are: the compiled pages are written in that code page
+# (what it lacks, such as arrows, as character references), so titles, text and search agree.
+for page in "$help"/*.html; do
+  perl -MEncode -0777 -i -pe '$_ = encode("cp1250", decode("UTF-8", $_), Encode::FB_HTMLCREF);
+    s/charset=utf-8/charset=windows-1250/gi' "$page"
+done
 project=$(cd "$help" && ls ./*.hhp 2>/dev/null | head -n1)
 if [[ -z $project ]]; then
   project=kd215.hhp
@@ -28,14 +88,11 @@ rm -f "$chm" && mkdir -p "$(dirname "$chm")"
 (cd "$help" && chmcmd "$project" >chmcmd.log 2>&1) || { cat "$help/chmcmd.log" >&2; exit 1; }
 [[ -s $chm ]] || { echo "package: chmcmd wrote no $chm, see $help/chmcmd.log" >&2; exit 1; }
 
-jobs=2
-mkdir -p dist
-(($#)) || set -- win64 win32
 for flavour in "$@"; do
   case $flavour in
     win64) arch=x86_64 ;;
     win32) arch=i686 ;;
-    *) echo "package: unknown flavour '$flavour' (win64 or win32)" >&2; exit 2 ;;
+    *) continue ;;
   esac
   tree=build/mingw-$arch
   cmake -S . -B "$tree" -G Ninja -Wno-dev -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$arch.cmake" \

@@ -84,6 +84,16 @@ TEST(BackupFile, ShortFileCutAnywhereIsRefusedAndChangesNothing) {
     }
 }
 
+TEST(BackupFile, SiteCustomerAndNoteComeBackAsWritten) {
+    const BackupInfo written{"1.05", "2026-12-07T10:26:10+01:00", "Hala „Żuraw” 2", "Zakład Ćma", "wymiana\nzasilacza"};
+    ConfigImage image = defaultConfigImage();
+    BackupInfo read;
+    ASSERT_TRUE(readBackupJson(writeBackupJson(busyImage(), written), image, read).ok);
+    EXPECT_EQ(read.site, written.site);
+    EXPECT_EQ(read.customer, written.customer);
+    EXPECT_EQ(read.note, written.note);
+}
+
 // A backup written by kd215ctl before it read and wrote JSON with the library: travelling
 // between laptops, it must load as it is, and come out again in the same words.
 TEST(BackupFile, OneWrittenByAnEarlierKd215ctlLoadsAndIsWrittenTheSame) {

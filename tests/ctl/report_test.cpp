@@ -1,4 +1,5 @@
-// The report's chart geometry (times to scale, levels as heights) and its escaping of names.
+// The report's chart geometry (times to scale, levels as heights, axis ticks, labels inside the
+// chart) and its escaping of names.
 #include <gtest/gtest.h>
 
 #include "report/report.h"
@@ -37,23 +38,43 @@ TEST(ReportChart, ASpanSharedWithALongerProgramShrinksTheShorterOne) {
     EXPECT_DOUBLE_EQ(programShapes(twoSteps(), 2, frame).back().end, 10 + 250);
 }
 
-TEST(ReportChart, AProgramWithoutTimeStillShowsEveryStepSideBySide) {
+TEST(ReportChart, AProgramWithoutTimeStillShowsEveryStepSideBySideAcrossTheWidth) {
     const std::vector<StepShape> shapes = programShapes(Program{}, kStepCount, kFrame);
     ASSERT_EQ(shapes.size(), static_cast<std::size_t>(kStepCount));
-    for (int k = 0; k < kStepCount; ++k) {
-        EXPECT_DOUBLE_EQ(shapes[k].start, 10 + k * 500.0 / kStepCount);
-        EXPECT_DOUBLE_EQ(shapes[k].end - shapes[k].start, 500.0 / kStepCount);
+    EXPECT_DOUBLE_EQ(shapes.front().start, kFrame.left);
+    EXPECT_DOUBLE_EQ(shapes.back().end, kFrame.left + kFrame.width);
+    for (int k = 1; k < kStepCount; ++k) {
+        EXPECT_DOUBLE_EQ(shapes[k].start, shapes[k - 1].end);
+        EXPECT_NEAR(shapes[k].end - shapes[k].start, shapes[0].end - shapes[0].start, 1e-9);
     }
+}
+
+TEST(ReportChart, AxisTicksFallOnRoundValuesWhateverTheSpan) {
+    EXPECT_EQ(axisTicks(5914, 5), (std::vector<unsigned long>{0, 1000, 2000, 3000, 4000, 5000}));
+    EXPECT_EQ(axisTicks(6001, 5), (std::vector<unsigned long>{0, 2000, 4000, 6000}));
+    EXPECT_EQ(axisTicks(3, 5), (std::vector<unsigned long>{0, 1, 2, 3}));
+    EXPECT_TRUE(axisTicks(0, 5).empty());  // nothing to scale: no axis of zeros
+}
+
+TEST(ReportChart, ALabelBesideAMarkNearTheEdgeTurnsInward) {
+    EXPECT_FALSE(besideMark(400, 100, 700).anchorStart);
+    const LabelPlace nearLeft = besideMark(80, 100, 700);  // the first of 14 steps ending
+    EXPECT_TRUE(nearLeft.anchorStart);
+    EXPECT_GE(nearLeft.x, 80);
+    EXPECT_LE(nearLeft.x + 100, 700);
 }
 
 TEST(ReportPage, NamesFromOutsideAreEscapedWherePrinted) {
     ReportSource source = controllerSource("", defaultConfigImage(), "<b>1.05</b>");
     source.files = {"hala \"A\" & <scena>.json"};
-    const std::string page = reportHtml(source, &source, "dziś");
+    const std::string page = reportHtml(source, &source, {"hala </style> \"A\"", "", "", "dziś"});
     EXPECT_EQ(page.find("<b>1.05"), std::string::npos);
     EXPECT_EQ(page.find("<scena>"), std::string::npos);
     EXPECT_NE(page.find("&lt;b&gt;1.05&lt;/b&gt;"), std::string::npos);
     EXPECT_NE(page.find("hala &quot;A&quot; &amp; &lt;scena&gt;.json"), std::string::npos);
+    // The site goes into the sheets' footer as a CSS string too, where it must not end the style.
+    EXPECT_EQ(page.find("</style> "), std::string::npos);
+    EXPECT_NE(page.find("Obiekt: hala \\3c /style> \\22 A\\22 "), std::string::npos);
 }
 
 }  // namespace

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # The packages in dist/, read from their files: each zip holds exactly what it should; both programs carry no
 # debug sections, a manifest and the version; the 32-bit programs (which this machine cannot run) are PE32 for
-# i386, import only DLLs that Windows 7 has and that the 64-bit ones import too, and carry the same resources.
-# Usage: files_check.sh DIST_DIR VERSION
+# i386, import only DLLs that Windows 7 has and that the 64-bit ones import too, and carry the same resources;
+# the help file holds every page of the guide with its Polish title, and a full-text search index.
+# Usage: files_check.sh DIST_DIR VERSION DOCS_DIR
 set -u
 dist=${1:?usage: files_check.sh DIST_DIR VERSION}
-version=${2:?usage: files_check.sh DIST_DIR VERSION}
+version=${2:?usage: files_check.sh DIST_DIR VERSION DOCS_DIR}
+docs=${3:?usage: files_check.sh DIST_DIR VERSION DOCS_DIR}
 work=$(mktemp -d) && trap 'rm -rf "$work"' EXIT
 failures=0
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
@@ -39,5 +41,20 @@ for exe in Kd215.exe kd215ctl.exe; do
   cmp -s "$work/win32/$exe.dlls" "$work/win64/$exe.dlls" || fail "$exe: win32 imports $(tr '\n' ' ' <"$work/win32/$exe.dlls"), win64 $(tr '\n' ' ' <"$work/win64/$exe.dlls")"
   cmp -s "$work/win32/$exe.rc" "$work/win64/$exe.rc" || fail "$exe: the win32 and win64 resources differ"
 done
+
+# The help file as the viewer reads it: pages and titles in Windows-1250, the code page of Polish help,
+# each title also in the topics' strings the viewer lists and searches, and the search index present.
+if unzip -q "$dist/Kd215-link-$version-win64.zip" Kd215.chm -d "$work/help" && 7z x -y -o"$work/help/chm" "$work/help/Kd215.chm" >/dev/null; then
+  chm=$work/help/chm
+  [[ -s $chm/\$FIftiMain ]] || fail "Kd215.chm has no full-text search index"
+  tr '\0' '\n' <"$chm/#STRINGS" | iconv -f cp1250 -t utf-8 >"$work/help/titles" 2>/dev/null || fail "Kd215.chm: titles not in Windows-1250"
+  for page in "$docs"/*.html; do
+    title=$(grep -o '<title>[^<]*</title>' "$page" | sed 's/<[^>]*>//g')
+    [[ -f $chm/${page##*/} ]] || fail "Kd215.chm lacks ${page##*/}"
+    grep -qxF "$title" "$work/help/titles" || fail "Kd215.chm: the title \"$title\" does not read right in Windows-1250"
+  done
+else
+  fail "Kd215.chm does not extract from the win64 zip"
+fi
 ((failures == 0)) || { echo "$failures package check(s) failed" >&2; exit 1; }
 echo "package files checked: $(cd "$dist" && ls Kd215-link-"$version"-*)"

@@ -1,7 +1,9 @@
 # The packages that scripts/package.sh leaves in dist/ (scripts/test.sh makes them before the tests): the
-# 32-bit programs checked from their files beside the 64-bit ones, and the x64 installer run under Wine.
+# 32-bit programs checked from their files beside the 64-bit ones, the x64 installer run under Wine, the
+# Debian package unpacked and linted.
 set(KD215_DIST ${CMAKE_SOURCE_DIR}/dist)
-add_test(NAME package.files COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/files_check.sh ${KD215_DIST} ${PROJECT_VERSION})
+add_test(NAME package.files COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/files_check.sh ${KD215_DIST} ${PROJECT_VERSION}
+                                   ${CMAKE_SOURCE_DIR}/docs)
 set_tests_properties(package.files PROPERTIES TIMEOUT 120 LABELS package)
 if(KD215_WIN64_BUILD AND TARGET kd215-sim)
   find_program(KD215_WINE_PROGRAM wine)
@@ -13,3 +15,6 @@ if(KD215_WIN64_BUILD AND TARGET kd215-sim)
     set_tests_properties(wine.package PROPERTIES TIMEOUT 300 LABELS "wine;package")
   endif()
 endif()
+# The Debian package: unpacked (not installed), run against its own kd215-sim, and lintian.
+add_test(NAME package.deb COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/deb_check.sh ${KD215_DIST} ${PROJECT_VERSION})
+set_tests_properties(package.deb PROPERTIES TIMEOUT 180 LABELS package)

@@ -25,7 +25,8 @@ const char* const kHelpText =
     "                                      zapis do sterownika, potem odczyt i porównanie\n"
     "  kd215ctl verify OBSZAR... --port PORT PLIK...\n"
     "                                      porównanie sterownika z plikami: wszystkie różnice\n"
-    "  kd215ctl backup --port PORT PLIK    pełna kopia zapasowa sterownika (tekst JSON)\n"
+    "  kd215ctl backup --port PORT PLIK [--site TEKST] [--customer TEKST] [--note TEKST]\n"
+    "                                      pełna kopia zapasowa sterownika (tekst JSON)\n"
     "  kd215ctl restore --port PORT PLIK [--no-verify]\n"
     "                                      zapis kopii zapasowej do sterownika i porównanie\n"
     "  kd215ctl show PLIK...               zawartość pliku .ust, .sce, .pg1, .pg2 lub kopii\n"
@@ -62,6 +63,10 @@ const char* const kHelpText =
     "  -v, --verbose     każda ramka (jak --log) także na standardowe wyjście błędów\n"
     "  --all             ports: także porty ttyS bez układu UART\n"
     "  --compare         report: dwa źródła, różnice zaznaczone\n"
+    "  --site TEKST      backup, report: obiekt, w którym pracuje sterownik; w raporcie\n"
+    "                    w nagłówku i w stopce każdej strony (bez opcji: z kopii zapasowej)\n"
+    "  --customer TEKST  backup, report: klient\n"
+    "  --note TEKST      backup, report: uwagi, np. co zmieniono podczas wizyty serwisowej\n"
     "  --version         wersja kd215ctl\n"
     "  -h, --help        ten tekst\n"
     "\n"
@@ -161,6 +166,10 @@ const OptionRule kOptions[] = {
      }},
     {"--output", "-o", true, "read report", [](CtlOptions& o, const std::string& v, std::string&) { o.output = v; return true; }},
     {"--compare", nullptr, false, "report", [](CtlOptions& o, const std::string&, std::string&) { return o.compare = true; }},
+    {"--site", nullptr, true, "backup report", [](CtlOptions& o, const std::string& v, std::string&) { o.site = v; return true; }},
+    {"--customer", nullptr, true, "backup report",
+     [](CtlOptions& o, const std::string& v, std::string&) { o.customer = v; return true; }},
+    {"--note", nullptr, true, "backup report", [](CtlOptions& o, const std::string& v, std::string&) { o.note = v; return true; }},
     {"--retries", nullptr, true, nullptr,
      [](CtlOptions& o, const std::string& v, std::string& e) {
          if (parseRetries(v, o.retries)) return true;

@@ -34,6 +34,9 @@ struct CtlOptions {
     bool allPorts = false;              // --all: ports without a UART too
     bool version = false;               // --version
     bool compare = false;               // --compare: report, two sources
+    std::string site;                   // --site, --customer, --note: backup and report
+    std::string customer;
+    std::string note;
 };
 
 struct ParseResult {

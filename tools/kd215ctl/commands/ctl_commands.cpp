@@ -428,6 +428,9 @@ int backupCommand(Context& c) {
         const int read = readWholeController(c, link, image, info.firmware);
         if (read != kExitDone) return read;
         info.created = isoLocalTimeText();
+        info.site = c.options.site;
+        info.customer = c.options.customer;
+        info.note = c.options.note;
         c.result["file"] = path;
         c.result["firmware"] = info.firmware;
         c.result["created"] = info.created;
@@ -519,7 +522,8 @@ int reportCommand(Context& c) {
         });
         if (code != kExitDone) return code;
     }
-    const std::string html = reportHtml(sources[0], sources.size() > 1 ? &sources[1] : nullptr, reportTimeText());
+    ReportVisit visit{c.options.site, c.options.customer, c.options.note, isoLocalTimeText()};
+    const std::string html = reportHtml(sources[0], sources.size() > 1 ? &sources[1] : nullptr, visit);
     return writeFiles(c, {{c.options.output.empty() ? "raport.html" : c.options.output, html}});
 }
 

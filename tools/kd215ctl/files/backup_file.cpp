@@ -328,6 +328,9 @@ Json backupJson(const ConfigImage& image, const BackupInfo& info) {
     Json backup = {{"format", kBackupFormatName}, {"version", kBackupVersion}};
     if (!info.firmware.empty()) backup["firmware"] = info.firmware;
     if (!info.created.empty()) backup["created"] = info.created;
+    if (!info.site.empty()) backup["site"] = info.site;
+    if (!info.customer.empty()) backup["customer"] = info.customer;
+    if (!info.note.empty()) backup["note"] = info.note;
     backup["settings"] = settingsJson(image, false);
     backup["scenes"] = scenesJson(image);
     backup["programs"] = programsJson(image);
@@ -363,6 +366,9 @@ BackupLoadResult readBackupJson(const std::string& text, ConfigImage& image, Bac
     BackupInfo loadedInfo;
     loadedInfo.firmware = r.optionalText(root, "firmware");
     loadedInfo.created = r.optionalText(root, "created");
+    loadedInfo.site = r.optionalText(root, "site");
+    loadedInfo.customer = r.optionalText(root, "customer");
+    loadedInfo.note = r.optionalText(root, "note");
     readSettings(r, root, loaded);
     readScenes(r, root, loaded);
     readPrograms(r, root, loaded);

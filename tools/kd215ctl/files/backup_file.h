@@ -6,6 +6,8 @@
 //     "version": 1,                      required; other versions are refused
 //     "firmware": "1.05",                optional, informative (what the controller reported)
 //     "created": "2026-12-07T10:26:10+01:00", optional, informative (older: "2024-05-01 12:00:00")
+//     "site", "customer", "note": texts, optional, informative (where the controller works, for
+//                                whom, anything the installer wants kept with it)
 //     "settings": { "operatingMode" 0..15, "commonInputMode" 0..15, "switchOnTime" 0..255,
 //                   "switchOffTime" 0..255,
 //                   "channels": 8 x { "minLevel" 0..255, "maxLevel" 0..255, "riseTime" 0..65535,
@@ -35,6 +37,9 @@ extern const char* const kBackupFormatName;  // "kd215-backup"
 struct BackupInfo {
     std::string firmware;  // "" when unknown
     std::string created;   // "" when unknown
+    std::string site;      // the three below: "" when not given
+    std::string customer;
+    std::string note;
 };
 
 using Json = nlohmann::ordered_json;

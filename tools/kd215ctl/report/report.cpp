@@ -7,10 +7,10 @@
 #include <cstdio>
 #include <ctime>
 #include <sstream>
+#include <utility>
 
 #include "commands/area_names.h"
 #include "files/config_text.h"
-#include "ports/frame_log.h"
 #include "report/report_chart.h"
 
 namespace kd215 {
@@ -22,7 +22,7 @@ constexpr int kProgramFileSteps = 12;
 
 // The page's look. Each section starts a new sheet in print; shading is kept on paper.
 const char* const kStyle = R"(
-@page { size: A4; margin: 12mm; }
+@page { size: A4; margin: 12mm 12mm 14mm; }
 * { box-sizing: border-box; }
 html { -webkit-print-color-adjust: exact; print-color-adjust: exact; }
 body { font: 10pt "DejaVu Sans", Arial, sans-serif; color: #222; margin: 0 auto; max-width: 186mm; padding: 6mm 0; }
@@ -32,6 +32,9 @@ h3 { font-size: 11pt; margin: 4mm 0 1.5mm; }
 p.note { font-size: 8.5pt; color: #555; margin: 1mm 0 2mm; }
 section { margin-top: 8mm; }
 @media print { section ~ section { break-before: page; } section { margin-top: 4mm; } body { padding: 0; } }
+@media print { section ~ section.absent { break-before: auto; } }
+section.absent { margin-top: 3mm; }
+section.absent p { margin: 0; }
 table { border-collapse: collapse; width: 100%; font-size: 9pt; }
 th, td { border: 0.5pt solid #bbb; padding: 1mm 1.2mm; text-align: right; vertical-align: top; }
 th { background: #f1ece3; font-weight: 600; }
@@ -58,18 +61,6 @@ svg text.end-mark { fill: #c8102e; stroke: none; font-weight: 700; }
 ol.differences { font-size: 9pt; columns: 2; column-gap: 8mm; }
 )";
 
-// The chart's frame in SVG user units: lane labels on the left, the step axis below.
-constexpr double kChartWidth = 700;
-constexpr double kChartTop = 22;
-constexpr double kAxisHeight = 48;
-const ChartFrame kChartFrame{34, kChartWidth - 34 - 12, kChartTop, 30, 8, 0};
-
-std::string number(double value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f", value);
-    return text;
-}
-
 std::string levelText(unsigned level) {
     return "<b>" + std::to_string(levelToPercent(level)) + "%</b><small class=\"raw\">" + std::to_string(level) +
            "</small>";
@@ -82,6 +73,34 @@ std::string valueText(unsigned value, ValueStyle style) {
 // A scene or step cell's shade: pale for 0, deep amber for 255, dark text readable on all of them.
 std::string shade(unsigned level) {
     return "background:hsl(36,92%," + std::to_string(97 - level * 45 / 255) + "%)";
+}
+
+// Text as a CSS string: quotes, backslashes and line ends escaped, and "<" too, so that a
+// "</style>" in a site's name cannot end the style sheet.
+std::string cssString(const std::string& text) {
+    std::string out = "\"";
+    for (const char c : text) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\' || c == '<' || u < 0x20 || u == 0x7F) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\%x ", u);
+            out += escaped;
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
+// Every printed sheet's footer: the site, the date and time, the sheet's number of all, so that
+// loose sheets go back together and apart from another site's.
+std::string sheetFooter(const ReportVisit& visit) {
+    const std::string site = visit.site.empty() ? "Kd215 – raport konfiguracji" : "Obiekt: " + visit.site;
+    return "@page {\n"
+           "  @bottom-left { content: " + cssString(site) + "; font: 8pt \"DejaVu Sans\", Arial, sans-serif; color: #555; }\n"
+           "  @bottom-center { content: " + cssString(visit.madeAt) + "; font: 8pt \"DejaVu Sans\", Arial, sans-serif; color: #555; }\n"
+           "  @bottom-right { content: \"strona \" counter(page) \" z \" counter(pages); font: 8pt \"DejaVu Sans\", Arial, sans-serif; color: #555; }\n"
+           "}\n";
 }
 
 bool hasProgramExtension2(const std::string& path) {
@@ -134,8 +153,8 @@ std::string contentsText(const ReportSource& s) {
         if (s.programSteps[p] == 0) {
             missing.push_back(name);
         } else if (s.programSteps[p] < kStepCount || !s.hasEndStep[p]) {
-            held.push_back(name + " (sceny 1.." + std::to_string(s.programSteps[p]) + ", bez scen " +
-                           std::to_string(s.programSteps[p] + 1) + ".." + std::to_string(kStepCount) +
+            held.push_back(name + " (sceny 1–" + std::to_string(s.programSteps[p]) + ", bez scen " +
+                           std::to_string(s.programSteps[p] + 1) + "–" + std::to_string(kStepCount) +
                            " i bez sceny kończącej)");
         } else {
             held.push_back(name);
@@ -165,13 +184,18 @@ void sourceRows(Page& page, const ReportSource& s, const std::string& name) {
     if (!s.created.empty()) h << "<tr><th>Kopia utworzona</th><td>" << htmlEscape(s.created) << "</td></tr>\n";
 }
 
-void header(Page& page, const std::string& createdText) {
+void header(Page& page, const ReportVisit& visit) {
     std::ostringstream& h = page.html;
     h << "<header>\n<h1>Kd215 – raport konfiguracji</h1>\n<table class=\"header\">\n";
-    h << "<tr><th>Sporządzono</th><td>" << htmlEscape(createdText) << "</td></tr>\n";
+    const std::pair<const char*, const std::string*> kVisitRows[] = {
+        {"Obiekt", &visit.site}, {"Klient", &visit.customer}, {"Uwagi", &visit.note}};
+    for (const auto& row : kVisitRows) {
+        if (!row.second->empty()) h << "<tr><th>" << row.first << "</th><td>" << htmlEscape(*row.second) << "</td></tr>\n";
+    }
+    h << "<tr><th>Sporządzono</th><td>" << htmlEscape(visit.madeAt) << "</td></tr>\n";
     sourceRows(page, page.source, page.other ? "Źródło A" : "Źródło");
     if (page.other) sourceRows(page, *page.other, "Źródło B");
-    h << "</table>\n<p class=\"note\">Poziomy w procentach, jak w edytorach, pod nimi wartość surowa 0..255. "
+    h << "</table>\n<p class=\"note\">Poziomy w procentach, jak w edytorach, pod nimi wartość surowa 0–255. "
          "Czasy w jednostkach sterownika, jak w edytorach.";
     if (page.other) {
         h << " Wartości różne w źródłach A i B są obwiedzione na czerwono; w komórce wartość A, pod nią B. "
@@ -180,14 +204,20 @@ void header(Page& page, const std::string& createdText) {
     h << "</p>\n</header>\n";
 }
 
+// A part the source does not hold: one line on the sheet before, not a sheet of its own.
+void absentSection(Page& page, const std::string& id, const std::string& heading, const std::string& what) {
+    page.html << "<section id=\"" << id << "\" class=\"absent\">\n<p><b>" << heading << "</b>: źródło nie zawiera "
+              << what << ".</p>\n</section>\n";
+}
+
 void settingsSection(Page& page) {
     const ReportSource& s = page.source;
     std::ostringstream& h = page.html;
-    h << "<section id=\"ustawienia\">\n<h2>Ustawienia wspólne</h2>\n";
     if (!s.hasSettings) {
-        h << "<p class=\"note\">Źródło nie zawiera ustawień.</p>\n</section>\n";
+        absentSection(page, "ustawienia", "Ustawienia wspólne", "ustawień");
         return;
     }
+    h << "<section id=\"ustawienia\">\n<h2>Ustawienia wspólne</h2>\n";
     const bool compared = page.other && page.other->hasSettings;
     const ConfigImage& a = s.image;
     const ConfigImage* b = compared ? &page.other->image : nullptr;
@@ -236,11 +266,11 @@ void settingsSection(Page& page) {
 void scenesSection(Page& page) {
     const ReportSource& s = page.source;
     std::ostringstream& h = page.html;
-    h << "<section id=\"sceny\">\n<h2>Sceny</h2>\n";
     if (!s.hasScenes) {
-        h << "<p class=\"note\">Źródło nie zawiera scen.</p>\n</section>\n";
+        absentSection(page, "sceny", "Sceny", "scen");
         return;
     }
+    h << "<section id=\"sceny\">\n<h2>Sceny</h2>\n";
     const ConfigImage* b = page.other && page.other->hasScenes ? &page.other->image : nullptr;
     h << "<p class=\"note\">Poziom kanału w każdej scenie; im ciemniejsze pole, tym jaśniej świeci kanał.</p>\n"
          "<table class=\"grid\">\n<tr><th class=\"name\">Kanał</th>";
@@ -266,97 +296,6 @@ void scenesSection(Page& page) {
     h << "</tr>\n</table>\n</section>\n";
 }
 
-bool stepsDiffer(const ProgramStep& a, const ProgramStep& b) {
-    return a.levels != b.levels || a.riseTime != b.riseTime || a.duration != b.duration;
-}
-
-// The other source's steps of program `p` as dashed lines, one per lane, on the same time scale.
-void otherSourceLines(Page& page, int p, const ChartFrame& frame) {
-    const ReportSource& o = *page.other;
-    const std::vector<StepShape> shapes = programShapes(o.image.programs[p], o.programSteps[p], frame);
-    for (int c = 0; c < kChannelCount; ++c) {
-        page.html << "<polyline class=\"other-source\" points=\"" << number(frame.left) << ","
-                  << number(laneLevelY(frame, c, 0));
-        for (const StepShape& shape : shapes) {
-            page.html << " " << number(shape.riseEnd) << "," << number(shape.levelY[c]) << " " << number(shape.end)
-                      << "," << number(shape.levelY[c]);
-        }
-        page.html << "\"/>\n";
-    }
-}
-
-void programChart(Page& page, int p) {
-    const ReportSource& s = page.source;
-    const Program& program = s.image.programs[p];
-    const int steps = s.programSteps[p];
-    const bool compared = page.other && page.other->programSteps[p] > 0;
-    ChartFrame frame = kChartFrame;
-    frame.timeSpan = programTime(program, steps);
-    if (compared) {
-        frame.timeSpan = std::max(frame.timeSpan, programTime(page.other->image.programs[p], page.other->programSteps[p]));
-    }
-    const std::vector<StepShape> shapes = programShapes(program, steps, frame);
-    const double lanesBottom = frame.top + kChannelCount * (frame.laneHeight + frame.laneGap) - frame.laneGap;
-    const double height = lanesBottom + kAxisHeight;
-    const bool endHeld = s.hasEndStep[p];
-    std::ostringstream& h = page.html;
-
-    h << "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 " << kChartWidth << " " << number(height)
-      << "\" data-program=\"" << p + 1 << "\"";
-    if (endHeld) h << " data-end-step=\"" << unsigned(program.endStep) << "\"";
-    h << " role=\"img\" aria-label=\"Program " << p + 1 << ": przebieg poziomów kanałów w czasie\">\n";
-    for (int c = 0; c < kChannelCount; ++c) {
-        const double y = laneLevelY(frame, c, 255);
-        h << "<rect class=\"lane\" x=\"" << number(frame.left) << "\" y=\"" << number(y) << "\" width=\""
-          << number(frame.width) << "\" height=\"" << number(frame.laneHeight) << "\"/><text x=\"4\" y=\""
-          << number(y + frame.laneHeight / 2 + 3) << "\">K" << c + 1 << "</text>\n";
-    }
-    for (int k = 0; k < steps; ++k) {
-        const ProgramStep& step = program.steps[k];
-        const StepShape& shape = shapes[k];
-        const bool afterEnd = endHeld && program.endStep < kStepCount && k > program.endStep;
-        const bool differs = compared && k < page.other->programSteps[p] &&
-                             stepsDiffer(step, page.other->image.programs[p].steps[k]);
-        h << "<g class=\"step" << (afterEnd ? " after-end" : "") << "\" data-step=\"" << k + 1 << "\" data-levels=\"";
-        for (int c = 0; c < kChannelCount; ++c) h << (c ? ", " : "") << unsigned(step.levels[c]);
-        h << "\" data-rise=\"" << step.riseTime << "\" data-duration=\"" << step.duration << "\">\n";
-        for (int c = 0; c < kChannelCount; ++c) {
-            // The rise starts from where the previous step left the channel; before step 1 it is off.
-            const double base = laneLevelY(frame, c, 0);
-            const double from = k == 0 ? base : shapes[k - 1].levelY[c];
-            h << "<polygon class=\"level\" points=\"" << number(shape.start) << "," << number(base) << " "
-              << number(shape.start) << "," << number(from) << " " << number(shape.riseEnd) << ","
-              << number(shape.levelY[c]) << " " << number(shape.end) << "," << number(shape.levelY[c]) << " "
-              << number(shape.end) << "," << number(base) << "\"/>\n";
-        }
-        h << "<line class=\"bound\" x1=\"" << number(shape.start) << "\" y1=\"" << number(frame.top) << "\" x2=\""
-          << number(shape.start) << "\" y2=\"" << number(lanesBottom + 4) << "\"/>\n<text" << (differs ? " class=\"diff\"" : "")
-          << " x=\"" << number((shape.start + shape.end) / 2) << "\" y=\"" << number(lanesBottom + 14)
-          << "\" text-anchor=\"middle\">" << k + 1 << "</text>\n</g>\n";
-    }
-    if (compared) otherSourceLines(page, p, frame);
-    // The time axis: both ends and the quarters between, in the controller's units.
-    for (int q = 0; q <= 4; ++q) {
-        const double x = frame.left + frame.width * q / 4;
-        h << "<text x=\"" << number(x) << "\" y=\"" << number(lanesBottom + 27) << "\" text-anchor=\""
-          << (q == 0 ? "start" : q == 4 ? "end" : "middle") << "\">" << frame.timeSpan * q / 4 << "</text>\n";
-    }
-    h << "<text x=\"" << number(frame.left + frame.width / 2) << "\" y=\"" << number(lanesBottom + 44)
-      << "\" text-anchor=\"middle\">scena (numery) i czas w jednostkach sterownika</text>\n";
-    if (endHeld && program.endStep < steps) {
-        const double x = shapes[program.endStep].end;
-        h << "<line class=\"end-mark\" x1=\"" << number(x) << "\" y1=\"4\" x2=\"" << number(x) << "\" y2=\""
-          << number(lanesBottom + 4) << "\"/><text class=\"end-mark\" x=\"" << number(x - 3)
-          << "\" y=\"12\" text-anchor=\"end\">Scena kończąca: " << unsigned(program.endStep) + 1 << "</text>\n";
-    } else {
-        h << "<text class=\"end-mark\" x=\"" << number(frame.left + frame.width) << "\" y=\"12\" text-anchor=\"end\">"
-          << (endHeld ? htmlEscape("Scena kończąca: " + formatValue(program.endStep, ValueStyle::EndStep))
-                      : "Scena kończąca: brak w pliku programu")
-          << "</text>\n";
-    }
-    h << "</svg>\n";
-}
-
 void programTable(Page& page, int p) {
     const ReportSource& s = page.source;
     const Program& program = s.image.programs[p];
@@ -371,7 +310,7 @@ void programTable(Page& page, int p) {
     for (int k = 0; k < kStepCount; ++k) {
         if (k >= s.programSteps[p]) {
             h << "<tr><td class=\"name\">" << k + 1 << "</td><td class=\"missing\" colspan=\"" << kChannelCount + 2
-              << "\">brak w pliku programu (plik mieści sceny 1.." << kProgramFileSteps << ")</td></tr>\n";
+              << "\">brak w pliku programu (plik mieści sceny 1–" << kProgramFileSteps << ")</td></tr>\n";
             continue;
         }
         const ProgramStep& step = program.steps[k];
@@ -398,25 +337,34 @@ void programTable(Page& page, int p) {
                                                      formatValue(program.endStep, ValueStyle::EndStep),
                                                      formatValue(o->image.programs[p].endStep, ValueStyle::EndStep)}));
         h << "<p class=\"note\" style=\"color:#c8102e\">Scena kończąca w źródle B: "
-          << htmlEscape(formatValue(o->image.programs[p].endStep, ValueStyle::EndStep)) << "</p>\n";
+          << htmlEscape(endStepWords(o->image.programs[p].endStep)) << "</p>\n";
     }
 }
 
 void programSection(Page& page, int p) {
     const ReportSource& s = page.source;
     std::ostringstream& h = page.html;
-    h << "<section id=\"program" << p + 1 << "\">\n<h2>Program " << p + 1 << "</h2>\n";
+    const std::string id = "program" + std::to_string(p + 1), name = "Program " + std::to_string(p + 1);
     if (s.programSteps[p] == 0) {
-        h << "<p class=\"note\">Źródło nie zawiera programu " << p + 1 << ".</p>\n</section>\n";
+        absentSection(page, id, name, "programu " + std::to_string(p + 1));
         return;
     }
+    h << "<section id=\"" << id << "\">\n<h2>" << name << "</h2>\n";
     h << "<p class=\"note\">Każda scena programu: najpierw narastanie do jej poziomów, potem trwanie, w skali czasu. "
-         "Wysokość w pasie kanału to poziom (0..100%).";
+         "Wysokość w pasie kanału to poziom (0–100%).";
     if (s.hasEndStep[p] && s.image.programs[p].endStep < s.programSteps[p] - 1) {
         h << " Sceny po scenie kończącej są szare.";
     }
     h << "</p>\n";
-    programChart(page, p);
+    ChartProgram chart;
+    chart.program = &s.image.programs[p];
+    chart.steps = s.programSteps[p];
+    chart.endHeld = s.hasEndStep[p];
+    if (page.other && page.other->programSteps[p] > 0) {
+        chart.other = &page.other->image.programs[p];
+        chart.otherSteps = page.other->programSteps[p];
+    }
+    h << chartSvg(chart, p + 1);
     programTable(page, p);
     h << "</section>\n";
 }
@@ -458,6 +406,9 @@ FileLoadResult addFileToSource(const ConfigFile& file, ReportSource& source) {
             }
             source = controllerSource("", file.image, file.info.firmware);
             source.created = file.info.created;
+            source.site = file.info.site;
+            source.customer = file.info.customer;
+            source.note = file.info.note;
             break;
         case FileKind::Settings:
             if (source.hasSettings) return taken("ustawienia");
@@ -498,26 +449,27 @@ std::string htmlEscape(const std::string& text) {
     return out;
 }
 
-std::string reportTimeText() {
-    // "2026-12-07T11:02:13+01:00" as people read it: "2026-12-07 11:02:13 +01:00".
-    std::string text = isoLocalTimeText();
-    if (text.size() < 25) return text;
-    text[10] = ' ';
-    return text.insert(19, " ");
-}
-
-std::string reportHtml(const ReportSource& source, const ReportSource* other, const std::string& createdText) {
+std::string reportHtml(const ReportSource& source, const ReportSource* other, const ReportVisit& given) {
+    ReportVisit visit = given;
+    // What the command line leaves out comes from the backups, the first source first.
+    for (const ReportSource* s : {&source, other}) {
+        if (!s) continue;
+        if (visit.site.empty()) visit.site = s->site;
+        if (visit.customer.empty()) visit.customer = s->customer;
+        if (visit.note.empty()) visit.note = s->note;
+    }
     Page page{source, other, {}, {}};
-    header(page, createdText);
+    header(page, visit);
     settingsSection(page);
     scenesSection(page);
     for (int p = 0; p < kProgramCount; ++p) programSection(page, p);
     if (other) differencesSection(page);
 
+
     std::ostringstream out;
     out << "<!DOCTYPE html>\n<html lang=\"pl\">\n<head>\n<meta charset=\"utf-8\">\n"
            "<title>Kd215 – raport konfiguracji</title>\n<style>"
-        << kStyle << "</style>\n</head>\n<body>\n"
+        << kStyle << sheetFooter(visit) << "</style>\n</head>\n<body>\n"
         << page.html.str() << "</body>\n</html>\n";
     return out.str();
 }

@@ -17,6 +17,9 @@ struct ReportSource {
     std::string port;                  // read from the controller on this port; "" for files
     std::string firmware;              // as the controller reported it, or as a backup recorded it
     std::string created;               // when a backup was made, as it says
+    std::string site;                  // as a backup records them; "" when not
+    std::string customer;
+    std::string note;
     std::vector<std::string> files;
     ConfigImage image = defaultConfigImage();
     bool hasSettings = false;
@@ -33,11 +36,18 @@ FileLoadResult addFileToSource(const ConfigFile& file, ReportSource& source);
 
 // Text made safe for HTML content and quoted attribute values.
 std::string htmlEscape(const std::string& text);
-// The local time with its offset from UTC: "2026-12-07 11:02:13 +01:00".
-std::string reportTimeText();
+// Who and where the report is for, and when it was made (in the form a backup records it). A text
+// left empty is taken from the sources' backups, the first source first.
+struct ReportVisit {
+    std::string site;
+    std::string customer;
+    std::string note;
+    std::string madeAt;
+};
 
 // The page. With `other` every value the two sources both hold is compared, differences marked
-// in the tables and charts and listed at the end.
-std::string reportHtml(const ReportSource& source, const ReportSource* other, const std::string& createdText);
+// in the tables and charts and listed at the end. Every printed sheet ends in a footer with the
+// site, the date and "strona N z M".
+std::string reportHtml(const ReportSource& source, const ReportSource* other, const ReportVisit& visit);
 
 }  // namespace kd215
