@@ -14,4 +14,28 @@ bool replaceFile(const std::string& path, const std::string& bytes, bool flush, 
     return stageFile(path, bytes, flush, staged, error) && commitStagedFile(staged, error);
 }
 
+bool replaceFiles(const std::vector<std::pair<std::string, std::string>>& files, bool flush, FileSetFailure& failure) {
+    failure = FileSetFailure{};
+    std::vector<StagedFile> staged(files.size());
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        if (!stageFile(files[i].first, files[i].second, flush, staged[i], failure.error)) {
+            for (std::size_t j = 0; j < i; ++j) discardStagedFile(staged[j]);
+            failure.failed = i;
+            return false;
+        }
+    }
+    holdInterrupts();
+    bool ok = true;
+    for (std::size_t i = 0; i < staged.size(); ++i) {
+        if (ok && !commitStagedFile(staged[i], failure.error)) {
+            ok = false;
+            failure.failed = i;
+            failure.committed = i;
+        }
+        discardStagedFile(staged[i]);  // nothing once committed
+    }
+    releaseInterrupts();
+    return ok;
+}
+
 }  // namespace kd215

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace kd215 {
 
@@ -19,10 +21,30 @@ struct StagedFile {
 struct FileError {
     bool created = false;
     uint32_t code = 0;
+    // What stands in the target's place when it is not a regular file ("katalog", "potok FIFO"):
+    // renaming over it would replace a device or a folder, so it is refused before anything is made.
+    std::string notRegular;
 };
+
+// A file as the system knows it, whatever name reaches it (symbolic links followed): two names
+// of one file have equal identities.
+struct FileIdentity {
+    bool exists = false;
+    uint64_t volume = 0;
+    uint64_t index = 0;
+};
+FileIdentity fileIdentity(const std::string& path);
+inline bool sameFile(const FileIdentity& a, const FileIdentity& b) {
+    return a.exists && b.exists && a.volume == b.volume && a.index == b.index;
+}
+// "katalog", "urządzenie znakowe", ... for what exists at `path` and is not a regular file; ""
+// for a regular file or nothing at all.
+std::string nonRegularKind(const std::string& path);
 
 // Writes `bytes` to a new temporary file in the target's folder (so that the move into place is
 // a rename on one volume) and, with `flush`, onto the disk. On failure nothing is left behind.
+// A target that exists keeps its mode; one a plain write would refuse (read-only to this user,
+// someone else's, not a regular file) is refused here too, so the rename never widens access.
 bool stageFile(const std::string& path, const std::string& bytes, bool flush, StagedFile& staged, FileError& error);
 // Moves the staged file over its target in one step; on failure the temporary file is removed
 // and the target is as it was.
@@ -31,6 +53,23 @@ bool commitStagedFile(StagedFile& staged, FileError& error);
 void discardStagedFile(StagedFile& staged);
 // Stage and commit: a reader sees the old file or the new one, never a mixture.
 bool replaceFile(const std::string& path, const std::string& bytes, bool flush, FileError& error);
+
+// Where writing a set of files stopped: the file that failed, and how many before it are already
+// new (the rest are as they were).
+struct FileSetFailure {
+    std::size_t failed = 0;
+    std::size_t committed = 0;
+    FileError error;
+};
+// Several files, all or none: every one is staged before any is moved into place, so a file that
+// cannot be written leaves all the others as they were. Interruptions wait while the renames run.
+bool replaceFiles(const std::vector<std::pair<std::string, std::string>>& files, bool flush, FileSetFailure& failure);
+// Removes every temporary file this process has staged and not yet committed; safe to call from a
+// signal handler, which then ends the process without leaving them behind.
+void removeStagedTemporaries();
+// Keeps interruptions off while the renames of a set run, so a set is never cut halfway.
+void holdInterrupts();
+void releaseInterrupts();
 
 enum class FileReadStatus { Ok, Missing, OpenFailed, ReadFailed };
 // Reads up to `limit` bytes from the start of the file; a shorter file is the caller's to judge.

@@ -2,10 +2,12 @@
 #include "platform/files.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
 
 namespace kd215 {
@@ -21,6 +23,73 @@ std::string folderOf(const std::string& path) {
 std::string baseNameOf(const std::string& path) {
     const std::size_t slash = path.rfind('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The temporaries staged and not yet committed, in plain arrays a signal handler may read.
+constexpr int kMaxStaged = 16;
+char stagedNames[kMaxStaged][PATH_MAX];
+volatile sig_atomic_t stagedInUse[kMaxStaged];
+
+const int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE};
+
+sigset_t interruptSet() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (const int signalNumber : kInterrupts) sigaddset(&set, signalNumber);
+    return set;
+}
+
+// Made and registered with interruptions held, so no temporary exists unknown to the handler.
+int makeRegisteredTemporary(std::string& pattern, int& slot) {
+    const sigset_t set = interruptSet();
+    sigset_t old;
+    ::sigprocmask(SIG_BLOCK, &set, &old);
+    slot = -1;
+    for (int i = 0; i < kMaxStaged && slot < 0; ++i) {
+        if (!stagedInUse[i]) slot = i;
+    }
+    int fd = -1;
+    if (slot < 0 || pattern.size() >= PATH_MAX) {
+        errno = EMFILE;
+    } else {
+        fd = ::mkstemp(pattern.data());
+        if (fd >= 0) {
+            std::memcpy(stagedNames[slot], pattern.c_str(), pattern.size() + 1);
+            stagedInUse[slot] = 1;
+        }
+    }
+    const int saved = errno;
+    ::sigprocmask(SIG_SETMASK, &old, nullptr);
+    errno = saved;
+    return fd;
+}
+
+void unregisterTemporary(const std::string& tempPath) {
+    for (int i = 0; i < kMaxStaged; ++i) {
+        if (stagedInUse[i] && tempPath == stagedNames[i]) stagedInUse[i] = 0;
+    }
+}
+
+// The temporary's name: ".NAME.XXXXXX" beside the target, NAME cut short where the whole would
+// pass the folder's limit on a name, so that any name the system takes can be written.
+std::string temporaryPattern(const std::string& path) {
+    const std::string folder = folderOf(path);
+    std::string base = baseNameOf(path);
+    long limit = ::pathconf(folder.c_str(), _PC_NAME_MAX);
+    if (limit <= 0) limit = NAME_MAX;
+    const std::size_t room = static_cast<std::size_t>(limit) > 8 ? static_cast<std::size_t>(limit) - 8 : 1;
+    if (base.size() > room) base.resize(room);
+    return folder + "/." + base + ".XXXXXX";
+}
+
+const char* kindOfMode(mode_t mode) {
+    if (S_ISDIR(mode)) return "katalog";
+    if (S_ISCHR(mode)) return "urządzenie znakowe";
+    if (S_ISBLK(mode)) return "urządzenie blokowe";
+    if (S_ISFIFO(mode)) return "potok FIFO";
+    if (S_ISSOCK(mode)) return "gniazdo";
+    if (!S_ISREG(mode)) return "plik specjalny";
+    return "";
 }
 
 bool writeAll(int fd, const std::string& bytes) {
@@ -39,21 +108,40 @@ bool writeAll(int fd, const std::string& bytes) {
 bool stageFile(const std::string& path, const std::string& bytes, bool flush, StagedFile& staged, FileError& error) {
     staged = StagedFile{path, {}};
     error = FileError{};
-    std::string pattern = folderOf(path) + "/." + baseNameOf(path) + ".XXXXXX";
-    const int fd = ::mkstemp(pattern.data());
+    // mkstemp makes the file 0600; a saved file gets the mode the old one had, or the mode any
+    // new file of this user would.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    mode_t mode = 0666 & ~mask;
+    struct stat target {};
+    if (::stat(path.c_str(), &target) == 0) {
+        error.notRegular = kindOfMode(target.st_mode);
+        if (!error.notRegular.empty()) {
+            error.code = S_ISDIR(target.st_mode) ? EISDIR : EPERM;
+            return false;
+        }
+        // A plain write would be refused a read-only file, and could not make a file of someone
+        // else's this user's own; the rename would do both.
+        if (::access(path.c_str(), W_OK) != 0 || (::geteuid() != 0 && target.st_uid != ::geteuid())) {
+            error.code = EACCES;
+            return false;
+        }
+        mode = target.st_mode & 07777;
+    }
+    std::string pattern = temporaryPattern(path);
+    int slot = -1;
+    const int fd = makeRegisteredTemporary(pattern, slot);
     if (fd < 0) {
         error.code = static_cast<uint32_t>(errno);
         return false;
     }
     error.created = true;
-    // mkstemp makes the file 0600; a saved file gets the mode any new file of this user would.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    bool ok = ::fchmod(fd, 0666 & ~mask) == 0 && writeAll(fd, bytes) && (!flush || ::fsync(fd) == 0);
+    bool ok = ::fchmod(fd, mode) == 0 && writeAll(fd, bytes) && (!flush || ::fsync(fd) == 0);
     const int writeError = errno;
     ok = ::close(fd) == 0 && ok;
     if (!ok) {
         ::unlink(pattern.c_str());
+        stagedInUse[slot] = 0;
         error.code = static_cast<uint32_t>(writeError);
         return false;
     }
@@ -62,12 +150,13 @@ bool stageFile(const std::string& path, const std::string& bytes, bool flush, St
 }
 
 bool commitStagedFile(StagedFile& staged, FileError& error) {
-    error = FileError{true, 0};
+    error = FileError{true, 0, {}};
     if (::rename(staged.tempPath.c_str(), staged.path.c_str()) != 0) {
         error.code = static_cast<uint32_t>(errno);
         discardStagedFile(staged);
         return false;
     }
+    unregisterTemporary(staged.tempPath);
     staged.tempPath.clear();
     // The new name is durable only once the folder itself is on the disk.
     const int folder = ::open(folderOf(staged.path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -79,8 +168,39 @@ bool commitStagedFile(StagedFile& staged, FileError& error) {
 }
 
 void discardStagedFile(StagedFile& staged) {
-    if (!staged.tempPath.empty()) ::unlink(staged.tempPath.c_str());
+    if (!staged.tempPath.empty()) {
+        ::unlink(staged.tempPath.c_str());
+        unregisterTemporary(staged.tempPath);
+    }
     staged.tempPath.clear();
+}
+
+void removeStagedTemporaries() {
+    for (int i = 0; i < kMaxStaged; ++i) {
+        if (stagedInUse[i]) ::unlink(stagedNames[i]);
+        stagedInUse[i] = 0;
+    }
+}
+
+void holdInterrupts() {
+    const sigset_t set = interruptSet();
+    ::sigprocmask(SIG_BLOCK, &set, nullptr);
+}
+
+void releaseInterrupts() {
+    const sigset_t set = interruptSet();
+    ::sigprocmask(SIG_UNBLOCK, &set, nullptr);
+}
+
+FileIdentity fileIdentity(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) return {};
+    return {true, static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino)};
+}
+
+std::string nonRegularKind(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 ? kindOfMode(info.st_mode) : "";
 }
 
 FileReadStatus readFileBytes(const std::string& path, std::size_t limit, std::string& bytes) {

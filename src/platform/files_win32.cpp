@@ -25,6 +25,27 @@ std::string baseNameOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// The temporaries staged and not yet committed, for the console's Ctrl+C handler.
+constexpr int kMaxStaged = 16;
+std::wstring stagedNames[kMaxStaged];
+CRITICAL_SECTION* stagedLock() {
+    static CRITICAL_SECTION lock;
+    static const bool ready = (InitializeCriticalSection(&lock), true);
+    (void)ready;
+    return &lock;
+}
+
+void registerTemporary(const std::wstring& name, bool add) {
+    EnterCriticalSection(stagedLock());
+    for (std::wstring& slot : stagedNames) {
+        if (add ? slot.empty() : slot == name) {
+            slot = add ? name : std::wstring();
+            break;
+        }
+    }
+    LeaveCriticalSection(stagedLock());
+}
+
 bool writeAll(HANDLE file, const std::string& bytes) {
     std::size_t done = 0;
     while (done < bytes.size()) {
@@ -41,6 +62,19 @@ bool writeAll(HANDLE file, const std::string& bytes) {
 bool stageFile(const std::string& path, const std::string& bytes, bool flush, StagedFile& staged, FileError& error) {
     staged = StagedFile{path, {}};
     error = FileError{};
+    const DWORD existing = GetFileAttributesW(widen(path).c_str());
+    if (existing != INVALID_FILE_ATTRIBUTES) {
+        error.notRegular = nonRegularKind(path);
+        if (!error.notRegular.empty()) {
+            error.code = ERROR_DIRECTORY;
+            return false;
+        }
+        // The move would replace a read-only file a plain write is refused.
+        if ((existing & FILE_ATTRIBUTE_READONLY) != 0) {
+            error.code = ERROR_ACCESS_DENIED;
+            return false;
+        }
+    }
     const std::string folder = folderOf(path);
     const char* separator = folder.back() == '\\' || folder.back() == '/' ? "" : "\\";
     HANDLE file = INVALID_HANDLE_VALUE;
@@ -58,11 +92,13 @@ bool stageFile(const std::string& path, const std::string& bytes, bool flush, St
         return false;
     }
     error.created = true;
+    registerTemporary(widen(tempPath), true);
     bool ok = writeAll(file, bytes) && (!flush || FlushFileBuffers(file));
     const DWORD writeError = GetLastError();
     ok = CloseHandle(file) != 0 && ok;
     if (!ok) {
         DeleteFileW(widen(tempPath).c_str());
+        registerTemporary(widen(tempPath), false);
         error.code = writeError;
         return false;
     }
@@ -71,20 +107,56 @@ bool stageFile(const std::string& path, const std::string& bytes, bool flush, St
 }
 
 bool commitStagedFile(StagedFile& staged, FileError& error) {
-    error = FileError{true, 0};
+    error = FileError{true, 0, {}};
     if (!MoveFileExW(widen(staged.tempPath).c_str(), widen(staged.path).c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         error.code = GetLastError();
         discardStagedFile(staged);
         return false;
     }
+    registerTemporary(widen(staged.tempPath), false);
     staged.tempPath.clear();
     return true;
 }
 
 void discardStagedFile(StagedFile& staged) {
-    if (!staged.tempPath.empty()) DeleteFileW(widen(staged.tempPath).c_str());
+    if (!staged.tempPath.empty()) {
+        DeleteFileW(widen(staged.tempPath).c_str());
+        registerTemporary(widen(staged.tempPath), false);
+    }
     staged.tempPath.clear();
+}
+
+void removeStagedTemporaries() {
+    EnterCriticalSection(stagedLock());
+    for (std::wstring& slot : stagedNames) {
+        if (!slot.empty()) DeleteFileW(slot.c_str());
+        slot.clear();
+    }
+    LeaveCriticalSection(stagedLock());
+}
+
+// Ctrl+C arrives on a thread of its own; its handler waits on the same lock as the renames.
+void holdInterrupts() { EnterCriticalSection(stagedLock()); }
+void releaseInterrupts() { LeaveCriticalSection(stagedLock()); }
+
+FileIdentity fileIdentity(const std::string& path) {
+    const HANDLE file = CreateFileW(widen(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return {};
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool ok = GetFileInformationByHandle(file, &info) != 0;
+    CloseHandle(file);
+    if (!ok) return {};
+    return {true, info.dwVolumeSerialNumber, (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+}
+
+std::string nonRegularKind(const std::string& path) {
+    const DWORD attributes = GetFileAttributesW(widen(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return "";
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return "katalog";
+    if ((attributes & FILE_ATTRIBUTE_DEVICE) != 0) return "urządzenie";
+    return "";
 }
 
 FileReadStatus readFileBytes(const std::string& path, std::size_t limit, std::string& bytes) {

@@ -47,7 +47,7 @@ class BackupFaults : public ::testing::TestWithParam<Fault> {};
 
 TEST_P(BackupFaults, AreRefusedWithTheirOwnMessageAndChangeNothing) {
     const Fault& fault = GetParam();
-    const std::string good = writeBackupJson(busyImage(), {"1.05", ""});
+    const std::string good = writeBackupJson(busyImage(), BackupInfo{"1.05", "", "", "", ""});
     const std::string bad = replaced(good, fault.from, fault.to);
     ConfigImage image = defaultConfigImage();
     BackupInfo info;
@@ -71,11 +71,13 @@ INSTANTIATE_TEST_SUITE_P(
         Fault{"LevelOutOfRange", "[0, 1, 2, 3, 4, 5, 6, 7]", "[0, 1, 2, 3, 4, 256, 6, 7]",
               "pole scenes[0].levels[5]: wartość 256"},
         Fault{"EndStepOutOfRange", "\"endStep\": 13", "\"endStep\": 16", "programs[0].endStep"},
+        Fault{"RepeatedSection", "\"scenes\":", "\"settings\": {}, \"scenes\":", "pole settings występuje w pliku więcej niż raz"},
+        Fault{"RepeatedField", "\"riseTime\": 0}", "\"riseTime\": 0, \"riseTime\": 5}", "pole scenes[0].riseTime występuje"},
         Fault{"WrongType", "\"switchOnTime\": 255", "\"switchOnTime\": \"255\"", "oczekiwano: liczba całkowita, jest: napis"}),
     [](const ::testing::TestParamInfo<Fault>& info) { return std::string(info.param.name); });
 
 TEST(BackupFile, ShortFileCutAnywhereIsRefusedAndChangesNothing) {
-    const std::string good = writeBackupJson(busyImage(), {"1.05", ""});
+    const std::string good = writeBackupJson(busyImage(), BackupInfo{"1.05", "", "", "", ""});
     for (std::size_t length = 0; length + 1 < good.size(); length += 7) {
         ConfigImage image = defaultConfigImage();
         BackupInfo info;

@@ -5,9 +5,11 @@
 #include <dirent.h>
 #include <grp.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <linux/capability.h>
@@ -21,12 +23,15 @@
 #include <iterator>
 #include <sstream>
 #include <thread>
+#include <tuple>
 
 #include "files/backup_file.h"
 #include "config/area_files.h"
 #include "commands/ctl_commands.h"
 #include "link/frames.h"
 #include "link/serial_posix.h"
+#include "platform/files.h"
+#include "ports/ctl_platform.h"
 #include "ports/port_names.h"
 #include "sim_process_posix.h"
 
@@ -103,73 +108,6 @@ protected:
     std::string dir_;
 };
 
-TEST_F(CtlOnSim, FailedReadWritesNoFileAndLeavesTheOldOnesAlone) {
-    // A slow controller, so that the fault can be set while program 1 is being answered and
-    // hit program 2, after three areas have already been read.
-    startSim(memoryOf(siteImage()), {"--turnaround-ms", "500"});
-    const std::string old = file("kd215.sce", "the old scenes file");
-    CtlRun run{};
-    std::thread tool([&] { run = onLine({"read", "all", "-o", dir_ + "/"}); });
-    for (int i = 0; i < 500 && sim.frames("RX").size() < 3; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    sim.control("fault nak 3");
-    tool.join();
-    EXPECT_EQ(run.code, 4);
-    EXPECT_NE(run.err.find("Błąd komunikacji : NAK\n"), std::string::npos) << run.err;
-    EXPECT_EQ(sim.frames("RX").size(), 6u);  // three areas, then program 2 and its two retries
-    EXPECT_EQ(listDirectory(dir_), std::vector<std::string>{"kd215.sce"});
-    EXPECT_EQ(readFile(old), "the old scenes file");
-}
-
-TEST_F(CtlOnSim, FileThatCannotBeReplacedLeavesNoTemporaryBehind) {
-    startSim();
-    ::mkdir(path("kd215.sce").c_str(), 0755);  // the target name is taken by a directory
-    const CtlRun run = onLine({"read", "scenes", "-o", dir_});
-    EXPECT_EQ(run.code, 5);
-    EXPECT_NE(run.err.find(path("kd215.sce") + " :\nBłąd zapisu !"), std::string::npos) << run.err;
-    EXPECT_EQ(listDirectory(dir_), std::vector<std::string>{"kd215.sce"});
-    EXPECT_TRUE(listDirectory(path("kd215.sce")).empty());
-}
-
-TEST_F(CtlOnSim, ShortDamagedOrNewerFilesAreRefusedBeforeAnythingIsSent) {
-    startSim();
-    const ConfigImage image = siteImage();
-    const std::string good = writeBackupJson(image, {});
-    std::string newer = good;
-    newer.replace(newer.find("\"version\": 1"), 12, "\"version\": 9");
-    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
-        {{"write", "scenes", file("short.sce", areaBytes(image, ConfigArea::Scenes).substr(0, 79))},
-         " :\nBłąd odczytu ! Plik ma 79 bajtów, a plik scen (.sce) ma 80."},
-        {{"restore", file("cut.json", good.substr(0, good.size() / 2))}, "uszkodzony JSON: wiersz"},
-        {{"restore", file("v9.json", newer)}, "nieobsługiwana wersja kopii zapasowej: 9"},
-    };
-    for (const auto& [args, message] : cases) {
-        const CtlRun run = onLine(args);
-        EXPECT_EQ(run.code, 5) << args.back();
-        EXPECT_NE(run.err.find(message), std::string::npos) << run.err;
-    }
-    EXPECT_TRUE(sim.frames("RX").empty());
-    EXPECT_EQ(sim.memory(), memoryOf(image));
-}
-
-TEST_F(CtlOnSim, FailedRestoreSaysWhichAreasTheControllerTookAndWhichNot) {
-    startSim(memoryOf(defaultConfigImage()));
-    const std::string backup = file("site.json", writeBackupJson(siteImage(), {}));
-    // A bad address spoils the next read only: the check after the settings were written.
-    sim.control("fault bad-address 1");
-    const CtlRun cut = onLine({"restore", "--retries", "0", backup});
-    EXPECT_EQ(cut.code, 4);
-    EXPECT_NE(cut.err.find("Błąd komunikacji : adres zwrotny 5\nZapisano: ustawienia. "
-                           "Nie zapisano: sceny, program 1, program 2.\n"), std::string::npos) << cut.err;
-
-    // The first write refused: nothing was taken.
-    sim.control("fault nak 1");
-    const CtlRun refused = onLine({"write", "all", "--retries", "0", "--no-verify", backup});
-    EXPECT_EQ(refused.code, 4);
-    EXPECT_NE(refused.err.find("\nNie zapisano: ustawienia, sceny, program 1, program 2.\n"), std::string::npos);
-}
-
 // Starts the built kd215ctl as an ordinary user would: a tty in exclusive mode refuses every
 // open but those with CAP_SYS_ADMIN, so a test run as root drops it from the bounding set, or
 // runs it as `uid` with no privilege at all. Standard output and error both go to `outFd`.
@@ -207,6 +145,154 @@ CtlRun runCtlAsUser(const std::vector<std::string>& args, uid_t uid = 0) {
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, text, ""};
 }
 
+TEST_F(CtlOnSim, FailedReadWritesNoFileAndLeavesTheOldOnesAlone) {
+    // A slow controller, so that the fault can be set while program 1 is being answered and
+    // hit program 2, after three areas have already been read.
+    startSim(memoryOf(siteImage()), {"--turnaround-ms", "500"});
+    const std::string old = file("kd215.sce", "the old scenes file");
+    CtlRun run{};
+    std::thread tool([&] { run = onLine({"read", "all", "-o", dir_ + "/"}); });
+    for (int i = 0; i < 500 && sim.frames("RX").size() < 3; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    sim.control("fault nak 3");
+    tool.join();
+    EXPECT_EQ(run.code, 4);
+    EXPECT_NE(run.err.find("Błąd komunikacji : NAK\n"), std::string::npos) << run.err;
+    EXPECT_EQ(sim.frames("RX").size(), 6u);  // three areas, then program 2 and its two retries
+    EXPECT_EQ(listDirectory(dir_), std::vector<std::string>{"kd215.sce"});
+    EXPECT_EQ(readFile(old), "the old scenes file");
+}
+
+TEST_F(CtlOnSim, NoFileACommandReadsIsOneItWritesAndNoOutputIsADevice) {
+    startSim();
+    const std::string backup = file("site.json", writeBackupJson(siteImage(), {}));
+    const std::string other = file("other.json", writeBackupJson(defaultConfigImage(), {}));
+    ::symlink(backup.c_str(), path("link.json").c_str());
+    ::mkfifo(path("fifo").c_str(), 0644);
+    const std::vector<std::tuple<std::vector<std::string>, int, std::string>> cases = {
+        {{"report", backup, "-o", backup}, 2, "to ten sam plik co " + backup},
+        {{"report", "--compare", other, backup, "-o", path("link.json")}, 2, "to ten sam plik co " + backup},
+        {{"restore", backup, "--log", path("link.json")}, 2, "który polecenie czyta"},
+        {{"backup", path("fifo")}, 5, path("fifo") + ": to potok FIFO, nie zwykły plik"},
+        {{"read", "all", "-o", path("none/")}, 5, "nie ma katalogu " + path("none")},
+    };
+    for (const auto& [args, code, message] : cases) {
+        std::vector<std::string> withPort = args;
+        if (args[0] != "report") withPort.insert(withPort.begin() + 1, {"--port", sim.link()});
+        std::ostringstream out, err;
+        EXPECT_EQ(runKd215ctl(withPort, out, err, false), code) << args[0];
+        EXPECT_NE(err.str().find(message), std::string::npos) << err.str();
+    }
+    EXPECT_EQ(readFile(backup), writeBackupJson(siteImage(), {}));
+    EXPECT_TRUE(sim.frames("RX").empty());
+}
+
+TEST_F(CtlOnSim, FilesOfOneReadAreWrittenAllOrNoneAndKeepTheirModeAndOwner) {
+    startSim();
+    const ConfigImage image = siteImage();
+    // An ordinary user's folder: the program file is read-only, the settings file private.
+    char device[PATH_MAX];
+    ASSERT_NE(::realpath(sim.link().c_str(), device), nullptr);
+    ::chmod(device, 0666);
+    ::chmod(dir_.c_str(), 0777);
+    for (const auto& [name, mode] : {std::pair<const char*, mode_t>{"kd215.ust", 0600}, {"kd215.pg1", 0444}}) {
+        file(name, "old");
+        ::chown(path(name).c_str(), 65534, 65534);
+        ::chmod(path(name).c_str(), mode);
+    }
+    const CtlRun refused = runCtlAsUser({"read", "all", "--port", device, "-o", dir_ + "/"}, 65534);
+    EXPECT_EQ(refused.code, 5);
+    EXPECT_NE(refused.out.find(path("kd215.pg1") + " :\nBłąd zapisu ! (brak uprawnień)"), std::string::npos) << refused.out;
+    EXPECT_EQ(listDirectory(dir_), (std::vector<std::string>{"kd215.pg1", "kd215.ust"}));
+    EXPECT_EQ(readFile(path("kd215.ust")), "old");
+
+    ::chmod(path("kd215.pg1").c_str(), 0644);
+    EXPECT_EQ(runCtlAsUser({"read", "all", "--port", device, "-o", dir_ + "/"}, 65534).code, 0);
+    EXPECT_EQ(readFile(path("kd215.ust")), areaBytes(image, ConfigArea::Settings));
+    struct stat info {};
+    ASSERT_EQ(::stat(path("kd215.ust").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0600u);
+
+    // A name as long as the folder takes: the temporary's name must fit too.
+    const std::string longName = path(std::string(251, 'n') + ".sce");
+    EXPECT_EQ(onLine({"read", "scenes", "-o", longName}).code, 0);
+    EXPECT_EQ(readFile(longName), areaBytes(image, ConfigArea::Scenes));
+}
+
+TEST_F(CtlOnSim, ShortDamagedOrNewerFilesAreRefusedBeforeAnythingIsSent) {
+    startSim();
+    const ConfigImage image = siteImage();
+    const std::string good = writeBackupJson(image, {});
+    std::string newer = good;
+    newer.replace(newer.find("\"version\": 1"), 12, "\"version\": 9");
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"write", "scenes", file("short.sce", areaBytes(image, ConfigArea::Scenes).substr(0, 79))},
+         " :\nBłąd odczytu ! Plik ma 79 bajtów, a plik scen (.sce) ma 80."},
+        {{"restore", file("cut.json", good.substr(0, good.size() / 2))}, "uszkodzony JSON: wiersz"},
+        {{"restore", file("v9.json", newer)}, "nieobsługiwana wersja kopii zapasowej: 9"},
+    };
+    for (const auto& [args, message] : cases) {
+        const CtlRun run = onLine(args);
+        EXPECT_EQ(run.code, 5) << args.back();
+        EXPECT_NE(run.err.find(message), std::string::npos) << run.err;
+    }
+    EXPECT_TRUE(sim.frames("RX").empty());
+    EXPECT_EQ(sim.memory(), memoryOf(image));
+}
+
+TEST_F(CtlOnSim, ValuesTheEditorsWouldRefuseAreNamedAndWrittenOnlyWithForce) {
+    startSim(memoryOf(defaultConfigImage()));
+    ConfigImage odd = siteImage();
+    odd.common.switchOnTime = 250;
+    odd.channels[2].riseTime = 5000;
+    odd.channels[4].minLevel = 200;  // above its upper limit
+    odd.channels[4].maxLevel = 100;
+    odd.programs[1].steps[3].duration = 1000;
+    const std::string backup = file("odd.json", writeBackupJson(odd, {}));
+    const CtlRun refused = onLine({"restore", backup});
+    EXPECT_EQ(refused.code, 5);
+    for (const std::string field : {"settings.switchOnTime: 250, edytor przyjmuje 0..99",
+                                    "settings.channels[2].riseTime: 5000, edytor przyjmuje 0..999",
+                                    "settings.channels[4].minLevel: 200, edytor przyjmuje dolna granica",
+                                    "programs[1].steps[3].duration: 1000, edytor przyjmuje 0..999"}) {
+        EXPECT_NE(refused.err.find("kd215ctl: " + backup + ": " + field), std::string::npos) << refused.err;
+    }
+    EXPECT_TRUE(sim.frames("RX").empty());
+
+    const CtlRun forced = onLine({"restore", "--force", backup});
+    EXPECT_EQ(forced.code, 0) << forced.err;
+    EXPECT_NE(forced.err.find("riseTime: 5000, edytor przyjmuje 0..999; zapisuję bez zmian (--force)"), std::string::npos);
+    EXPECT_EQ(sim.memory(), memoryOf(odd));
+}
+
+TEST_F(CtlOnSim, FailedWriteNamesEachAreaAsWrittenUnknownOrUnchanged) {
+    startSim(memoryOf(defaultConfigImage()));
+    const std::string backup = file("site.json", writeBackupJson(siteImage(), {}));
+    const std::string check = "; sprawdź: kd215ctl verify --port " + sim.link() + " all " + backup + "\n";
+    // A bad address spoils the next read only: the check after the settings were written.
+    sim.control("fault bad-address 1");
+    const CtlRun cut = onLine({"restore", "--retries", "0", backup});
+    EXPECT_EQ(cut.code, 4);
+    EXPECT_NE(cut.err.find("Błąd komunikacji : adres zwrotny 5\nkd215ctl: " + sim.link() +
+                           ": ustawienia – zapisano, sceny – bez zmian, program 1 – bez zmian, program 2 – bez zmian" + check),
+              std::string::npos) << cut.err;
+
+    // A refused write was not stored; one whose acknowledgement came spoiled may have been.
+    for (const auto& [fault, state] : {std::pair<const char*, const char*>{"nak", "bez zmian"}, {"bad-checksum", "stan nieznany"}}) {
+        SCOPED_TRACE(fault);
+        sim.control(std::string("fault ") + fault + " 1");
+        const CtlRun run = onLine({"write", "program1", "--retries", "0", "--no-verify", backup});
+        EXPECT_EQ(run.code, 4);
+        EXPECT_NE(run.err.find(": program 1 – " + std::string(state) + "; sprawdź: kd215ctl verify --port " + sim.link() +
+                               " program1 " + backup + "\n"), std::string::npos) << run.err;
+    }
+    // With a retry left, the spoiled answer is waited out and the write sent again goes through.
+    sim.control("fault garbage 1");
+    const CtlRun retried = onLine({"write", "scenes", "--retries", "1", backup});
+    EXPECT_EQ(retried.code, 0) << retried.err;
+}
+
 TEST_F(CtlOnSim, PortIsLeftOpenToTheNextUserOnEveryWayOut) {
     startSim();
     const std::vector<std::string> version = {"version", "--port", sim.link()};
@@ -221,12 +307,98 @@ TEST_F(CtlOnSim, PortIsLeftOpenToTheNextUserOnEveryWayOut) {
     ::kill(pid, SIGINT);
     int status = 0;
     ::waitpid(pid, &status, 0);
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
+    EXPECT_EQ(WEXITSTATUS(status), 130) << status;
     sim.control("clear");
+
+    // Its output closed under it, as by `| head -c 1`: the frames of -v meet a closed pipe.
+    int closed[2];
+    ASSERT_EQ(::pipe(closed), 0);
+    ::close(closed[0]);
+    const pid_t piped = startCtl({"verify", "--port", sim.link(), "-v", "all", file("b.json", writeBackupJson(siteImage(), {}))},
+                                 closed[1]);
+    ::close(closed[1]);
+    ::waitpid(piped, nullptr, 0);
 
     const CtlRun after = runCtlAsUser(version);
     EXPECT_EQ(after.code, 0);
     EXPECT_EQ(after.out, "FW : 1.05\n");
+
+    // Killed, where nothing can clear the exclusive mode: the next user is told how to recover.
+    const std::size_t sent = sim.frames("RX").size();
+    const pid_t killed = startCtl({"restore", "--port", sim.link(), path("b.json")}, -1);
+    sim.frames("RX", sent + 1);
+    ::kill(killed, SIGKILL);
+    ::waitpid(killed, nullptr, 0);
+    const CtlRun left = runCtlAsUser(version);
+    EXPECT_EQ(left.code, 3);
+    EXPECT_NE(left.out.find("sudo kd215ctl version --port " + sim.link()), std::string::npos) << left.out;
+}
+
+TEST_F(CtlOnSim, InterruptionsLeaveNoTemporaryAndSayWhatTheControllerHolds) {
+    // Signalled while its files are staged: the temporaries go with the process.
+    file("a.ust", "old");
+    const pid_t child = ::fork();
+    if (child == 0) {
+        prepareConsole();
+        StagedFile a, b;
+        FileError error;
+        stageFile(path("a.ust"), "new", true, a, error);
+        stageFile(path("b.sce"), "new", true, b, error);
+        ::raise(SIGTERM);
+        ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+    EXPECT_EQ(listDirectory(dir_), std::vector<std::string>{"a.ust"});
+    EXPECT_EQ(readFile(path("a.ust")), "old");
+
+    // Ctrl+C part way through a restore to a slow controller.
+    startSim(memoryOf(defaultConfigImage()), {"--turnaround-ms", "300"});
+    const std::string backup = file("site.json", writeBackupJson(siteImage(), {}));
+    int out[2];
+    ASSERT_EQ(::pipe(out), 0);
+    const pid_t pid = startCtl({"restore", "--port", sim.link(), "--no-verify", backup}, out[1]);
+    ::close(out[1]);
+    sim.frames("RX", 2);  // the scenes' write is on its way
+    ::kill(pid, SIGINT);
+    std::string text;
+    char buffer[256];
+    for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;) text.append(buffer, static_cast<std::size_t>(n));
+    ::close(out[0]);
+    ::waitpid(pid, &status, 0);
+    EXPECT_EQ(WEXITSTATUS(status), 130) << status;
+    EXPECT_NE(text.find(": ustawienia – zapisano, sceny – stan nieznany, program 1 – bez zmian, program 2 – bez zmian; "
+                        "sprawdź: kd215ctl verify --port " + sim.link() + " all " + backup + "\n"), std::string::npos) << text;
+}
+
+TEST_F(CtlOnSim, LineIsCleanAndLockedBeforeARunTouchesIt) {
+    // A run killed while the controller answers leaves the reply coming; the next one, at once,
+    // must not take it for its own.
+    startSim(memoryOf(siteImage()), {"--turnaround-ms", "60"});
+    const pid_t killed = startCtl({"version", "--port", sim.link()}, -1);
+    sim.frames("RX", 1);
+    ::kill(killed, SIGKILL);
+    ::waitpid(killed, nullptr, 0);
+    const CtlRun next = onLine({"read", "settings", "--retries", "0", "-o", path("site.ust")});
+    EXPECT_EQ(next.code, 0) << next.err;
+    EXPECT_EQ(readFile(path("site.ust")), areaBytes(siteImage(), ConfigArea::Settings));
+
+    // Held by a program that took the lock and set the line its own way: a run that finds it busy
+    // leaves the line's settings as they were and sends nothing.
+    const int rx = static_cast<int>(sim.frames("RX").size());
+    const int held = ::open(sim.link().c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    termios slow{};
+    ::tcgetattr(held, &slow);
+    ::cfsetspeed(&slow, B9600);
+    ::tcsetattr(held, TCSANOW, &slow);
+    EXPECT_EQ(onLine({"version"}).code, 3);
+    termios after{};
+    ::tcgetattr(held, &after);
+    ::close(held);
+    EXPECT_EQ(::cfgetospeed(&after), static_cast<speed_t>(B9600));
+    EXPECT_EQ(static_cast<int>(sim.frames("RX").size()), rx);
 }
 
 TEST_F(CtlOnSim, EveryJsonResultParsesAndCarriesWhatItsTextSays) {

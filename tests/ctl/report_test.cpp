@@ -66,7 +66,8 @@ TEST(ReportChart, ALabelBesideAMarkNearTheEdgeTurnsInward) {
 
 TEST(ReportPage, NamesFromOutsideAreEscapedWherePrinted) {
     ReportSource source = controllerSource("", defaultConfigImage(), "<b>1.05</b>");
-    source.files = {"hala \"A\" & <scena>.json"};
+    // A name in another encoding, and control characters a backup may carry (NUL, ESC, BEL, C1).
+    source.files = {"hala \"A\" & <scena>.json", "hala\xB3\xF3" "d\xFF.json", std::string("a\0\x1b[31m\x07\xC2\x9B\xC3\xB3", 12)};
     const std::string page = reportHtml(source, &source, {"hala </style> \"A\"", "", "", "dziś"});
     EXPECT_EQ(page.find("<b>1.05"), std::string::npos);
     EXPECT_EQ(page.find("<scena>"), std::string::npos);
@@ -75,6 +76,7 @@ TEST(ReportPage, NamesFromOutsideAreEscapedWherePrinted) {
     // The site goes into the sheets' footer as a CSS string too, where it must not end the style.
     EXPECT_EQ(page.find("</style> "), std::string::npos);
     EXPECT_NE(page.find("Obiekt: hala \\3c /style> \\22 A\\22 "), std::string::npos);
+    EXPECT_NE(page.find("hala\uFFFD\uFFFDd\uFFFD.json, a\uFFFD\uFFFD[31m\uFFFD\uFFFDó"), std::string::npos);
 }
 
 }  // namespace

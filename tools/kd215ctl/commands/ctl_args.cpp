@@ -54,6 +54,7 @@ const char* const kHelpText =
     "  -o KATALOG|NAZWA  read: istniejący katalog (pliki KATALOG/kd215.*) albo nazwa plików\n"
     "                    bez rozszerzenia; report: plik raportu (domyślnie raport.html)\n"
     "  --no-verify       write, restore: bez odczytu i porównania po zapisie\n"
+    "  --force           write, restore: zapisz także wartości, których edytory nie przyjmą\n"
     "  --retries N       ile razy ponowić wymianę po błędzie komunikacji (domyślnie 2)\n"
     "  --log PLIK        dopisuje do PLIKU każdą ramkę: czas, kierunek (TX do sterownika,\n"
     "                    RX od sterownika), bajty szesnastkowo i jako ASCII\n"
@@ -95,10 +96,12 @@ const char* const kHelpText =
     "Kody wyjścia:\n"
     "  0  gotowe\n"
     "  1  znaleziono różnice (verify, diff; write i restore przy sprawdzeniu po zapisie)\n"
-    "  2  błąd użycia (polecenie, opcja, obszar, liczba plików)\n"
+    "  2  błąd użycia (polecenie, opcja, obszar, liczba plików, plik wynikowy będący plikiem wejściowym)\n"
     "  3  brak portu lub sterownika (port się nie otwiera, brak portów, sterownik milczy)\n"
     "  4  błąd komunikacji (NAK, suma kontrolna, brak danych, błąd portu) po wyczerpaniu powtórzeń\n"
-    "  5  błąd pliku (brak pliku, za krótki, zły rodzaj, uszkodzona kopia zapasowa, błąd zapisu)\n"
+    "  5  błąd pliku (brak pliku, za krótki, zły rodzaj, uszkodzona kopia zapasowa, błąd zapisu,\n"
+    "     wartości, których edytory nie przyjmą, bez --force)\n"
+    "  130  przerwano (Ctrl+C; inny sygnał N: 128 + N)\n"
     "\n"
     "Kopia zapasowa sterownika na Linuksie:\n"
     "  kd215ctl probe\n"
@@ -179,6 +182,8 @@ const OptionRule kOptions[] = {
     {"--log", nullptr, true, nullptr, [](CtlOptions& o, const std::string& v, std::string&) { o.logPath = v; return true; }},
     {"--no-verify", nullptr, false, "write restore",
      [](CtlOptions& o, const std::string&, std::string&) { return o.noVerify = true; }},
+    {"--force", nullptr, false, "write restore",
+     [](CtlOptions& o, const std::string&, std::string&) { return o.force = true; }},
     {"--json", nullptr, false, nullptr, [](CtlOptions& o, const std::string&, std::string&) { return o.json = true; }},
     {"--quiet", "-q", false, nullptr, [](CtlOptions& o, const std::string&, std::string&) { return o.quiet = true; }},
     {"--verbose", "-v", false, nullptr, [](CtlOptions& o, const std::string&, std::string&) { return o.verbose = true; }},

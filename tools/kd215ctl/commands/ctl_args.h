@@ -15,6 +15,7 @@ constexpr int kExitUsage = 2;
 constexpr int kExitNoController = 3;    // no port, or nothing answers on it
 constexpr int kExitCommunication = 4;  // retries used up
 constexpr int kExitFile = 5;
+constexpr int kExitSignalBase = 128;   // interrupted: 128 + the signal's number, 130 for Ctrl+C
 
 constexpr int kDefaultRetries = 2;
 constexpr int kMaxRetries = 100;
@@ -28,6 +29,7 @@ struct CtlOptions {
     std::string logPath;                // --log
     int retries = kDefaultRetries;      // --retries
     bool noVerify = false;              // --no-verify
+    bool force = false;                 // --force: write values the editors would refuse
     bool json = false;                  // --json
     bool quiet = false;                 // -q: results and errors only
     bool verbose = false;               // -v: the frame log on standard error

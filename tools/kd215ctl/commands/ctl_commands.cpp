@@ -12,6 +12,7 @@
 #include "config/area_files.h"
 #include "files/config_files.h"
 #include "files/config_text.h"
+#include "files/editor_checks.h"
 #include "commands/ctl_args.h"
 #include "ports/ctl_platform.h"
 #include "ports/frame_log.h"
@@ -69,6 +70,7 @@ int exitFor(LinkStatus status) {
         case LinkStatus::Done: return kExitDone;
         case LinkStatus::NoController: return kExitNoController;
         case LinkStatus::CommunicationFailed: return kExitCommunication;
+        case LinkStatus::Interrupted: return kExitSignalBase + interruptSignal();
     }
     return kExitCommunication;
 }
@@ -102,33 +104,45 @@ int withLink(Context& c, const std::function<int(LinkSession&)>& body) {
     }
     c.result["port"] = c.options.port;
     LinkSession session(port, path, c.progress, c.options.retries);
-    const int code = body(session);
+    // An interruption from here on stops the exchange, so the command can say where it stood.
+    deferInterrupts(true);
+    session.drainLine();
+    int code = body(session);
     c.progress.clear();
     port.close();
+    deferInterrupts(false);
+    if (interruptSignal() != 0) {
+        // Also one that came after the last exchange: nothing more is done, no file is written.
+        c.progress.message("kd215ctl: " + c.options.port + ": przerwano");
+        code = kExitSignalBase + interruptSignal();
+    }
     return code;
 }
 
-// Writes every file or, when one cannot be written, none that was not already in place: all are
-// staged first, then renamed into place one by one.
+// Writes every file or, when one cannot be written, none: all are staged first, then renamed
+// into place.
 int writeFiles(Context& c, const std::vector<std::pair<std::string, std::string>>& files) {
-    const auto failure = [&c](const std::string& path, const FileError& error) {
-        return fail(c, fileWriteFailedText(path) + " (" + systemErrorText(error.code) + ")", kExitFile);
-    };
-    std::vector<StagedFile> staged(files.size());
-    FileError error;
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        if (!stageFile(files[i].first, files[i].second, true, staged[i], error)) {
-            for (std::size_t j = 0; j < i; ++j) discardStagedFile(staged[j]);
-            return failure(files[i].first, error);
+    FileSetFailure failure;
+    if (!replaceFiles(files, true, failure)) {
+        const std::string& path = files[failure.failed].first;
+        const FileError& error = failure.error;
+        std::string text = error.notRegular.empty()
+                               ? fileWriteFailedText(path) + " (" + systemErrorText(error.code) + ")"
+                               : "kd215ctl: " + path + ": to " + error.notRegular + ", nie zwykły plik; nie zastępuję go";
+        if (failure.committed > 0) {
+            // A rename failed after others had been done: say which files are new and which old.
+            std::string fresh, old;
+            for (std::size_t i = 0; i < files.size(); ++i) {
+                std::string& list = i < failure.committed ? fresh : old;
+                list += (list.empty() ? "" : ", ") + files[i].first;
+            }
+            text += "\nkd215ctl: nowe pliki: " + fresh + "; bez zmian: " + old;
         }
+        return fail(c, text, kExitFile);
     }
-    for (std::size_t i = 0; i < staged.size(); ++i) {
-        if (!commitStagedFile(staged[i], error)) {
-            for (std::size_t j = i + 1; j < staged.size(); ++j) discardStagedFile(staged[j]);
-            return failure(files[i].first, error);
-        }
-        if (wantsText(c)) c.out << files[i].first << "\n";
-        c.result["files"].push_back(files[i].first);
+    for (const auto& file : files) {
+        if (wantsText(c)) c.out << file.first << "\n";
+        c.result["files"].push_back(file.first);
     }
     return kExitDone;
 }
@@ -149,6 +163,64 @@ std::string outputBase(const std::string& output) {
         }
     }
     return output;
+}
+
+std::string readOutputPath(const CtlOptions& options, ConfigArea area) {
+    return outputBase(options.output) + "." + areaBlock(area).fileExtension;
+}
+
+std::string reportOutputPath(const CtlOptions& options) {
+    return options.output.empty() ? "raport.html" : options.output;
+}
+
+std::string folderOfPath(const std::string& path) {
+    const std::size_t slash = path.find_last_of("/\\");
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? path.substr(0, 1) : path.substr(0, slash);
+}
+
+// Before anything is read from a file or the controller: no file the command reads is one it
+// writes (the page over its own source, the log over the backup it restores), no output stands
+// where a device, pipe or folder is, and every output's folder is there. Returns the exit code.
+int checkOutputs(Context& c) {
+    const CtlOptions& o = c.options;
+    std::vector<std::string> inputs, outputs;
+    const std::string& command = o.command;
+    if (command == "write" || command == "verify" || command == "restore" || command == "show" || command == "diff" ||
+        command == "report") {
+        inputs = o.operands;
+    }
+    if (command == "read") {
+        for (const ConfigArea area : o.areas) outputs.push_back(readOutputPath(o, area));
+    } else if (command == "backup" && !o.operands.empty()) {
+        outputs.push_back(o.operands[0]);
+    } else if (command == "report") {
+        outputs.push_back(reportOutputPath(o));
+    }
+    for (const std::string& output : outputs) {
+        const std::string kind = nonRegularKind(output);
+        if (!kind.empty()) return fail(c, "kd215ctl: " + output + ": to " + kind + ", nie zwykły plik; nie zastępuję go", kExitFile);
+        const std::string folder = folderOfPath(output);
+        if (!isDirectory(folder)) {
+            return fail(c, "kd215ctl: " + output + ": nie ma katalogu " + folder + ", w którym miałby powstać", kExitFile);
+        }
+    }
+    // The log is appended to, not replaced: any kind of file may take it, but no input may be it.
+    if (!o.logPath.empty()) outputs.push_back(o.logPath);
+    for (std::size_t i = 0; i < outputs.size(); ++i) {
+        const FileIdentity written = fileIdentity(outputs[i]);
+        for (std::size_t j = 0; j < inputs.size() + i; ++j) {
+            const std::string& other = j < inputs.size() ? inputs[j] : outputs[j - inputs.size()];
+            if (sameFile(written, fileIdentity(other))) {
+                return fail(c,
+                            "kd215ctl: " + outputs[i] + ": to ten sam plik co " + other +
+                                (j < inputs.size() ? ", który polecenie czyta; zapis by go zniszczył"
+                                                   : "; dwa wyniki nie mogą trafić do jednego pliku"),
+                            kExitUsage);
+            }
+        }
+    }
+    return kExitDone;
 }
 
 // Compares what the controller sent for `area` with `expected` and reports every difference
@@ -200,14 +272,56 @@ std::string areaList(std::vector<ConfigArea>::const_iterator first, std::vector<
     return names;
 }
 
-// After a failure part way through several areas the controller holds a mix of old and new:
-// say which areas it took (acknowledged writes) and which it did not.
-void reportPartialWrite(Context& c, const std::vector<ConfigArea>& areas, std::size_t written) {
-    if (areas.size() < 2) return;
-    std::string text;
-    if (written > 0) text = "Zapisano: " + areaList(areas.begin(), areas.begin() + written) + ". ";
-    text += "Nie zapisano: " + areaList(areas.begin() + written, areas.end()) + ".";
-    c.progress.message(text);
+// What a write left in one area of the controller.
+enum class AreaState { Unchanged, Unknown, Written };
+
+// A word of a command line as the shell takes it back: quoted when it holds anything but the
+// plain characters of names and paths.
+std::string shellWord(const std::string& word) {
+    if (!word.empty() && word.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789/._-+:,=@") ==
+                             std::string::npos) {
+        return word;
+    }
+    std::string quoted = "'";
+    for (const char ch : word) quoted += ch == '\'' ? std::string("'\\''") : std::string(1, ch);
+    return quoted + "'";
+}
+
+// After a write failed or was interrupted the controller may hold a mix of old and new: one line
+// names each area as written and acknowledged, sent without an answer (it may have stored it), or
+// not sent, then the command that checks it against the files.
+void reportAreaStates(Context& c, const std::vector<ConfigArea>& areas, const std::vector<AreaState>& states) {
+    static const char* const kStateWords[] = {"bez zmian", "stan nieznany", "zapisano"};
+    std::string text = "kd215ctl: " + c.options.port + ": ";
+    for (std::size_t i = 0; i < areas.size(); ++i) {
+        text += std::string(i == 0 ? "" : ", ") + areaPolishName(areas[i]) + " – " +
+                kStateWords[static_cast<int>(states[i])];
+    }
+    std::string check = "kd215ctl verify --port " + shellWord(c.options.port);
+    if (c.options.command == "restore") {
+        check += " all";
+    } else {
+        for (const ConfigArea area : c.options.areas) check += std::string(" ") + areaArgumentName(area);
+    }
+    for (const std::string& operand : c.options.operands) check += " " + shellWord(operand);
+    c.progress.message(text + "; sprawdź: " + check);
+}
+
+// A file may hold what no editor would let a user commit (a switch-on time of 250, a lower limit
+// above the upper): every such value is named, and nothing is written unless --force says to
+// write it as it is.
+int checkEditorRules(Context& c, const std::vector<ConfigArea>& areas, const std::vector<const ConfigFile*>& perArea) {
+    bool any = false;
+    for (std::size_t i = 0; i < areas.size(); ++i) {
+        const ConfigFile& file = *perArea[i];
+        for (const EditorRefusal& refusal : editorRefusals(imageForArea(file, areas[i], defaultConfigImage()), areas[i])) {
+            any = true;
+            c.progress.message("kd215ctl: " + file.path + ": " + refusal.field + ": " + std::to_string(refusal.value) +
+                               ", edytor przyjmuje " + refusal.rule + (c.options.force ? "; zapisuję bez zmian (--force)" : ""));
+        }
+    }
+    if (!any || c.options.force) return kExitDone;
+    return fail(c, "kd215ctl: nie zapisuję wartości, których edytory nie przyjmą; --force zapisze je bez zmian", kExitFile);
 }
 
 // Writes each area from its file and, unless told not to, reads it back and compares.
@@ -216,9 +330,9 @@ int writeAreas(Context& c, const std::vector<ConfigArea>& areas, const std::vect
     return withLink(c, [&](LinkSession& link) {
         if (c.options.command == "restore") c.result["file"] = c.options.operands[0];
         std::size_t differences = 0;
-        std::size_t written = 0;
+        std::vector<AreaState> states(areas.size(), AreaState::Unchanged);
         const auto failed = [&](LinkStatus status) {
-            reportPartialWrite(c, areas, written);
+            reportAreaStates(c, areas, states);
             return exitFor(status);
         };
         std::vector<uint8_t> payload;
@@ -235,8 +349,12 @@ int writeAreas(Context& c, const std::vector<ConfigArea>& areas, const std::vect
             const ConfigImage image = imageForArea(file, area, controller);
             c.progress.show(progressText(TransferAction::WriteController, area, i, areas.size()));
             const LinkStatus write = link.writeArea(area, image);
-            if (write != LinkStatus::Done) return failed(write);
-            ++written;
+            if (write != LinkStatus::Done) {
+                // A write that went out may have been stored though its answer was lost or spoiled.
+                if (link.mayHaveTakenEffect()) states[i] = AreaState::Unknown;
+                return failed(write);
+            }
+            states[i] = AreaState::Written;
             if (!verifyAfter) continue;
             c.progress.show(progressText(TransferAction::Verify, area, i, areas.size()));
             ConfigImage readBack = defaultConfigImage();
@@ -347,25 +465,25 @@ int restartCommand(Context& c) {
 
 int readCommand(Context& c) {
     const std::vector<ConfigArea>& areas = c.options.areas;
-    const std::string base = outputBase(c.options.output);
-    return withLink(c, [&](LinkSession& link) {
-        ConfigImage image = defaultConfigImage();
+    ConfigImage image = defaultConfigImage();
+    const int code = withLink(c, [&](LinkSession& link) {
         std::vector<uint8_t> payload;
         for (std::size_t i = 0; i < areas.size(); ++i) {
             c.progress.show(progressText(TransferAction::ReadController, areas[i], i, areas.size()));
             const LinkStatus status = link.readArea(areas[i], image, payload);
             if (status != LinkStatus::Done) return exitFor(status);  // no file touched
         }
-        c.progress.clear();
-        c.result["areas"] = areaNames(areas);
-        c.result["files"] = Json::array();
-        std::vector<std::pair<std::string, std::string>> files;
-        for (const ConfigArea area : areas) {
-            const std::vector<uint8_t> bytes = encodeAreaFile(image, area);
-            files.emplace_back(base + "." + areaBlock(area).fileExtension, std::string(bytes.begin(), bytes.end()));
-        }
-        return writeFiles(c, files);
+        return kExitDone;
     });
+    if (code != kExitDone) return code;
+    c.result["areas"] = areaNames(areas);
+    c.result["files"] = Json::array();
+    std::vector<std::pair<std::string, std::string>> files;
+    for (const ConfigArea area : areas) {
+        const std::vector<uint8_t> bytes = encodeAreaFile(image, area);
+        files.emplace_back(readOutputPath(c.options, area), std::string(bytes.begin(), bytes.end()));
+    }
+    return writeFiles(c, files);
 }
 
 int writeCommand(Context& c) {
@@ -373,6 +491,8 @@ int writeCommand(Context& c) {
     std::vector<const ConfigFile*> perArea;
     const int loaded = loadAreaFiles(c, files, perArea);
     if (loaded != kExitDone) return loaded;
+    const int checked = checkEditorRules(c, c.options.areas, perArea);
+    if (checked != kExitDone) return checked;
     return writeAreas(c, c.options.areas, perArea);
 }
 
@@ -422,22 +542,20 @@ int readWholeController(Context& c, LinkSession& link, ConfigImage& image, std::
 
 int backupCommand(Context& c) {
     const std::string& path = c.options.operands[0];
-    return withLink(c, [&](LinkSession& link) {
-        ConfigImage image = defaultConfigImage();
-        BackupInfo info;
-        const int read = readWholeController(c, link, image, info.firmware);
-        if (read != kExitDone) return read;
-        info.created = isoLocalTimeText();
-        info.site = c.options.site;
-        info.customer = c.options.customer;
-        info.note = c.options.note;
-        c.result["file"] = path;
-        c.result["firmware"] = info.firmware;
-        c.result["created"] = info.created;
-        const int written = writeFiles(c, {{path, writeBackupJson(image, info)}});
-        c.result.erase("files");
-        return written;
-    });
+    ConfigImage image = defaultConfigImage();
+    BackupInfo info;
+    const int read = withLink(c, [&](LinkSession& link) { return readWholeController(c, link, image, info.firmware); });
+    if (read != kExitDone) return read;
+    info.created = isoLocalTimeText();
+    info.site = c.options.site;
+    info.customer = c.options.customer;
+    info.note = c.options.note;
+    c.result["file"] = path;
+    c.result["firmware"] = info.firmware;
+    c.result["created"] = info.created;
+    const int written = writeFiles(c, {{path, writeBackupJson(image, info)}});
+    c.result.erase("files");
+    return written;
 }
 
 int restoreCommand(Context& c) {
@@ -456,6 +574,8 @@ int restoreCommand(Context& c) {
         areas.push_back(block.area);
         perArea.push_back(&file);
     }
+    const int checked = checkEditorRules(c, areas, perArea);
+    if (checked != kExitDone) return checked;
     return writeAreas(c, areas, perArea);
 }
 
@@ -524,7 +644,7 @@ int reportCommand(Context& c) {
     }
     ReportVisit visit{c.options.site, c.options.customer, c.options.note, isoLocalTimeText()};
     const std::string html = reportHtml(sources[0], sources.size() > 1 ? &sources[1] : nullptr, visit);
-    return writeFiles(c, {{c.options.output.empty() ? "raport.html" : c.options.output, html}});
+    return writeFiles(c, {{reportOutputPath(c.options), html}});
 }
 
 }  // namespace
@@ -552,6 +672,8 @@ int runKd215ctl(const std::vector<std::string>& args, std::ostream& out, std::os
     // The frame lines of -v take standard error; a progress line would break into them.
     Context c{options, out, Progress(err, errIsTerminal && !options.verbose, options.quiet), {}, {}};
     if (options.verbose) c.log.echoTo(err);
+    const int checked = checkOutputs(c);
+    if (checked != kExitDone) return checked;
     if (!options.logPath.empty()) {
         std::string error;
         if (!c.log.open(options.logPath, error)) return fail(c, error, kExitFile);

@@ -1,9 +1,12 @@
 // Writing and checking the backup text; every fault on load names the field it found it in.
 #include "files/backup_file.h"
+#include "files/printable_text.h"
 
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <set>
+#include <vector>
 
 namespace kd215 {
 
@@ -66,8 +69,71 @@ std::string syntaxFaultText(const std::string& text) {
     }
     std::string where = "wiersz " + std::to_string(line) + ", kolumna " + std::to_string(column);
     if (at >= text.size()) return where + ": niespodziewany koniec pliku";
-    return where + (fault.token.empty() ? "" : ": błąd przy „" + fault.token.substr(0, 40) + "”");
+    return where + (fault.token.empty() ? "" : ": błąd przy „" + printableText(fault.token.substr(0, 40)) + "”");
 }
+
+// Finds a key given twice in one object, where the parser would let the last one win without a
+// word: "settings" twice in a backup would restore whichever came last.
+class RepeatedKey final : public nlohmann::json_sax<Json> {
+public:
+    std::string path;  // of the first repeated key, "scenes[2].riseTime"
+
+    bool null() override { return value(); }
+    bool boolean(bool) override { return value(); }
+    bool number_integer(number_integer_t) override { return value(); }
+    bool number_unsigned(number_unsigned_t) override { return value(); }
+    bool number_float(number_float_t, const string_t&) override { return value(); }
+    bool string(string_t&) override { return value(); }
+    bool binary(binary_t&) override { return value(); }
+    bool start_object(std::size_t) override {
+        levels_.push_back({true, {}, {}, 0});
+        return true;
+    }
+    bool key(string_t& key) override {
+        Level& level = levels_.back();
+        if (!level.keys.insert(key).second) {
+            path = where() + (levels_.size() > 1 ? "." : "") + key;
+            return false;
+        }
+        level.key = key;
+        return true;
+    }
+    bool end_object() override {
+        levels_.pop_back();
+        return value();
+    }
+    bool start_array(std::size_t) override {
+        levels_.push_back({false, {}, {}, 0});
+        return true;
+    }
+    bool end_array() override {
+        levels_.pop_back();
+        return value();
+    }
+    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) override { return false; }
+
+private:
+    struct Level {
+        bool object;
+        std::set<std::string> keys;
+        std::string key;    // the member being read
+        std::size_t index;  // the element being read
+    };
+    bool value() {
+        if (!levels_.empty() && !levels_.back().object) ++levels_.back().index;
+        return true;
+    }
+    // The path of the object the key is in.
+    std::string where() const {
+        std::string text;
+        for (std::size_t i = 0; i + 1 < levels_.size(); ++i) {
+            const Level& level = levels_[i];
+            text += level.object ? (text.empty() ? "" : ".") + level.key : "[" + std::to_string(level.index) + "]";
+        }
+        return text;
+    }
+    std::vector<Level> levels_;
+};
 
 // Checks and reads one value; the first fault is kept and later reads do nothing.
 class Reader {
@@ -344,6 +410,9 @@ std::string writeBackupJson(const ConfigImage& image, const BackupInfo& info) {
 BackupLoadResult readBackupJson(const std::string& text, ConfigImage& image, BackupInfo& info) {
     const Json root = Json::parse(text, nullptr, false);
     if (root.is_discarded()) return {false, "uszkodzony JSON: " + syntaxFaultText(text)};
+    RepeatedKey repeated;
+    Json::sax_parse(text, &repeated, nlohmann::detail::input_format_t::json, true);
+    if (!repeated.path.empty()) return {false, "pole " + repeated.path + " występuje w pliku więcej niż raz"};
     if (!root.is_object()) {
         return {false, std::string("to nie jest kopia zapasowa Kd215: dokument jest typu ") + typeName(root) +
                            ", a nie obiektem"};

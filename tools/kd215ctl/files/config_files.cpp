@@ -87,7 +87,9 @@ FileLoadResult loadConfigFile(const std::string& path, ConfigFile& out) {
         case FileReadStatus::OpenFailed: return {false, path + " :\n" + kFileOpenFailedText};
         case FileReadStatus::ReadFailed: return {false, fileReadFailedText(path)};
     }
-    if (bytes.size() > kLargestFile) return {false, fileReadFailedText(path)};
+    if (bytes.size() > kLargestFile) {
+        return {false, "kd215ctl: " + path + ": plik ma ponad 16 MB; żaden plik sterownika ani kopia zapasowa nie jest tak duża"};
+    }
 
     ConfigFile file;
     file.path = path;

@@ -20,6 +20,14 @@ std::vector<std::string> commandLineArguments(int argc, char** argv);
 void prepareConsole();
 bool stderrIsTerminal();
 
+// While a command talks to the controller, an interruption (Ctrl+C, TERM, HUP, QUIT, a closed
+// pipe) does not end the process at once: the exchange stops, the command says what the
+// controller now holds, and kd215ctl exits with 128 + the signal's number. At any other time
+// the process ends at once, with its temporary files removed and its port out of exclusive mode.
+void deferInterrupts(bool defer);
+// The interruption that came while deferred; 0 when none did.
+int interruptSignal();
+
 // The serial backend of this platform.
 std::unique_ptr<SerialPort> makeSerialPort();
 

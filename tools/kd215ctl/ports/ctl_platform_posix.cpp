@@ -26,17 +26,35 @@ std::vector<std::string> commandLineArguments(int argc, char** argv) {
     return args;
 }
 
-// A port must not stay exclusive when the user interrupts a transfer: clear it, then die of
-// the signal as if it had not been caught.
+namespace {
+volatile sig_atomic_t deferring = 0;
+volatile sig_atomic_t pendingSignal = 0;
+}  // namespace
+
+// A port must not stay exclusive, nor a temporary file lie beside its target, when the user
+// interrupts: clear both, then die of the signal as if it had not been caught.
 extern "C" void releasePortAndDie(int signalNumber) {
+    if (deferring) {
+        pendingSignal = signalNumber;
+        return;
+    }
+    removeStagedTemporaries();
     releaseExclusiveLine();
     ::signal(signalNumber, SIG_DFL);
     ::raise(signalNumber);
 }
 
 void prepareConsole() {
-    for (int signalNumber : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) ::signal(signalNumber, releasePortAndDie);
+    struct sigaction action {};
+    action.sa_handler = releasePortAndDie;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = 0;  // no SA_RESTART: a wait on the line wakes at once
+    for (int signalNumber : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE}) ::sigaction(signalNumber, &action, nullptr);
 }
+
+void deferInterrupts(bool defer) { deferring = defer ? 1 : 0; }
+
+int interruptSignal() { return pendingSignal; }
 
 bool stderrIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
 
@@ -103,10 +121,20 @@ std::string processHolding(const std::string& path) {
 
 std::string portOpenFailureText(const std::string& path, uint32_t errorCode) {
     const int error = static_cast<int>(errorCode);
-    // EBUSY: another open holds the tty exclusive; EWOULDBLOCK: another program holds its lock.
+    // EWOULDBLOCK: another program holds the port's lock, and is named. EBUSY: the tty is in
+    // exclusive mode; where no lock says who set it, a program killed outright may have left it so,
+    // and root's open, which passes the exclusive mode, clears it on close.
     if (error == EBUSY || error == EAGAIN || error == EWOULDBLOCK) {
-        const std::string holder = processHolding(path);
-        return "port zajęty" + (holder.empty() ? std::string(" przez inny program") : " – używa go " + holder);
+        char device[PATH_MAX];
+        struct stat info {};
+        const bool known = ::realpath(path.c_str(), device) != nullptr && ::stat(device, &info) == 0;
+        const std::string locker = known ? processLocking(info) : "";
+        if (!locker.empty()) return "port zajęty – używa go " + locker;
+        if (error != EBUSY) return "port zajęty przez inny program";
+        const std::string user = processHolding(path);
+        return "port w trybie wyłącznym" + (user.empty() ? std::string() : ", otwarty przez " + user) +
+               "; jeśli nikt go nie używa (został tak po przerwanym programie), zwolni go ponowne podłączenie "
+               "adaptera albo sudo kd215ctl version --port " + path;
     }
     if (error == EACCES) {
         struct stat info {};

@@ -37,7 +37,15 @@ void restoreOutputCodePage() {
     if (savedOutputCodePage != 0) SetConsoleOutputCP(savedOutputCodePage);
 }
 
+volatile LONG deferring = 0;
+volatile LONG pendingSignal = 0;
+
 BOOL WINAPI restoreOnConsoleEvent(DWORD) {
+    if (deferring) {
+        pendingSignal = 2;  // as SIGINT: the command stops its exchange and exits 130
+        return TRUE;
+    }
+    removeStagedTemporaries();
     restoreOutputCodePage();
     return FALSE;  // the default handler then ends the process as before
 }
@@ -52,6 +60,10 @@ void prepareConsole() {
     SetConsoleCtrlHandler(restoreOnConsoleEvent, TRUE);
     SetConsoleOutputCP(CP_UTF8);
 }
+
+void deferInterrupts(bool defer) { deferring = defer ? 1 : 0; }
+
+int interruptSignal() { return static_cast<int>(pendingSignal); }
 
 bool stderrIsTerminal() { return _isatty(_fileno(stderr)) != 0; }
 

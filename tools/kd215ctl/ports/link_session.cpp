@@ -2,11 +2,13 @@
 #include "ports/link_session.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 
 #include "link/probe.h"
 #include "link/serial_port.h"
 #include "link/transfer_engine.h"
+#include "ports/ctl_platform.h"
 
 namespace kd215 {
 
@@ -14,6 +16,10 @@ namespace {
 
 // How long one wait between engine steps may last; the port returns earlier when I/O moves.
 constexpr unsigned kStepWaitMs = 20;
+// The line counts as quiet after this long without a byte: far longer than any gap inside a reply,
+// and than the controller's usual turnaround. A drain gives up after kMaxDrainMs of steady noise.
+constexpr std::size_t kQuietBytes = 1;  // one byte's read time-out, kReadTotalTimeoutPerByteMs
+constexpr unsigned kMaxDrainMs = 3000;
 
 std::size_t characterCount(const std::string& text) {
     std::size_t n = 0;
@@ -50,18 +56,51 @@ LinkSession::LinkSession(LoggingPort& port, const std::string& portPath, Progres
     ConnectLink(link_, port_, *this);
 }
 
+void LinkSession::drainLine() {
+    const uint64_t before = port_.bytesReceived();
+    port_.purge();
+    uint8_t sink[16];
+    const auto giveUpAt = std::chrono::steady_clock::now() + std::chrono::milliseconds(kMaxDrainMs);
+    while (interruptSignal() == 0 && std::chrono::steady_clock::now() < giveUpAt) {
+        port_.startRead(sink, kQuietBytes);
+        IoResult got = port_.pollRead();
+        while (got.status == IoStatus::Pending && interruptSignal() == 0) {
+            port_.waitForIo(kStepWaitMs);
+            got = port_.pollRead();
+        }
+        if (got.status != IoStatus::Complete || got.bytes == 0) break;
+    }
+    port_.purge();
+    drained_ += port_.bytesReceived() - before;  // leftovers do not show that a controller answered
+}
+
 bool LinkSession::retryAfter(const TransferOutcome& outcome) {
-    if (retriesUsed_ >= retries_) {
+    noteAnswer(outcome);
+    if (retriesUsed_ >= retries_ || interruptSignal() != 0) {
         failed(outcome);
         return false;
     }
     ++retriesUsed_;
     progress_.note(transferFaultText(outcome) + " – ponawiam (" + std::to_string(retriesUsed_) + " z " +
                       std::to_string(retries_) + ")");
+    // The rest of a spoiled reply may still be coming: the retry is sent into a quiet line.
+    drainLine();
     return true;
 }
 
+void LinkSession::noteAnswer(const TransferOutcome& outcome) {
+    // The engine calls every answer to a write but an acknowledgement a NAK; only a whole, sound
+    // NAK frame says the controller refused the block. Anything else may hide a stored one.
+    const uint8_t* rx = link_.rxBuffer.data();
+    const bool refused = outcome.fault == TransferFault::Nak && link_.bytesRead == kAckFrame.size() &&
+                         rx[0] == static_cast<uint8_t>(FrameCode::Nak) &&
+                         static_cast<uint8_t>(rx[0] + rx[1] + rx[2]) == 0;
+    if (sent_ && !refused) unanswered_ = true;
+    sent_ = false;
+}
+
 void LinkSession::failed(const TransferOutcome& outcome) {
+    noteAnswer(outcome);
     failed_ = true;
     failure_ = outcome;
 }
@@ -69,6 +108,9 @@ void LinkSession::failed(const TransferOutcome& outcome) {
 LinkStatus LinkSession::run(TransferAction action, ConfigArea area) {
     retriesUsed_ = 0;  // the retry budget is per exchange
     failed_ = false;
+    sent_ = false;
+    unanswered_ = false;
+    if (interruptSignal() != 0) return LinkStatus::Interrupted;
     SelectAction(link_, action);
     if (area == ConfigArea::Version) {
         BeginVersionQuery(link_);
@@ -79,13 +121,20 @@ LinkStatus LinkSession::run(TransferAction action, ConfigArea area) {
     }
     // The port's own time-outs end every exchange, so this loop always ends.
     while (transferActive(link_)) {
+        if (interruptSignal() != 0) {
+            unanswered_ = unanswered_ || sent_;
+            EndTransfer(link_);
+            port_.purge();
+            return LinkStatus::Interrupted;
+        }
         StepTransfer(link_, image_);
         if (transferActive(link_)) port_.waitForIo(kStepWaitMs);
     }
     if (!failed_) return LinkStatus::Done;
+    if (interruptSignal() != 0) return LinkStatus::Interrupted;
 
     progress_.message(transferFaultText(failure_));
-    if (failure_.fault != TransferFault::SystemError && port_.bytesReceived() == 0) {
+    if (failure_.fault != TransferFault::SystemError && port_.bytesReceived() == drained_) {
         progress_.message("Na porcie " + portPath_ + " nie odpowiedział żaden sterownik.\n" + kControllerNotFoundText);
         return LinkStatus::NoController;
     }

@@ -37,6 +37,7 @@ enum class LinkStatus {
     Done,
     NoController,         // the line stayed silent: nothing at all came back during this run
     CommunicationFailed,  // the controller answered badly, or the port failed, and retries ran out
+    Interrupted,          // a signal came: the exchange was stopped where it stood
 };
 
 // One exchange at a time, run to its end by the program's transfer engine. A communication
@@ -47,6 +48,13 @@ public:
     // `port` is open (a LoggingPort, whose byte count tells a silent line) on `portPath`.
     LinkSession(LoggingPort& port, const std::string& portPath, Progress& progress, int retries);
 
+    // Waits until the line has been quiet for a while and throws away what came: the rest of a
+    // reply to an earlier run that was cut off, which would otherwise be taken for this run's.
+    void drainLine();
+    // Whether the last exchange, having failed, may still have been carried out: a request went
+    // out and some answer to it was not a clear refusal (spoiled, missing, or cut off by a signal).
+    bool mayHaveTakenEffect() const { return unanswered_; }
+
     LinkStatus version(std::string& firmwareText);
     LinkStatus restart();
     // Reads `area` into its part of `image` and hands back the raw payload as received.
@@ -55,12 +63,14 @@ public:
     LinkStatus writeArea(ConfigArea area, const ConfigImage& image);
 
     void firmwareRead(const std::string& statusText) override { firmwareText_ = statusText; }
+    void requestSent(ConfigArea) override { sent_ = true; }
     bool retryAfter(const TransferOutcome& outcome) override;
     void failed(const TransferOutcome& outcome) override;
     bool continueAfter(const VerifyDifference&) override { return true; }
 
 private:
     LinkStatus run(TransferAction action, ConfigArea area);
+    void noteAnswer(const TransferOutcome& outcome);
 
     LoggingPort& port_;
     std::string portPath_;
@@ -68,6 +78,9 @@ private:
     int retries_;
     int retriesUsed_ = 0;
     bool failed_ = false;
+    bool sent_ = false;        // a request of this attempt went out
+    bool unanswered_ = false;  // an attempt of this exchange went out and was not refused
+    uint64_t drained_ = 0;  // bytes thrown away by drains
     TransferOutcome failure_;
     std::string firmwareText_;
     LinkState link_;

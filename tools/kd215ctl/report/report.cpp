@@ -11,6 +11,7 @@
 
 #include "commands/area_names.h"
 #include "files/config_text.h"
+#include "files/printable_text.h"
 #include "report/report_chart.h"
 
 namespace kd215 {
@@ -436,7 +437,7 @@ FileLoadResult addFileToSource(const ConfigFile& file, ReportSource& source) {
 std::string htmlEscape(const std::string& text) {
     std::string out;
     out.reserve(text.size());
-    for (const char c : text) {
+    for (const char c : printableText(text)) {
         switch (c) {
             case '&': out += "&amp;"; break;
             case '<': out += "&lt;"; break;

@@ -1,0 +1,86 @@
+// Each field put to its editor's commit check alone, so that every refused value is found, not
+// just the first of each dialog.
+#include "files/editor_checks.h"
+
+#include <array>
+
+#include "editors/channel_form.h"
+#include "editors/common_settings_form.h"
+#include "editors/scene_form.h"
+
+namespace kd215 {
+
+namespace {
+
+const char* const kChannelKeys[kChannelValueCount] = {"riseTime", "duration", "fallTime", "maxLevel", "minLevel"};
+
+std::string upTo(unsigned max) { return "0.." + std::to_string(max); }
+
+void checkSettings(const ConfigImage& image, std::vector<EditorRefusal>& found) {
+    const CommonSettingsForm form = loadCommonSettings(image);
+    const char* const timeKeys[2] = {"switchOnTime", "switchOffTime"};
+    for (int i = 0; i < 2; ++i) {
+        std::array<uint8_t, 2> alone{};
+        alone[i] = form.workingTimes[i];
+        if (refusedTimeField({"0", "0"}, alone)) {
+            found.push_back({std::string("settings.") + timeKeys[i], form.workingTimes[i], upTo(kSwitchTimeMax)});
+        }
+    }
+    for (int c = 0; c < kChannelCount; ++c) {
+        const ChannelSettings& channel = image.channels[c];
+        const WorkingChannel working = loadChannel(channel);
+        const unsigned raw[kChannelValueCount] = {channel.riseTime, channel.duration, channel.fallTime, channel.maxLevel,
+                                                  channel.minLevel};
+        const std::string where = "settings.channels[" + std::to_string(c) + "].";
+        std::array<std::string, kChannelValueCount> texts;
+        for (int j = 0; j < kChannelValueCount; ++j) texts[j] = std::to_string(working[j]);
+        // Each time with limits the editor takes; then the limits with times it takes.
+        for (int j = 0; j < kUpperValue; ++j) {
+            WorkingChannel alone{0, 0, 0, static_cast<uint16_t>(kPercentMax), 0};
+            alone[j] = working[j];
+            if (refusedChannelField(texts, alone) == j) found.push_back({where + kChannelKeys[j], raw[j], upTo(kTimeMax)});
+        }
+        WorkingChannel limits{0, 0, 0, working[kUpperValue], working[kLowerValue]};
+        const std::optional<int> refused = refusedChannelField(texts, limits);
+        if (refused == kUpperValue) {
+            found.push_back({where + "maxLevel", raw[kUpperValue], "górna granica 10..100 %"});
+        } else if (refused == kLowerValue) {
+            found.push_back({where + "minLevel", raw[kLowerValue], "dolna granica do 90 % i co najmniej 10 % poniżej górnej (" +
+                                                                       std::to_string(working[kUpperValue]) + " %)"});
+        }
+    }
+}
+
+void checkEntries(const ConfigImage& image, ConfigArea area, std::vector<EditorRefusal>& found) {
+    const SceneJob* job = sceneJobFor(area);
+    if (job == nullptr) return;
+    for (unsigned n = 1; n <= job->entryCount; ++n) {
+        const LoadedEntry entry = loadEntry(image, *job, n);
+        const std::string where = job->program < 0 ? "scenes[" + std::to_string(n - 1) + "]."
+                                                   : "programs[" + std::to_string(job->program) + "].steps[" +
+                                                         std::to_string(n - 1) + "].";
+        for (int j = 0; j < kEntryValueCount; ++j) {
+            EntryFieldTexts alone;
+            alone.fill("0");
+            alone[j] = std::to_string(entry.values[j]);
+            if (refusedEntryField(*job, alone) != j) continue;
+            const std::string key = j < kEntryRiseValue ? "levels[" + std::to_string(j) + "]"
+                                                        : (j == kEntryRiseValue ? "riseTime" : "duration");
+            found.push_back({where + key, entry.values[j], upTo(entryValueMax(j))});
+        }
+    }
+}
+
+}  // namespace
+
+std::vector<EditorRefusal> editorRefusals(const ConfigImage& image, ConfigArea area) {
+    std::vector<EditorRefusal> found;
+    if (area == ConfigArea::Settings) {
+        checkSettings(image, found);
+    } else {
+        checkEntries(image, area, found);
+    }
+    return found;
+}
+
+}  // namespace kd215

@@ -1,0 +1,13 @@
+// Text from outside (file names, backup fields, a damaged file's bytes) made fit to show.
+#pragma once
+
+#include <string>
+
+namespace kd215 {
+
+// `text` with every byte that is not part of a valid UTF-8 character, and every control character
+// but tab and newline, replaced by U+FFFD: a page declared UTF-8, or a terminal, shows it as it is
+// and nothing in it acts on the display.
+std::string printableText(const std::string& text);
+
+}  // namespace kd215
