@@ -445,7 +445,9 @@ TEST_F(Ports, ADeviceChangeBringsAPortIntoTheMenuAndWaitsForARead) {
     ASSERT_TRUE(waitFor([&] { return received(added_, adapter).size() == 2; }));
     unlistPort(kAddedDevice);
     devicesChanged();
-    Dialog silence = box("Niepowodzenie");
+    // A silent scenes read ends on the line's total time-out, about 10.3 s after its request (120 ms a
+    // byte of the reply it waits for): wait well past it, or a loaded machine misses the box.
+    Dialog silence = box("Niepowodzenie", 20000);
     EXPECT_EQ(silence.text, kNoData) << "the read was not left to end by itself";
     ASSERT_TRUE(answer(silence, IDCANCEL));
     ASSERT_TRUE(waitGotowe(program_));
