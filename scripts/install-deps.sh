@@ -11,8 +11,8 @@ packages=(
   wine wine64 fonts-wine xvfb imagemagick xdotool x11-utils locales
   # kd215ctl reads and writes JSON with nlohmann-json (header only, for every build)
   nlohmann-json3-dev
-  # kd215ctl's manual page, rendered by its install test
-  groff-base
+  # kd215ctl's manual page, rendered and linted by its install test
+  groff-base mandoc
   # the user guide: its check in a headless browser and its HTML Help file (chmcmd)
   chromium fp-utils
   # the report check: sheets counted and pictured from the printed PDF

@@ -21,6 +21,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <set>
 #include <sstream>
 #include <thread>
 #include <tuple>
@@ -28,11 +29,13 @@
 #include "files/backup_file.h"
 #include "config/area_files.h"
 #include "commands/ctl_commands.h"
+#include "commands/ctl_json.h"
 #include "link/frames.h"
 #include "link/serial_posix.h"
 #include "platform/files.h"
 #include "ports/ctl_platform.h"
 #include "ports/port_names.h"
+#include "link/pty_pair.h"
 #include "sim_process_posix.h"
 
 namespace kd215 {
@@ -203,7 +206,7 @@ TEST_F(CtlOnSim, FilesOfOneReadAreWrittenAllOrNoneAndKeepTheirModeAndOwner) {
     }
     const CtlRun refused = runCtlAsUser({"read", "all", "--port", device, "-o", dir_ + "/"}, 65534);
     EXPECT_EQ(refused.code, 5);
-    EXPECT_NE(refused.out.find(path("kd215.pg1") + " :\nBłąd zapisu ! (brak uprawnień)"), std::string::npos) << refused.out;
+    EXPECT_NE(refused.out.find("kd215ctl: " + path("kd215.pg1") + ": Błąd zapisu ! (brak uprawnień)\n"), std::string::npos) << refused.out;
     EXPECT_EQ(listDirectory(dir_), (std::vector<std::string>{"kd215.pg1", "kd215.ust"}));
     EXPECT_EQ(readFile(path("kd215.ust")), "old");
 
@@ -228,7 +231,7 @@ TEST_F(CtlOnSim, ShortDamagedOrNewerFilesAreRefusedBeforeAnythingIsSent) {
     newer.replace(newer.find("\"version\": 1"), 12, "\"version\": 9");
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
         {{"write", "scenes", file("short.sce", areaBytes(image, ConfigArea::Scenes).substr(0, 79))},
-         " :\nBłąd odczytu ! Plik ma 79 bajtów, a plik scen (.sce) ma 80."},
+         "short.sce: Błąd odczytu ! Plik ma 79 bajtów, a plik scen (.sce) ma 80.\n"},
         {{"restore", file("cut.json", good.substr(0, good.size() / 2))}, "uszkodzony JSON: wiersz"},
         {{"restore", file("v9.json", newer)}, "nieobsługiwana wersja kopii zapasowej: 9"},
     };
@@ -321,7 +324,7 @@ TEST_F(CtlOnSim, PortIsLeftOpenToTheNextUserOnEveryWayOut) {
 
     const CtlRun after = runCtlAsUser(version);
     EXPECT_EQ(after.code, 0);
-    EXPECT_EQ(after.out, "FW : 1.05\n");
+    EXPECT_EQ(after.out, "1.05\n");
 
     // Killed, where nothing can clear the exclusive mode: the next user is told how to recover.
     const std::size_t sent = sim.frames("RX").size();
@@ -401,14 +404,37 @@ TEST_F(CtlOnSim, LineIsCleanAndLockedBeforeARunTouchesIt) {
     EXPECT_EQ(static_cast<int>(sim.frames("RX").size()), rx);
 }
 
-TEST_F(CtlOnSim, EveryJsonResultParsesAndCarriesWhatItsTextSays) {
+// `value` has every key its shape in the table names and no other; the records in its lists too.
+void expectShape(const Json& value, const std::string& name) {
+    const std::string shape = jsonShapeOf(name);
+    ASSERT_FALSE(shape.empty()) << name;
+    ASSERT_TRUE(value.is_object()) << name << ": " << value.dump();
+    std::vector<std::string> keys;
+    for (const std::string& key : jsonShapeKeys(shape)) {
+        const bool optional = key.back() == '?';
+        keys.push_back(optional ? key.substr(0, key.size() - 1) : key);
+        EXPECT_TRUE(optional || value.contains(keys.back())) << name << " lacks " << key << ": " << value.dump();
+    }
+    for (const auto& [key, inner] : value.items()) {
+        EXPECT_NE(std::find(keys.begin(), keys.end(), key), keys.end()) << name << " has " << key;
+        // "key": [RECORD] in the shape: every element is a RECORD.
+        const std::size_t at = shape.find("\"" + key + "\": [");
+        if (at == std::string::npos || !inner.is_array()) continue;
+        const std::size_t open = shape.find('[', at) + 1;
+        for (const Json& element : inner) expectShape(element, shape.substr(open, shape.find(']', open) - open));
+    }
+}
+
+TEST_F(CtlOnSim, EveryJsonResultHasItsCommandsShapeAndCarriesWhatItsTextSays) {
     startSim();
     ConfigImage other = siteImage();
     other.scenes[1].levels[4] = 7;
     other.scenes[6].riseTime = 3;
     const std::string scenes = file("other.sce", areaBytes(other, ConfigArea::Scenes));
     const std::string backup = file("site.json", writeBackupJson(siteImage(), {}));
+    const std::string otherBackup = file("other.json", writeBackupJson(other, {}));
     const std::string same = file("same.sce", areaBytes(siteImage(), ConfigArea::Scenes));
+    const std::string settings = file("site.ust", areaBytes(siteImage(), ConfigArea::Settings));
     // Each command twice, as text and as JSON; `check` ties the two together.
     using Check = std::function<void(const Json& json, const std::string& text)>;
     const auto lines = [](const std::string& text) { return std::count(text.begin(), text.end(), '\n'); };
@@ -416,9 +442,11 @@ TEST_F(CtlOnSim, EveryJsonResultParsesAndCarriesWhatItsTextSays) {
         const std::size_t at = text.find("Różnice: ");
         return at == std::string::npos ? 0 : std::stoi(text.substr(at + 10));
     };
+    const Check none = [](const Json&, const std::string&) {};
     const std::vector<std::pair<std::vector<std::string>, Check>> cases = {
         {{"version"}, [](const Json& j, const std::string& t) { EXPECT_EQ(j["firmware"].get<std::string>() + "\n", t); }},
         {{"probe"}, [&](const Json& j, const std::string& t) { EXPECT_EQ(j["port"].get<std::string>() + "\n", t); }},
+        {{"restart"}, none},
         {{"read", "scenes", "program1", "-o", dir_},
          [&](const Json& j, const std::string& t) { EXPECT_EQ(j["files"].size(), static_cast<std::size_t>(lines(t))); }},
         {{"verify", "scenes", scenes},
@@ -426,9 +454,8 @@ TEST_F(CtlOnSim, EveryJsonResultParsesAndCarriesWhatItsTextSays) {
              ASSERT_EQ(j["differences"].size(), 2u);
              EXPECT_EQ(differencesOf(t), 2);
              const Json& first = j["differences"][0];
-             EXPECT_EQ(first["file"], 7);
-             EXPECT_NE(t.find(first["text"].get<std::string>() + ": sterownik " + std::to_string(first["controller"].get<int>()) +
-                              ", plik 7\n"), std::string::npos) << t;
+             EXPECT_EQ(first["second"], 7);
+             EXPECT_NE(t.find("  " + first["text"].get<std::string>() + "\n"), std::string::npos) << t;
          }},
         {{"write", "scenes", same}, [](const Json& j, const std::string&) { EXPECT_TRUE(j["verified"]); }},
         {{"backup", path("copy.json")},
@@ -436,10 +463,25 @@ TEST_F(CtlOnSim, EveryJsonResultParsesAndCarriesWhatItsTextSays) {
              // ISO 8601 with the offset: 2026-12-07T10:26:10+01:00
              EXPECT_EQ(j["created"].get<std::string>().size(), 25u);
              EXPECT_EQ(j["created"].get<std::string>()[10], 'T');
+             EXPECT_EQ(j["firmware"], "1.05");
          }},
-        {{"restore", backup, "--no-verify"}, [](const Json& j, const std::string&) { EXPECT_EQ(j["areas"].size(), 4u); }},
-        {{"show", scenes}, [](const Json& j, const std::string&) { EXPECT_EQ(j["scenes"][1]["levels"][4], 7); }},
+        {{"restore", backup, "--no-verify"},
+         [](const Json& j, const std::string&) {
+             EXPECT_EQ(j["areas"].size(), 4u);
+             EXPECT_FALSE(j["verified"]);
+         }},
+        {{"show", scenes, settings, backup},
+         [](const Json& j, const std::string&) {
+             EXPECT_EQ(j["files"][0]["scenes"][1]["levels"][4], 7);
+             // An area file's part has the keys of the same part of a backup.
+             EXPECT_EQ(j["files"][1]["settings"].dump(), j["files"][2]["settings"].dump());
+         }},
         {{"diff", scenes, same},
+         [&](const Json& j, const std::string& t) {
+             EXPECT_EQ(j["differences"].size(), 2u);
+             EXPECT_EQ(differencesOf(t), 2);
+         }},
+        {{"report", "--compare", otherBackup, backup, "-o", path("r.html")},
          [&](const Json& j, const std::string& t) {
              EXPECT_EQ(j["differences"].size(), 2u);
              EXPECT_EQ(differencesOf(t), 2);
@@ -449,7 +491,8 @@ TEST_F(CtlOnSim, EveryJsonResultParsesAndCarriesWhatItsTextSays) {
     };
     for (const auto& [args, check] : cases) {
         SCOPED_TRACE(args[0]);
-        const bool onPort = args[0] != "show" && args[0] != "diff" && args[0] != "--version" && args[0] != "probe";
+        const std::set<std::string> offLine = {"show", "diff", "--version", "probe", "report"};
+        const bool onPort = offLine.count(args[0]) == 0;
         std::vector<std::string> withPort = args;
         if (args[0] == "probe") withPort.push_back(sim.link());
         const auto run = [&](std::vector<std::string> a) {
@@ -463,6 +506,10 @@ TEST_F(CtlOnSim, EveryJsonResultParsesAndCarriesWhatItsTextSays) {
         EXPECT_EQ(json.code, text.code);
         const Json parsed = Json::parse(json.out, nullptr, false);
         ASSERT_FALSE(parsed.is_discarded()) << json.out << json.err;
+        EXPECT_EQ(parsed["schema"], kJsonSchema);
+        // Differences found end in 1, whichever command found them.
+        EXPECT_EQ(text.code, parsed.contains("differences") && !parsed["differences"].empty() ? 1 : 0);
+        expectShape(parsed, args[0]);
         check(parsed, text.out);
     }
 }
@@ -482,12 +529,17 @@ TEST_F(CtlOnSim, PortsThatWillNotServeSayWhyAndEndWithThree) {
     }
     bool opened = false;
     ASSERT_EQ(::read(ready[0], &opened, 1), 1);
-    const CtlRun busy = runCtlAsUser({"version", "--port", sim.link()});
+    // probe passes over the busy line and a line where nobody answers, and says why of each.
+    test::PtyPair silentLine;
+    ASSERT_TRUE(silentLine.ready());
+    const CtlRun busy = runCtlAsUser({"probe", sim.link(), silentLine.devicePath});
     ::kill(holder, SIGKILL);
     ::waitpid(holder, nullptr, 0);
     ASSERT_TRUE(opened);
     EXPECT_EQ(busy.code, 3);
-    EXPECT_NE(busy.out.find("port zajęty – używa go kd215_tests (PID " + std::to_string(holder) + ")"), std::string::npos)
+    EXPECT_NE(busy.out.find("kd215ctl: " + sim.link() + ": port zajęty – używa go kd215_tests (PID " + std::to_string(holder) + ")\n"),
+              std::string::npos) << busy.out;
+    EXPECT_NE(busy.out.find("kd215ctl: " + silentLine.devicePath + ": nie odpowiedział żaden sterownik\n"), std::string::npos)
         << busy.out;
 
     // A line only its owner may open, and a user who is not root.
@@ -496,25 +548,37 @@ TEST_F(CtlOnSim, PortsThatWillNotServeSayWhyAndEndWithThree) {
     struct stat info {};
     ASSERT_EQ(::stat(device, &info), 0);
     ::chmod(device, 0600);
-    const CtlRun refused = runCtlAsUser({"version", "--port", device}, 65534);
+    const CtlRun refused = runCtlAsUser({"probe", device}, 65534);
     ::chmod(device, info.st_mode & 07777);
     EXPECT_EQ(refused.code, 3);
     EXPECT_NE(refused.out.find(std::string("grupy ") + ::getgrgid(info.st_gid)->gr_name), std::string::npos) << refused.out;
 
+    // Scripts get the same list, with a word for each reason, even though nothing was found.
+    std::ostringstream probeOut, probeErr;
+    EXPECT_EQ(runKd215ctl({"probe", "--json", "kd215-no-such-line", silentLine.devicePath}, probeOut, probeErr, false), 3);
+    const Json probed = Json::parse(probeOut.str(), nullptr, false);
+    ASSERT_TRUE(probed.is_object()) << probeOut.str();
+    EXPECT_TRUE(probed["port"].is_null());
+    ASSERT_EQ(probed["tried"].size(), 2u);
+    EXPECT_EQ(probed["tried"][0]["reason"], "missing");
+    EXPECT_EQ(probed["tried"][1]["reason"], "silent");
+
     // A bare name is looked for in /dev and shown as such; a line nobody answers on says so.
     std::ostringstream out, err;
     EXPECT_EQ(runKd215ctl({"version", "--port", "kd215-no-such-line"}, out, err, false), 3);
-    EXPECT_NE(err.str().find("(/dev/kd215-no-such-line: nie ma takiego pliku ani urządzenia)"), std::string::npos) << err.str();
+    EXPECT_NE(err.str().find("kd215ctl: /dev/kd215-no-such-line: Błąd otwarcia portu ! (nie ma takiego pliku ani urządzenia)\n"),
+              std::string::npos) << err.str();
     sim.control("fault silent 1");
     const CtlRun silent = onLine({"version", "--retries", "0"});
     EXPECT_EQ(silent.code, 3);
-    EXPECT_NE(silent.err.find("Na porcie " + sim.link() + " nie odpowiedział żaden sterownik."), std::string::npos) << silent.err;
+    EXPECT_NE(silent.err.find("kd215ctl: " + sim.link() + ": nie odpowiedział żaden sterownik. Nie znalazłem sterownika Kd215 ! "
+                              "Podłącz urządzenie, przygotuj do transmisji i spróbuj ponownie.\n"), std::string::npos) << silent.err;
 }
 
 TEST_F(CtlOnSim, PortsNamesTheUsbAdapterByItsStableNameAndHidesPortsWithoutUart) {
     // A machine with an FTDI adapter on USB and a ttyS0 the kernel knows but no UART answers for.
     const std::string usb = "sys/devices/pci0000:00/usb1/1-2";
-    for (const std::string& d : {usb + "/1-2:1.0/ttyUSB0", std::string("sys/bus/usb-serial/drivers/ftdi_sio"),
+    for (const std::string& d : {usb + "/1-2:1.0/ttyUSB0", std::string("sys/bus/usb-serial/drivers/ftdi_sio"), std::string("sys/bus/serial-base/drivers/port"),
                                  std::string("sys/class/tty/ttyUSB0"), std::string("sys/class/tty/ttyS0"),
                                  std::string("dev/serial/by-id"), std::string("run/udev/data")}) {
         std::system(("mkdir -p '" + path(d) + "'").c_str());
@@ -526,7 +590,9 @@ TEST_F(CtlOnSim, PortsNamesTheUsbAdapterByItsStableNameAndHidesPortsWithoutUart)
              {"dev/ttyS0", ""}, {"run/udev/data/c188:0", "E:ID_MODEL_FROM_DATABASE=FT232 Serial (UART) IC\n"}}) {
         file(name, text);
     }
-    ::symlink(path("sys/bus/usb-serial/drivers/ftdi_sio").c_str(), path(usb + "/1-2:1.0/ttyUSB0/driver").c_str());
+    // The kernel's serial layer binds its own "port" driver to the tty; the adapter's module sits above.
+    ::symlink(path("sys/bus/serial-base/drivers/port").c_str(), path(usb + "/1-2:1.0/ttyUSB0/driver").c_str());
+    ::symlink(path("sys/bus/usb-serial/drivers/ftdi_sio").c_str(), path(usb + "/1-2:1.0/driver").c_str());
     ::symlink(path(usb + "/1-2:1.0/ttyUSB0").c_str(), path("sys/class/tty/ttyUSB0/device").c_str());
     const std::string stable = path("dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
     ::symlink("../../ttyUSB0", stable.c_str());

@@ -15,10 +15,15 @@ done
 version=$(sed -n 's/^#define KD215_VERSION "\(.*\)"$/\1/p' "$build/generated/kd215_version.h")
 [ "$("$prefix/bin/kd215ctl" --version)" = "kd215ctl $version (Kd215 link)" ] || fail "kd215ctl --version is not $version"
 
-# The page renders without a roff warning and holds the help's sections.
-page=$(groff -man -Tutf8 -ww "$prefix/share/man/man1/kd215ctl.1" 2>"$prefix/warnings")
+# The page renders without a roff warning, passes mandoc's lint and holds every section, in order.
+man=$prefix/share/man/man1/kd215ctl.1
+page=$(groff -man -Tutf8 -ww -P-cbou "$man" 2>"$prefix/warnings")
 [ ! -s "$prefix/warnings" ] || fail "manual page: $(cat "$prefix/warnings")"
-case $page in *"2  błąd użycia"*"kd215ctl backup --port /dev/ttyUSB0 sterownik.json"*) ;; *) fail "manual page lacks the help text" ;; esac
+mandoc -T lint -W warning "$man" >"$prefix/lint" 2>&1 || fail "manual page lint: $(cat "$prefix/lint")"
+headings=$(printf '%s\n' "$page" | grep -E '^[[:upper:]ĄĆĘŁŃÓŚŹŻ][[:upper:]ĄĆĘŁŃÓŚŹŻ ]*$' | tr '\n' '/')
+[ "$headings" = "NAZWA/SKŁADNIA/OPIS/POLECENIA/OPCJE/JSON/KOD WYJŚCIA/PRZYKŁADY/PLIKI/ZOBACZ TAKŻE/" ] ||
+  fail "manual page sections: $headings"
+case $page in *"kd215ctl backup --port /dev/ttyUSB0 sterownik.json"*) ;; *) fail "manual page lacks the examples" ;; esac
 
 # Completing as bash would: commands, then areas after a command that takes them.
 complete_words() {

@@ -72,9 +72,10 @@ check "kd215ctl backup" grep -q '"format"' "$work/run/kopia.json"
 
 # The uninstaller copies itself away and ends at once; the copy does the work.
 check "silent uninstall started" wine "$dir/Odinstaluj.exe" /S
+# The copy removes the folder, the shortcuts and the key one after another: wait for each.
 check "folder removed" wait_until 30 test ! -e "$dir"
-check "shortcuts removed" test ! -e "$menu"
-check "uninstall key removed" bash -c "! wine reg query '$key' >/dev/null 2>&1"
+check "shortcuts removed" wait_until 30 test ! -e "$menu"
+check "uninstall key removed" wait_until 30 bash -c "! wine reg query '$key' >/dev/null 2>&1"
 
 ((failures == 0)) || { echo "$failures installer check(s) failed" >&2; exit 1; }
 echo "installer checks passed under Wine"

@@ -5,107 +5,9 @@
 #include <cstdlib>
 
 #include "commands/area_names.h"
+#include "config/area_files.h"
 
 namespace kd215 {
-
-const char* const kHelpText =
-    "kd215ctl – sterownik Kd215 z wiersza poleceń (ten sam rdzeń i to samo łącze co program Kd215 link)\n"
-    "\n"
-    "Użycie:\n"
-    "  kd215ctl ports [--all]              porty szeregowe tego komputera z opisem urządzenia; nazwa\n"
-    "                                      stała (/dev/serial/by-id/...) przed urządzeniem\n"
-    "  kd215ctl probe [PORT...]            szuka sterownika na portach po kolei i wypisuje port,\n"
-    "                                      na którym odpowiedział, tak jak go podać następnym razem\n"
-    "                                      (bez PORT: wszystkie porty)\n"
-    "  kd215ctl version --port PORT        wersja oprogramowania sterownika\n"
-    "  kd215ctl restart --port PORT        restart sterownika\n"
-    "  kd215ctl read OBSZAR... --port PORT [-o KATALOG|NAZWA]\n"
-    "                                      odczyt ze sterownika do plików kd215.ust, .sce, .pg1, .pg2\n"
-    "  kd215ctl write OBSZAR... --port PORT PLIK... [--no-verify]\n"
-    "                                      zapis do sterownika, potem odczyt i porównanie\n"
-    "  kd215ctl verify OBSZAR... --port PORT PLIK...\n"
-    "                                      porównanie sterownika z plikami: wszystkie różnice\n"
-    "  kd215ctl backup --port PORT PLIK [--site TEKST] [--customer TEKST] [--note TEKST]\n"
-    "                                      pełna kopia zapasowa sterownika (tekst JSON)\n"
-    "  kd215ctl restore --port PORT PLIK [--no-verify]\n"
-    "                                      zapis kopii zapasowej do sterownika i porównanie\n"
-    "  kd215ctl show PLIK...               zawartość pliku .ust, .sce, .pg1, .pg2 lub kopii\n"
-    "  kd215ctl diff PLIK_A PLIK_B         różnice dwóch plików tego samego rodzaju\n"
-    "  kd215ctl report (--port PORT | PLIK...) [-o RAPORT.html]\n"
-    "                                      raport konfiguracji (strona HTML do druku na A4) ze\n"
-    "                                      sterownika, kopii zapasowej lub plików obszarów\n"
-    "  kd215ctl report --compare (--port PORT PLIK | PLIK_A PLIK_B) [-o RAPORT.html]\n"
-    "                                      raport z zaznaczonymi różnicami dwóch źródeł\n"
-    "\n"
-    "Obszary:\n"
-    "  settings   ustawienia (plik .ust, 84 bajty)\n"
-    "  scenes     sceny (plik .sce, 80 bajtów)\n"
-    "  program1   program 1 (plik .pg1, 144 bajty)\n"
-    "  program2   program 2 (plik .pg2, 144 bajty)\n"
-    "  all        wszystkie cztery, w tej kolejności\n"
-    "Pliki podane po obszarach odpowiadają im po kolei. Zamiast nich można podać jedną kopię\n"
-    "zapasową: z niej brane są wszystkie podane obszary. Plik programu mieści sceny 1..12 bez\n"
-    "sceny kończącej: jego zapis zostawia w sterowniku sceny 13 i 14 oraz scenę kończącą, a\n"
-    "weryfikacja ich nie porównuje. Kopia zapasowa mieści wszystko, także sceny 13 i 14 i sceny\n"
-    "kończące obu programów.\n"
-    "\n"
-    "Opcje:\n"
-    "  --port PORT       port szeregowy, np. /dev/ttyUSB0, /dev/serial/by-id/..., COM3\n"
-    "  -o KATALOG|NAZWA  read: istniejący katalog (pliki KATALOG/kd215.*) albo nazwa plików\n"
-    "                    bez rozszerzenia; report: plik raportu (domyślnie raport.html)\n"
-    "  --no-verify       write, restore: bez odczytu i porównania po zapisie\n"
-    "  --force           write, restore: zapisz także wartości, których edytory nie przyjmą\n"
-    "  --retries N       ile razy ponowić wymianę po błędzie komunikacji (domyślnie 2)\n"
-    "  --log PLIK        dopisuje do PLIKU każdą ramkę: czas, kierunek (TX do sterownika,\n"
-    "                    RX od sterownika), bajty szesnastkowo i jako ASCII\n"
-    "  --json            wynik w JSON (postać niżej); komunikaty i błędy nadal tekstem na\n"
-    "                    standardowe wyjście błędów, a po błędzie wyniku nie ma\n"
-    "  -q, --quiet       tylko wyniki i błędy: bez postępu i bez powtórzeń\n"
-    "  -v, --verbose     każda ramka (jak --log) także na standardowe wyjście błędów\n"
-    "  --all             ports: także porty ttyS bez układu UART\n"
-    "  --compare         report: dwa źródła, różnice zaznaczone\n"
-    "  --site TEKST      backup, report: obiekt, w którym pracuje sterownik; w raporcie\n"
-    "                    w nagłówku i w stopce każdej strony (bez opcji: z kopii zapasowej)\n"
-    "  --customer TEKST  backup, report: klient\n"
-    "  --note TEKST      backup, report: uwagi, np. co zmieniono podczas wizyty serwisowej\n"
-    "  --version         wersja kd215ctl\n"
-    "  -h, --help        ten tekst\n"
-    "\n"
-    "Weryfikacja wypisuje każdą różnicę słowami programu i obie wartości: \"sterownik 5, plik 0\".\n"
-    "Pliki powstają przez plik tymczasowy i zamianę nazwy: nic nie zostaje zapisane do połowy,\n"
-    "a nieudany odczyt ze sterownika nie zmienia istniejących plików. Gdy standardowe wyjście\n"
-    "błędów jest terminalem, pokazuje ono postęp.\n"
-    "\n"
-    "Wynik w JSON:\n"
-    "  ports             [{\"name\", \"device\", \"description\", \"manufacturer\", \"vendorId\",\n"
-    "                      \"productId\", \"serial\", \"driver\"}]  (nieznane: null)\n"
-    "  probe             {\"port\", \"device\"}\n"
-    "  version           {\"port\", \"firmware\"}\n"
-    "  restart           {\"port\", \"restarted\": true}\n"
-    "  read              {\"port\", \"areas\": [OBSZAR], \"files\": [PLIK]}\n"
-    "  write, restore    {\"port\", \"file\" (restore), \"areas\": [OBSZAR], \"verified\",\n"
-    "                     \"differences\": [RÓŻNICA]}\n"
-    "  verify            {\"port\", \"areas\": [OBSZAR], \"differences\": [RÓŻNICA]}\n"
-    "                    RÓŻNICA: {\"area\", \"item\", \"index\", \"channel\", \"controller\", \"file\",\n"
-    "                    \"text\"}: wartość sterownika i pliku, w \"text\" pozycja słowami programu\n"
-    "  backup            {\"port\", \"file\", \"firmware\", \"created\"}\n"
-    "  show              {\"file\", \"kind\", zawartość z kluczami kopii}; kilka plików: tablica\n"
-    "  diff              {\"files\": [A, B], \"differences\": [{\"field\", \"first\", \"second\"}]}\n"
-    "  --version         {\"program\", \"version\"}\n"
-    "\n"
-    "Kody wyjścia:\n"
-    "  0  gotowe\n"
-    "  1  znaleziono różnice (verify, diff; write i restore przy sprawdzeniu po zapisie)\n"
-    "  2  błąd użycia (polecenie, opcja, obszar, liczba plików, plik wynikowy będący plikiem wejściowym)\n"
-    "  3  brak portu lub sterownika (port się nie otwiera, brak portów, sterownik milczy)\n"
-    "  4  błąd komunikacji (NAK, suma kontrolna, brak danych, błąd portu) po wyczerpaniu powtórzeń\n"
-    "  5  błąd pliku (brak pliku, za krótki, zły rodzaj, uszkodzona kopia zapasowa, błąd zapisu,\n"
-    "     wartości, których edytory nie przyjmą, bez --force)\n"
-    "  130  przerwano (Ctrl+C; inny sygnał N: 128 + N)\n"
-    "\n"
-    "Kopia zapasowa sterownika na Linuksie:\n"
-    "  kd215ctl probe\n"
-    "  kd215ctl backup --port /dev/ttyUSB0 sterownik.json\n";
 
 namespace {
 
@@ -117,21 +19,65 @@ struct CommandRule {
     bool takesAreas;
     int minFiles;  // operands after the areas
     int maxFiles;  // -1: any number
+    CommandDoc doc;
 };
 
 const CommandRule kCommands[] = {
-    {"ports", PortUse::None, false, 0, 0},
-    {"probe", PortUse::Optional, false, 0, -1},
-    {"version", PortUse::Required, false, 0, 0},
-    {"restart", PortUse::Required, false, 0, 0},
-    {"read", PortUse::Required, true, 0, 0},
-    {"write", PortUse::Required, true, 1, -1},
-    {"verify", PortUse::Required, true, 1, -1},
-    {"backup", PortUse::Required, false, 1, 1},
-    {"restore", PortUse::Required, false, 1, 1},
-    {"show", PortUse::None, false, 1, -1},
-    {"diff", PortUse::None, false, 2, 2},
-    {"report", PortUse::Optional, false, 0, -1},
+    {"ports", PortUse::None, false, 0, 0,
+     {"ports [--all]",
+      "Porty szeregowe tego komputera z opisem urządzenia: najpierw nazwa stała (/dev/serial/by-id/...), "
+      "potem urządzenie, opis, producent, identyfikatory USB, numer seryjny i moduł jądra przejściówki.",
+      {"kd215ctl ports", "kd215ctl ports --all --json"}}},
+    {"probe", PortUse::Optional, false, 0, -1,
+     {"probe [PORT...]",
+      "Szuka sterownika na portach po kolei (bez PORT: na wszystkich) i wypisuje port, na którym "
+      "odpowiedział, tak jak go podać następnym razem. O każdym pominiętym porcie mówi dlaczego: zajęty "
+      "(i przez jaki proces), brak uprawnień (i do jakiej grupy dołączyć), to nie port szeregowy, "
+      "nikt nie odpowiedział.",
+      {"kd215ctl probe", "kd215ctl probe /dev/ttyUSB0 /dev/ttyUSB1"}}},
+    {"version", PortUse::Required, false, 0, 0,
+     {"version --port PORT", "Wersja oprogramowania sterownika.",
+      {"kd215ctl version --port /dev/ttyUSB0", "kd215ctl version --port COM3 --json"}}},
+    {"restart", PortUse::Required, false, 0, 0,
+     {"restart --port PORT", "Restart sterownika.",
+      {"kd215ctl restart --port /dev/ttyUSB0", "kd215ctl restart --port COM3 -q"}}},
+    {"read", PortUse::Required, true, 0, 0,
+     {"read OBSZAR... --port PORT [-o KATALOG|NAZWA]",
+      "Odczyt obszarów ze sterownika do plików obszarów kd215.ust, .sce, .pg1, .pg2. Nieudany odczyt "
+      "nie zmienia istniejących plików.",
+      {"kd215ctl read all --port /dev/ttyUSB0 -o hala/", "kd215ctl read scenes --port COM3 -o hala"}}},
+    {"write", PortUse::Required, true, 1, -1,
+     {"write OBSZAR... --port PORT PLIK... [--no-verify]",
+      "Zapis obszarów do sterownika z plików obszarów (po jednym na obszar) albo z jednej kopii "
+      "zapasowej, potem odczyt i weryfikacja.",
+      {"kd215ctl write scenes program1 --port /dev/ttyUSB0 hala.sce hala.pg1",
+       "kd215ctl write all --port COM3 sterownik.json"}}},
+    {"verify", PortUse::Required, true, 1, -1,
+     {"verify OBSZAR... --port PORT PLIK...",
+      "Weryfikacja sterownika z plikami obszarów albo kopią zapasową: wszystkie różnice, każda w "
+      "jednym wierszu z wartością sterownika i pliku.",
+      {"kd215ctl verify settings --port /dev/ttyUSB0 hala.ust", "kd215ctl verify all --port COM3 sterownik.json"}}},
+    {"backup", PortUse::Required, false, 1, 1,
+     {"backup --port PORT PLIK [--site TEKST] [--customer TEKST] [--note TEKST]",
+      "Kopia zapasowa całego sterownika (tekst JSON): wersja oprogramowania, wszystkie obszary, "
+      "wszystkie 14 scen programów i obie sceny kończące.",
+      {"kd215ctl backup --port /dev/ttyUSB0 sterownik.json", "kd215ctl backup --port COM3 sterownik.json --json"}}},
+    {"restore", PortUse::Required, false, 1, 1,
+     {"restore --port PORT PLIK [--no-verify]", "Zapis kopii zapasowej do sterownika i weryfikacja.",
+      {"kd215ctl restore --port /dev/ttyUSB0 sterownik.json",
+       "kd215ctl restore --port COM3 sterownik.json --no-verify"}}},
+    {"show", PortUse::None, false, 1, -1,
+     {"show PLIK...", "Zawartość plików obszarów lub kopii zapasowej jako tabele.",
+      {"kd215ctl show hala.sce", "kd215ctl show sterownik.json --json"}}},
+    {"diff", PortUse::None, false, 2, 2,
+     {"diff PLIK_A PLIK_B", "Różnice dwóch plików tego samego rodzaju, każda w jednym wierszu.",
+      {"kd215ctl diff stary.json nowy.json", "kd215ctl diff hala.ust hala-zapas.ust --json"}}},
+    {"report", PortUse::Optional, false, 0, -1,
+     {"report (--port PORT | PLIK...) [--compare] [-o RAPORT.html] [--site TEKST] [--customer TEKST] [--note TEKST]",
+      "Raport konfiguracji (strona HTML do druku na A4) ze sterownika, kopii zapasowej lub plików "
+      "obszarów; z --compare dwa źródła z zaznaczonymi różnicami.",
+      {"kd215ctl report --port /dev/ttyUSB0 -o raport.html",
+       "kd215ctl report --compare sterownik.json nowy.json -o raport.html"}}},
 };
 
 const CommandRule* findCommand(const std::string& name) {
@@ -150,6 +96,8 @@ struct OptionRule {
     bool takesValue;
     const char* commands;   // the commands it applies to, space-separated; nullptr: all
     StoreOption store;
+    const char* value;      // the value's name in the help; nullptr without one
+    const char* help;
 };
 
 bool parseRetries(const std::string& text, int& retries) {
@@ -166,29 +114,45 @@ const OptionRule kOptions[] = {
          o.port = v;
          if (v.empty()) e = "--port: pusta nazwa portu";
          return !v.empty();
-     }},
-    {"--output", "-o", true, "read report", [](CtlOptions& o, const std::string& v, std::string&) { o.output = v; return true; }},
-    {"--compare", nullptr, false, "report", [](CtlOptions& o, const std::string&, std::string&) { return o.compare = true; }},
-    {"--site", nullptr, true, "backup report", [](CtlOptions& o, const std::string& v, std::string&) { o.site = v; return true; }},
+     },
+     "PORT", "port szeregowy, np. /dev/ttyUSB0, /dev/serial/by-id/..., COM3"},
+    {"--output", "-o", true, "read report", [](CtlOptions& o, const std::string& v, std::string&) { o.output = v; return true; },
+     "KATALOG|NAZWA",
+     "read: istniejący katalog (pliki KATALOG/kd215.*) albo nazwa plików bez rozszerzenia; report: plik "
+     "raportu (domyślnie raport.html)"},
+    {"--compare", nullptr, false, "report", [](CtlOptions& o, const std::string&, std::string&) { return o.compare = true; },
+     nullptr, "dwa źródła, różnice zaznaczone"},
+    {"--site", nullptr, true, "backup report", [](CtlOptions& o, const std::string& v, std::string&) { o.site = v; return true; },
+     "TEKST", "obiekt, w którym pracuje sterownik; w raporcie w nagłówku i w stopce każdej strony (bez opcji: z kopii zapasowej)"},
     {"--customer", nullptr, true, "backup report",
-     [](CtlOptions& o, const std::string& v, std::string&) { o.customer = v; return true; }},
-    {"--note", nullptr, true, "backup report", [](CtlOptions& o, const std::string& v, std::string&) { o.note = v; return true; }},
+     [](CtlOptions& o, const std::string& v, std::string&) { o.customer = v; return true; }, "TEKST", "klient"},
+    {"--note", nullptr, true, "backup report", [](CtlOptions& o, const std::string& v, std::string&) { o.note = v; return true; },
+     "TEKST", "uwagi, np. co zmieniono podczas wizyty serwisowej"},
     {"--retries", nullptr, true, nullptr,
      [](CtlOptions& o, const std::string& v, std::string& e) {
          if (parseRetries(v, o.retries)) return true;
          e = "--retries: oczekiwano liczby od 0 do " + std::to_string(kMaxRetries) + ", jest \"" + v + "\"";
          return false;
-     }},
-    {"--log", nullptr, true, nullptr, [](CtlOptions& o, const std::string& v, std::string&) { o.logPath = v; return true; }},
+     },
+     "N", "ile razy ponowić wymianę po błędzie komunikacji (domyślnie 2)"},
+    {"--log", nullptr, true, nullptr, [](CtlOptions& o, const std::string& v, std::string&) { o.logPath = v; return true; },
+     "PLIK", "dopisuje do PLIKU każdą ramkę: czas, kierunek (TX do sterownika, RX od sterownika), bajty szesnastkowo i jako ASCII"},
     {"--no-verify", nullptr, false, "write restore",
-     [](CtlOptions& o, const std::string&, std::string&) { return o.noVerify = true; }},
+     [](CtlOptions& o, const std::string&, std::string&) { return o.noVerify = true; }, nullptr,
+     "bez odczytu i weryfikacji po zapisie"},
     {"--force", nullptr, false, "write restore",
-     [](CtlOptions& o, const std::string&, std::string&) { return o.force = true; }},
-    {"--json", nullptr, false, nullptr, [](CtlOptions& o, const std::string&, std::string&) { return o.json = true; }},
-    {"--quiet", "-q", false, nullptr, [](CtlOptions& o, const std::string&, std::string&) { return o.quiet = true; }},
-    {"--verbose", "-v", false, nullptr, [](CtlOptions& o, const std::string&, std::string&) { return o.verbose = true; }},
-    {"--all", nullptr, false, "ports", [](CtlOptions& o, const std::string&, std::string&) { return o.allPorts = true; }},
-    {"--version", nullptr, false, nullptr, [](CtlOptions& o, const std::string&, std::string&) { return o.version = true; }},
+     [](CtlOptions& o, const std::string&, std::string&) { return o.force = true; }, nullptr,
+     "zapis mimo wartości, których nie przyjęłyby okna programu"},
+    {"--json", nullptr, false, nullptr, [](CtlOptions& o, const std::string&, std::string&) { return o.json = true; },
+     nullptr, "wynik w JSON na standardowym wyjściu; komunikaty i błędy nadal tekstem na standardowym wyjściu błędów"},
+    {"--quiet", "-q", false, nullptr, [](CtlOptions& o, const std::string&, std::string&) { return o.quiet = true; },
+     nullptr, "tylko wyniki i błędy: bez postępu i bez komunikatów o ponowieniach"},
+    {"--verbose", "-v", false, nullptr, [](CtlOptions& o, const std::string&, std::string&) { return o.verbose = true; },
+     nullptr, "każda ramka (jak --log) także na standardowym wyjściu błędów"},
+    {"--all", nullptr, false, "ports", [](CtlOptions& o, const std::string&, std::string&) { return o.allPorts = true; },
+     nullptr, "także porty ttyS bez układu UART"},
+    {"--version", nullptr, false, nullptr, [](CtlOptions& o, const std::string&, std::string&) { return o.version = true; },
+     nullptr, "wersja kd215ctl"},
 };
 
 const OptionRule* findOption(const std::string& name) {
@@ -215,6 +179,21 @@ std::string commandsPhrase(const char* commands) {
 }
 
 ParseResult usage(const std::string& text) { return {false, text}; }
+
+std::vector<std::string> commandNames() {
+    std::vector<std::string> names;
+    for (const CommandRule& rule : kCommands) names.push_back(rule.name);
+    return names;
+}
+
+std::vector<std::string> optionNames() {
+    std::vector<std::string> names = {"--help"};
+    for (const OptionRule& rule : kOptions) names.push_back(rule.name);
+    return names;
+}
+
+// ". Czy chodziło o: backup?" when a known word is near the mistyped one.
+std::string suggestion(const std::string& word, const std::vector<std::string>& choices);
 
 std::string fileCount(int n) { return std::to_string(n) + (n == 1 ? " pliku" : " plików"); }
 
@@ -251,7 +230,7 @@ ParseResult readWords(const std::vector<std::string>& args, CtlOptions& options,
             hasValue = true;
         }
         const OptionRule* rule = findOption(name);
-        if (rule == nullptr) return usage("nieznana opcja " + arg);
+        if (rule == nullptr) return usage("nieznana opcja " + arg + suggestion(name, optionNames()));
         if (rule->takesValue && !hasValue) {
             if (i + 1 >= args.size()) return usage("opcja " + name + " potrzebuje wartości");
             value = args[++i];
@@ -346,14 +325,23 @@ ParseResult parseCommandLine(const std::vector<std::string>& args, CtlOptions& o
     Words words;
     ParseResult result = readWords(args, options, words);
     if (!result.ok) return result;
-    if (words.help || (!words.positional.empty() && words.positional[0] == "help")) {
+    const bool helpCommand = !words.positional.empty() && words.positional[0] == "help";
+    if (words.help || helpCommand) {
         options.command = "help";
+        // "help read" and "read --help" both ask about read.
+        const std::size_t topic = helpCommand ? 1 : 0;
+        if (words.positional.size() > topic) options.helpTopic = words.positional[topic];
+        if (!options.helpTopic.empty() && findCommand(options.helpTopic) == nullptr) {
+            return usage("nieznane polecenie \"" + options.helpTopic + "\"" + suggestion(options.helpTopic, commandNames()));
+        }
         return {true, {}};
     }
     if (words.positional.empty()) return options.version ? ParseResult{true, {}} : usage("brak polecenia");
     options.command = words.positional[0];
     const CommandRule* command = findCommand(options.command);
-    if (command == nullptr) return usage("nieznane polecenie \"" + options.command + "\"");
+    if (command == nullptr) {
+        return usage("nieznane polecenie \"" + options.command + "\"" + suggestion(options.command, commandNames()));
+    }
     if (!(result = checkOptions(*command, words, options)).ok) return result;
 
     std::size_t next = 1;
@@ -382,6 +370,168 @@ CommandLineWords commandLineWords() {
     for (const AreaBlock& block : kAreaBlocks) words.areas.push_back(areaArgumentName(block.area));
     words.areas.push_back("all");
     return words;
+}
+
+}  // namespace kd215
+
+namespace kd215 {
+
+const ExitCodeDoc kExitCodeDocs[6] = {
+    {kExitDone, "gotowe"},
+    {kExitDifferences, "znaleziono różnice (verify, diff, report --compare; write i restore przy weryfikacji po zapisie)"},
+    {kExitUsage, "błąd użycia (polecenie, opcja, obszar, liczba plików)"},
+    {kExitNoController, "brak portu lub sterownika (port się nie otwiera, brak portów, sterownik milczy)"},
+    {kExitCommunication, "błąd komunikacji (NAK, suma kontrolna, brak danych, błąd portu) po wyczerpaniu ponowień"},
+    {kExitFile, "błąd pliku (brak pliku, za krótki, zły rodzaj, uszkodzona kopia zapasowa, błąd zapisu)"},
+};
+
+std::vector<CommandHelp> commandDocs() {
+    std::vector<CommandHelp> docs;
+    for (const CommandRule& rule : kCommands) docs.push_back({rule.name, rule.doc});
+    return docs;
+}
+
+std::vector<OptionHelp> optionDocs(const std::string& command) {
+    std::vector<OptionHelp> docs;
+    for (const OptionRule& rule : kOptions) {
+        if (!command.empty() && !appliesTo(rule, command)) continue;
+        std::string names = rule.shortName != nullptr ? std::string(rule.shortName) + ", " + rule.name : rule.name;
+        if (rule.value != nullptr) names += std::string(" ") + rule.value;
+        std::string commands = rule.commands != nullptr ? rule.commands : "";
+        std::replace(commands.begin(), commands.end(), ' ', ',');
+        for (std::size_t at = commands.find(','); at != std::string::npos; at = commands.find(',', at + 2)) {
+            commands.insert(at + 1, " ");
+        }
+        docs.push_back({names, commands, rule.help});
+    }
+    docs.push_back({"-h, --help", "", "pomoc: cała albo, po nazwie polecenia, tego polecenia"});
+    return docs;
+}
+
+// "84 bajty", "80 bajtów": the numeral agrees with its noun.
+std::string byteCount(std::size_t n) {
+    const std::size_t tens = n % 100, units = n % 10;
+    const char* noun = n == 1 ? "bajt" : (units >= 2 && units <= 4 && (tens < 12 || tens > 14)) ? "bajty" : "bajtów";
+    return std::to_string(n) + " " + noun;
+}
+
+std::vector<std::pair<std::string, std::string>> areaDocs() {
+    std::vector<std::pair<std::string, std::string>> docs;
+    for (const AreaBlock& block : kAreaBlocks) {
+        docs.emplace_back(areaArgumentName(block.area), std::string(areaPolishName(block.area)) + " (plik ." +
+                                                            block.fileExtension + ", " +
+                                                            byteCount(areaFileSize(block.area)) + ")");
+    }
+    docs.emplace_back("all", "wszystkie cztery, w tej kolejności");
+    return docs;
+}
+
+namespace {
+
+// Folds `text` into lines of at most `width` characters, each after `indent`.
+std::string folded(const std::string& text, std::size_t indent, std::size_t width = 78) {
+    std::string out, line;
+    std::size_t lineLength = 0;
+    std::size_t start = 0;
+    const auto length = [](const std::string& word) {
+        std::size_t n = 0;
+        for (const char c : word) n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+        return n;
+    };
+    while (start < text.size()) {
+        std::size_t end = text.find(' ', start);
+        if (end == std::string::npos) end = text.size();
+        const std::string word = text.substr(start, end - start);
+        if (lineLength > 0 && indent + lineLength + 1 + length(word) > width) {
+            out += std::string(indent, ' ') + line + "\n";
+            line.clear();
+            lineLength = 0;
+        }
+        line += (lineLength > 0 ? " " : "") + word;
+        lineLength += (lineLength > 0 ? 1 : 0) + length(word);
+        start = end + 1;
+    }
+    if (lineLength > 0) out += std::string(indent, ' ') + line + "\n";
+    return out;
+}
+
+std::string optionLines(const std::vector<OptionHelp>& options, bool withCommands) {
+    std::string out;
+    for (const OptionHelp& option : options) {
+        const std::string where = withCommands && !option.commands.empty() ? option.commands + ": " : "";
+        out += "  " + option.names + "\n" + folded(where + option.help, 6);
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string helpText() {
+    std::string out = "kd215ctl – obsługa sterownika Kd215 z wiersza poleceń\n\nUżycie:\n";
+    for (const CommandHelp& command : commandDocs()) {
+        out += "  kd215ctl " + std::string(command.doc.synopsis) + "\n";
+    }
+    out += "\nPolecenia:\n";
+    for (const CommandHelp& command : commandDocs()) out += "  " + command.name + "\n" + folded(command.doc.summary, 6);
+    out += "\nObszary:\n";
+    for (const auto& [name, text] : areaDocs()) out += "  " + name + std::string(11 - name.size(), ' ') + text + "\n";
+    out += folded("Pliki podane po obszarach odpowiadają im po kolei; zamiast nich można podać jedną kopię zapasową. "
+                  "Plik programu mieści sceny 1–12 bez sceny kończącej: jego zapis zostawia w sterowniku sceny 13 "
+                  "i 14 oraz scenę kończącą, a weryfikacja ich nie porównuje.",
+                  0);
+    out += "\nOpcje:\n" + optionLines(optionDocs(""), true);
+    out += "\nKody wyjścia:\n";
+    for (const ExitCodeDoc& exit : kExitCodeDocs) out += "  " + std::to_string(exit.code) + "  " + exit.meaning + "\n";
+    out += "\nPomoc do polecenia: kd215ctl help POLECENIE albo kd215ctl POLECENIE --help.\n"
+           "Postać wyniku --json: man kd215ctl, rozdział JSON.\n";
+    return out;
+}
+
+std::string commandHelpText(const std::string& name) {
+    const CommandRule* rule = findCommand(name);
+    if (rule == nullptr) return "";
+    std::string out = "Użycie: kd215ctl " + std::string(rule->doc.synopsis) + "\n\n" + folded(rule->doc.summary, 0);
+    if (rule->takesAreas) {
+        out += "\nObszary:\n";
+        for (const auto& [area, text] : areaDocs()) out += "  " + area + std::string(11 - area.size(), ' ') + text + "\n";
+    }
+    out += "\nOpcje:\n" + optionLines(optionDocs(name), false);
+    out += "\nPrzykłady:\n";
+    for (const char* example : rule->doc.examples) out += "  " + std::string(example) + "\n";
+    return out;
+}
+
+namespace {
+std::string suggestion(const std::string& word, const std::vector<std::string>& choices) {
+    const std::string nearest = nearestWord(word, choices);
+    return nearest.empty() ? "" : ". Czy chodziło o: " + nearest + "?";
+}
+}  // namespace
+
+std::string nearestWord(const std::string& word, const std::vector<std::string>& choices) {
+    // Edit distance counting a swap of neighbours as one edit, the commonest slip ("--prot").
+    const auto distance = [](const std::string& a, const std::string& b) {
+        std::vector<std::vector<std::size_t>> d(a.size() + 1, std::vector<std::size_t>(b.size() + 1));
+        for (std::size_t i = 0; i <= a.size(); ++i) d[i][0] = i;
+        for (std::size_t j = 0; j <= b.size(); ++j) d[0][j] = j;
+        for (std::size_t i = 1; i <= a.size(); ++i) {
+            for (std::size_t j = 1; j <= b.size(); ++j) {
+                d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1)});
+                if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1]) d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+            }
+        }
+        return d[a.size()][b.size()];
+    };
+    std::string best;
+    std::size_t bestDistance = 3;  // more than two edits is another word, not a slip
+    for (const std::string& choice : choices) {
+        const std::size_t d = distance(word, choice);
+        if (d < bestDistance && d < choice.size()) {
+            best = choice;
+            bestDistance = d;
+        }
+    }
+    return best;
 }
 
 }  // namespace kd215

@@ -22,6 +22,7 @@ constexpr int kMaxRetries = 100;
 
 struct CtlOptions {
     std::string command;                // "read", "show", ...; "help" for --help, "" with --version alone
+    std::string helpTopic;              // help: the command asked about ("help read", "read --help")
     std::vector<ConfigArea> areas;      // read, write, verify
     std::vector<std::string> operands;  // files, or the ports of probe
     std::string port;                   // --port
@@ -49,10 +50,41 @@ struct ParseResult {
 // `args` without the program name.
 ParseResult parseCommandLine(const std::vector<std::string>& args, CtlOptions& options);
 
-// The help text: commands, options, area names, JSON shapes and exit codes. The manual page is
-// made from it at build time, so it is written in the form that generator reads: a section is a
-// line ending in ':' at the left margin, everything else is kept as laid out.
-extern const char* const kHelpText;
+// What the help and the manual page say of a command: one table serves both.
+struct CommandDoc {
+    const char* synopsis;  // after "kd215ctl "
+    const char* summary;
+    const char* examples[2];
+};
+struct CommandHelp {
+    std::string name;
+    CommandDoc doc;
+};
+std::vector<CommandHelp> commandDocs();
+
+struct OptionHelp {
+    std::string names;     // "-o, --output KATALOG|NAZWA"
+    std::string commands;  // "read, report"; "" for every command
+    std::string help;
+};
+// The options of `command`, or all of them for "".
+std::vector<OptionHelp> optionDocs(const std::string& command);
+
+struct ExitCodeDoc {
+    int code;
+    const char* meaning;
+};
+extern const ExitCodeDoc kExitCodeDocs[6];
+
+// The areas as the help lists them: "settings   ustawienia (plik .ust, 84 bajty)".
+std::vector<std::pair<std::string, std::string>> areaDocs();
+
+// The whole help (kd215ctl --help), and one command's: synopsis, options, two examples.
+std::string helpText();
+std::string commandHelpText(const std::string& command);
+
+// The word of `choices` nearest to a mistyped `word`, or "" when none is near enough.
+std::string nearestWord(const std::string& word, const std::vector<std::string>& choices);
 
 // The words of the command line, for the shell completion made from them at build time.
 struct CommandLineWords {

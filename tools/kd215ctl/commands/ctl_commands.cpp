@@ -14,6 +14,7 @@
 #include "files/config_text.h"
 #include "files/editor_checks.h"
 #include "commands/ctl_args.h"
+#include "commands/ctl_json.h"
 #include "ports/ctl_platform.h"
 #include "ports/frame_log.h"
 #include "link/probe.h"
@@ -35,24 +36,6 @@ struct Context {
     FrameLog log;
     Json result;  // --json: what the command found, printed once at its end in place of the text
 };
-
-// What a verification difference is about, as the backup names the field.
-const char* const kVerifyItemKeys[] = {
-    "inputInverted", "commonInputMode", "operatingMode", "switchOnTime", "switchOffTime",
-    "minLevel",      "maxLevel",        "riseTime",      "duration",     "fallTime",
-    "levels",        "riseTime",        "duration",      "endStep",
-};
-static_assert(std::size(kVerifyItemKeys) == static_cast<std::size_t>(VerifyItem::EndStep) + 1, "a key for every item");
-
-Json differenceJson(const VerifyDifference& difference) {
-    return {{"area", areaArgumentName(difference.area)},
-            {"item", kVerifyItemKeys[static_cast<int>(difference.item)]},
-            {"index", difference.index},
-            {"channel", difference.channel},
-            {"controller", difference.controllerValue},
-            {"file", difference.pcValue},
-            {"text", verifyItemText(difference)}};
-}
 
 Json areaNames(const std::vector<ConfigArea>& areas) {
     Json names = Json::array();
@@ -98,8 +81,8 @@ int withLink(Context& c, const std::function<int(LinkSession&)>& body) {
                                    : opened == OpenResult::OpenFailed ? portOpenFailureText(path, error)
                                                                       : systemErrorText(error);
         return fail(c,
-                    std::string(openResultText(opened)) + " (" +
-                        path + (detail.empty() ? "" : ": " + detail) + ")",
+                    path + ": " + openResultText(opened) +
+                        (detail.empty() ? "" : " (" + detail + ")"),
                     kExitNoController);
     }
     c.result["port"] = c.options.port;
@@ -223,18 +206,23 @@ int checkOutputs(Context& c) {
     return kExitDone;
 }
 
-// Compares what the controller sent for `area` with `expected` and reports every difference
-// under a heading naming the area.
-std::size_t reportDifferences(Context& c, ConfigArea area, const uint8_t* payload, const ConfigImage& expected) {
-    const std::vector<VerifyDifference> differences = verifyDifferences(area, payload, expected);
+// Lists every difference under a heading naming the area, in text and in the result.
+std::size_t reportDifferences(Context& c, const std::string& heading, const std::vector<Difference>& differences) {
     if (differences.empty()) return 0;
     c.progress.clear();
-    if (wantsText(c)) c.out << "Weryfikacja: " << areaPolishName(area) << "\n";
-    for (const VerifyDifference& difference : differences) {
-        if (wantsText(c)) c.out << "  " << differenceLine(difference) << "\n";
+    if (wantsText(c)) c.out << heading << "\n";
+    for (const Difference& difference : differences) {
+        if (wantsText(c)) c.out << "  " << difference.text << "\n";
         c.result["differences"].push_back(differenceJson(difference));
     }
     return differences.size();
+}
+
+// What the controller sent for `area` against what the file holds: controller first, file second.
+std::size_t reportVerifyDifferences(Context& c, ConfigArea area, const ConfigImage& controller, const ConfigImage& expected) {
+    return reportDifferences(c, std::string("Weryfikacja: ") + areaPolishName(area),
+                             compareFields(listAreaFields(controller, area), listAreaFields(expected, area),
+                                           kControllerAndFile));
 }
 
 int summary(Context& c, std::size_t differences) {
@@ -256,6 +244,14 @@ int loadAreaFiles(Context& c, std::vector<ConfigFile>& files, std::vector<const 
     for (std::size_t i = 0; i < files.size(); ++i) {
         const FileLoadResult loaded = loadConfigFile(c.options.operands[i], files[i]);
         if (!loaded.ok) return fail(c, loaded.error, kExitFile);
+    }
+    // One file for several areas must be a backup; anything else is a usage slip, like a count
+    // of files that matches neither.
+    if (files.size() == 1 && areas.size() > 1 && files[0].kind != FileKind::Backup) {
+        return fail(c,
+                    files[0].path + ": obszarów " + std::to_string(areas.size()) + ", a " + fileKindName(files[0].kind) +
+                        " mieści jeden; potrzeba pliku na każdy obszar albo jednej kopii zapasowej",
+                    kExitUsage);
     }
     for (std::size_t i = 0; i < areas.size(); ++i) {
         const ConfigFile& file = files.size() == 1 ? files[0] : files[i];
@@ -360,18 +356,22 @@ int writeAreas(Context& c, const std::vector<ConfigArea>& areas, const std::vect
             ConfigImage readBack = defaultConfigImage();
             const LinkStatus read = link.readArea(area, readBack, payload);
             if (read != LinkStatus::Done) return failed(read);
-            differences += reportDifferences(c, area, payload.data(), image);
+            differences += reportVerifyDifferences(c, area, readBack, image);
         }
         c.progress.clear();
         if (wantsText(c)) c.out << "Zapisano do sterownika: " << areaList(areas.begin(), areas.end()) << ".\n";
         c.result["areas"] = areaNames(areas);
         c.result["verified"] = verifyAfter;
-        return verifyAfter ? summary(c, differences) : kExitDone;
+        if (!verifyAfter) {
+            c.result["differences"] = Json::array();
+            return kExitDone;
+        }
+        return summary(c, differences);
     });
 }
 
 // "/dev/serial/by-id/usb-FTDI_...  (/dev/ttyUSB0)  FT232R USB UART, FTDI, USB 0403:6001, nr seryjny
-// A50285BI, sterownik ftdi_sio": the name to type first, then what the system knows of it.
+// A50285BI, moduł ftdi_sio": the name to type first, then what the system knows of it.
 std::string portLine(const PortEntry& port) {
     std::string line = port.name;
     if (port.device != port.name) line += "  (" + port.device + ")";
@@ -381,7 +381,7 @@ std::string portLine(const PortEntry& port) {
     if (!port.manufacturer.empty()) facts.push_back(port.manufacturer);
     if (!port.vendorId.empty()) facts.push_back("USB " + port.vendorId + ":" + port.productId);
     if (!port.serial.empty()) facts.push_back("nr seryjny " + port.serial);
-    if (!port.driver.empty()) facts.push_back("sterownik " + port.driver);
+    if (!port.driver.empty()) facts.push_back(kAdapterDriverWord + (" " + port.driver));
     for (std::size_t i = 0; i < facts.size(); ++i) line += (i == 0 ? "  " : ", ") + facts[i];
     return line;
 }
@@ -389,10 +389,10 @@ std::string portLine(const PortEntry& port) {
 int portsCommand(Context& c) {
     const std::vector<PortEntry> ports = listSerialPorts(c.options.allPorts);
     if (ports.empty()) return fail(c, kNoPortsText, kExitNoController);
-    c.result = Json::array();
+    c.result["ports"] = Json::array();
     for (const PortEntry& port : ports) {
         if (wantsText(c)) c.out << portLine(port) << "\n";
-        c.result.push_back({{"name", port.name},
+        c.result["ports"].push_back({{"name", port.name},
                             {"device", port.device},
                             {"description", orNull(port.description)},
                             {"manufacturer", orNull(port.manufacturer)},
@@ -405,6 +405,26 @@ int portsCommand(Context& c) {
     return kExitDone;
 }
 
+// Why a port was passed over, for people and for scripts.
+struct PassedOver {
+    std::string port;
+    const char* reason;  // "busy", "forbidden", "missing", "not-serial", "silent", "other-device", "error"
+    std::string text;
+};
+
+// Opens `name` once to learn why the probe could not use it.
+PassedOver whyNotOpened(SerialPort& port, const std::string& name) {
+    const std::string path = portDevicePath(name);
+    const OpenResult opened = port.open(name);
+    const uint32_t error = port.lastOpenError();
+    port.close();
+    if (opened == OpenResult::ConfigureFailed) return {name, "not-serial", "to nie port szeregowy (" + systemErrorText(error) + ")"};
+    const PortRefusal refusal = portRefusal(path, error);
+    return {name, refusal.reason, refusal.text};
+}
+
+// Each port in turn; every port passed over is said on standard error with the reason, so that a
+// port held by another program or closed to this user is not taken for a missing controller.
 int probeCommand(Context& c) {
     const std::vector<PortEntry> known = listSerialPorts(true);
     std::vector<std::string> candidates = c.options.operands;
@@ -421,23 +441,57 @@ int probeCommand(Context& c) {
     if (candidates.empty()) return fail(c, kNoPortsText, kExitNoController);
     std::unique_ptr<SerialPort> device = makeSerialPort();
     LoggingPort port(*device, c.log);
-    c.progress.show("Szukam sterownika, portów do sprawdzenia: " + std::to_string(candidates.size()));
-    const ProbeOutcome outcome = ProbePorts(port, table);
-    c.progress.clear();
-    if (outcome.communicationFailed) {
-        port.close();
-        return fail(c, probeFailureText(outcome) + " (" + candidates[static_cast<std::size_t>(outcome.failedIndex)] + ")",
-                    kExitCommunication);
+    c.result["port"] = nullptr;
+    c.result["device"] = nullptr;
+    c.result["tried"] = Json::array();
+    const auto passedOver = [&c](const PassedOver& passed) {
+        c.progress.message(passed.port + ": " + passed.text);
+        c.result["tried"].push_back({{"port", passed.port}, {"reason", passed.reason}, {"text", passed.text}});
+    };
+    for (std::size_t i = 0; i < candidates.size(); ++i) {
+        const std::string& candidate = candidates[i];
+        c.progress.show("Szukam sterownika: " + candidate + " (" + std::to_string(i + 1) + "/" +
+                        std::to_string(candidates.size()) + ")");
+        if (table[i].bluetooth) {
+            passedOver({candidate, "bluetooth", "port Bluetooth – probe go pomija, bo otwarcie łączy z urządzeniem; "
+                                                "podany w poleceniu zostanie sprawdzony"});
+            continue;
+        }
+        const uint64_t receivedBefore = port.bytesReceived();
+        const ProbeOutcome outcome = ProbePorts(port, {table[i]});
+        if (outcome.communicationFailed) {
+            port.close();
+            return fail(c, candidate + ": " + probeFailureText(outcome), kExitCommunication);
+        }
+        if (outcome.foundIndex == 0) {
+            port.close();
+            c.progress.clear();
+            // Named the way that stays right after the next reboot or replugging, where there is one.
+            const PortEntry* entry = findPort(known, candidate);
+            const std::string name = entry != nullptr ? entry->name : candidate;
+            if (wantsText(c)) c.out << name << "\n";
+            c.result["port"] = name;
+            c.result["device"] = entry != nullptr ? entry->device : portDevicePath(candidate);
+            return kExitDone;
+        }
+        if (port.bytesReceived() != receivedBefore) {
+            passedOver({candidate, "other-device", "odpowiedziało urządzenie, które nie jest sterownikiem Kd215"});
+        } else if (port.lastOpenError() != 0) {
+            passedOver(whyNotOpened(port, candidate));
+        } else {
+            passedOver({candidate, "silent", "nie odpowiedział żaden sterownik"});
+        }
     }
-    if (outcome.foundIndex < 0) return fail(c, kControllerNotFoundText, kExitNoController);
-    port.close();
-    // Named the way that stays right after the next reboot or replugging, where there is one.
-    const std::string& found = candidates[static_cast<std::size_t>(outcome.foundIndex)];
-    const PortEntry* entry = findPort(known, found);
-    const std::string name = entry != nullptr ? entry->name : found;
-    if (wantsText(c)) c.out << name << "\n";
-    c.result = {{"port", name}, {"device", entry != nullptr ? entry->device : portDevicePath(found)}};
-    return kExitDone;
+    c.progress.message(kControllerNotFoundText);
+    return kExitNoController;
+}
+
+// The firmware version as kd215ctl says it everywhere: "1.05", without the status bar's "FW : ".
+std::string firmwareNumber(const std::string& statusText) {
+    std::string firmware = withoutTab(statusText);
+    const std::string prefix = "FW : ";
+    if (firmware.compare(0, prefix.size(), prefix) == 0) firmware.erase(0, prefix.size());
+    return firmware;
 }
 
 int versionCommand(Context& c) {
@@ -447,8 +501,8 @@ int versionCommand(Context& c) {
         const LinkStatus status = link.version(firmware);
         if (status != LinkStatus::Done) return exitFor(status);
         c.progress.clear();
-        if (wantsText(c)) c.out << withoutTab(firmware) << "\n";
-        c.result["firmware"] = withoutTab(firmware);
+        if (wantsText(c)) c.out << firmwareNumber(firmware) << "\n";
+        c.result["firmware"] = firmwareNumber(firmware);
         return kExitDone;
     });
 }
@@ -513,15 +567,14 @@ int verifyCommand(Context& c) {
             // What the file does not hold (a program file's steps 13, 14, end step) is taken
             // from the controller, so only what the file holds is compared.
             const ConfigImage expected = imageForArea(*perArea[i], areas[i], controller);
-            differences += reportDifferences(c, areas[i], payload.data(), expected);
+            differences += reportVerifyDifferences(c, areas[i], controller, expected);
         }
         c.result["areas"] = areaNames(areas);
         return summary(c, differences);
     });
 }
 
-// The firmware version and all four areas, as backup and report take the controller whole; the
-// version without its "FW : " label.
+// The firmware version and all four areas, as backup and report take the controller whole.
 int readWholeController(Context& c, LinkSession& link, ConfigImage& image, std::string& firmware) {
     c.progress.show(withoutTab(areaLabel(ConfigArea::Version)));
     LinkStatus status = link.version(firmware);
@@ -534,9 +587,7 @@ int readWholeController(Context& c, LinkSession& link, ConfigImage& image, std::
         if (status != LinkStatus::Done) return exitFor(status);
     }
     c.progress.clear();
-    firmware = withoutTab(firmware);
-    const std::string prefix = "FW : ";
-    if (firmware.compare(0, prefix.size(), prefix) == 0) firmware.erase(0, prefix.size());
+    firmware = firmwareNumber(firmware);
     return kExitDone;
 }
 
@@ -564,7 +615,7 @@ int restoreCommand(Context& c) {
     if (!loaded.ok) return fail(c, loaded.error, kExitFile);
     if (file.kind != FileKind::Backup) {
         return fail(c,
-                    file.path + " : to nie kopia zapasowa, tylko " + fileKindName(file.kind) +
+                    file.path + ": to nie kopia zapasowa, tylko " + fileKindName(file.kind) +
                         " (plik obszaru zapisuje polecenie write)",
                     kExitFile);
     }
@@ -592,8 +643,7 @@ int showCommand(Context& c) {
         if (wantsText(c)) c.out << (shown.empty() ? "" : "\n") << showTable(file);
         shown.push_back(showJson(file));
     }
-    // One file shows as its object; several, even when some would not load, as an array.
-    c.result = c.options.operands.size() == 1 && shown.size() == 1 ? shown[0] : shown;
+    c.result["files"] = shown;
     return code;
 }
 
@@ -609,15 +659,33 @@ int diffCommand(Context& c) {
                         second.path + " to " + fileKindName(second.kind),
                     kExitFile);
     }
-    const std::vector<FieldDifference> differences = diffFiles(first, second);
     c.result["files"] = {first.path, second.path};
     c.result["differences"] = Json::array();
-    for (const FieldDifference& difference : differences) {
-        if (wantsText(c)) c.out << formatDifference(difference) << "\n";
-        c.result["differences"].push_back(
-            {{"field", difference.label}, {"first", difference.firstValue}, {"second", difference.secondValue}});
+    return summary(c, reportDifferences(c, first.path + " <> " + second.path,
+                                        compareFields(listFields(first), listFields(second))));
+}
+
+// What both report sources hold, field by field: an area file holds one area, a program file 12
+// steps and no end step.
+std::vector<Difference> sourceDifferences(const ReportSource& a, const ReportSource& b) {
+    std::vector<Difference> differences;
+    const auto add = [&](ConfigArea area, int steps, bool endStep) {
+        const std::vector<Difference> found =
+            compareFields(listAreaFields(a.image, area, steps, endStep), listAreaFields(b.image, area, steps, endStep));
+        differences.insert(differences.end(), found.begin(), found.end());
+    };
+    if (a.hasSettings && b.hasSettings) add(ConfigArea::Settings, 0, false);
+    if (a.hasScenes && b.hasScenes) add(ConfigArea::Scenes, 0, false);
+    for (int p = 0; p < kProgramCount; ++p) {
+        const int steps = std::min(a.programSteps[p], b.programSteps[p]);
+        const bool endStep = a.hasEndStep[p] && b.hasEndStep[p];
+        if (steps > 0 || endStep) add(p == 0 ? ConfigArea::Program1 : ConfigArea::Program2, steps, endStep);
     }
-    return summary(c, differences.size());
+    return differences;
+}
+
+Json sourceJson(const ReportSource& source) {
+    return {{"port", source.port.empty() ? Json() : Json(source.port)}, {"files", source.files}};
 }
 
 // The report's sources, files first so that a bad file stops it before the line is used; then the
@@ -644,7 +712,17 @@ int reportCommand(Context& c) {
     }
     ReportVisit visit{c.options.site, c.options.customer, c.options.note, isoLocalTimeText()};
     const std::string html = reportHtml(sources[0], sources.size() > 1 ? &sources[1] : nullptr, visit);
-    return writeFiles(c, {{reportOutputPath(c.options), html}});
+    const std::string path = reportOutputPath(c.options);
+    c.result.erase("port");  // the sources say where each came from
+    c.result["file"] = path;
+    c.result["sources"] = Json::array();
+    for (const ReportSource& source : sources) c.result["sources"].push_back(sourceJson(source));
+    c.result["differences"] = Json::array();
+    const int written = writeFiles(c, {{path, html}});
+    c.result.erase("files");
+    if (written != kExitDone || sources.size() < 2) return written;
+    // The page lists the differences; the exit code and the result say them as diff does.
+    return summary(c, reportDifferences(c, "Różnice źródeł", sourceDifferences(sources[0], sources[1])));
 }
 
 }  // namespace
@@ -653,16 +731,16 @@ int runKd215ctl(const std::vector<std::string>& args, std::ostream& out, std::os
     CtlOptions options;
     const ParseResult parsed = parseCommandLine(args, options);
     if (!parsed.ok) {
-        err << "kd215ctl: " << parsed.error << "\nPomoc: kd215ctl --help\n";
+        err << messageLine(parsed.error + " (pomoc: kd215ctl help)") << "\n";
         return kExitUsage;
     }
     if (options.command == "help") {
-        out << kHelpText;
+        out << (options.helpTopic.empty() ? helpText() : commandHelpText(options.helpTopic));
         return kExitDone;
     }
     if (options.version) {
         if (options.json) {
-            out << jsonText({{"program", "kd215ctl"}, {"version", KD215_VERSION}}) << "\n";
+            out << jsonText({{"schema", kJsonSchema}, {"program", "kd215ctl"}, {"version", KD215_VERSION}}) << "\n";
         } else {
             out << "kd215ctl " << KD215_VERSION << " (" << KD215_PRODUCT << ")\n";
         }
@@ -670,7 +748,7 @@ int runKd215ctl(const std::vector<std::string>& args, std::ostream& out, std::os
     }
 
     // The frame lines of -v take standard error; a progress line would break into them.
-    Context c{options, out, Progress(err, errIsTerminal && !options.verbose, options.quiet), {}, {}};
+    Context c{options, out, Progress(err, errIsTerminal && !options.verbose, options.quiet), {}, {{"schema", kJsonSchema}}};
     if (options.verbose) c.log.echoTo(err);
     const int checked = checkOutputs(c);
     if (checked != kExitDone) return checked;
@@ -692,8 +770,11 @@ int runKd215ctl(const std::vector<std::string>& args, std::ostream& out, std::os
         if (options.command == runner.first) {
             const int code = runner.second(c);
             // A run that failed has said why on standard error; a result is printed only for
-            // what was done, so that a script never takes half an answer for a whole one.
-            if (options.json && (code == kExitDone || code == kExitDifferences)) out << jsonText(c.result) << "\n";
+            // what was done, so that a script never takes half an answer for a whole one. A probe
+            // that found nothing has still done its work: the ports it passed over, and why.
+            const bool answered = code == kExitDone || code == kExitDifferences ||
+                                  (options.command == "probe" && code == kExitNoController && !c.result["tried"].empty());
+            if (options.json && answered) out << jsonText(c.result) << "\n";
             c.log.note("kod wyjścia " + std::to_string(code));
             return code;
         }

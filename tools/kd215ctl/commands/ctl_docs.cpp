@@ -7,14 +7,15 @@
 #include <vector>
 
 #include "commands/ctl_args.h"
+#include "commands/ctl_json.h"
 #include "kd215_version.h"
 
 namespace {
 
-// Text safe inside a no-fill block: backslashes and hyphens as roff wants them, a line that starts
-// with a control character kept from being read as a request, and every letter beyond ASCII as
-// its \[uXXXX] escape, which every roff reads whatever the page's encoding is taken to be.
-std::string roffLine(const std::string& line) {
+// Text for roff: backslashes and hyphens as roff wants them, a line that starts with a control
+// character kept from being read as a request, and every letter beyond ASCII as its \[uXXXX]
+// escape, which every roff reads whatever the page's encoding is taken to be.
+std::string roff(const std::string& line) {
     std::string out = (!line.empty() && (line[0] == '.' || line[0] == '\'')) ? "\\&" : "";
     for (std::size_t i = 0; i < line.size(); ++i) {
         const unsigned char ch = static_cast<unsigned char>(line[i]);
@@ -25,7 +26,7 @@ std::string roffLine(const std::string& line) {
         } else if (ch < 0x80) {
             out += static_cast<char>(ch);
         } else {
-            // The help text is UTF-8 of two- and three-byte letters (Polish, the dash).
+            // The texts are UTF-8 of two- and three-byte letters (Polish, the dash).
             const int extra = ch >= 0xE0 ? 2 : 1;
             unsigned codePoint = ch & (extra == 2 ? 0x0F : 0x1F);
             for (int k = 0; k < extra && i + 1 < line.size(); ++k) codePoint = (codePoint << 6) | (line[++i] & 0x3F);
@@ -37,32 +38,91 @@ std::string roffLine(const std::string& line) {
     return out;
 }
 
-bool isHeading(const std::string& line) { return !line.empty() && line[0] != ' ' && line.back() == ':'; }
-
-// The help text's first line names the program; each "Heading:" at the margin opens a section and
-// the rest is kept as laid out, the way the help shows it.
-void writeManPage(std::ostream& out) {
-    std::istringstream help(kd215::kHelpText);
-    std::string line;
-    std::getline(help, line);
-    const std::string dash = " – ";
-    const std::size_t at = line.find(dash);
-    out << ".TH KD215CTL 1 \"\" \"kd215ctl " << KD215_VERSION << "\" \"" << KD215_PRODUCT << "\"\n"
-        << ".SH NAZWA\n"
-        << "kd215ctl \\- " << roffLine(at == std::string::npos ? line : line.substr(at + dash.size())) << "\n";
-    bool inBlock = false;
-    while (std::getline(help, line)) {
-        if (isHeading(line)) {
-            if (inBlock) out << ".fi\n";
-            out << ".SH \"" << roffLine(line.substr(0, line.size() - 1)) << "\"\n.nf\n";
-            inBlock = true;
-        } else if (inBlock && !line.empty()) {
-            out << roffLine(line) << "\n";
-        } else if (inBlock) {
-            out << ".sp\n";
+// Running text, folded into source lines short enough for every roff and every lint; roff reflows
+// it to the reader's width anyway.
+std::string roffText(const std::string& text) {
+    std::string out, line;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        std::size_t end = text.find(' ', start);
+        if (end == std::string::npos) end = text.size();
+        const std::string word = text.substr(start, end - start);
+        if (!line.empty() && roff(line).size() + 1 + roff(word).size() > 78) {
+            out += roff(line) + "\n";
+            line.clear();
         }
+        line += (line.empty() ? "" : " ") + word;
+        start = end + 1;
     }
-    if (inBlock) out << ".fi\n";
+    return out + roff(line);
+}
+
+// A paragraph with a tag in bold: a command, an option, an exit code.
+void tagged(std::ostream& out, const std::string& tag, const std::string& text) {
+    out << ".TP\n.B " << roff(tag) << "\n" << roffText(text) << "\n";
+}
+
+// Lines kept as laid out (commands to type), indented.
+void example(std::ostream& out, const std::vector<std::string>& lines, bool first) {
+    out << (first ? "" : ".PP\n") << ".RS\n.nf\n";
+    for (const std::string& line : lines) out << roff(line) << "\n";
+    out << ".fi\n.RE\n";
+}
+
+// The page from the same tables as the help: the text reflows to the reader's width.
+void writeManPage(std::ostream& out) {
+    using namespace kd215;
+    out << ".TH KD215CTL 1 2026-12-07 \"kd215ctl " << KD215_VERSION << "\" \"" << KD215_PRODUCT << "\"\n"
+        << ".SH NAZWA\nkd215ctl \\- " << roff("obsługa sterownika Kd215 z wiersza poleceń") << "\n"
+        << ".SH " << roff("SKŁADNIA") << "\n";
+    bool first = true;
+    for (const CommandHelp& command : commandDocs()) {
+        out << (first ? "" : ".br\n") << ".B kd215ctl\n" << roffText(command.doc.synopsis) << "\n";
+        first = false;
+    }
+    out << ".SH OPIS\n"
+        << roffText("kd215ctl czyta i zapisuje sterownik Kd215 na łączu szeregowym tym samym rdzeniem co program Kd215 "
+                "link: kopie zapasowe, pliki obszarów (.ust, .sce, .pg1, .pg2), weryfikacja i raport. Wyniki idą na "
+                "standardowe wyjście, komunikaty na standardowe wyjście błędów, każdy w jednym wierszu: "
+                "\"kd215ctl: \", plik lub port i dwukropek, potem treść.")
+        << "\n.PP\n"
+        << roffText("Pliki podane po obszarach odpowiadają im po kolei; zamiast nich można podać jedną kopię zapasową. "
+                "Plik programu mieści sceny 1–12 bez sceny kończącej: jego zapis zostawia w sterowniku sceny 13 i 14 "
+                "oraz scenę kończącą, a weryfikacja ich nie porównuje. Pliki powstają przez plik tymczasowy i zamianę "
+                "nazwy: nic nie zostaje zapisane do połowy.")
+        << "\n.SH POLECENIA\n";
+    for (const CommandHelp& command : commandDocs()) tagged(out, command.name, command.doc.summary);
+    out << ".SS OBSZARY\n";
+    for (const auto& [name, text] : areaDocs()) tagged(out, name, text);
+    out << ".SH OPCJE\n";
+    for (const OptionHelp& option : optionDocs("")) {
+        tagged(out, option.names, (option.commands.empty() ? "" : option.commands + ": ") + option.help);
+    }
+    out << ".SH JSON\n"
+        << roffText("Z --json polecenie wypisuje jedną wartość JSON zamiast tekstu, a po błędzie nic (probe, które "
+                "nie znalazło sterownika, wypisuje pominięte porty). Każda wartość ma klucz \"schema\" (teraz " +
+                std::to_string(kJsonSchema) + "); rośnie, gdy klucz zmienia znaczenie lub znika. Klucz ze znakiem ? "
+                "bywa nieobecny. W DIFFERENCE \"first\" to sterownik (verify, write, restore) albo pierwsze "
+                "źródło (diff, report --compare), \"second\" plik albo drugie źródło; wartości surowe, "
+                "\"text\" to wiersz tekstu.")
+        << "\n";
+    for (const JsonShape& shape : kJsonShapes) tagged(out, shape.name, shape.shape);
+    out << ".SH " << roff("KOD WYJŚCIA") << "\n";
+    for (const ExitCodeDoc& exit : kExitCodeDocs) tagged(out, std::to_string(exit.code), exit.meaning);
+    out << ".SH " << roff("PRZYKŁADY") << "\n";
+    first = true;
+    for (const CommandHelp& command : commandDocs()) {
+        example(out, {command.doc.examples[0], command.doc.examples[1]}, first);
+        first = false;
+    }
+    out << ".SH PLIKI\n";
+    tagged(out, "/dev/serial/by-id/*", "stałe nazwy portów USB, które podają ports i probe");
+    tagged(out, "*.ust, *.sce, *.pg1, *.pg2", "pliki obszarów programu Kd215 link");
+    tagged(out, "*.json", "kopie zapasowe kd215ctl backup");
+    out << ".SH " << roff("ZOBACZ TAKŻE") << "\n"
+        << roffText("Przewodnik programu Kd215 link (Kd215.chm, rozdział o kd215ctl); kd215-sim --help, "
+                "symulator sterownika do prób bez urządzenia.")
+        << "\n";
 }
 
 std::string joined(const std::vector<std::string>& words, const char* separator) {

@@ -65,6 +65,8 @@ bool kindFromSize(std::size_t size, FileKind& kind) {
     return false;
 }
 
+std::string readFailureText(const std::string& path) { return path + ": Błąd odczytu !"; }
+
 }  // namespace
 
 const char* fileKindName(FileKind kind) { return row(kind).name; }
@@ -83,9 +85,9 @@ FileLoadResult loadConfigFile(const std::string& path, ConfigFile& out) {
     constexpr std::size_t kLargestFile = 16 * 1024 * 1024;
     switch (readFileBytes(path, kLargestFile + 1, bytes)) {
         case FileReadStatus::Ok: break;
-        case FileReadStatus::Missing: return {false, fileMissingText(path)};
-        case FileReadStatus::OpenFailed: return {false, path + " :\n" + kFileOpenFailedText};
-        case FileReadStatus::ReadFailed: return {false, fileReadFailedText(path)};
+        case FileReadStatus::Missing: return {false, path + ": nie ma takiego pliku"};
+        case FileReadStatus::OpenFailed: return {false, path + ": " + kFileOpenFailedText};
+        case FileReadStatus::ReadFailed: return {false, readFailureText(path)};
     }
     if (bytes.size() > kLargestFile) {
         return {false, "kd215ctl: " + path + ": plik ma ponad 16 MB; żaden plik sterownika ani kopia zapasowa nie jest tak duża"};
@@ -97,7 +99,7 @@ FileLoadResult loadConfigFile(const std::string& path, ConfigFile& out) {
     if (!named) {
         if (!kindFromSize(bytes.size(), file.kind)) {
             if (!looksLikeBackup(bytes)) {
-                return {false, path + " : nieznany rodzaj pliku (" + std::to_string(bytes.size()) +
+                return {false, path + ": nieznany rodzaj pliku (" + std::to_string(bytes.size()) +
                                    " bajtów; pliki .ust mają 84, .sce 80, .pg1 i .pg2 144 bajty, "
                                    "kopia zapasowa to tekst JSON)"};
             }
@@ -107,7 +109,7 @@ FileLoadResult loadConfigFile(const std::string& path, ConfigFile& out) {
 
     if (file.kind == FileKind::Backup) {
         const BackupLoadResult loaded = readBackupJson(bytes, file.image, file.info);
-        if (!loaded.ok) return {false, path + " : " + loaded.error};
+        if (!loaded.ok) return {false, path + ": " + loaded.error};
         out = std::move(file);
         return {true, {}};
     }
@@ -123,7 +125,7 @@ FileLoadResult loadConfigFile(const std::string& path, ConfigFile& out) {
         const std::string hint = kindFromSize(bytes.size(), sized)
                                      ? std::string(" (tyle ma ") + fileKindName(sized) + ")"
                                      : looksLikeBackup(bytes) ? " (wygląda na kopię zapasową)" : "";
-        return {false, path + " : zły rodzaj pliku: ma " + std::to_string(bytes.size()) + " bajtów" + hint +
+        return {false, path + ": zły rodzaj pliku: ma " + std::to_string(bytes.size()) + " bajtów" + hint +
                            ", a " + fileKindName(file.kind) + " ma " + std::to_string(needed) + "."};
     }
     decodeAreaFile(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), area, file.image);
@@ -134,7 +136,7 @@ FileLoadResult loadConfigFile(const std::string& path, ConfigFile& out) {
 
 FileLoadResult checkFileForArea(const ConfigFile& file, ConfigArea area) {
     if (file.kind == FileKind::Backup || file.kind == fileKindOfArea(area)) return {true, {}};
-    return {false, file.path + " : zły rodzaj pliku: to " + fileKindName(file.kind) + ", a obszar " +
+    return {false, file.path + ": zły rodzaj pliku: to " + fileKindName(file.kind) + ", a obszar " +
                        areaArgumentName(area) + " (" + areaPolishName(area) + ") potrzebuje: " + fileKindName(fileKindOfArea(area))};
 }
 

@@ -99,22 +99,26 @@ std::string programTable(const Program& program, const std::string& title, int s
     return out;
 }
 
+const char* programKey(int program) { return program == 0 ? "program1" : "program2"; }
+
 void addSettingsFields(const ConfigImage& image, bool withReserved, std::vector<FieldValue>& fields) {
     const CommonSettings& common = image.common;
-    fields.push_back({"tryb pracy", common.operatingMode, ValueStyle::OperatingMode});
-    fields.push_back({"wejście 9", common.commonInputMode, ValueStyle::InputMode});
-    fields.push_back({"czas załączania", common.switchOnTime, ValueStyle::Plain});
-    fields.push_back({"czas wyłączania", common.switchOffTime, ValueStyle::Plain});
+    const char* const area = "settings";
+    fields.push_back({area, "operatingMode", 0, 0, "tryb pracy", common.operatingMode, ValueStyle::OperatingMode});
+    fields.push_back({area, "commonInputMode", 0, 0, "wejście wspólne (9)", common.commonInputMode, ValueStyle::InputMode});
+    fields.push_back({area, "switchOnTime", 0, 0, "czas załączania", common.switchOnTime, ValueStyle::Plain});
+    fields.push_back({area, "switchOffTime", 0, 0, "czas wyłączania", common.switchOffTime, ValueStyle::Plain});
     for (int i = 0; i < kChannelCount; ++i) {
         const ChannelSettings& c = image.channels[i];
         const std::string channel = "kanał " + std::to_string(i + 1) + " ";
-        fields.push_back({channel + "dolny", c.minLevel, ValueStyle::Level});
-        fields.push_back({channel + "górny", c.maxLevel, ValueStyle::Level});
-        fields.push_back({channel + "czas narastania", c.riseTime, ValueStyle::Plain});
-        fields.push_back({channel + "czas trwania", c.duration, ValueStyle::Plain});
-        fields.push_back({channel + "czas opadania", c.fallTime, ValueStyle::Plain});
-        fields.push_back({channel + "inwersja wejścia", c.inputInverted, ValueStyle::Inverted});
-        if (withReserved) fields.push_back({channel + "bajt zarezerwowany", c.reserved, ValueStyle::Plain});
+        const int n = i + 1;
+        fields.push_back({area, "minLevel", 0, n, channel + "limit dolny", c.minLevel, ValueStyle::Level});
+        fields.push_back({area, "maxLevel", 0, n, channel + "limit górny", c.maxLevel, ValueStyle::Level});
+        fields.push_back({area, "riseTime", 0, n, channel + "czas narastania", c.riseTime, ValueStyle::Plain});
+        fields.push_back({area, "duration", 0, n, channel + "czas trwania", c.duration, ValueStyle::Plain});
+        fields.push_back({area, "fallTime", 0, n, channel + "czas opadania", c.fallTime, ValueStyle::Plain});
+        fields.push_back({area, "inputInverted", 0, n, channel + "inwersja wejścia", c.inputInverted, ValueStyle::Inverted});
+        if (withReserved) fields.push_back({area, "reserved", 0, n, channel + "bajt zarezerwowany", c.reserved, ValueStyle::Plain});
     }
 }
 
@@ -122,22 +126,23 @@ void addSceneFields(const ConfigImage& image, std::vector<FieldValue>& fields) {
     for (int s = 0; s < kSceneCount; ++s) {
         const std::string scene = "scena " + std::to_string(s + 1) + " ";
         for (int c = 0; c < kChannelCount; ++c) {
-            fields.push_back({scene + "kanał " + std::to_string(c + 1), image.scenes[s].levels[c], ValueStyle::Level});
+            fields.push_back({"scenes", "levels", s + 1, c + 1, scene + "kanał " + std::to_string(c + 1),
+                              image.scenes[s].levels[c], ValueStyle::Level});
         }
-        fields.push_back({scene + "czas narastania", image.scenes[s].riseTime, ValueStyle::Plain});
+        fields.push_back({"scenes", "riseTime", s + 1, 0, scene + "czas narastania", image.scenes[s].riseTime, ValueStyle::Plain});
     }
 }
 
-void addStepFields(const Program& program, const std::string& prefix, int stepCount,
+void addStepFields(const Program& program, const char* area, const std::string& prefix, int stepCount,
                    std::vector<FieldValue>& fields) {
     for (int k = 0; k < stepCount; ++k) {
         const ProgramStep& step = program.steps[k];
         const std::string scene = prefix + "scena " + std::to_string(k + 1) + " ";
         for (int c = 0; c < kChannelCount; ++c) {
-            fields.push_back({scene + "kanał " + std::to_string(c + 1), step.levels[c], ValueStyle::Level});
+            fields.push_back({area, "levels", k + 1, c + 1, scene + "kanał " + std::to_string(c + 1), step.levels[c], ValueStyle::Level});
         }
-        fields.push_back({scene + "czas narastania", step.riseTime, ValueStyle::Plain});
-        fields.push_back({scene + "czas trwania", step.duration, ValueStyle::Plain});
+        fields.push_back({area, "riseTime", k + 1, 0, scene + "czas narastania", step.riseTime, ValueStyle::Plain});
+        fields.push_back({area, "duration", k + 1, 0, scene + "czas trwania", step.duration, ValueStyle::Plain});
     }
 }
 
@@ -152,7 +157,8 @@ std::string formatValue(unsigned value, ValueStyle style) {
         case ValueStyle::Level: return std::to_string(value) + " (" + std::to_string(levelToPercent(value)) + "%)";
         case ValueStyle::OperatingMode: return captioned(value, kOperatingModeCaptions);
         case ValueStyle::InputMode: return captioned(value, kInputModeCaptions);
-        case ValueStyle::Inverted: return std::to_string(value) + (value != 0 ? " (tak)" : " (nie)");
+        // Any non-zero byte inverts; a value other than 1 is shown so that two of them differ.
+        case ValueStyle::Inverted: return value == 0 ? "nie" : value == 1 ? "tak" : "tak (" + std::to_string(value) + ")";
         case ValueStyle::EndStep:
             if (value == kNoEndStep) return std::to_string(value) + " (brak)";
             if (value < kStepCount) return std::to_string(value) + " (scena " + std::to_string(value + 1) + ")";
@@ -161,19 +167,44 @@ std::string formatValue(unsigned value, ValueStyle style) {
     return std::to_string(value);
 }
 
-std::vector<FieldValue> listFields(const ConfigImage& image, FileKind kind) {
+std::vector<FieldValue> listAreaFields(const ConfigImage& image, ConfigArea area, int steps, bool withEndStep) {
     std::vector<FieldValue> fields;
-    switch (kind) {
-        case FileKind::Settings: addSettingsFields(image, true, fields); break;
-        case FileKind::Scenes: addSceneFields(image, fields); break;
-        case FileKind::Program: addStepFields(image.programs[0], "", kFileSteps, fields); break;
+    switch (area) {
+        case ConfigArea::Settings: addSettingsFields(image, false, fields); break;
+        case ConfigArea::Scenes: addSceneFields(image, fields); break;
+        case ConfigArea::Program1:
+        case ConfigArea::Program2: {
+            const int p = area == ConfigArea::Program1 ? 0 : 1;
+            const std::string prefix = "program " + std::to_string(p + 1) + " ";
+            addStepFields(image.programs[p], programKey(p), prefix, steps, fields);
+            if (withEndStep) {
+                fields.push_back({programKey(p), "endStep", 0, 0, prefix + "scena kończąca", image.programs[p].endStep,
+                                  ValueStyle::EndStep});
+            }
+            break;
+        }
+        default: break;
+    }
+    return fields;
+}
+
+std::vector<FieldValue> listFields(const ConfigFile& file) {
+    std::vector<FieldValue> fields;
+    switch (file.kind) {
+        case FileKind::Settings: addSettingsFields(file.image, true, fields); break;
+        case FileKind::Scenes: addSceneFields(file.image, fields); break;
+        case FileKind::Program: {
+            // A program file does not say which program it is but by its name; its steps are in
+            // programs[0] either way.
+            const bool second = file.path.size() > 4 && (file.path.compare(file.path.size() - 4, 4, ".pg2") == 0 ||
+                                                         file.path.compare(file.path.size() - 4, 4, ".PG2") == 0);
+            addStepFields(file.image.programs[0], programKey(second ? 1 : 0), "", kFileSteps, fields);
+            break;
+        }
         case FileKind::Backup:
-            addSettingsFields(image, false, fields);
-            addSceneFields(image, fields);
-            for (int p = 0; p < kProgramCount; ++p) {
-                const std::string program = "program " + std::to_string(p + 1) + " ";
-                addStepFields(image.programs[p], program, kStepCount, fields);
-                fields.push_back({program + "scena kończąca", image.programs[p].endStep, ValueStyle::EndStep});
+            for (const AreaBlock& block : kAreaBlocks) {
+                const std::vector<FieldValue> area = listAreaFields(file.image, block.area);
+                fields.insert(fields.end(), area.begin(), area.end());
             }
             break;
     }
@@ -201,7 +232,7 @@ std::string showTable(const ConfigFile& file) {
 Json showJson(const ConfigFile& file) {
     Json shown = {{"file", file.path}, {"kind", kindKey(file.kind)}};
     switch (file.kind) {
-        case FileKind::Settings: shown["settings"] = settingsJson(file.image, true); break;
+        case FileKind::Settings: shown["settings"] = settingsJson(file.image, false); break;
         case FileKind::Scenes: shown["scenes"] = scenesJson(file.image); break;
         case FileKind::Program: shown["steps"] = stepsJson(file.image.programs[0], kFileSteps); break;
         case FileKind::Backup:
@@ -212,21 +243,35 @@ Json showJson(const ConfigFile& file) {
     return shown;
 }
 
-std::vector<FieldDifference> diffFiles(const ConfigFile& first, const ConfigFile& second) {
-    const std::vector<FieldValue> a = listFields(first.image, first.kind);
-    const std::vector<FieldValue> b = listFields(second.image, second.kind);
-    std::vector<FieldDifference> differences;
-    for (std::size_t i = 0; i < a.size() && i < b.size(); ++i) {
-        if (a[i].value != b[i].value) {
-            differences.push_back({a[i].label, formatValue(a[i].value, a[i].style), formatValue(b[i].value, b[i].style),
-                                   a[i].value, b[i].value});
-        }
+const DifferenceSides kControllerAndFile = {"sterownik", "plik"};
+
+std::string formatDifference(const std::string& label, const std::string& first, const std::string& second,
+                             const DifferenceSides& sides) {
+    if (*sides.first == '\0') return label + ": " + first + " <> " + second;
+    return label + ": " + sides.first + " " + first + ", " + sides.second + " " + second;
+}
+
+std::vector<Difference> compareFields(const std::vector<FieldValue>& first, const std::vector<FieldValue>& second,
+                                      const DifferenceSides& sides) {
+    std::vector<Difference> differences;
+    for (std::size_t i = 0; i < first.size() && i < second.size(); ++i) {
+        const FieldValue& a = first[i];
+        const FieldValue& b = second[i];
+        if (a.value == b.value) continue;
+        differences.push_back({a.area, a.field, a.scene, a.channel, a.value, b.value,
+                               formatDifference(a.label, formatValue(a.value, a.style), formatValue(b.value, b.style), sides)});
     }
     return differences;
 }
 
-std::string formatDifference(const FieldDifference& difference) {
-    return difference.label + ": " + difference.first + " <> " + difference.second;
+Json differenceJson(const Difference& d) {
+    Json json = {{"area", d.area}, {"field", d.field}};
+    if (d.scene > 0) json["scene"] = d.scene;
+    if (d.channel > 0) json["channel"] = d.channel;
+    json["first"] = d.first;
+    json["second"] = d.second;
+    json["text"] = d.text;
+    return json;
 }
 
 }  // namespace kd215

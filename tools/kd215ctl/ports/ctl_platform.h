@@ -32,8 +32,20 @@ int interruptSignal();
 std::unique_ptr<SerialPort> makeSerialPort();
 
 // Why the port at `path` would not open, and what to do about it, for the system's error code:
-// who holds a busy port, which group a refused user lacks.
-std::string portOpenFailureText(const std::string& path, uint32_t errorCode);
+// who holds a busy port, which group a refused user lacks. `reason` is a word for scripts:
+// "busy", "forbidden", "missing", "not-serial" or "error".
+struct PortRefusal {
+    const char* reason;
+    std::string text;
+};
+PortRefusal portRefusal(const std::string& path, uint32_t errorCode);
+inline std::string portOpenFailureText(const std::string& path, uint32_t errorCode) {
+    return portRefusal(path, errorCode).text;
+}
+
+// What this system calls the adapter's own driver in the list of ports: "moduł" (of the kernel)
+// on Linux, "sterownik systemowy" on Windows.
+extern const char* const kAdapterDriverWord;
 
 // Opens a file for appending text (the frame log); nullptr when it cannot.
 std::FILE* openForAppend(const std::string& path);

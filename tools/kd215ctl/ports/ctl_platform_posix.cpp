@@ -119,7 +119,9 @@ std::string processHolding(const std::string& path) {
 
 }  // namespace
 
-std::string portOpenFailureText(const std::string& path, uint32_t errorCode) {
+const char* const kAdapterDriverWord = "moduł";
+
+PortRefusal portRefusal(const std::string& path, uint32_t errorCode) {
     const int error = static_cast<int>(errorCode);
     // EWOULDBLOCK: another program holds the port's lock, and is named. EBUSY: the tty is in
     // exclusive mode; where no lock says who set it, a program killed outright may have left it so,
@@ -129,23 +131,27 @@ std::string portOpenFailureText(const std::string& path, uint32_t errorCode) {
         struct stat info {};
         const bool known = ::realpath(path.c_str(), device) != nullptr && ::stat(device, &info) == 0;
         const std::string locker = known ? processLocking(info) : "";
-        if (!locker.empty()) return "port zajęty – używa go " + locker;
-        if (error != EBUSY) return "port zajęty przez inny program";
+        if (!locker.empty()) return {"busy", "port zajęty – używa go " + locker};
+        if (error != EBUSY) return {"busy", "port zajęty przez inny program"};
         const std::string user = processHolding(path);
-        return "port w trybie wyłącznym" + (user.empty() ? std::string() : ", otwarty przez " + user) +
+        return {"busy", "port w trybie wyłącznym" + (user.empty() ? std::string() : ", otwarty przez " + user) +
                "; jeśli nikt go nie używa (został tak po przerwanym programie), zwolni go ponowne podłączenie "
-               "adaptera albo sudo kd215ctl version --port " + path;
+               "adaptera albo sudo kd215ctl version --port " + path};
     }
     if (error == EACCES) {
         struct stat info {};
         const group* owner = ::stat(path.c_str(), &info) == 0 ? ::getgrgid(info.st_gid) : nullptr;
         if (owner != nullptr) {
             const std::string name = owner->gr_name;
-            return "brak uprawnień – użytkownik musi należeć do grupy " + name + ", do której należy port (sudo usermod -aG " +
-                   name + " $USER, potem ponowne zalogowanie)";
+            return {"forbidden", "brak uprawnień – użytkownik musi należeć do grupy " + name +
+                                     ", do której należy port (sudo usermod -aG " + name +
+                                     " $USER, potem ponowne zalogowanie)"};
         }
+        return {"forbidden", systemErrorText(errorCode)};
     }
-    return systemErrorText(errorCode);
+    if (error == ENOENT || error == ENODEV || error == ENXIO) return {"missing", systemErrorText(errorCode)};
+    if (error == ENOTTY) return {"not-serial", systemErrorText(errorCode)};
+    return {"error", systemErrorText(errorCode)};
 }
 
 std::FILE* openForAppend(const std::string& path) { return std::fopen(path.c_str(), "a"); }

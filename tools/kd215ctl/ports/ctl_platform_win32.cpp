@@ -69,10 +69,15 @@ bool stderrIsTerminal() { return _isatty(_fileno(stderr)) != 0; }
 
 std::unique_ptr<SerialPort> makeSerialPort() { return std::make_unique<Win32SerialPort>(); }
 
-std::string portOpenFailureText(const std::string&, uint32_t errorCode) {
+const char* const kAdapterDriverWord = "sterownik systemowy";
+
+PortRefusal portRefusal(const std::string&, uint32_t errorCode) {
     // Windows opens a COM port for one program at a time and refuses the next with this.
-    if (errorCode == ERROR_ACCESS_DENIED || errorCode == ERROR_SHARING_VIOLATION) return "port zajęty przez inny program";
-    return systemErrorText(errorCode);
+    if (errorCode == ERROR_ACCESS_DENIED || errorCode == ERROR_SHARING_VIOLATION) {
+        return {"busy", "port zajęty przez inny program"};
+    }
+    if (errorCode == ERROR_FILE_NOT_FOUND || errorCode == ERROR_PATH_NOT_FOUND) return {"missing", systemErrorText(errorCode)};
+    return {"error", systemErrorText(errorCode)};
 }
 
 std::FILE* openForAppend(const std::string& path) { return _wfopen(widen(path).c_str(), L"ab"); }

@@ -45,9 +45,30 @@ void Progress::clear() {
     shown_ = 0;
 }
 
+std::string messageLine(const std::string& text) {
+    std::string line = "kd215ctl: ";
+    const std::size_t start = text.rfind(line, 0) == 0 ? line.size() : 0;  // already in the form
+    for (std::size_t i = start; i < text.size(); ++i) {
+        if (text[i] != '\n') {
+            line += text[i];
+        } else if (i + 1 < text.size()) {
+            // "name :\nBłąd" reads "name: Błąd"; other breaks become spaces.
+            if (line.size() >= 2 && line.compare(line.size() - 2, 2, " :") == 0) line.erase(line.size() - 2, 1);
+            if (line.back() != ' ') line += ' ';
+        }
+    }
+    return line;
+}
+
 void Progress::message(const std::string& text) {
     clear();
-    err_ << text << '\n';
+    // A text that holds several messages, each on a line of its own in the form, stays several.
+    const std::string next = "\nkd215ctl: ";
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find(next, start)) != std::string::npos; start = end + 1) {
+        err_ << messageLine(text.substr(start, end - start)) << '\n';
+    }
+    err_ << messageLine(text.substr(start)) << '\n';
     err_.flush();
 }
 
@@ -81,7 +102,7 @@ bool LinkSession::retryAfter(const TransferOutcome& outcome) {
         return false;
     }
     ++retriesUsed_;
-    progress_.note(transferFaultText(outcome) + " – ponawiam (" + std::to_string(retriesUsed_) + " z " +
+    progress_.note(portPath_ + ": " + transferFaultText(outcome) + " – ponawiam (" + std::to_string(retriesUsed_) + " z " +
                       std::to_string(retries_) + ")");
     // The rest of a spoiled reply may still be coming: the retry is sent into a quiet line.
     drainLine();
@@ -133,9 +154,9 @@ LinkStatus LinkSession::run(TransferAction action, ConfigArea area) {
     if (!failed_) return LinkStatus::Done;
     if (interruptSignal() != 0) return LinkStatus::Interrupted;
 
-    progress_.message(transferFaultText(failure_));
+    progress_.message(portPath_ + ": " + transferFaultText(failure_));
     if (failure_.fault != TransferFault::SystemError && port_.bytesReceived() == drained_) {
-        progress_.message("Na porcie " + portPath_ + " nie odpowiedział żaden sterownik.\n" + kControllerNotFoundText);
+        progress_.message(portPath_ + ": nie odpowiedział żaden sterownik. " + kControllerNotFoundText);
         return LinkStatus::NoController;
     }
     return LinkStatus::CommunicationFailed;
@@ -162,11 +183,6 @@ LinkStatus LinkSession::readArea(ConfigArea area, ConfigImage& image, std::vecto
 LinkStatus LinkSession::writeArea(ConfigArea area, const ConfigImage& image) {
     image_ = image;
     return run(TransferAction::WriteController, area);
-}
-
-std::string differenceLine(const VerifyDifference& difference) {
-    return verifyItemText(difference) + ": sterownik " + std::to_string(difference.controllerValue) + ", plik " +
-           std::to_string(difference.pcValue);
 }
 
 }  // namespace kd215

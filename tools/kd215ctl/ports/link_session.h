@@ -13,6 +13,11 @@
 
 namespace kd215 {
 
+// kd215ctl's one form of message: "kd215ctl: ", the file or port concerned and a colon where
+// there is one, then the text, all on one line. A program text laid out over several lines
+// ("name :\nBłąd odczytu !") keeps its words and loses its line breaks.
+std::string messageLine(const std::string& text);
+
 // A one-line progress display on a terminal; silent when `enabled` is false.
 class Progress {
 public:
@@ -86,9 +91,5 @@ private:
     LinkState link_;
     ConfigImage image_ = defaultConfigImage();
 };
-
-// The line of one difference: the item in the program's words, then both values,
-// "Błąd weryfikacji : scena 1 kanał 2: sterownik 5, plik 0".
-std::string differenceLine(const VerifyDifference& difference);
 
 }  // namespace kd215

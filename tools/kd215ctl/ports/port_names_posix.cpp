@@ -59,7 +59,13 @@ bool describe(const PortRoots& roots, const std::string& name, PortEntry& entry)
     if (name.compare(0, 4, "ttyS") == 0 && isPhantomUart(ttyDir)) return false;
     const std::string device = resolved(ttyDir + "/device");
     if (!device.empty()) {
-        entry.driver = baseName(resolved(device + "/driver"));
+        // The adapter's own module (ftdi_sio, cp210x, cdc_acm...): the kernel's serial layer puts
+        // a "port" device of its own between some ttys and their hardware, so look past it.
+        for (std::string dir = device; entry.driver.empty() && dir.size() > roots.sys.size(); dir = parentOf(dir)) {
+            const std::string driver = baseName(resolved(dir + "/driver"));
+            if (driver != "port" && driver != "serial") entry.driver = driver;
+            if (::access((dir + "/idVendor").c_str(), R_OK) == 0) break;  // the USB device: no further
+        }
         // The USB strings sit on the device a few levels up from the interface the tty hangs on.
         for (std::string dir = device; !dir.empty() && dir.size() > roots.sys.size(); dir = parentOf(dir)) {
             if (::access((dir + "/idVendor").c_str(), R_OK) != 0) continue;

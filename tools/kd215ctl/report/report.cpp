@@ -137,7 +137,7 @@ void valueCell(Page& page, const std::string& label, unsigned value, const Compa
         classes = "diff";
         const std::string first = formatValue(value, style), second = formatValue(other.value, style);
         attributes += " title=\"" + htmlEscape(label + ": A " + first + ", B " + second) + "\"";
-        page.differences.push_back(formatDifference({label, first, second}));
+        page.differences.push_back(formatDifference(label, first, second));
     }
     page.html << "<td" << (id.empty() ? "" : " id=\"" + id + "\"") << (classes.empty() ? "" : " class=\"" + classes + "\"") << attributes << ">"
               << valueText(value, style);
@@ -334,9 +334,9 @@ void programTable(Page& page, int p) {
     }
     h << "</table>\n";
     if (endHeld && o && o->hasEndStep[p] && o->image.programs[p].endStep != program.endStep) {
-        page.differences.push_back(formatDifference({"program " + std::to_string(p + 1) + " scena kończąca",
+        page.differences.push_back(formatDifference("program " + std::to_string(p + 1) + " scena kończąca",
                                                      formatValue(program.endStep, ValueStyle::EndStep),
-                                                     formatValue(o->image.programs[p].endStep, ValueStyle::EndStep)}));
+                                                     formatValue(o->image.programs[p].endStep, ValueStyle::EndStep)));
         h << "<p class=\"note\" style=\"color:#c8102e\">Scena kończąca w źródle B: "
           << htmlEscape(endStepWords(o->image.programs[p].endStep)) << "</p>\n";
     }

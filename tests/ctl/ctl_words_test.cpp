@@ -1,0 +1,134 @@
+// kd215ctl's words: the difference line of each kind of field, help per command and the nearest
+// word after a slip, and the README's JSON table against the program's.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include "commands/ctl_commands.h"
+#include "commands/ctl_json.h"
+#include "config/area_files.h"
+#include "files/config_text.h"
+
+namespace kd215 {
+namespace {
+
+TEST(DifferenceRecord, SaysEachKindOfFieldAsTheEditorsShowIt) {
+    ConfigImage controller = defaultConfigImage();
+    controller.common = {2, 0, 25, 35};
+    ConfigImage file = controller;
+    file.common = {5, 1, 30, 35};
+    controller.channels[2].minLevel = 0;
+    file.channels[2].minLevel = 128;
+    file.channels[4].inputInverted = 1;
+    controller.scenes[1].levels[4] = 127;
+    file.scenes[1].levels[4] = 128;
+    controller.programs[0].endStep = 9;
+    file.programs[0].endStep = 3;
+    file.programs[1].steps[10].duration = controller.programs[1].steps[10].duration + 600;
+
+    std::vector<Difference> found;
+    for (const AreaBlock& block : kAreaBlocks) {
+        const auto area = compareFields(listAreaFields(controller, block.area), listAreaFields(file, block.area),
+                                        kControllerAndFile);
+        found.insert(found.end(), area.begin(), area.end());
+    }
+    const unsigned duration = controller.programs[1].steps[10].duration;
+    const std::vector<std::string> expected = {
+        "tryb pracy: sterownik 2 (Automatyczna), plik 5 (Program 1)",
+        "wejście wspólne (9): sterownik 0 (Normalne), plik 1 (Inwersja)",
+        "czas załączania: sterownik 25, plik 30",
+        "kanał 3 limit dolny: sterownik 0 (0%), plik 128 (50%)",
+        "kanał 5 inwersja wejścia: sterownik nie, plik tak",
+        "scena 2 kanał 5: sterownik 127 (49%), plik 128 (50%)",
+        "program 1 scena kończąca: sterownik 9 (scena 10), plik 3 (scena 4)",
+        "program 2 scena 11 czas trwania: sterownik " + std::to_string(duration) + ", plik " + std::to_string(duration + 600),
+    };
+    std::vector<std::string> lines;
+    for (const Difference& d : found) lines.push_back(d.text);
+    EXPECT_EQ(lines, expected);
+
+    // Scene and channel counted from 1, and absent where the field has none.
+    ASSERT_EQ(found.size(), expected.size());
+    EXPECT_EQ(differenceJson(found[5]).dump(),
+              R"({"area":"scenes","field":"levels","scene":2,"channel":5,"first":127,"second":128,"text":")" +
+                  expected[5] + "\"}");
+    EXPECT_EQ(differenceJson(found[6]).dump(),
+              R"({"area":"program1","field":"endStep","first":9,"second":3,"text":")" + expected[6] + "\"}");
+    EXPECT_EQ(compareFields(listAreaFields(controller, ConfigArea::Scenes), listAreaFields(file, ConfigArea::Scenes))[0].text,
+              "scena 2 kanał 5: 127 (49%) <> 128 (50%)");
+}
+
+struct CtlResult {
+    int code;
+    std::string out, err;
+};
+
+CtlResult ctl(const std::vector<std::string>& args) {
+    std::ostringstream out, err;
+    const int code = runKd215ctl(args, out, err, false);
+    return {code, out.str(), err.str()};
+}
+
+TEST(Kd215ctlHelp, EachCommandHasItsOwnPageAndASlipGetsTheNearestWord) {
+    const CtlResult page = ctl({"help", "backup"});
+    EXPECT_EQ(page.code, 0);
+    EXPECT_EQ(page.out, ctl({"backup", "--help"}).out);
+    EXPECT_EQ(page.out.rfind("Użycie: kd215ctl backup --port PORT PLIK [--site TEKST]", 0), 0u) << page.out;
+    std::size_t examples = 0;
+    for (std::size_t at = page.out.find("\n  kd215ctl backup "); at != std::string::npos;
+         at = page.out.find("\n  kd215ctl backup ", at + 1)) {
+        ++examples;
+    }
+    EXPECT_EQ(examples, 2u) << page.out;
+    EXPECT_EQ(page.out.find("--no-verify"), std::string::npos) << "an option backup does not take";
+    EXPECT_NE(page.out, ctl({"report", "--help"}).out);
+
+    const std::vector<std::pair<std::vector<std::string>, std::string>> slips = {
+        {{"bakup"}, "kd215ctl: nieznane polecenie \"bakup\". Czy chodziło o: backup? (pomoc: kd215ctl help)\n"},
+        {{"help", "vrfy"}, "Czy chodziło o: verify?"},
+        {{"ports", "--prot", "x"}, "nieznana opcja --prot. Czy chodziło o: --port?"},
+    };
+    for (const auto& [args, message] : slips) {
+        const CtlResult run = ctl(args);
+        EXPECT_EQ(run.code, 2) << args[0];
+        EXPECT_NE(run.err.find(message), std::string::npos) << run.err;
+    }
+    EXPECT_EQ(ctl({"frobnicate"}).err.find("Czy chodziło"), std::string::npos);
+}
+
+TEST(Kd215ctlUsage, OneAreaFileForSeveralAreasIsAUsageError) {
+    const std::string path = ::testing::TempDir() + "one-area.ust";
+    const std::vector<uint8_t> bytes = encodeAreaFile(defaultConfigImage(), ConfigArea::Settings);
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    // Refused before the port is opened: this one does not exist.
+    const CtlResult run = ctl({"verify", "settings", "scenes", "--port", "kd215-no-such-line", path});
+    EXPECT_EQ(run.code, 2) << run.err;
+    EXPECT_NE(run.err.find("kd215ctl: " + path + ": obszarów 2"), std::string::npos) << run.err;
+}
+
+// The README's table of JSON results, row by row: `name` | `{"key", ...}`.
+TEST(Kd215ctlReadme, JsonTableListsEveryShapeTheProgramPrints) {
+    std::ifstream in(std::string(KD215_SOURCE_DIR) + "/README.md");
+    const std::string readme((std::istreambuf_iterator<char>(in)), {});
+    std::vector<std::string> documented;
+    std::istringstream lines(readme);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind("| `", 0) != 0) continue;
+        const std::size_t nameEnd = line.find('`', 3);
+        const std::string name = line.substr(3, nameEnd - 3);
+        const std::string shape = jsonShapeOf(name);
+        const std::size_t cell = line.find("| `{", nameEnd);
+        if (shape.empty() || cell == std::string::npos) continue;
+        const std::string written = line.substr(cell + 3, line.find("}`", cell) - cell - 2);
+        EXPECT_EQ(jsonShapeKeys(written), jsonShapeKeys(shape)) << name;
+        documented.push_back(name);
+    }
+    for (const JsonShape& shape : kJsonShapes) {
+        EXPECT_NE(std::find(documented.begin(), documented.end(), shape.name), documented.end()) << shape.name << " not in README";
+    }
+}
+
+}  // namespace
+}  // namespace kd215

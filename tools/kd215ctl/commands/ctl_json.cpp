@@ -1,0 +1,51 @@
+// The shapes of kd215ctl's JSON results, as the help, the manual page and the README list them.
+#include "commands/ctl_json.h"
+
+namespace kd215 {
+
+const std::vector<JsonShape> kJsonShapes = {
+    {"ports", R"({"schema", "ports": [PORT]})"},
+    {"probe", R"({"schema", "port", "device", "tried": [TRIED]})"},
+    {"version", R"({"schema", "port", "firmware"})"},
+    {"restart", R"({"schema", "port", "restarted"})"},
+    {"read", R"({"schema", "port", "areas", "files"})"},
+    {"write", R"({"schema", "port", "areas", "verified", "differences": [DIFFERENCE]})"},
+    {"restore", R"({"schema", "port", "file", "areas", "verified", "differences": [DIFFERENCE]})"},
+    {"verify", R"({"schema", "port", "areas", "differences": [DIFFERENCE]})"},
+    {"backup", R"({"schema", "port", "file", "firmware", "created"})"},
+    {"show", R"({"schema", "files": [SHOWN]})"},
+    {"diff", R"({"schema", "files", "differences": [DIFFERENCE]})"},
+    {"report", R"({"schema", "file", "sources": [SOURCE], "differences": [DIFFERENCE]})"},
+    {"--version", R"({"schema", "program", "version"})"},
+    {"PORT", R"({"name", "device", "description", "manufacturer", "vendorId", "productId", "serial", "driver", "bluetooth"})"},
+    {"TRIED", R"({"port", "reason", "text"})"},
+    {"SOURCE", R"({"port", "files"})"},
+    {"DIFFERENCE", R"({"area", "field", "scene"?, "channel"?, "first", "second", "text"})"},
+    {"SHOWN", R"({"file", "kind", "settings"?, "scenes"?, "steps"?, "programs"?, "format"?, "version"?, "firmware"?, "created"?, "site"?, "customer"?, "note"?})"},
+};
+
+std::vector<std::string> jsonShapeKeys(const std::string& shape) {
+    std::vector<std::string> keys;
+    int depth = 0;
+    for (std::size_t i = 0; i < shape.size(); ++i) {
+        const char ch = shape[i];
+        if (ch == '{' || ch == '[') ++depth;
+        if (ch == '}' || ch == ']') --depth;
+        if (ch != '"') continue;
+        const std::size_t end = shape.find('"', i + 1);
+        if (end == std::string::npos) break;
+        const bool optional = end + 1 < shape.size() && shape[end + 1] == '?';
+        if (depth == 1) keys.push_back(shape.substr(i + 1, end - i - 1) + (optional ? "?" : ""));
+        i = end;
+    }
+    return keys;
+}
+
+std::string jsonShapeOf(const std::string& name) {
+    for (const JsonShape& shape : kJsonShapes) {
+        if (name == shape.name) return shape.shape;
+    }
+    return "";
+}
+
+}  // namespace kd215
