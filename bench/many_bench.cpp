@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "support/sim_process.h"
+#include "sim_process_posix.h"
 
 namespace {
 
@@ -45,9 +45,9 @@ Figures backup(const std::string& list, const std::string& folder) {
 }  // namespace
 
 int main() {
-    std::vector<std::unique_ptr<kd215::testing::SimProcess>> sims;
+    std::vector<std::unique_ptr<kd215::SimProcess>> sims;
     for (int i = 0; i < 8; ++i) {
-        sims.push_back(std::make_unique<kd215::testing::SimProcess>());
+        sims.push_back(std::make_unique<kd215::SimProcess>());
         if (!sims.back()->start({"--turnaround-ms", "3"})) {
             std::fprintf(stderr, "many_bench: kd215-sim %d did not start\n", i + 1);
             return 1;

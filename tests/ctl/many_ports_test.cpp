@@ -15,7 +15,7 @@
 #include "files/backup_file.h"
 #include "files/config_files.h"
 #include "link/frames.h"
-#include "support/sim_process.h"
+#include "sim_process_posix.h"
 
 namespace kd215 {
 namespace {
@@ -59,15 +59,15 @@ protected:
     }
     void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
 
-    testing::SimProcess& startSim(const ConfigImage& image, const std::vector<std::string>& extra = {}) {
-        sims_.push_back(std::make_unique<testing::SimProcess>());
+    SimProcess& startSim(const ConfigImage& image, const std::vector<std::string>& extra = {}) {
+        sims_.push_back(std::make_unique<SimProcess>());
         sims_.back()->presetMemory(memoryOf(image));
         EXPECT_TRUE(sims_.back()->start(extra));
         return *sims_.back();
     }
     std::string path(const std::string& name) const { return dir_ + "/" + name; }
     // The file-safe name kd215ctl gives the simulator's line in {port}: all are "DIR/line".
-    std::string nameOf(const testing::SimProcess& sim) const {
+    std::string nameOf(const SimProcess& sim) const {
         std::vector<std::string> links;
         std::size_t index = 0;
         for (const auto& each : sims_) {
@@ -77,16 +77,16 @@ protected:
         return portFileNames(links)[index];
     }
 
-    std::vector<std::unique_ptr<testing::SimProcess>> sims_;
+    std::vector<std::unique_ptr<SimProcess>> sims_;
     std::string dir_;
 };
 
 TEST_F(ManyControllers, BackupOfFourKeepsEachFaultOnItsOwnLine) {
-    testing::SimProcess& first = startSim(imageNumbered(1));
-    testing::SimProcess& second = startSim(imageNumbered(2));
-    testing::SimProcess& silent = startSim(imageNumbered(3), {"--fault", "silent:100"});
+    SimProcess& first = startSim(imageNumbered(1));
+    SimProcess& second = startSim(imageNumbered(2));
+    SimProcess& silent = startSim(imageNumbered(3), {"--fault", "silent:100"});
     // Slow answers, so that the NAKs begin after the first exchanges and before the last.
-    testing::SimProcess& naking = startSim(imageNumbered(4), {"--turnaround-ms", "150"});
+    SimProcess& naking = startSim(imageNumbered(4), {"--turnaround-ms", "150"});
     const std::string old = "{\"kept\": true}";
     std::ofstream(path(nameOf(silent) + ".json")) << old;
     std::thread midChain([&] {
@@ -121,7 +121,7 @@ TEST_F(ManyControllers, BackupOfFourKeepsEachFaultOnItsOwnLine) {
 }
 
 TEST_F(ManyControllers, RestoreSendsOneConfigurationToEachAndVerifiesIt) {
-    std::vector<testing::SimProcess*> sims;
+    std::vector<SimProcess*> sims;
     std::string list = "# hala A\n";
     for (int n = 1; n <= 3; ++n) {
         sims.push_back(&startSim(defaultConfigImage()));
