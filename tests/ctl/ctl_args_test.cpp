@@ -29,7 +29,9 @@ TEST(CtlArgs, EachCommandTakesItsPortAreasFilesAndOptionsOnly) {
         {{"--port=P", "version"}, true},
         {{"version", "--port"}, false},                          // option without its value
         {{"ports", "--all"}, true},
-        {{"read", "settings", "--all", "--port", "P"}, false},   // --all is for ports only
+        {{"read", "settings", "--all"}, true},                   // every port that answers
+        {{"version", "--ports-from", "F"}, true},
+        {{"show", "a", "--all"}, false},                         // --all is for ports and port commands
         {{"write", "settings", "--port", "P", "a", "--no-verify"}, true},
         {{"show", "a", "--no-verify"}, false},
         {{"version", "--port", "P", "--retries", "100"}, true},
