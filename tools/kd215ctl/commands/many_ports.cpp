@@ -120,14 +120,14 @@ std::vector<std::string> outputNames(const CtlOptions& o) {
 
 // The ports --ports-from lists: one a line, "#" starts a comment. Exit 5 when it cannot be read.
 int readPortsFile(const std::string& path, std::vector<std::string>& ports, std::ostream& err) {
-    std::string bytes;
+    ByteBuffer bytes;
     const FileReadStatus status = readFileBytes(path, 1 << 20, bytes);
     if (status != FileReadStatus::Ok) {
         err << "kd215ctl: " << path << ": "
             << (status == FileReadStatus::Missing ? "nie ma takiego pliku" : "nie da się odczytać pliku") << "\n";
         return kExitFile;
     }
-    std::istringstream lines(bytes);
+    std::istringstream lines(std::string(bytes.begin(), bytes.end()));
     for (std::string line; std::getline(lines, line);) {
         line = trimmed(line.substr(0, line.find('#')));
         if (!line.empty()) ports.push_back(line);
