@@ -265,7 +265,7 @@ TEST_F(CtlOnSim, ValuesTheEditorsWouldRefuseAreNamedAndWrittenOnlyWithForce) {
 
     const CtlRun forced = onLine({"restore", "--force", backup});
     EXPECT_EQ(forced.code, 0) << forced.err;
-    EXPECT_NE(forced.err.find("riseTime: 5000, edytor przyjmuje 0..999; zapisuję bez zmian (--force)"), std::string::npos);
+    EXPECT_NE(forced.err.find("riseTime: 5000, edytor przyjmuje 0–999; zapisuję bez zmian (--force)"), std::string::npos);
     EXPECT_EQ(sim.memory(), memoryOf(odd));
 }
 

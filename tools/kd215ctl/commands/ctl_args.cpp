@@ -311,7 +311,7 @@ ParseResult checkReportSources(const CtlOptions& options) {
     const std::size_t files = options.operands.size();
     const std::size_t sources = files + (port ? 1 : 0);
     if (options.compare && sources != 2) {
-        return usage("report --compare porównuje dwa źródła: --port PORT i PLIK albo PLIK_A i PLIK_B");
+        return usage("report --compare zestawia dwa źródła: --port PORT i PLIK albo PLIK_A i PLIK_B");
     }
     if (!options.compare && (sources == 0 || (port && files > 0))) {
         return usage("polecenie report potrzebuje --port PORT albo plików (oba razem: z --compare)");
@@ -471,7 +471,7 @@ std::string helpText() {
     for (const auto& [name, text] : areaDocs()) out += "  " + name + std::string(11 - name.size(), ' ') + text + "\n";
     out += folded("Pliki podane po obszarach odpowiadają im po kolei; zamiast nich można podać jedną kopię zapasową. "
                   "Plik programu mieści sceny 1–12 bez sceny kończącej: jego zapis zostawia w sterowniku sceny 13 "
-                  "i 14 oraz scenę kończącą, a weryfikacja ich nie porównuje.",
+                  "i 14 oraz scenę kończącą, a weryfikacja je pomija.",
                   0);
     out += "\nOpcje:\n" + optionLines(optionDocs(""), true);
     out += "\nKody wyjścia:\n";

@@ -33,7 +33,7 @@ h3 { font-size: 11pt; margin: 4mm 0 1.5mm; }
 p.note { font-size: 8.5pt; color: #555; margin: 1mm 0 2mm; }
 section { margin-top: 8mm; }
 @media print { section ~ section { break-before: page; } section { margin-top: 4mm; } body { padding: 0; } }
-@media print { section ~ section.absent { break-before: auto; } }
+@media print { section ~ section.absent, section#kanaly { break-before: auto; } }
 section.absent { margin-top: 3mm; }
 section.absent p { margin: 0; }
 table { border-collapse: collapse; width: 100%; font-size: 9pt; }
@@ -239,7 +239,7 @@ void settingsSection(Page& page) {
         valueCell(page, row.label, a.common.*row.field, other, row.style);
         h << "</tr>\n";
     }
-    // The channels are a section of their own: a sheet of their own in print, under their own heading.
+    // The channels are a section of their own, under their own heading, on the settings' sheet.
     h << "</table>\n</section>\n<section id=\"kanaly\">\n<h2>Ustawienia kanałów</h2>\n<table>\n"
          "<tr><th class=\"name\">Kanał</th><th>Limit dolny</th><th>Limit górny</th>"
          "<th>Czas narastania</th><th>Czas trwania</th><th>Czas opadania</th><th>Inwersja wejścia</th></tr>\n";
@@ -257,8 +257,8 @@ void settingsSection(Page& page) {
         cell("czas narastania", c.riseTime, o ? o->riseTime : 0, ValueStyle::Plain);
         cell("czas trwania", c.duration, o ? o->duration : 0, ValueStyle::Plain);
         cell("czas opadania", c.fallTime, o ? o->fallTime : 0, ValueStyle::Plain);
-        // Any value other than 0 is an inverted input, so 1 and 255 are the same setting.
-        cell("inwersja wejścia", c.inputInverted != 0, o ? o->inputInverted != 0 : 0, ValueStyle::Inverted);
+        // Raw, as the difference list has it: 1 and 255 both invert, but "tak (255)" shows they differ.
+        cell("inwersja wejścia", c.inputInverted, o ? o->inputInverted : 0, ValueStyle::Inverted);
         h << "</tr>\n";
     }
     h << "</table>\n</section>\n";
@@ -367,32 +367,6 @@ void programSection(Page& page, int p) {
     h << "</section>\n";
 }
 
-// The image as the report compares it: any non-zero inversion byte is the same setting, "tak".
-ConfigImage comparedImage(const ConfigImage& image) {
-    ConfigImage compared = image;
-    for (ChannelSettings& channel : compared.channels) channel.inputInverted = channel.inputInverted != 0;
-    return compared;
-}
-
-// The differences in what both sources hold, in the lines of the one difference record that
-// verify and diff print too.
-std::vector<Difference> sourceDifferences(const ReportSource& a, const ReportSource& b) {
-    const ConfigImage first = comparedImage(a.image), second = comparedImage(b.image);
-    std::vector<Difference> found;
-    const auto compare = [&](ConfigArea area, int steps, bool withEndStep) {
-        const auto part = compareFields(listAreaFields(first, area, steps, withEndStep),
-                                        listAreaFields(second, area, steps, withEndStep));
-        found.insert(found.end(), part.begin(), part.end());
-    };
-    if (a.hasSettings && b.hasSettings) compare(ConfigArea::Settings, kStepCount, true);
-    if (a.hasScenes && b.hasScenes) compare(ConfigArea::Scenes, kStepCount, true);
-    for (int p = 0; p < kProgramCount; ++p) {
-        const int steps = std::min(a.programSteps[p], b.programSteps[p]);
-        if (steps > 0) compare(p == 0 ? ConfigArea::Program1 : ConfigArea::Program2, steps, a.hasEndStep[p] && b.hasEndStep[p]);
-    }
-    return found;
-}
-
 void differencesSection(Page& page) {
     std::ostringstream& h = page.html;
     const std::vector<Difference> differences = sourceDifferences(page.source, *page.other);
@@ -456,6 +430,23 @@ FileLoadResult addFileToSource(const ConfigFile& file, ReportSource& source) {
     }
     source.files.push_back(file.path);
     return {true, {}};
+}
+
+std::vector<Difference> sourceDifferences(const ReportSource& a, const ReportSource& b) {
+    std::vector<Difference> differences;
+    const auto add = [&](ConfigArea area, int steps, bool endStep) {
+        const std::vector<Difference> found =
+            compareFields(listAreaFields(a.image, area, steps, endStep), listAreaFields(b.image, area, steps, endStep));
+        differences.insert(differences.end(), found.begin(), found.end());
+    };
+    if (a.hasSettings && b.hasSettings) add(ConfigArea::Settings, 0, false);
+    if (a.hasScenes && b.hasScenes) add(ConfigArea::Scenes, 0, false);
+    for (int p = 0; p < kProgramCount; ++p) {
+        const int steps = std::min(a.programSteps[p], b.programSteps[p]);
+        const bool endStep = a.hasEndStep[p] && b.hasEndStep[p];
+        if (steps > 0 || endStep) add(p == 0 ? ConfigArea::Program1 : ConfigArea::Program2, steps, endStep);
+    }
+    return differences;
 }
 
 std::string htmlEscape(const std::string& text) {
