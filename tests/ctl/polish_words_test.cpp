@@ -55,14 +55,16 @@ std::vector<std::string> literalsUnder(const std::string& folder) {
     return all;
 }
 
-// The texts to search, by where they come from, with the program's own texts (every piece of a
-// literal in src/ and resources/ between escapes) taken out: they stay as they are.
+// The texts to search, by where they come from. The guide quotes the program's own texts, which
+// stay as they are: every piece of a literal in src/ and resources/ between escapes is taken out.
 std::vector<std::pair<std::string, std::string>> projectTexts() {
     std::vector<std::pair<std::string, std::string>> texts;
+    std::size_t guidePages = 0;
     for (const auto& entry : std::filesystem::directory_iterator(std::string(KD215_SOURCE_DIR) + "/docs")) {
         const std::string ext = entry.path().extension().string();
         if (ext == ".html" || ext == ".txt") texts.emplace_back(entry.path().filename().string(), readText(entry.path()));
     }
+    guidePages = texts.size();
     texts.emplace_back("kd215ctl help", helpText());
     for (const CommandHelp& command : commandDocs()) texts.emplace_back("help " + command.name, commandHelpText(command.name));
     texts.emplace_back("ctl_docs.cpp", readText(std::string(KD215_SOURCE_DIR) + "/tools/kd215ctl/commands/ctl_docs.cpp"));
@@ -79,7 +81,8 @@ std::vector<std::pair<std::string, std::string>> projectTexts() {
     const std::vector<std::string> resources = literalsUnder("resources");
     fixed.insert(fixed.end(), resources.begin(), resources.end());
     const std::regex escape(R"(\\.|%[0-9]*[a-z])");
-    for (auto& [name, text] : texts) {
+    for (std::size_t i = 0; i < guidePages; ++i) {
+        std::string& text = texts[i].second;
         for (const std::string& literal : fixed) {
             for (std::sregex_token_iterator piece(literal.begin(), literal.end(), escape, -1), end; piece != end; ++piece) {
                 const std::string p = *piece;
@@ -87,6 +90,8 @@ std::vector<std::pair<std::string, std::string>> projectTexts() {
                 for (std::size_t at = text.find(p); at != std::string::npos; at = text.find(p, at)) text.erase(at, p.size());
             }
         }
+    }
+    for (auto& [name, text] : texts) {
         for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     }
     return texts;
