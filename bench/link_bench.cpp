@@ -7,8 +7,7 @@
 
 #include "link/serial_posix.h"
 #include "link/transfer_engine.h"
-#include "support/recording_ui.h"
-#include "support/sim_process.h"
+#include "sim_process_posix.h"
 
 using namespace kd215;
 
@@ -23,15 +22,24 @@ double cpuSeconds() {
     return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
+// Counts what would have stopped a user: any fault, any difference.
+class CountingReporter final : public LinkReporter {
+public:
+    int faults = 0;
+    bool retryAfter(const TransferOutcome&) override { return ++faults, false; }
+    void failed(const TransferOutcome&) override { ++faults; }
+    bool continueAfter(const VerifyDifference&) override { return ++faults, true; }
+};
+
 // Runs the chain as the message loop does; false when it failed or took more than 30 s.
-bool runChain(ProgramState& s, PosixSerialPort& port, TransferAction action) {
-    s.link.currentAction = action;
-    beginAllAreas(s.link);
+bool runChain(LinkState& link, ConfigImage& image, PosixSerialPort& port, TransferAction action) {
+    SelectAction(link, action);
+    beginAllAreas(link);
     const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (transferActive(s.link)) {
+    while (transferActive(link)) {
         if (std::chrono::steady_clock::now() > limit) return false;
-        StepTransfer(s.link, s.image);
-        if (transferActive(s.link)) port.waitForIo(20);
+        StepTransfer(link, image);
+        if (transferActive(link)) port.waitForIo(20);
     }
     return true;
 }
@@ -39,15 +47,16 @@ bool runChain(ProgramState& s, PosixSerialPort& port, TransferAction action) {
 }  // namespace
 
 int main() {
-    kd215::testing::SimProcess sim;
+    SimProcess sim;
     PosixSerialPort port;
     if (!sim.start({"--turnaround-ms", "3"}) || port.open(sim.link()) != OpenResult::Opened) {
         std::fprintf(stderr, "link_bench: kd215-sim did not start or its line would not open\n");
         return 1;
     }
-    kd215::testing::RecordingUi ui;
-    ProgramState s;
-    s.connect(port, ui);
+    ConfigImage image = defaultConfigImage();
+    LinkState link;
+    CountingReporter reporter;
+    ConnectLink(link, port, reporter);
 
     const std::pair<const char*, TransferAction> runs[] = {{"write all", TransferAction::WriteController},
                                                            {"read all", TransferAction::ReadController},
@@ -60,7 +69,7 @@ int main() {
         const double wire = bytes * kSecondsPerByte;
         const double cpuBefore = cpuSeconds();
         const auto start = std::chrono::steady_clock::now();
-        if (!runChain(s, port, action) || !ui.messages.empty()) {
+        if (!runChain(link, image, port, action) || reporter.faults != 0) {
             std::fprintf(stderr, "link_bench: %s did not finish cleanly\n", name);
             return 1;
         }

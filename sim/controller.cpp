@@ -141,60 +141,79 @@ bool faultStopsStore(SimFaultKind kind) {
     return kind == SimFaultKind::Silent || kind == SimFaultKind::Nak;
 }
 
-// Acts on a complete frame of `length` bytes at the start of the assembly.
+// What one whole frame asks for, before anything is answered or stored.
+struct DecodedFrame {
+    bool valid = false;
+    SimRequest request = SimRequest::Probe;
+    uint32_t address = 0;
+    uint8_t blockLength = 0;
+    std::string note;  // why an invalid frame is ignored
+};
+
+DecodedFrame decodeFrame(const uint8_t* f, std::size_t length) {
+    DecodedFrame frame;
+    unsigned sum = 0;
+    for (std::size_t i = 0; i < length; ++i) sum += f[i];
+    if ((sum & 0xFF) != 0) {
+        frame.note = "bad checksum";
+        return frame;
+    }
+    frame.valid = true;
+    if (length == kShortFrameSize) {
+        frame.request = f[0] == code(FrameCode::Probe)               ? SimRequest::Probe
+                        : f[0] == code(FrameCode::RestartController) ? SimRequest::Restart
+                                                                     : SimRequest::VersionRequest;
+        return frame;
+    }
+    frame.address = readLe16(&f[2]) + ((f[1] & 0x80) ? 0x10000u : 0u);
+    frame.blockLength = f[4];
+    frame.request = f[0] == code(FrameCode::WriteBlock) ? SimRequest::WriteBlock : SimRequest::ReadBlock;
+    if (frame.address >= kSimMemorySize || frame.address + frame.blockLength > kSimMemorySize) {
+        frame.valid = false;
+        frame.note = "address out of range";
+    }
+    return frame;
+}
+
+// The reply a healthy controller gives to a valid frame; the restart is not answered.
+std::vector<uint8_t> answerFor(const SimController& sim, const DecodedFrame& frame) {
+    switch (frame.request) {
+        case SimRequest::Probe:
+        case SimRequest::WriteBlock: return {kAckFrame.begin(), kAckFrame.end()};
+        case SimRequest::VersionRequest: return versionReply(sim.firmwareMajor, sim.firmwareMinor);
+        case SimRequest::ReadBlock: return dataReply(sim.memory, static_cast<uint16_t>(frame.address), frame.blockLength);
+        case SimRequest::Restart: break;
+    }
+    return {};
+}
+
+void storeBlock(SimController& sim, const DecodedFrame& frame, const uint8_t* f) {
+    std::memcpy(&sim.memory[frame.address], &f[kBlockHeaderSize], frame.blockLength);
+}
+
+// One whole frame at the start of the assembly: decoded, answered (spoiled when a fault is due),
+// a write stored unless its fault stops that, and the frame dropped from the assembly.
 void handleFrame(SimController& sim, std::size_t length, std::vector<SimRxEvent>& events) {
     const uint8_t* f = sim.assembly.data();
     SimRxEvent event;
     event.received.assign(f, f + length);
-
-    unsigned sum = 0;
-    for (std::size_t i = 0; i < length; ++i) sum += f[i];
-    const bool intact = (sum & 0xFF) == 0;
-
-    bool valid = intact;
-    std::vector<uint8_t> reply;
-    uint32_t address = 0;
-    uint8_t blockLength = 0;
-    if (!intact) {
-        event.note = "bad checksum";
-    } else if (length == kShortFrameSize) {
-        if (f[0] == code(FrameCode::Probe)) {
-            event.request = SimRequest::Probe;
-            reply.assign(kAckFrame.begin(), kAckFrame.end());
-        } else if (f[0] == code(FrameCode::RestartController)) {
-            event.request = SimRequest::Restart;
-        } else {
-            event.request = SimRequest::VersionRequest;
-            reply = versionReply(sim.firmwareMajor, sim.firmwareMinor);
-        }
-    } else {
-        address = readLe16(&f[2]) + ((f[1] & 0x80) ? 0x10000u : 0u);
-        blockLength = f[4];
-        event.request = f[0] == code(FrameCode::WriteBlock) ? SimRequest::WriteBlock
-                                                            : SimRequest::ReadBlock;
-        if (address >= kSimMemorySize || address + blockLength > kSimMemorySize) {
-            valid = false;
-            event.note = "address out of range";
-        } else if (event.request == SimRequest::ReadBlock) {
-            reply = dataReply(sim.memory, static_cast<uint16_t>(address), blockLength);
-        } else {
-            reply.assign(kAckFrame.begin(), kAckFrame.end());
-        }
-    }
-
-    if (valid) {
+    const DecodedFrame frame = decodeFrame(f, length);
+    event.request = frame.request;
+    event.note = frame.note;
+    if (frame.valid) {
         event.recognised = true;
+        std::vector<uint8_t> reply = answerFor(sim, frame);
         SimFaultKind fault = SimFaultKind::Silent;
-        const bool spoiled = takeFault(sim, event.request, fault);
+        const bool spoiled = takeFault(sim, frame.request, fault);
         if (spoiled) {
             spoilReply(sim, fault, reply);
             event.note = std::string("fault ") + faultKindName(fault);
         }
-        if (event.request == SimRequest::WriteBlock && !(spoiled && faultStopsStore(fault))) {
-            std::memcpy(&sim.memory[address], &f[kBlockHeaderSize], blockLength);
+        if (frame.request == SimRequest::WriteBlock && !(spoiled && faultStopsStore(fault))) {
+            storeBlock(sim, frame, f);
             event.memoryChanged = true;
         }
-        if (event.request == SimRequest::Restart) ++sim.restartCount;
+        if (frame.request == SimRequest::Restart) ++sim.restartCount;
         event.reply = std::move(reply);
     }
     events.push_back(std::move(event));

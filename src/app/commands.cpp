@@ -15,8 +15,6 @@ const char* const kHomePageAddress = "https://kd215.example/";
 
 namespace {
 
-const char* const kOpenFailedText = "Błąd otwarcia portu !";
-const char* const kConfigureFailedText = "Błąd konfiguracji portu !";
 
 MenuItemSpec command(const char* caption, int id, bool grayed = false) {
     return {caption, id, nullptr, grayed};
@@ -158,15 +156,14 @@ CommandResult runLinkCommand(ProgramState& s, int id) {
 bool startUpProbe(ProgramState& s) {
     if (probeAndCheck(s)) return true;
     tellControllerNotFound(s);
-    s.link.transferState = TransferState::Idle;
+    AbandonTransfer(s.link);
     s.ui->requestRepaint();  // the status bar still shows the version query's action
     return false;
 }
 
 void autoPortCommand(ProgramState& s) {
     // Abandon whatever runs: the port it talks to is about to go.
-    s.link.transferState = TransferState::Idle;
-    s.link.chainAll = false;
+    AbandonTransfer(s.link);
     s.ui->setStopEnabled(false);
     dropCurrentPort(s);
     // An adapter plugged in since the last reading must be among the ports probed.
@@ -194,7 +191,7 @@ void selectPortCommand(ProgramState& s, int portIndex) {
     s.portIndex = portIndex;
     const OpenResult opened = s.link.port->open(s.portTable[static_cast<std::size_t>(portIndex)].name);
     if (opened != OpenResult::Opened) {
-        s.ui->showMessage(opened == OpenResult::OpenFailed ? kOpenFailedText : kConfigureFailedText,
+        s.ui->showMessage(openResultText(opened),
                           kCaptionWarning, MessageIcon::Warning, MessageButtons::Ok);
         return;
     }

@@ -75,23 +75,16 @@ bool Win32FileAccess::isReadOnly(const std::string& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
 }
 
-FileWriteResult Win32FileAccess::writeWhole(const std::string& path, const std::vector<uint8_t>& bytes) {
+bool Win32FileAccess::writeWhole(const std::string& path, const std::vector<uint8_t>& bytes, FileError& error) {
     // The old file is replaced only by a complete new one; a failure anywhere leaves it untouched.
-    FileError error;
-    if (replaceFile(path, std::string(bytes.begin(), bytes.end()), true, error)) return FileWriteResult::Written;
-    return error.created ? FileWriteResult::WriteFailed : FileWriteResult::OpenFailed;
+    return replaceFile(path, std::string(bytes.begin(), bytes.end()), true, error);
 }
 
-FileReadResult Win32FileAccess::readStart(const std::string& path, std::size_t limit,
-                                          std::vector<uint8_t>& bytes) {
+FileReadStatus Win32FileAccess::readStart(const std::string& path, std::size_t limit, std::vector<uint8_t>& bytes) {
     std::string read;
     const FileReadStatus status = readFileBytes(path, limit, read);
     bytes.assign(read.begin(), read.end());
-    switch (status) {
-        case FileReadStatus::Ok: return FileReadResult::Read;
-        case FileReadStatus::ReadFailed: return FileReadResult::ReadFailed;
-        default: return FileReadResult::OpenFailed;
-    }
+    return status;
 }
 
 }  // namespace kd215

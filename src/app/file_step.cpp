@@ -19,7 +19,6 @@ const char* const kStatusFile = "\tPlik";
 const char* const kCaptionProblem = "Mamy problem";
 const char* const kSaveTitle = "Wybierz plik do zapisu :";
 const char* const kLoadTitle = "Wybierz plik z danymi :";
-const char* const kOpenFailed = "Błąd otwarcia pliku !";
 
 int filterIndexFor(ConfigArea area) {
     switch (area) {
@@ -38,23 +37,17 @@ void fail(ProgramState& s, const std::string& text, const char* caption, Message
 }
 
 void abandon(ProgramState& s) {
-    s.link.currentAction = TransferAction::NoAction;
+    DropAction(s.link);
     EndTransfer(s.link);
 }
 
 void chainOn(ProgramState& s, FileDialogState& dialog) {
-    const ConfigArea next = chainedArea(s.link);
-    if (next == ConfigArea::NoArea) {
-        EndTransfer(s.link);
-        return;
-    }
-    s.link.currentArea = next;
+    if (!ContinueFileChain(s.link)) return;
     const char* extension = areaBlock(s.link.currentArea).fileExtension;
     dialog.path = replaceExtension(dialog.path, dialog.extensionOffset, extension);
     if (dialog.extensionOffset == 0 || dialog.extensionOffset > dialog.path.size()) {
         dialog.extensionOffset = dialog.path.size() - std::string(extension).size();
     }
-    s.link.transferState = TransferState::FileTransfer;
 }
 
 bool askForFile(ProgramState& s, FileAccess& files, FileDialogState& dialog, bool save) {
@@ -80,15 +73,10 @@ void save(ProgramState& s, FileAccess& files, FileDialogState& dialog) {
         fail(s, path + " :\nBrak dostępu do zapisu !", kCaptionFailed, MessageIcon::Error);
         return;
     }
-    switch (files.writeWhole(path, encodeAreaFile(s.image, s.link.currentArea))) {
-        case FileWriteResult::OpenFailed:
-            fail(s, kOpenFailed, kCaptionFailed, MessageIcon::Error);
-            return;
-        case FileWriteResult::WriteFailed:
-            fail(s, path + " :\nBłąd zapisu !", kCaptionFailed, MessageIcon::Error);
-            return;
-        case FileWriteResult::Written:
-            break;
+    FileError error;
+    if (!files.writeWhole(path, encodeAreaFile(s.image, s.link.currentArea), error)) {
+        fail(s, error.created ? fileWriteFailedText(path) : kFileOpenFailedText, kCaptionFailed, MessageIcon::Error);
+        return;
     }
     chainOn(s, dialog);
 }
@@ -100,19 +88,19 @@ void load(ProgramState& s, FileAccess& files, FileDialogState& dialog) {
     }
     const std::string& path = dialog.path;
     if (!files.exists(path)) {
-        fail(s, "Plik " + path + " nie istnieje !", kCaptionWarning, MessageIcon::Error);
+        fail(s, fileMissingText(path), kCaptionWarning, MessageIcon::Error);
         return;
     }
     const std::size_t size = areaFileSize(s.link.currentArea);
     std::vector<uint8_t> bytes;
-    const FileReadResult read = files.readStart(path, size, bytes);
-    if (read == FileReadResult::OpenFailed) {
-        fail(s, kOpenFailed, kCaptionFailed, MessageIcon::Error);
+    const FileReadStatus read = files.readStart(path, size, bytes);
+    if (read == FileReadStatus::Missing || read == FileReadStatus::OpenFailed) {
+        fail(s, kFileOpenFailedText, kCaptionFailed, MessageIcon::Error);
         return;
     }
-    if (read != FileReadResult::Read ||
+    if (read != FileReadStatus::Ok ||
         !decodeAreaFile(bytes.data(), bytes.size(), s.link.currentArea, s.image)) {
-        fail(s, path + " :\nBłąd odczytu !", kCaptionFailed, MessageIcon::Error);
+        fail(s, fileReadFailedText(path), kCaptionFailed, MessageIcon::Error);
         return;
     }
     chainOn(s, dialog);
@@ -131,19 +119,19 @@ void runFileStep(ProgramState& s, FileAccess& files, FileDialogState& dialog) {
     s.ui->setStatusText(kStatusAreaPart, kStatusFile);
     s.ui->setRepeatEnabled(false);
     if (filterIndexFor(s.link.currentArea) == 0) {
-        s.link.currentAction = TransferAction::NoAction;
+        DropAction(s.link);
         fail(s, "Błędny obszar : " + std::to_string(static_cast<int>(s.link.currentArea)) + " !",
              kCaptionProblem, MessageIcon::Warning);
         return;
     }
-    s.link.transferState = TransferState::Idle;
+    BeginFileStep(s.link);
     if (s.link.currentAction == TransferAction::WriteToFile) {
         save(s, files, dialog);
     } else if (s.link.currentAction == TransferAction::ReadFromFile) {
         load(s, files, dialog);
     } else {
         const int action = static_cast<int>(s.link.currentAction);
-        s.link.currentAction = TransferAction::NoAction;
+        DropAction(s.link);
         fail(s, "Błędna akcja : " + std::to_string(action) + " !", kCaptionProblem,
              MessageIcon::Warning);
     }

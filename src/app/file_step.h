@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/program_state.h"
+#include "platform/files.h"
 
 namespace kd215 {
 
@@ -20,8 +21,6 @@ struct FileDialogRequest {
     std::size_t extensionOffset = 0;  // out: where the chosen path's extension begins, 0 if none
 };
 
-enum class FileWriteResult { Written, OpenFailed, WriteFailed };
-enum class FileReadResult { Read, OpenFailed, ReadFailed };
 
 // Dialogs and files, so the step runs the same on Windows and in native tests.
 class FileAccess {
@@ -32,10 +31,9 @@ public:
     virtual bool exists(const std::string& path) = 0;
     virtual bool isReadOnly(const std::string& path) = 0;
     // Replaces the file as a whole: a failure leaves any old file exactly as it was.
-    virtual FileWriteResult writeWhole(const std::string& path, const std::vector<uint8_t>& bytes) = 0;
+    virtual bool writeWhole(const std::string& path, const std::vector<uint8_t>& bytes, FileError& error) = 0;
     // Reads at most `limit` bytes from the start of the file.
-    virtual FileReadResult readStart(const std::string& path, std::size_t limit,
-                                     std::vector<uint8_t>& bytes) = 0;
+    virtual FileReadStatus readStart(const std::string& path, std::size_t limit, std::vector<uint8_t>& bytes) = 0;
 };
 
 // The dialog record's lasting part: the path shown again by the next dialog.

@@ -9,6 +9,7 @@
 #include "platform/text_win32.h"
 #include "link/port_list.h"
 #include "link/port_table.h"
+#include "link/transfer_engine.h"
 
 namespace {
 
@@ -37,11 +38,7 @@ bool loadPortTable(ProgramState& state) {
 void prepareVersionQuery(ProgramState& state) {
     state.image = defaultConfigImage();
     state.fwStatusText = kUnknownFirmwareText;
-    state.link.txBuffer.fill(0);
-    state.link.areaAddress = 0;
-    state.link.transferAddress = 0;
-    state.link.currentArea = ConfigArea::Version;
-    state.link.transferState = TransferState::SendRequest;
+    QueueVersionQuery(state.link);
 }
 
 // Menus, the main window at its size, shown; false when the menus or the window cannot be made.

@@ -10,8 +10,8 @@ const char* const kCaptionFailed = "Niepowodzenie";
 
 void ProgramReporter::transferStarted(ConfigArea area, TransferAction action) {
     // Stop applies to exchanges with the controller, not to the restart frame nor to a file step.
-    const bool fileStep = action == TransferAction::ReadFromFile || action == TransferAction::WriteToFile;
-    s_.ui->setStopEnabled(area == ConfigArea::Version || (isDataArea(area) && !fileStep));
+    s_.editorArea.reset();
+    s_.ui->setStopEnabled(area == ConfigArea::Version || (isDataArea(area) && !isFileAction(action)));
     s_.ui->setStatusText(kStatusActionPart, actionLabel(action));
 }
 

@@ -1,6 +1,7 @@
 // The program's one state record, the seam to its windows, and the renderer of the engine's reports.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -69,6 +70,9 @@ struct ProgramState {
     LinkState link;
 
     int progressPos = 0;
+    // The area an editor names in the status bar while it is open, and NoArea once it has closed,
+    // until the next transfer starts; without it the bar names the engine's current area.
+    std::optional<ConfigArea> editorArea;
     std::string fwStatusText = kUnknownFirmwareText;
 
     std::vector<PortInfo> portTable;  // the "&Wybór portu" items, from buildPortTable
@@ -85,11 +89,13 @@ struct ProgramState {
 
     // Hands the engine its port and this program's reporter, and the program its windows.
     void connect(SerialPort& port, UserInterface& userInterface) {
-        link.port = &port;
-        link.reporter = &reporter;
+        ConnectLink(link, port, reporter);
         ui = &userInterface;
     }
 };
+
+// The area the status bar names.
+inline ConfigArea shownArea(const ProgramState& s) { return s.editorArea.value_or(s.link.currentArea); }
 
 // Caption and texts shared by more than one subsystem.
 extern const char* const kCaptionWarning;  // "Ostrzeżenie"

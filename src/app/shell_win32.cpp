@@ -214,7 +214,7 @@ bool runShellCommand(Shell& shell, int id) {
         case kCmdChannelEditor:
             if (commandsAllowed(s)) {
                 openChannelEditor(shell.main, s.image);
-                s.link.currentArea = ConfigArea::NoArea;
+                s.editorArea = ConfigArea::NoArea;
                 shell.ui.requestRepaint();
             }
             return true;
@@ -223,13 +223,13 @@ bool runShellCommand(Shell& shell, int id) {
     for (const AreaEditorCommand& editor : kAreaEditorCommands) {
         if (editor.id != id) continue;
         if (commandsAllowed(s)) {
-            s.link.currentArea = editor.area;
+            s.editorArea = editor.area;
             // Paint what the closing menu uncovered now, so that no late repaint of the client
             // puts the area back over the editor's "\tEdycja".
             UpdateWindow(shell.client);
             shell.ui.setStatusText(kStatusAreaPart, kEditingStatusText);
             openSceneProgramEditor(shell.main, s.image, editor.area);
-            s.link.currentArea = ConfigArea::NoArea;
+            s.editorArea = ConfigArea::NoArea;
             shell.ui.requestRepaint();
         }
         return true;
@@ -254,7 +254,7 @@ void runStep(Shell& shell, WPARAM postedState) {
 
 void paintClient(Shell& shell, HWND window) {
     const ProgramState& s = *shell.state;
-    shell.ui.setStatusText(kStatusAreaPart, areaLabel(s.link.currentArea));
+    shell.ui.setStatusText(kStatusAreaPart, areaLabel(shownArea(s)));
     shell.ui.setStatusText(kStatusActionPart, actionStatusText(s));
     shell.ui.setStatusText(kStatusFirmwarePart, s.fwStatusText);
 
@@ -511,7 +511,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         case WM_MENUSELECT:
             // Only "&Akcja" records the action: its five action items all open "Wybór".
             if (reinterpret_cast<HMENU>(lParam) == shell->actionMenu && shell->actionMenu != nullptr) {
-                shell->state->link.currentAction = actionForHighlight(LOWORD(wParam));
+                SelectAction(shell->state->link, actionForHighlight(LOWORD(wParam)));
             }
             return 0;
         case WM_USER: runStep(*shell, wParam); return 0;

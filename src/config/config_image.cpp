@@ -10,10 +10,6 @@ const std::array<AreaBlock, kDataAreaCount> kAreaBlocks = {{
     {ConfigArea::Program2, 0x014A, 170, "\tPgm2", "pg2", 144},
 }};
 
-const std::array<const char*, 6> kAreaLabels = {
-    "\tUstaw.", "\tSceny", "\tPgm1", "\tPgm2", "\tWersja", "\tN/A",
-};
-
 bool isDataArea(ConfigArea area) {
     const int value = static_cast<int>(area);
     return value >= 0 && value < kDataAreaCount;
@@ -33,9 +29,12 @@ ConfigArea nextChainArea(ConfigArea area) {
 }
 
 const char* areaLabel(ConfigArea area) {
-    const int value = static_cast<int>(area);
-    if (value < 0 || value >= static_cast<int>(kAreaLabels.size())) return "";
-    return kAreaLabels[static_cast<std::size_t>(value)];
+    if (isDataArea(area)) return areaBlock(area).statusLabel;
+    switch (area) {
+        case ConfigArea::Version: return "\tWersja";
+        case ConfigArea::Restart: return "\tN/A";
+        default: return "";
+    }
 }
 
 const char* actionLabel(TransferAction action) {

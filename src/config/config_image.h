@@ -102,9 +102,6 @@ struct AreaBlock {
 constexpr int kDataAreaCount = 4;
 extern const std::array<AreaBlock, kDataAreaCount> kAreaBlocks;
 
-// Status-bar area labels indexed by ConfigArea, Settings..Restart.
-extern const std::array<const char*, 6> kAreaLabels;
-
 bool isDataArea(ConfigArea area);
 // The table row of a data area; only valid when isDataArea(area).
 const AreaBlock& areaBlock(ConfigArea area);

@@ -4,7 +4,7 @@
 #include "editors/channel_form.h"
 #include "editors/dialog_controls_win32.h"
 #include "editors/dialog_ids.h"
-#include "editors/editor_rules.h"
+#include "editors/control_rules.h"
 #include "editors/editors_win32.h"
 #include "editors/field_rules.h"
 
@@ -75,13 +75,6 @@ void onCommit(HWND dialog, ChannelDialog& d) {
                  isChecked(dialog, IDC_ALL_CHANNELS));
 }
 
-// "+" and "-" only change the number shown; "Ładuj" loads it.
-void onNumberButton(HWND dialog, bool next) {
-    const unsigned shown = readUnsignedField(controlText(dialog, IDC_CHANNEL_NUMBER));
-    const std::optional<unsigned> n = next ? nextNumber(shown, kChannelCount) : previousNumber(shown);
-    if (n) setFieldNumber(dialog, IDC_CHANNEL_NUMBER, static_cast<long>(*n));
-}
-
 // EN_CHANGE: the typed number enters the working copy unchecked and moves the field's own thumb.
 void onValueTyped(HWND dialog, ChannelDialog& d, int j) {
     const std::string text = controlText(dialog, fieldOf(j));
@@ -113,13 +106,12 @@ BOOL onCommand(HWND dialog, ChannelDialog& d, int id, int notification) {
             break;
         case IDC_NEXT_NUMBER:
         case IDC_PREVIOUS_NUMBER:
-            onNumberButton(dialog, id == IDC_NEXT_NUMBER);
+            stepNumberField(dialog, IDC_CHANNEL_NUMBER, kChannelCount, id == IDC_NEXT_NUMBER);
             break;
         default:
-            if (id >= fieldOf(0) && id < fieldOf(kChannelValueCount)) {
-                if (notification == EN_CHANGE) onValueTyped(dialog, d, id - fieldOf(0));
-                if (notification == EN_KILLFOCUS) onValueLeft(dialog, d, id - fieldOf(0));
-            }
+            routeNumberField(
+                id, notification, fieldOf(0), kChannelValueCount, [&](int j) { onValueTyped(dialog, d, j); },
+                [&](int j) { onValueLeft(dialog, d, j); });
             break;
     }
     return TRUE;  // every command is the dialog's own, Enter's ID 1 included
@@ -143,11 +135,8 @@ BOOL onHScroll(HWND dialog, ChannelDialog& d, HWND bar, int code, unsigned thumb
     return TRUE;
 }
 
-BOOL onInitDialog(HWND dialog, ConfigImage* image) {
-    auto* d = new ChannelDialog;
-    d->image = image;
-    SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(d));
-
+BOOL onInitDialog(HWND dialog, ChannelDialog& d, LPARAM image) {
+    d.image = reinterpret_cast<ConfigImage*>(image);
     ctl3dSubclassDialog(dialog);
     fitNumberFields(dialog, IDC_CHANNEL_NUMBER, 1);
     fitNumberFields(dialog, IDC_FIRST_CHANNEL_FIELD, kChannelValueCount);
@@ -155,28 +144,23 @@ BOOL onInitDialog(HWND dialog, ConfigImage* image) {
     for (const RunTimeCaption& caption : kRunTimeCaptions) setControlText(dialog, caption.id, caption.text);
     setControlText(dialog, IDC_CHANNEL_NUMBER, "1");
     for (int j = 0; j < kChannelValueCount; ++j) setBarRange(dialog, barOf(j), static_cast<int>(channelValueMax(j)));
-    onLoad(dialog, *d);
+    onLoad(dialog, d);
     return TRUE;  // the focus goes to the first tab stop, the channel number
+}
+
+INT_PTR onMessage(HWND dialog, ChannelDialog& d, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_COMMAND: return onCommand(dialog, d, LOWORD(wParam), HIWORD(wParam));
+        case WM_HSCROLL:
+            return onHScroll(dialog, d, reinterpret_cast<HWND>(lParam), LOWORD(wParam), HIWORD(wParam));
+        default: return FALSE;
+    }
 }
 
 }  // namespace
 
 INT_PTR CALLBACK ChannelDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_INITDIALOG) return onInitDialog(dialog, reinterpret_cast<ConfigImage*>(lParam));
-    auto* d = dialogData<ChannelDialog>(dialog);
-    if (!d) return FALSE;
-    switch (message) {
-        case WM_COMMAND:
-            return onCommand(dialog, *d, LOWORD(wParam), HIWORD(wParam));
-        case WM_HSCROLL:
-            return onHScroll(dialog, *d, reinterpret_cast<HWND>(lParam), LOWORD(wParam), HIWORD(wParam));
-        case WM_NCDESTROY:
-            SetWindowLongPtrW(dialog, DWLP_USER, 0);
-            delete d;
-            return FALSE;
-        default:
-            return FALSE;
-    }
+    return editorDialogMessage<ChannelDialog>(dialog, message, wParam, lParam, onInitDialog, onMessage);
 }
 
 void openChannelEditor(HWND owner, ConfigImage& image) {

@@ -1,7 +1,7 @@
 // The channel editor's working copy and its rules.
 #include "editors/channel_form.h"
 
-#include "editors/editor_rules.h"
+#include "editors/control_rules.h"
 #include "editors/field_rules.h"
 
 namespace kd215 {

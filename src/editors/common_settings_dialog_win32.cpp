@@ -4,7 +4,7 @@
 #include "editors/common_settings_form.h"
 #include "editors/dialog_controls_win32.h"
 #include "editors/dialog_ids.h"
-#include "editors/editor_rules.h"
+#include "editors/control_rules.h"
 #include "editors/editors_win32.h"
 #include "editors/field_rules.h"
 
@@ -38,17 +38,14 @@ const RunTimeCaption kRunTimeCaptions[] = {
 const int kTimeBars[2] = {IDC_SWITCH_ON_BAR, IDC_SWITCH_OFF_BAR};
 const int kTimeFields[2] = {IDC_SWITCH_ON_FIELD, IDC_SWITCH_OFF_FIELD};
 
-BOOL onInitDialog(HWND dialog, ConfigImage* image) {
-    auto* d = new CommonSettingsDialog;
-    d->image = image;
-    SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(d));
-
+BOOL onInitDialog(HWND dialog, CommonSettingsDialog& d, LPARAM image) {
+    d.image = reinterpret_cast<ConfigImage*>(image);
     ctl3dSubclassDialog(dialog);
     fitNumberFields(dialog, IDC_SWITCH_ON_FIELD, 2);
     SetWindowTextW(dialog, widen(kCommonSettingsTitle).c_str());
     for (const RunTimeCaption& caption : kRunTimeCaptions) setControlText(dialog, caption.id, caption.text);
 
-    const CommonSettingsForm form = loadCommonSettings(*image);
+    const CommonSettingsForm form = loadCommonSettings(*d.image);
     for (int n = 0; n < kChannelCount; ++n) {
         setControlText(dialog, IDC_FIRST_INPUT_INVERTED + n, inputCheckBoxCaption(n));
         setChecked(dialog, IDC_FIRST_INPUT_INVERTED + n, form.inputInverted[n]);
@@ -56,10 +53,10 @@ BOOL onInitDialog(HWND dialog, ConfigImage* image) {
     for (int k = 0; k < kCommonInputCount; ++k) setChecked(dialog, IDC_FIRST_COMMON_INPUT + k, form.commonInputButtons[k]);
     for (int m = 0; m < kOperatingModeCount; ++m) setChecked(dialog, IDC_FIRST_MODE + m, form.operatingModeButtons[m]);
 
-    d->workingTimes = form.workingTimes;
+    d.workingTimes = form.workingTimes;
     for (int i = 0; i < 2; ++i) setBarRange(dialog, kTimeBars[i], kSwitchTimeMax);
     // Each write raises the field's EN_CHANGE, which places the thumb.
-    for (int i = 0; i < 2; ++i) setFieldNumber(dialog, kTimeFields[i], d->workingTimes[i]);
+    for (int i = 0; i < 2; ++i) setFieldNumber(dialog, kTimeFields[i], d.workingTimes[i]);
     return TRUE;  // the focus goes to the first tab stop, the input 1 check box
 }
 
@@ -103,15 +100,11 @@ BOOL onCommand(HWND dialog, CommonSettingsDialog& d, int id, int notification) {
         case IDC_CLOSE:
             EndDialog(dialog, 0);
             return TRUE;
-        case IDC_SWITCH_ON_FIELD:
-        case IDC_SWITCH_OFF_FIELD: {
-            const int i = id - IDC_SWITCH_ON_FIELD;
-            if (notification == EN_CHANGE) onTimeTyped(dialog, d, i);
-            if (notification == EN_KILLFOCUS) onTimeLeft(dialog, d, i);
-            return TRUE;
-        }
         default:
-            return FALSE;  // the dialog manager's default handling
+            // Anything but the two time fields gets the dialog manager's default handling.
+            return routeNumberField(
+                id, notification, IDC_SWITCH_ON_FIELD, 2, [&](int i) { onTimeTyped(dialog, d, i); },
+                [&](int i) { onTimeLeft(dialog, d, i); });
     }
 }
 
@@ -125,24 +118,19 @@ BOOL onVScroll(HWND dialog, CommonSettingsDialog& d, HWND bar, int code, unsigne
     return TRUE;
 }
 
+INT_PTR onMessage(HWND dialog, CommonSettingsDialog& d, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_COMMAND: return onCommand(dialog, d, LOWORD(wParam), HIWORD(wParam));
+        case WM_VSCROLL:
+            return onVScroll(dialog, d, reinterpret_cast<HWND>(lParam), LOWORD(wParam), HIWORD(wParam));
+        default: return FALSE;
+    }
+}
+
 }  // namespace
 
 INT_PTR CALLBACK CommonSettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_INITDIALOG) return onInitDialog(dialog, reinterpret_cast<ConfigImage*>(lParam));
-    auto* d = dialogData<CommonSettingsDialog>(dialog);
-    if (!d) return FALSE;
-    switch (message) {
-        case WM_COMMAND:
-            return onCommand(dialog, *d, LOWORD(wParam), HIWORD(wParam));
-        case WM_VSCROLL:
-            return onVScroll(dialog, *d, reinterpret_cast<HWND>(lParam), LOWORD(wParam), HIWORD(wParam));
-        case WM_NCDESTROY:
-            SetWindowLongPtrW(dialog, DWLP_USER, 0);
-            delete d;
-            return FALSE;
-        default:
-            return FALSE;
-    }
+    return editorDialogMessage<CommonSettingsDialog>(dialog, message, wParam, lParam, onInitDialog, onMessage);
 }
 
 void openCommonSettingsEditor(HWND owner, ConfigImage& image) {

@@ -2,9 +2,16 @@
 #include "editors/dialog_controls_win32.h"
 
 #include "platform/text_win32.h"
+#include "editors/control_rules.h"
 #include "editors/field_rules.h"
 
 namespace kd215 {
+
+void stepNumberField(HWND dialog, int id, unsigned limit, bool next) {
+    const unsigned shown = readUnsignedField(controlText(dialog, id));
+    const std::optional<unsigned> n = next ? nextNumber(shown, limit) : previousNumber(shown);
+    if (n) setFieldNumber(dialog, id, static_cast<long>(*n));
+}
 
 std::string controlText(HWND dialog, int id) {
     HWND control = GetDlgItem(dialog, id);

@@ -1,5 +1,5 @@
-// The few control operations the three editor dialogs share: texts in UTF-8, numbers, check marks,
-// scroll bars, focus with a selection, and ShowFieldError.
+// What the three editor dialogs share: their skeleton (working copy, number fields, number buttons)
+// and the control operations: texts in UTF-8, numbers, check marks, scroll bars, focus, ShowFieldError.
 #pragma once
 
 #include <windows.h>
@@ -37,10 +37,45 @@ void focusField(HWND dialog, int id, int characters);
 // gets the focus with all its text selected.
 void ShowFieldError(HWND dialog, int fieldId, const char* text);
 
+// "+" and "-" beside an entry or channel number: the number in field `id` one up (to `limit`) or
+// one down (to 1); a number out of range comes back to the nearest end. Loading is left to "Ładuj".
+void stepNumberField(HWND dialog, int id, unsigned limit, bool next);
+
+// A number field's notifications among the `count` fields from `firstId` on: EN_CHANGE goes to
+// `typed` and EN_KILLFOCUS to `left`, each with the field's index. False when `id` is no such field.
+template <typename Typed, typename Left>
+bool routeNumberField(int id, int notification, int firstId, int count, Typed typed, Left left) {
+    if (id < firstId || id >= firstId + count) return false;
+    if (notification == EN_CHANGE) typed(id - firstId);
+    if (notification == EN_KILLFOCUS) left(id - firstId);
+    return true;
+}
+
 // The dialog's working copy, kept in DWLP_USER from WM_INITDIALOG to WM_NCDESTROY.
 template <typename T>
 T* dialogData(HWND dialog) {
     return reinterpret_cast<T*>(GetWindowLongPtrW(dialog, DWLP_USER));
+}
+
+// The procedure every editor shares. At WM_INITDIALOG the working copy T is made and kept before
+// `init(dialog, copy, lParam)` runs, so that the notifications the set-up raises reach it; every
+// later message goes to `handle(dialog, copy, message, wParam, lParam)` until WM_NCDESTROY
+// deletes the copy. Messages before WM_INITDIALOG get the dialog manager's handling.
+template <typename T, typename Init, typename Handle>
+INT_PTR editorDialogMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam, Init init, Handle handle) {
+    if (message == WM_INITDIALOG) {
+        auto* copy = new T;
+        SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(copy));
+        return init(dialog, *copy, lParam);
+    }
+    T* copy = dialogData<T>(dialog);
+    if (copy == nullptr) return FALSE;
+    if (message == WM_NCDESTROY) {
+        SetWindowLongPtrW(dialog, DWLP_USER, 0);
+        delete copy;
+        return FALSE;
+    }
+    return handle(dialog, *copy, message, wParam, lParam);
 }
 
 }  // namespace kd215

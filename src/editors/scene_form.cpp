@@ -2,7 +2,7 @@
 #include "editors/scene_form.h"
 
 #include "editors/channel_form.h"
-#include "editors/editor_rules.h"
+#include "editors/control_rules.h"
 #include "editors/field_rules.h"
 
 namespace kd215 {

@@ -4,7 +4,7 @@
 #include "editors/channel_form.h"
 #include "editors/dialog_controls_win32.h"
 #include "editors/dialog_ids.h"
-#include "editors/editor_rules.h"
+#include "editors/control_rules.h"
 #include "editors/editors_win32.h"
 #include "editors/field_rules.h"
 #include "editors/scene_form.h"
@@ -64,13 +64,6 @@ void onCommit(HWND dialog, SceneProgramDialog& d) {
     storeEntry(*d.image, *d.job, n, texts, isChecked(dialog, IDC_END_STEP));
 }
 
-// "+" and "-" only change the number shown; "Ładuj" loads it.
-void onNumberButton(HWND dialog, const SceneProgramDialog& d, bool next) {
-    const unsigned shown = readUnsignedField(controlText(dialog, IDC_ENTRY_NUMBER));
-    const std::optional<unsigned> n = next ? nextNumber(shown, d.job->entryCount) : previousNumber(shown);
-    if (n) setFieldNumber(dialog, IDC_ENTRY_NUMBER, static_cast<long>(*n));
-}
-
 // EN_CHANGE: the typed number enters the working copy unchecked and moves the field's thumb.
 void onValueTyped(HWND dialog, SceneProgramDialog& d, int j) {
     const std::string text = controlText(dialog, fieldOf(j));
@@ -105,13 +98,12 @@ BOOL onCommand(HWND dialog, SceneProgramDialog& d, int id, int notification) {
             break;
         case IDC_NEXT_NUMBER:
         case IDC_PREVIOUS_NUMBER:
-            onNumberButton(dialog, d, id == IDC_NEXT_NUMBER);
+            stepNumberField(dialog, IDC_ENTRY_NUMBER, d.job->entryCount, id == IDC_NEXT_NUMBER);
             break;
         default:
-            if (id >= fieldOf(0) && id < fieldOf(kEntryValueCount)) {
-                if (notification == EN_CHANGE) onValueTyped(dialog, d, id - fieldOf(0));
-                if (notification == EN_KILLFOCUS) onValueLeft(dialog, d, id - fieldOf(0));
-            }
+            routeNumberField(
+                id, notification, fieldOf(0), kEntryValueCount, [&](int j) { onValueTyped(dialog, d, j); },
+                [&](int j) { onValueLeft(dialog, d, j); });
             break;
     }
     return TRUE;  // every command is the dialog's own, Enter's ID 1 included
@@ -129,17 +121,15 @@ BOOL onScroll(HWND dialog, SceneProgramDialog& d, HWND bar, int first, int count
     return TRUE;
 }
 
-BOOL onInitDialog(HWND dialog, const SceneEditorTarget* target) {
-    auto* d = new SceneProgramDialog;
-    d->image = target->image;
-    SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(d));
-
+BOOL onInitDialog(HWND dialog, SceneProgramDialog& d, LPARAM parameter) {
+    const auto* target = reinterpret_cast<const SceneEditorTarget*>(parameter);
+    d.image = target->image;
     ctl3dSubclassDialog(dialog);
-    d->job = sceneJobFor(target->area);
-    if (!d->job) return FALSE;
+    d.job = sceneJobFor(target->area);
+    if (!d.job) return FALSE;
     fitNumberFields(dialog, IDC_ENTRY_NUMBER, 1);
     fitNumberFields(dialog, IDC_FIRST_LEVEL_FIELD, kEntryValueCount);
-    SetWindowTextW(dialog, widen(d->job->title).c_str());
+    SetWindowTextW(dialog, widen(d.job->title).c_str());
     setControlText(dialog, IDC_LOAD, kLoadCaption);
     setControlText(dialog, IDC_LEVELS_GROUP, kLevelsGroupCaption);
     setControlText(dialog, IDC_COMMIT, kCommitCaption);
@@ -149,7 +139,7 @@ BOOL onInitDialog(HWND dialog, const SceneEditorTarget* target) {
     SetClassLongPtrW(dialog, GCLP_HBRBACKGROUND, kDialogClassBackground);
     UpdateWindow(dialog);
 
-    const bool program = d->job->program >= 0;
+    const bool program = d.job->program >= 0;
     for (int id : {IDC_DURATION_BAR, IDC_DURATION_FIELD, IDC_DURATION_LABEL, IDC_END_STEP}) {
         showControl(dialog, id, program);
     }
@@ -159,28 +149,23 @@ BOOL onInitDialog(HWND dialog, const SceneEditorTarget* target) {
     return TRUE;  // the focus goes to the first tab stop, the entry number
 }
 
+INT_PTR onMessage(HWND dialog, SceneProgramDialog& d, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_COMMAND: return onCommand(dialog, d, LOWORD(wParam), HIWORD(wParam));
+        case WM_VSCROLL:
+            return onScroll(dialog, d, reinterpret_cast<HWND>(lParam), 0, kChannelCount, LOWORD(wParam),
+                            HIWORD(wParam));
+        case WM_HSCROLL:
+            return onScroll(dialog, d, reinterpret_cast<HWND>(lParam), kEntryRiseValue, 2, LOWORD(wParam),
+                            HIWORD(wParam));
+        default: return FALSE;
+    }
+}
+
 }  // namespace
 
 INT_PTR CALLBACK SceneProgramDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_INITDIALOG) return onInitDialog(dialog, reinterpret_cast<const SceneEditorTarget*>(lParam));
-    auto* d = dialogData<SceneProgramDialog>(dialog);
-    if (!d) return FALSE;
-    switch (message) {
-        case WM_COMMAND:
-            return onCommand(dialog, *d, LOWORD(wParam), HIWORD(wParam));
-        case WM_VSCROLL:
-            return onScroll(dialog, *d, reinterpret_cast<HWND>(lParam), 0, kChannelCount, LOWORD(wParam),
-                            HIWORD(wParam));
-        case WM_HSCROLL:
-            return onScroll(dialog, *d, reinterpret_cast<HWND>(lParam), kEntryRiseValue, 2, LOWORD(wParam),
-                            HIWORD(wParam));
-        case WM_NCDESTROY:
-            SetWindowLongPtrW(dialog, DWLP_USER, 0);
-            delete d;
-            return FALSE;
-        default:
-            return FALSE;
-    }
+    return editorDialogMessage<SceneProgramDialog>(dialog, message, wParam, lParam, onInitDialog, onMessage);
 }
 
 void openSceneProgramEditor(HWND owner, ConfigImage& image, ConfigArea area) {

@@ -83,4 +83,10 @@ struct LinkState {
     LinkReporter* reporter = nullptr;
 };
 
+// Sets the seams, once, before the first transfer.
+inline void ConnectLink(LinkState& link, SerialPort& port, LinkReporter& reporter) {
+    link.port = &port;
+    link.reporter = &reporter;
+}
+
 }  // namespace kd215

@@ -26,6 +26,9 @@ enum class OpenResult {
     ConfigureFailed,  // opened, but the line settings were refused ("Błąd konfiguracji portu !")
 };
 
+// The program's words for a port that would not open or take its line settings; "" for Opened.
+const char* openResultText(OpenResult result);
+
 // The line every port is set to.
 extern const char* const kLineMode;  // "baud=38400 parity=N data=8 stop=2"
 // Driver queue sizes: the frame buffers' size, so the largest frame fits whole.

@@ -11,10 +11,6 @@ namespace kd215 {
 
 namespace {
 
-bool isFileAction(TransferAction action) {
-    return action == TransferAction::ReadFromFile || action == TransferAction::WriteToFile;
-}
-
 void endWith(LinkState& link, TransferFault fault, uint32_t value = 0) {
     link.reporter->failed({fault, value});
     EndTransfer(link);
@@ -198,10 +194,16 @@ void BeginAreaTransfer(LinkState& link, ConfigArea area) {
     reportStarted(link);
 }
 
-void BeginVersionQuery(LinkState& link) {
+void SelectAction(LinkState& link, TransferAction action) { link.currentAction = action; }
+
+void QueueVersionQuery(LinkState& link) {
     link.currentArea = ConfigArea::Version;
     link.transferAddress = 0;
     link.transferState = TransferState::SendRequest;
+}
+
+void BeginVersionQuery(LinkState& link) {
+    QueueVersionQuery(link);
     reportStarted(link);
 }
 
@@ -219,6 +221,26 @@ void StopTransfer(LinkState& link) {
     link.port->purge();
     link.reporter->transferEnded();
 }
+
+void AbandonTransfer(LinkState& link) {
+    link.transferState = TransferState::Idle;
+    link.chainAll = false;
+}
+
+void BeginFileStep(LinkState& link) { link.transferState = TransferState::Idle; }
+
+bool ContinueFileChain(LinkState& link) {
+    const ConfigArea next = chainedArea(link);
+    if (next == ConfigArea::NoArea) {
+        EndTransfer(link);
+        return false;
+    }
+    link.currentArea = next;
+    link.transferState = TransferState::FileTransfer;
+    return true;
+}
+
+void DropAction(LinkState& link) { link.currentAction = TransferAction::NoAction; }
 
 bool repeatLastTransfer(LinkState& link) {
     if (link.transferState != TransferState::Idle || link.lastAction == TransferAction::NoAction ||

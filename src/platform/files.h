@@ -76,6 +76,12 @@ enum class FileReadStatus { Ok, Missing, OpenFailed, ReadFailed };
 FileReadStatus readFileBytes(const std::string& path, std::size_t limit, std::string& bytes);
 bool isDirectory(const std::string& path);
 
+// The words both programs use for a file that fails them.
+std::string fileMissingText(const std::string& path);      // "Plik PATH nie istnieje !"
+extern const char* const kFileOpenFailedText;               // "Błąd otwarcia pliku !"
+std::string fileReadFailedText(const std::string& path);   // "PATH :\nBłąd odczytu !"
+std::string fileWriteFailedText(const std::string& path);  // "PATH :\nBłąd zapisu !"
+
 // The system's own words for an error code from FileError or a port.
 std::string systemErrorText(uint32_t code);
 

@@ -8,7 +8,7 @@
 #include "link/serial_posix.h"
 #include "link/transfer_engine.h"
 #include "support/recording_ui.h"
-#include "support/sim_process.h"
+#include "sim_process_posix.h"
 
 namespace kd215 {
 namespace {
@@ -49,13 +49,13 @@ protected:
         return false;
     }
     void start(TransferAction action, ConfigArea area, bool all = false) {
-        s.link.currentAction = action;
+        SelectAction(s.link, action);
         all ? beginAllAreas(s.link) : BeginAreaTransfer(s.link, area);
     }
 
-    testing::SimProcess sim;
+    SimProcess sim;
     PosixSerialPort port;
-    testing::RecordingUi ui;
+    fakes::RecordingUi ui;
     ProgramState s;
 };
 

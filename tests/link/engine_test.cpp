@@ -9,7 +9,7 @@
 namespace kd215 {
 namespace {
 
-using Reply = testing::ScriptedPort::Reply;
+using Reply = fakes::ScriptedPort::Reply;
 
 std::vector<uint8_t> settingsReply(uint8_t code) {
     std::vector<uint8_t> frame(68 + kFrameOverhead, 0);
@@ -26,13 +26,13 @@ class EngineScripted : public ::testing::Test {
 protected:
     void SetUp() override { s.connect(port, ui); }
     void run(TransferAction action, ConfigArea area) {
-        s.link.currentAction = action;
+        SelectAction(s.link, action);
         BeginAreaTransfer(s.link, area);
         for (int i = 0; i < 100 && transferActive(s.link); ++i) StepTransfer(s.link, s.image);
         ASSERT_FALSE(transferActive(s.link));
     }
-    testing::ScriptedPort port;
-    testing::RecordingUi ui;
+    fakes::ScriptedPort port;
+    fakes::RecordingUi ui;
     ProgramState s;
 };
 
@@ -78,7 +78,7 @@ TEST_F(EngineScripted, WriteAnsweredByNothingIsARefusalEvenAfterAnAck) {
 
 TEST_F(EngineScripted, AChainThatLosesItsPortIsRefusedAndClearsTheChainFlag) {
     port.reads.push_back({IoStatus::Complete, settingsReply(0x13), 0});
-    s.link.currentAction = TransferAction::ReadController;
+    SelectAction(s.link, TransferAction::ReadController);
     beginAllAreas(s.link);
     for (int i = 0; i < 10 && s.link.transferState != TransferState::AwaitReply; ++i) StepTransfer(s.link, s.image);
     port.open_ = false;  // the adapter is pulled while the settings are answered
@@ -93,7 +93,7 @@ TEST_F(EngineScripted, AChainThatLosesItsPortIsRefusedAndClearsTheChainFlag) {
 // What the user sees while the engine works: the action in the status bar from the first step,
 // "&Zatrzymaj" only while an exchange with the controller runs, "&Powtórz" once an area went out.
 TEST_F(EngineScripted, MenuAndStatusFollowTheTransferFromItsStart) {
-    s.link.currentAction = TransferAction::ReadController;
+    SelectAction(s.link, TransferAction::ReadController);
     BeginAreaTransfer(s.link, ConfigArea::Program1);
     EXPECT_EQ(ui.status[kStatusActionPart], "\tOdczyt z Kd215");
     EXPECT_TRUE(ui.stopEnabled);
@@ -104,14 +104,17 @@ TEST_F(EngineScripted, MenuAndStatusFollowTheTransferFromItsStart) {
     StopTransfer(s.link);
     EXPECT_FALSE(ui.stopEnabled);
 
+    // The restart frame goes out on a line emptied first, so no late reply is read after it.
+    const int purgesBefore = port.purges;
     BeginRestart(s.link);
+    EXPECT_EQ(port.purges, purgesBefore + 1);
     EXPECT_FALSE(ui.stopEnabled);
     StopTransfer(s.link);
-    s.link.currentAction = TransferAction::ReadFromFile;
+    SelectAction(s.link, TransferAction::ReadFromFile);
     BeginAreaTransfer(s.link, ConfigArea::Scenes);
     EXPECT_EQ(ui.status[kStatusActionPart], "\tOdczyt z pliku");
     EXPECT_FALSE(ui.stopEnabled);
-    s.link.transferState = TransferState::Idle;
+    AbandonTransfer(s.link);
     BeginVersionQuery(s.link);
     EXPECT_TRUE(ui.stopEnabled);
 }

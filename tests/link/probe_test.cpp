@@ -7,7 +7,7 @@
 #include "link/probe.h"
 #include "link/pty_pair.h"
 #include "link/serial_posix.h"
-#include "support/sim_process.h"
+#include "sim_process_posix.h"
 
 namespace kd215 {
 namespace {
@@ -19,7 +19,7 @@ std::vector<PortInfo> table(std::initializer_list<std::string> paths) {
 }
 
 TEST(Probe, FindsTheControllerOnTheSecondLineLeavesItOpenAndNeverTouchesTheNext) {
-    testing::SimProcess sim;
+    SimProcess sim;
     ASSERT_TRUE(sim.start());
     test::PtyPair refusing, after;
     ASSERT_TRUE(refusing.ready() && after.ready());
@@ -54,7 +54,7 @@ TEST(Probe, NoAnswerAnywhereLeavesNoPortOpen) {
 // Opening a Bluetooth port makes the system call the paired device for many seconds: the probe
 // leaves it for the user to choose, even when a controller answers there.
 TEST(Probe, PassesOverABluetoothPortUnopened) {
-    testing::SimProcess bluetooth, wired;
+    SimProcess bluetooth, wired;
     ASSERT_TRUE(bluetooth.start() && wired.start());
     std::vector<PortInfo> ports = table({bluetooth.link(), wired.link()});
     ports[0].bluetooth = true;

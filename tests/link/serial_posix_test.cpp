@@ -1,6 +1,8 @@
 // The termios backend over a pseudo-terminal: raw bytes, the read and write time-outs, purge, hang-up.
 #include <gtest/gtest.h>
 
+#include <termios.h>
+
 #include <cerrno>
 #include <chrono>
 #include <thread>
@@ -44,6 +46,18 @@ TEST_F(SerialPosix, FramesPassUnchangedBothWaysAndAFullReadEndsAtOnce) {
     EXPECT_EQ(awaitRead(port).bytes, frame.size());
     EXPECT_LT(msSince(sent), 90) << "waited for a time-out though the read was full";
     EXPECT_EQ(reply, frame);
+}
+
+TEST_F(SerialPosix, TheLineIsRaw38400EightDataBitsTwoStopBitsNoParityNoFlowControl) {
+    // Read back from the device's own side: both ends of a pseudo-terminal share one setting.
+    termios line{};
+    ASSERT_EQ(tcgetattr(pty.master, &line), 0) << errno;
+    EXPECT_EQ(cfgetospeed(&line), B38400);
+    EXPECT_EQ(cfgetispeed(&line), B38400);
+    EXPECT_EQ(line.c_cflag & (CSIZE | CSTOPB | PARENB | CRTSCTS), tcflag_t(CS8 | CSTOPB));
+    EXPECT_EQ(line.c_iflag & (IXON | IXOFF | IXANY | ICRNL | ISTRIP), 0u);
+    EXPECT_EQ(line.c_lflag & (ICANON | ECHO | ISIG | IEXTEN), 0u);
+    EXPECT_EQ(line.c_oflag & OPOST, 0u);
 }
 
 TEST_F(SerialPosix, ShortReadEndsAnIntervalAfterItsLastByte) {

@@ -8,7 +8,7 @@
 
 #include "app/program_state.h"
 
-namespace kd215::testing {
+namespace kd215::fakes {
 
 struct ShownMessage {
     std::string text;
@@ -56,4 +56,4 @@ public:
     void requestRepaint() override { ++repaints; }
 };
 
-}  // namespace kd215::testing
+}  // namespace kd215::fakes

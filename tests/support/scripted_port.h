@@ -8,7 +8,7 @@
 
 #include "link/serial_port.h"
 
-namespace kd215::testing {
+namespace kd215::fakes {
 
 class ScriptedPort : public SerialPort {
 public:
@@ -60,4 +60,4 @@ private:
     std::size_t readWanted_ = 0;
 };
 
-}  // namespace kd215::testing
+}  // namespace kd215::fakes

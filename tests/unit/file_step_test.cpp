@@ -1,4 +1,4 @@
-// The file step: the chain through the four files, and what a short or program file loads.
+// The file step: the chain through the four files, the names it offers, and a short file.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -34,14 +34,14 @@ public:
     }
     bool exists(const std::string& path) override { return files.count(path) != 0; }
     bool isReadOnly(const std::string&) override { return false; }
-    FileWriteResult writeWhole(const std::string& path, const std::vector<uint8_t>& bytes) override {
+    bool writeWhole(const std::string& path, const std::vector<uint8_t>& bytes, FileError&) override {
         files[path] = bytes;
-        return FileWriteResult::Written;
+        return true;
     }
-    FileReadResult readStart(const std::string& path, std::size_t limit, std::vector<uint8_t>& bytes) override {
+    FileReadStatus readStart(const std::string& path, std::size_t limit, std::vector<uint8_t>& bytes) override {
         const auto& all = files.at(path);
         bytes.assign(all.begin(), all.begin() + static_cast<long>(std::min(limit, all.size())));
-        return FileReadResult::Read;
+        return FileReadStatus::Ok;
     }
 };
 
@@ -53,7 +53,7 @@ protected:
     }
     // Starts the action as the menu does (one area, or all four) and runs the step to its end.
     void run(TransferAction action, ConfigArea area, bool all = false) {
-        s.link.currentAction = action;
+        SelectAction(s.link, action);
         if (all) {
             beginAllAreas(s.link);
         } else {
@@ -62,8 +62,8 @@ protected:
         for (int i = 0; i < 10 && s.link.transferState == TransferState::FileTransfer; ++i) runFileStep(s, files, dialog);
         ASSERT_FALSE(transferActive(s.link));
     }
-    testing::ScriptedPort port;
-    testing::RecordingUi ui;
+    fakes::ScriptedPort port;
+    fakes::RecordingUi ui;
     MemoryFiles files;
     FileDialogState dialog;
     ProgramState s;
@@ -107,22 +107,6 @@ TEST_F(FileStep, AShortFileLoadsNothing) {
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].text, "C:\\s.sce :\nBłąd odczytu !");
     EXPECT_EQ(std::memcmp(&before, &s.image, sizeof before), 0);
-}
-
-TEST(AreaFiles, ProgramFileKeepsStepsThirteenAndFourteenAndTheEndStep) {
-    ConfigImage source = defaultConfigImage();
-    source.programs[0].steps[11].riseTime = 1111;
-    source.programs[0].steps[12].riseTime = 1;
-    const auto bytes = encodeAreaFile(source, ConfigArea::Program1);
-    ConfigImage target = defaultConfigImage();
-    target.programs[0].steps[12].riseTime = 1212;
-    target.programs[0].steps[13].levels[3] = 44;
-    target.programs[0].endStep = 7;
-    ASSERT_TRUE(decodeAreaFile(bytes.data(), bytes.size(), ConfigArea::Program1, target));
-    EXPECT_EQ(target.programs[0].steps[11].riseTime, 1111);
-    EXPECT_EQ(target.programs[0].steps[12].riseTime, 1212);
-    EXPECT_EQ(target.programs[0].steps[13].levels[3], 44);
-    EXPECT_EQ(target.programs[0].endStep, 7);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/command_ids.h"
 #include "driver_win32.h"
 #include "editors/dialog_ids.h"
 
@@ -156,7 +157,7 @@ TEST_F(StartUp, WithoutAControllerSaysSoThenAutoFindsItPluggedIn) {
     EXPECT_EQ(statusText(program_, 0), "\tFW : N/A");
 
     ASSERT_TRUE(simControl(controller_, "plug"));
-    postCommand(program_, 200);  // "&Auto"
+    postCommand(program_, kCmdAutoPort);
     EXPECT_TRUE(waitReady(program_, 15000)) << describeDialogs(program_);
 }
 
@@ -173,7 +174,7 @@ TEST_F(Status, TheActionShowsForTheWholeOfASlowRead) {
     ASSERT_TRUE(keys("Escape"));
     ASSERT_TRUE(waitGotowe(program_, 3000)) << "Esc did not end the read";
 
-    postCommand(program_, 104);  // "Program &1", the action still the read
+    postCommand(program_, kCmdAreaProgram1);  // the action still the read
     ASSERT_TRUE(waitFor([&] { return requests().size() == 2; }));
     EXPECT_EQ(statusText(program_, 2), "\tOdczyt z Kd215");
     ASSERT_TRUE(keys("alt+a z"));  // "&Zatrzymaj"
@@ -339,7 +340,7 @@ TEST_F(Faults, EachFaultHasItsMessageCancelKeepsTheImageRetryRecovers) {
     std::size_t sent = 1;
     for (const auto& fault : faults) {
         ASSERT_TRUE(simControl(controller_, std::string("fault ") + fault.first));
-        postCommand(program_, 118);  // "&Sceny", read
+        postCommand(program_, kCmdAreaScenes);  // read
         Dialog failed = box("Niepowodzenie");
         EXPECT_EQ(failed.text, fault.second) << fault.first;
         EXPECT_TRUE(hasButton(failed, IDRETRY)) << fault.first;
@@ -367,7 +368,7 @@ TEST_F(Faults, EachFaultHasItsMessageCancelKeepsTheImageRetryRecovers) {
     // A version request that nothing answers (choosing COM12 asks it) ends as the protocol's own
     // "brak danych", whatever Wine's serial layer reports for the silence.
     ASSERT_TRUE(simControl(controller_, "fault silent"));
-    postCommand(program_, 202);
+    postCommand(program_, kCmdFirstPort + 1);  // COM12, second in the table
     Dialog silence = box("Niepowodzenie");
     EXPECT_EQ(silence.text, kNoData);
     ASSERT_TRUE(answer(silence, IDRETRY));
@@ -413,7 +414,7 @@ TEST_F(Ports, AutoFindsAnAdapterPluggedInAfterStartUpAndPassesOverBluetooth) {
     ASSERT_TRUE(waitGotowe(program_));
 
     ASSERT_TRUE(listPort(kAddedDevice, L"COM5"));
-    postCommand(program_, 200);  // "&Auto"
+    postCommand(program_, kCmdAutoPort);
     EXPECT_TRUE(waitReady(program_, 15000)) << describeDialogs(program_);
     EXPECT_EQ(received(added_, adapter), (std::vector<std::string>{kProbe, kVersionRequest}));
     EXPECT_TRUE(received(bluetooth_, phone).empty()) << "start-up or \"&Auto\" opened the Bluetooth port";

@@ -27,8 +27,6 @@ namespace kd215 {
 namespace {
 
 const char* const kNoPortsText = "Brak dostępnych portów szeregowych";
-const char* const kOpenFailedText = "Błąd otwarcia portu !";
-const char* const kConfigureFailedText = "Błąd konfiguracji portu !";
 const char* const kDefaultBaseName = "kd215";
 
 struct Context {
@@ -83,7 +81,7 @@ int withLink(Context& c, const std::function<int(LinkSession&)>& body) {
                                    : opened == OpenResult::OpenFailed ? portOpenFailureText(path, error)
                                                                       : systemErrorText(error);
         return fail(c,
-                    path + ": " + (opened == OpenResult::OpenFailed ? kOpenFailedText : kConfigureFailedText) +
+                    path + ": " + openResultText(opened) +
                         (detail.empty() ? "" : " (" + detail + ")"),
                     kExitNoController);
     }
@@ -112,7 +110,7 @@ int writeFiles(Context& c, const std::vector<std::pair<std::string, std::string>
         const std::string& path = files[failure.failed].first;
         const FileError& error = failure.error;
         std::string text = error.notRegular.empty()
-                               ? path + " :\nBłąd zapisu ! (" + systemErrorText(error.code) + ")"
+                               ? fileWriteFailedText(path) + " (" + systemErrorText(error.code) + ")"
                                : "kd215ctl: " + path + ": to " + error.notRegular + ", nie zwykły plik; nie zastępuję go";
         if (failure.committed > 0) {
             // A rename failed after others had been done: say which files are new and which old.

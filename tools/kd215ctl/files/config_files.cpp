@@ -44,11 +44,14 @@ std::string lowerExtension(const std::string& path) {
 // The kind a file's name promises, or false when the name says nothing.
 bool kindFromExtension(const std::string& path, FileKind& kind) {
     const std::string ext = lowerExtension(path);
-    if (ext == "ust") kind = FileKind::Settings;
-    else if (ext == "sce") kind = FileKind::Scenes;
-    else if (ext == "pg1" || ext == "pg2") kind = FileKind::Program;
-    else if (ext == "json") kind = FileKind::Backup;
-    else return false;
+    for (const AreaBlock& block : kAreaBlocks) {
+        if (ext == block.fileExtension) {
+            kind = fileKindOfArea(block.area);
+            return true;
+        }
+    }
+    if (ext != "json") return false;
+    kind = FileKind::Backup;
     return true;
 }
 
@@ -83,7 +86,7 @@ FileLoadResult loadConfigFile(const std::string& path, ConfigFile& out) {
     switch (readFileBytes(path, kLargestFile + 1, bytes)) {
         case FileReadStatus::Ok: break;
         case FileReadStatus::Missing: return {false, path + ": nie ma takiego pliku"};
-        case FileReadStatus::OpenFailed: return {false, path + ": Błąd otwarcia pliku !"};
+        case FileReadStatus::OpenFailed: return {false, path + ": " + kFileOpenFailedText};
         case FileReadStatus::ReadFailed: return {false, readFailureText(path)};
     }
     if (bytes.size() > kLargestFile) {
@@ -115,7 +118,7 @@ FileLoadResult loadConfigFile(const std::string& path, ConfigFile& out) {
     const ConfigArea area = row(file.kind).area;
     const std::size_t needed = areaFileSize(area);
     if (bytes.size() < needed) {
-        return {false, readFailureText(path) + " Plik ma " + byteCount(bytes.size()) + ", a " +
+        return {false, fileReadFailedText(path) + " Plik ma " + byteCount(bytes.size()) + ", a " +
                            fileKindName(file.kind) + " ma " + byteCount(needed) + "."};
     }
     if (bytes.size() > needed) {

@@ -66,7 +66,7 @@ FrameLog::~FrameLog() {
 bool FrameLog::open(const std::string& path, std::string& error) {
     file_ = openForAppend(path);
     if (file_ == nullptr) {
-        error = path + " :\nBłąd otwarcia pliku !";
+        error = path + " :\n" + kFileOpenFailedText;
         return false;
     }
     return true;

@@ -74,8 +74,7 @@ void Progress::message(const std::string& text) {
 
 LinkSession::LinkSession(LoggingPort& port, const std::string& portPath, Progress& progress, int retries)
     : port_(port), portPath_(portPath), progress_(progress), retries_(retries) {
-    link_.port = &port_;
-    link_.reporter = this;
+    ConnectLink(link_, port_, *this);
 }
 
 void LinkSession::drainLine() {
@@ -133,7 +132,7 @@ LinkStatus LinkSession::run(TransferAction action, ConfigArea area) {
     sent_ = false;
     unanswered_ = false;
     if (interruptSignal() != 0) return LinkStatus::Interrupted;
-    link_.currentAction = action;
+    SelectAction(link_, action);
     if (area == ConfigArea::Version) {
         BeginVersionQuery(link_);
     } else if (area == ConfigArea::Restart) {

@@ -1,4 +1,4 @@
-// Test support: a kd215-sim process on a pseudo-terminal in a temporary folder.
+// A kd215-sim process on a pseudo-terminal in a temporary folder, for the programs that drive it.
 #pragma once
 
 #include <signal.h>
@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-namespace kd215::testing {
+namespace kd215 {
 
 class SimProcess {
 public:
@@ -116,4 +116,4 @@ private:
     pid_t pid_ = -1;
 };
 
-}  // namespace kd215::testing
+}  // namespace kd215

@@ -1,5 +1,5 @@
 // The editors' shared controls: captions, the scroll-code table, page steps, number buttons.
-#include "editors/editor_rules.h"
+#include "editors/control_rules.h"
 
 namespace kd215 {
 

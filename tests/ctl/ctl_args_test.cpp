@@ -1,0 +1,78 @@
+// kd215ctl's command and option tables: which lines are usage errors and what a good one sets.
+#include <gtest/gtest.h>
+
+#include "commands/ctl_args.h"
+
+namespace kd215 {
+namespace {
+
+struct LineCase {
+    std::vector<std::string> args;
+    bool ok;
+};
+
+TEST(CtlArgs, EachCommandTakesItsPortAreasFilesAndOptionsOnly) {
+    const LineCase cases[] = {
+        {{"read", "all", "--port", "P"}, true},
+        {{"read", "settings"}, false},                           // port required
+        {{"show", "--port", "P", "a.ust"}, false},               // port not used
+        {{"probe"}, true},
+        {{"probe", "--port", "P"}, true},                        // port optional
+        {{"write", "settings", "--port", "P"}, false},           // at least one file
+        {{"write", "settings", "scenes", "--port", "P", "a", "b", "c"}, false},  // a file per area or one backup
+        {{"write", "settings", "scenes", "--port", "P", "kopia.json"}, true},
+        {{"diff", "a", "b"}, true},
+        {{"diff", "a", "b", "c"}, false},
+        {{"backup", "--port", "P"}, false},
+        {{"read", "scenes", "scenes", "--port", "P"}, false},    // an area twice
+        {{"read", "scenes", "x.sce", "--port", "P"}, false},     // read takes no files
+        {{"--port=P", "version"}, true},
+        {{"version", "--port"}, false},                          // option without its value
+        {{"ports", "--all"}, true},
+        {{"read", "settings", "--all", "--port", "P"}, false},   // --all is for ports only
+        {{"write", "settings", "--port", "P", "a", "--no-verify"}, true},
+        {{"show", "a", "--no-verify"}, false},
+        {{"version", "--port", "P", "--retries", "100"}, true},
+        {{"version", "--port", "P", "--retries", "101"}, false},
+        {{"version", "--port", "P", "--retries", "-1"}, false},
+        {{"version", "--port", "P", "--json=yes"}, false},       // a switch takes no value
+        {{"version", "--port", "P", "-q", "-v"}, false},
+        {{"report", "--port", "P"}, true},
+        {{"report", "--port", "P", "a.json"}, false},             // two sources need --compare
+        {{"report", "--compare", "--port", "P", "a.json"}, true},
+        {{"report", "--compare", "a.json"}, false},
+        {{"frobnicate"}, false},
+        {{}, false},
+        {{"--version"}, true},
+    };
+    for (const LineCase& c : cases) {
+        std::string line;
+        for (const std::string& a : c.args) line += a + " ";
+        CtlOptions options;
+        const ParseResult result = parseCommandLine(c.args, options);
+        EXPECT_EQ(result.ok, c.ok) << line << result.error;
+        EXPECT_EQ(result.error.empty(), c.ok) << line;
+    }
+}
+
+TEST(CtlArgs, AGoodLineSetsWhatItSays) {
+    CtlOptions o;
+    ASSERT_TRUE(parseCommandLine({"verify", "all", "--port", "COM3", "kopia.json", "--retries=7", "-q"}, o).ok);
+    EXPECT_EQ(o.command, "verify");
+    EXPECT_EQ(o.areas, (std::vector<ConfigArea>{ConfigArea::Settings, ConfigArea::Scenes, ConfigArea::Program1,
+                                                ConfigArea::Program2}));
+    EXPECT_EQ(o.operands, std::vector<std::string>{"kopia.json"});
+    EXPECT_EQ(o.port, "COM3");
+    EXPECT_EQ(o.retries, 7);
+    EXPECT_TRUE(o.quiet);
+
+    ASSERT_TRUE(parseCommandLine({"show", "--", "-a.ust"}, o).ok);  // "--" ends the options
+    EXPECT_EQ(o.operands, std::vector<std::string>{"-a.ust"});
+    ASSERT_TRUE(parseCommandLine({"probe", "--port", "COM2", "COM4"}, o).ok);
+    EXPECT_EQ(o.operands, (std::vector<std::string>{"COM2", "COM4"}));
+    ASSERT_TRUE(parseCommandLine({"read", "settings", "--help"}, o).ok);
+    EXPECT_EQ(o.command, "help");
+}
+
+}  // namespace
+}  // namespace kd215
