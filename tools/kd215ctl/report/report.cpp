@@ -213,7 +213,7 @@ void settingsSection(Page& page) {
     const ReportSource& s = page.source;
     std::ostringstream& h = page.html;
     if (!s.hasSettings) {
-        absentSection(page, "ustawienia", "Ustawienia wspólne i ustawienia kanałów", "pliku ustawień");
+        absentSection(page, "ustawienia", "Ustawienia wspólne i ustawienia kanałów", "ustawień");
         return;
     }
     h << "<section id=\"ustawienia\">\n<h2>Ustawienia wspólne</h2>\n";
