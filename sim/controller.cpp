@@ -32,7 +32,7 @@ uint8_t code(FrameCode c) { return static_cast<uint8_t>(c); }
 bool isBlockSelector(uint8_t selector) { return (selector & 0x7F) == kBlockSelector; }
 
 // Makes the bytes of `frame` add up to 0 modulo 256 through its last byte.
-void sealFrame(std::vector<uint8_t>& frame) {
+void sealFrame(ByteBuffer& frame) {
     frame.back() = 0;
     unsigned sum = 0;
     for (uint8_t b : frame) sum += b;
@@ -106,7 +106,7 @@ bool takeFault(SimController& sim, SimRequest request, SimFaultKind& kind) {
     return false;
 }
 
-void spoilReply(SimController& sim, SimFaultKind kind, std::vector<uint8_t>& reply) {
+void spoilReply(SimController& sim, SimFaultKind kind, ByteBuffer& reply) {
     switch (kind) {
         case SimFaultKind::Silent:
         case SimFaultKind::NoProbe:
@@ -176,7 +176,7 @@ DecodedFrame decodeFrame(const uint8_t* f, std::size_t length) {
 }
 
 // The reply a healthy controller gives to a valid frame; the restart is not answered.
-std::vector<uint8_t> answerFor(const SimController& sim, const DecodedFrame& frame) {
+ByteBuffer answerFor(const SimController& sim, const DecodedFrame& frame) {
     switch (frame.request) {
         case SimRequest::Probe:
         case SimRequest::WriteBlock: return {kAckFrame.begin(), kAckFrame.end()};
@@ -202,7 +202,7 @@ void handleFrame(SimController& sim, std::size_t length, std::vector<SimRxEvent>
     event.note = frame.note;
     if (frame.valid) {
         event.recognised = true;
-        std::vector<uint8_t> reply = answerFor(sim, frame);
+        ByteBuffer reply = answerFor(sim, frame);
         SimFaultKind fault = SimFaultKind::Silent;
         const bool spoiled = takeFault(sim, frame.request, fault);
         if (spoiled) {
@@ -313,15 +313,15 @@ void addFault(SimController& sim, SimFaultKind kind, unsigned count) {
 
 void clearFaults(SimController& sim) { sim.faults.clear(); }
 
-std::vector<uint8_t> versionReply(uint8_t major, uint8_t minor) {
-    std::vector<uint8_t> reply = {code(FrameCode::DataReply), kVersionSelector, 0x00, 0x00,
+ByteBuffer versionReply(uint8_t major, uint8_t minor) {
+    ByteBuffer reply = {code(FrameCode::DataReply), kVersionSelector, 0x00, 0x00,
                                   static_cast<uint8_t>(kVersionPayloadLength), minor, major, 0};
     sealFrame(reply);
     return reply;
 }
 
-std::vector<uint8_t> dataReply(const SimMemory& memory, uint16_t address, uint8_t length) {
-    std::vector<uint8_t> reply(length + kFrameOverhead);
+ByteBuffer dataReply(const SimMemory& memory, uint16_t address, uint8_t length) {
+    ByteBuffer reply(length + kFrameOverhead);
     reply[0] = code(FrameCode::DataReply);
     reply[1] = kBlockSelector;
     writeLe16(&reply[2], address);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "config/byte_buffer.h"
 #include "link/frames.h"
 
 namespace kd215 {
@@ -40,10 +41,10 @@ enum class SimRequest : uint8_t { Probe, VersionRequest, ReadBlock, WriteBlock, 
 
 // What one stretch of received bytes amounted to.
 struct SimRxEvent {
-    std::vector<uint8_t> received;  // the bytes this event took off the line
+    ByteBuffer received;  // the bytes this event took off the line
     bool recognised = false;        // a well-formed request the controller acted on
     SimRequest request = SimRequest::Probe;  // valid when recognised
-    std::vector<uint8_t> reply;     // what goes back on the line; empty for no reply
+    ByteBuffer reply;     // what goes back on the line; empty for no reply
     bool memoryChanged = false;     // a write stored its payload
     std::string note;               // why the bytes were dropped, or which fault spoiled the reply
 };
@@ -83,8 +84,8 @@ void clearFaults(SimController& sim);
 bool faultKindApplies(SimFaultKind kind, SimRequest request);
 
 // The undisturbed replies, byte for byte.
-std::vector<uint8_t> versionReply(uint8_t major, uint8_t minor);
-std::vector<uint8_t> dataReply(const SimMemory& memory, uint16_t address, uint8_t length);
+ByteBuffer versionReply(uint8_t major, uint8_t minor);
+ByteBuffer dataReply(const SimMemory& memory, uint16_t address, uint8_t length);
 
 // "1B 03 E2"
 std::string hexBytes(const uint8_t* bytes, std::size_t count);

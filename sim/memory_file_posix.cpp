@@ -75,7 +75,7 @@ MemoryFileLoad loadOrCreateMemoryFile(const std::string& path, SimMemory& memory
 bool saveMemoryFile(const std::string& path, const SimMemory& memory, std::string& error) {
     // Not flushed here: syncMemoryFile does that once the acknowledgement has gone out.
     FileError failure;
-    if (replaceFile(path, std::string(memory.begin(), memory.end()), false, failure)) return true;
+    if (replaceFile(path, ByteBuffer(memory.begin(), memory.end()), false, failure)) return true;
     error = "cannot replace memory file " + path + ": " + systemErrorText(failure.code);
     return false;
 }

@@ -16,6 +16,8 @@
 #include <thread>
 #include <vector>
 
+#include "config/byte_buffer.h"
+
 namespace kd215 {
 
 class SimProcess {
@@ -35,7 +37,7 @@ public:
     SimProcess& operator=(const SimProcess&) = delete;
 
     // Writes the controller's 512-byte memory, before start or before a "reload".
-    void presetMemory(const std::vector<uint8_t>& bytes) {
+    void presetMemory(const ByteBuffer& bytes) {
         std::ofstream(dir_ + "/memory.bin", std::ios::binary)
             .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     }
@@ -83,9 +85,9 @@ public:
         }
     }
 
-    std::vector<uint8_t> memory() const {
+    ByteBuffer memory() const {
         std::ifstream in(dir_ + "/memory.bin", std::ios::binary);
-        return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+        return ByteBuffer(std::istreambuf_iterator<char>(in), {});
     }
 
     // The hex bytes of every logged frame in one direction ("RX": received by the controller),

@@ -75,15 +75,13 @@ bool Win32FileAccess::isReadOnly(const std::string& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
 }
 
-bool Win32FileAccess::writeWhole(const std::string& path, const std::vector<uint8_t>& bytes, FileError& error) {
+bool Win32FileAccess::writeWhole(const std::string& path, const ByteBuffer& bytes, FileError& error) {
     // The old file is replaced only by a complete new one; a failure anywhere leaves it untouched.
-    return replaceFile(path, std::string(bytes.begin(), bytes.end()), true, error);
+    return replaceFile(path, bytes, true, error);
 }
 
-FileReadStatus Win32FileAccess::readStart(const std::string& path, std::size_t limit, std::vector<uint8_t>& bytes) {
-    std::string read;
-    const FileReadStatus status = readFileBytes(path, limit, read);
-    bytes.assign(read.begin(), read.end());
+FileReadStatus Win32FileAccess::readStart(const std::string& path, std::size_t limit, ByteBuffer& bytes) {
+    const FileReadStatus status = readFileBytes(path, limit, bytes);
     return status;
 }
 

@@ -20,8 +20,8 @@ public:
     bool isReadOnly(const std::string& path) override;
     // Writes a temporary file beside the target, flushes it and moves it over the target in one
     // step; on any failure the temporary file is deleted and the target is left as it was.
-    bool writeWhole(const std::string& path, const std::vector<uint8_t>& bytes, FileError& error) override;
-    FileReadStatus readStart(const std::string& path, std::size_t limit, std::vector<uint8_t>& bytes) override;
+    bool writeWhole(const std::string& path, const ByteBuffer& bytes, FileError& error) override;
+    FileReadStatus readStart(const std::string& path, std::size_t limit, ByteBuffer& bytes) override;
 };
 
 // The characters the file dialog's name buffer holds, terminator included.

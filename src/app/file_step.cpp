@@ -92,14 +92,14 @@ void load(ProgramState& s, FileAccess& files, FileDialogState& dialog) {
         return;
     }
     const std::size_t size = areaFileSize(s.link.currentArea);
-    std::vector<uint8_t> bytes;
+    ByteBuffer bytes;
     const FileReadStatus read = files.readStart(path, size, bytes);
     if (read == FileReadStatus::Missing || read == FileReadStatus::OpenFailed) {
         fail(s, kFileOpenFailedText, kCaptionFailed, MessageIcon::Error);
         return;
     }
     if (read != FileReadStatus::Ok ||
-        !decodeAreaFile(bytes.data(), bytes.size(), s.link.currentArea, s.image)) {
+        !decodeAreaFile(bytes, s.link.currentArea, s.image)) {
         fail(s, fileReadFailedText(path), kCaptionFailed, MessageIcon::Error);
         return;
     }

@@ -31,9 +31,9 @@ public:
     virtual bool exists(const std::string& path) = 0;
     virtual bool isReadOnly(const std::string& path) = 0;
     // Replaces the file as a whole: a failure leaves any old file exactly as it was.
-    virtual bool writeWhole(const std::string& path, const std::vector<uint8_t>& bytes, FileError& error) = 0;
+    virtual bool writeWhole(const std::string& path, const ByteBuffer& bytes, FileError& error) = 0;
     // Reads at most `limit` bytes from the start of the file.
-    virtual FileReadStatus readStart(const std::string& path, std::size_t limit, std::vector<uint8_t>& bytes) = 0;
+    virtual FileReadStatus readStart(const std::string& path, std::size_t limit, ByteBuffer& bytes) = 0;
 };
 
 // The dialog record's lasting part: the path shown again by the next dialog.

@@ -54,8 +54,8 @@ std::size_t areaFileSize(ConfigArea area) {
     return isDataArea(area) ? areaBlock(area).fileSize : 0;
 }
 
-std::vector<uint8_t> encodeAreaFile(const ConfigImage& image, ConfigArea area) {
-    std::vector<uint8_t> bytes(areaFileSize(area));
+ByteBuffer encodeAreaFile(const ConfigImage& image, ConfigArea area) {
+    ByteBuffer bytes(areaFileSize(area));
     switch (area) {
         case ConfigArea::Settings: encodeSettings(image, bytes.data()); break;
         case ConfigArea::Scenes: encodeScenes(image, bytes.data()); break;
@@ -66,15 +66,15 @@ std::vector<uint8_t> encodeAreaFile(const ConfigImage& image, ConfigArea area) {
     return bytes;
 }
 
-bool decodeAreaFile(const uint8_t* bytes, std::size_t size, ConfigArea area, ConfigImage& image) {
+bool decodeAreaFile(const ByteBuffer& bytes, ConfigArea area, ConfigImage& image) {
     const std::size_t needed = areaFileSize(area);
     // A short file would leave the area half old, half new: take nothing from it.
-    if (needed == 0 || size < needed) return false;
+    if (needed == 0 || bytes.size() < needed) return false;
     switch (area) {
-        case ConfigArea::Settings: decodeSettings(bytes, image); break;
-        case ConfigArea::Scenes: decodeScenes(bytes, image); break;
-        case ConfigArea::Program1: decodeSteps(bytes, kStepsInFile, image.programs[0]); break;
-        case ConfigArea::Program2: decodeSteps(bytes, kStepsInFile, image.programs[1]); break;
+        case ConfigArea::Settings: decodeSettings(bytes.data(), image); break;
+        case ConfigArea::Scenes: decodeScenes(bytes.data(), image); break;
+        case ConfigArea::Program1: decodeSteps(bytes.data(), kStepsInFile, image.programs[0]); break;
+        case ConfigArea::Program2: decodeSteps(bytes.data(), kStepsInFile, image.programs[1]); break;
         default: return false;
     }
     return true;

@@ -3,8 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
-
+#include "config/byte_buffer.h"
 #include "config/config_image.h"
 
 namespace kd215 {
@@ -13,11 +12,11 @@ namespace kd215 {
 std::size_t areaFileSize(ConfigArea area);
 
 // The file contents of the area's part of the image.
-std::vector<uint8_t> encodeAreaFile(const ConfigImage& image, ConfigArea area);
+ByteBuffer encodeAreaFile(const ConfigImage& image, ConfigArea area);
 
 // Loads file bytes into the area's part of the image. The area decides how the bytes are read,
 // not the file's kind; bytes past the area's size are ignored. A file shorter than the area
 // loads nothing and returns false: the image is left exactly as it was.
-bool decodeAreaFile(const uint8_t* bytes, std::size_t size, ConfigArea area, ConfigImage& image);
+bool decodeAreaFile(const ByteBuffer& bytes, ConfigArea area, ConfigImage& image);
 
 }  // namespace kd215

@@ -9,12 +9,12 @@ std::string fileMissingText(const std::string& path) { return "Plik " + path + "
 std::string fileReadFailedText(const std::string& path) { return path + " :\nBłąd odczytu !"; }
 std::string fileWriteFailedText(const std::string& path) { return path + " :\nBłąd zapisu !"; }
 
-bool replaceFile(const std::string& path, const std::string& bytes, bool flush, FileError& error) {
+bool replaceFile(const std::string& path, const ByteBuffer& bytes, bool flush, FileError& error) {
     StagedFile staged;
     return stageFile(path, bytes, flush, staged, error) && commitStagedFile(staged, error);
 }
 
-bool replaceFiles(const std::vector<std::pair<std::string, std::string>>& files, bool flush, FileSetFailure& failure) {
+bool replaceFiles(const std::vector<std::pair<std::string, ByteBuffer>>& files, bool flush, FileSetFailure& failure) {
     failure = FileSetFailure{};
     std::vector<StagedFile> staged(files.size());
     for (std::size_t i = 0; i < files.size(); ++i) {

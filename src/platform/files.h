@@ -8,6 +8,8 @@
 #include <utility>
 #include <vector>
 
+#include "config/byte_buffer.h"
+
 namespace kd215 {
 
 // A file written in full beside its target and not yet in its place.
@@ -45,14 +47,14 @@ std::string nonRegularKind(const std::string& path);
 // a rename on one volume) and, with `flush`, onto the disk. On failure nothing is left behind.
 // A target that exists keeps its mode; one a plain write would refuse (read-only to this user,
 // someone else's, not a regular file) is refused here too, so the rename never widens access.
-bool stageFile(const std::string& path, const std::string& bytes, bool flush, StagedFile& staged, FileError& error);
+bool stageFile(const std::string& path, const ByteBuffer& bytes, bool flush, StagedFile& staged, FileError& error);
 // Moves the staged file over its target in one step; on failure the temporary file is removed
 // and the target is as it was.
 bool commitStagedFile(StagedFile& staged, FileError& error);
 // Removes a staged file that will not be committed.
 void discardStagedFile(StagedFile& staged);
 // Stage and commit: a reader sees the old file or the new one, never a mixture.
-bool replaceFile(const std::string& path, const std::string& bytes, bool flush, FileError& error);
+bool replaceFile(const std::string& path, const ByteBuffer& bytes, bool flush, FileError& error);
 
 // Where writing a set of files stopped: the file that failed, and how many before it are already
 // new (the rest are as they were).
@@ -63,7 +65,7 @@ struct FileSetFailure {
 };
 // Several files, all or none: every one is staged before any is moved into place, so a file that
 // cannot be written leaves all the others as they were. Interruptions wait while the renames run.
-bool replaceFiles(const std::vector<std::pair<std::string, std::string>>& files, bool flush, FileSetFailure& failure);
+bool replaceFiles(const std::vector<std::pair<std::string, ByteBuffer>>& files, bool flush, FileSetFailure& failure);
 // Removes every temporary file this process has staged and not yet committed; safe to call from a
 // signal handler, which then ends the process without leaving them behind.
 void removeStagedTemporaries();
@@ -73,7 +75,7 @@ void releaseInterrupts();
 
 enum class FileReadStatus { Ok, Missing, OpenFailed, ReadFailed };
 // Reads up to `limit` bytes from the start of the file; a shorter file is the caller's to judge.
-FileReadStatus readFileBytes(const std::string& path, std::size_t limit, std::string& bytes);
+FileReadStatus readFileBytes(const std::string& path, std::size_t limit, ByteBuffer& bytes);
 bool isDirectory(const std::string& path);
 
 // The words both programs use for a file that fails them.

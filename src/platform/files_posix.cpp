@@ -92,7 +92,7 @@ const char* kindOfMode(mode_t mode) {
     return "";
 }
 
-bool writeAll(int fd, const std::string& bytes) {
+bool writeAll(int fd, const ByteBuffer& bytes) {
     std::size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
@@ -105,7 +105,7 @@ bool writeAll(int fd, const std::string& bytes) {
 
 }  // namespace
 
-bool stageFile(const std::string& path, const std::string& bytes, bool flush, StagedFile& staged, FileError& error) {
+bool stageFile(const std::string& path, const ByteBuffer& bytes, bool flush, StagedFile& staged, FileError& error) {
     staged = StagedFile{path, {}};
     error = FileError{};
     // mkstemp makes the file 0600; a saved file gets the mode the old one had, or the mode any
@@ -203,7 +203,7 @@ std::string nonRegularKind(const std::string& path) {
     return ::stat(path.c_str(), &info) == 0 ? kindOfMode(info.st_mode) : "";
 }
 
-FileReadStatus readFileBytes(const std::string& path, std::size_t limit, std::string& bytes) {
+FileReadStatus readFileBytes(const std::string& path, std::size_t limit, ByteBuffer& bytes) {
     bytes.clear();
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return errno == ENOENT ? FileReadStatus::Missing : FileReadStatus::OpenFailed;
@@ -221,7 +221,7 @@ FileReadStatus readFileBytes(const std::string& path, std::size_t limit, std::st
             return FileReadStatus::ReadFailed;
         }
         if (n == 0) break;
-        bytes.append(buffer, static_cast<std::size_t>(n));
+        bytes.insert(bytes.end(), buffer, buffer + n);
     }
     ::close(fd);
     return FileReadStatus::Ok;

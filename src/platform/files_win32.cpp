@@ -46,7 +46,7 @@ void registerTemporary(const std::wstring& name, bool add) {
     LeaveCriticalSection(stagedLock());
 }
 
-bool writeAll(HANDLE file, const std::string& bytes) {
+bool writeAll(HANDLE file, const ByteBuffer& bytes) {
     std::size_t done = 0;
     while (done < bytes.size()) {
         DWORD written = 0;
@@ -59,7 +59,7 @@ bool writeAll(HANDLE file, const std::string& bytes) {
 
 }  // namespace
 
-bool stageFile(const std::string& path, const std::string& bytes, bool flush, StagedFile& staged, FileError& error) {
+bool stageFile(const std::string& path, const ByteBuffer& bytes, bool flush, StagedFile& staged, FileError& error) {
     staged = StagedFile{path, {}};
     error = FileError{};
     const DWORD existing = GetFileAttributesW(widen(path).c_str());
@@ -159,7 +159,7 @@ std::string nonRegularKind(const std::string& path) {
     return "";
 }
 
-FileReadStatus readFileBytes(const std::string& path, std::size_t limit, std::string& bytes) {
+FileReadStatus readFileBytes(const std::string& path, std::size_t limit, ByteBuffer& bytes) {
     bytes.clear();
     const HANDLE file = CreateFileW(widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -177,7 +177,7 @@ FileReadStatus readFileBytes(const std::string& path, std::size_t limit, std::st
             return FileReadStatus::ReadFailed;
         }
         if (n == 0) break;
-        bytes.append(buffer, n);
+        bytes.insert(bytes.end(), buffer, buffer + n);
     }
     CloseHandle(file);
     return FileReadStatus::Ok;

@@ -345,8 +345,8 @@ TEST_F(CtlOnSim, InterruptionsLeaveNoTemporaryAndSayWhatTheControllerHolds) {
         prepareConsole();
         StagedFile a, b;
         FileError error;
-        stageFile(path("a.ust"), "new", true, a, error);
-        stageFile(path("b.sce"), "new", true, b, error);
+        stageFile(path("a.ust"), textBytes("new"), true, a, error);
+        stageFile(path("b.sce"), textBytes("new"), true, b, error);
         ::raise(SIGTERM);
         ::_exit(0);
     }

@@ -74,7 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     if (area != ConfigArea::Version) {
         ConfigImage image = defaultConfigImage();
         const ConfigImage before = image;
-        const bool loaded = decodeAreaFile(data, size, area, image);
+        const bool loaded = decodeAreaFile(ByteBuffer(data, data + size), area, image);
         require(loaded == (size >= areaFileSize(area)));
         if (!loaded) require(std::memcmp(&before, &image, sizeof image) == 0);
     }

@@ -15,7 +15,7 @@ TEST(AreaFiles, ProgramFileKeepsStepsThirteenAndFourteenAndTheEndStep) {
     target.programs[0].steps[12].riseTime = 1212;
     target.programs[0].steps[13].levels[3] = 44;
     target.programs[0].endStep = 7;
-    ASSERT_TRUE(decodeAreaFile(bytes.data(), bytes.size(), ConfigArea::Program1, target));
+    ASSERT_TRUE(decodeAreaFile(bytes, ConfigArea::Program1, target));
     EXPECT_EQ(target.programs[0].steps[11].riseTime, 1111);
     EXPECT_EQ(target.programs[0].steps[12].riseTime, 1212);
     EXPECT_EQ(target.programs[0].steps[13].levels[3], 44);

@@ -17,7 +17,7 @@ namespace {
 // what they offer, as a user pressing Enter does.
 class MemoryFiles : public FileAccess {
 public:
-    std::map<std::string, std::vector<uint8_t>> files;
+    std::map<std::string, ByteBuffer> files;
     std::vector<std::string> choices;
     std::vector<FileDialogRequest> requests;
 
@@ -34,11 +34,11 @@ public:
     }
     bool exists(const std::string& path) override { return files.count(path) != 0; }
     bool isReadOnly(const std::string&) override { return false; }
-    bool writeWhole(const std::string& path, const std::vector<uint8_t>& bytes, FileError&) override {
+    bool writeWhole(const std::string& path, const ByteBuffer& bytes, FileError&) override {
         files[path] = bytes;
         return true;
     }
-    FileReadStatus readStart(const std::string& path, std::size_t limit, std::vector<uint8_t>& bytes) override {
+    FileReadStatus readStart(const std::string& path, std::size_t limit, ByteBuffer& bytes) override {
         const auto& all = files.at(path);
         bytes.assign(all.begin(), all.begin() + static_cast<long>(std::min(limit, all.size())));
         return FileReadStatus::Ok;

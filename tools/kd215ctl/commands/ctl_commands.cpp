@@ -104,7 +104,7 @@ int withLink(Context& c, const std::function<int(LinkSession&)>& body) {
 
 // Writes every file or, when one cannot be written, none: all are staged first, then renamed
 // into place.
-int writeFiles(Context& c, const std::vector<std::pair<std::string, std::string>>& files) {
+int writeFiles(Context& c, const std::vector<std::pair<std::string, ByteBuffer>>& files) {
     FileSetFailure failure;
     if (!replaceFiles(files, true, failure)) {
         const std::string& path = files[failure.failed].first;
@@ -331,7 +331,7 @@ int writeAreas(Context& c, const std::vector<ConfigArea>& areas, const std::vect
             reportAreaStates(c, areas, states);
             return exitFor(status);
         };
-        std::vector<uint8_t> payload;
+        ByteBuffer payload;
         for (std::size_t i = 0; i < areas.size(); ++i) {
             const ConfigArea area = areas[i];
             const ConfigFile& file = *perArea[i];
@@ -521,7 +521,7 @@ int readCommand(Context& c) {
     const std::vector<ConfigArea>& areas = c.options.areas;
     ConfigImage image = defaultConfigImage();
     const int code = withLink(c, [&](LinkSession& link) {
-        std::vector<uint8_t> payload;
+        ByteBuffer payload;
         for (std::size_t i = 0; i < areas.size(); ++i) {
             c.progress.show(progressText(TransferAction::ReadController, areas[i], i, areas.size()));
             const LinkStatus status = link.readArea(areas[i], image, payload);
@@ -532,10 +532,9 @@ int readCommand(Context& c) {
     if (code != kExitDone) return code;
     c.result["areas"] = areaNames(areas);
     c.result["files"] = Json::array();
-    std::vector<std::pair<std::string, std::string>> files;
+    std::vector<std::pair<std::string, ByteBuffer>> files;
     for (const ConfigArea area : areas) {
-        const std::vector<uint8_t> bytes = encodeAreaFile(image, area);
-        files.emplace_back(readOutputPath(c.options, area), std::string(bytes.begin(), bytes.end()));
+        files.emplace_back(readOutputPath(c.options, area), encodeAreaFile(image, area));
     }
     return writeFiles(c, files);
 }
@@ -558,7 +557,7 @@ int verifyCommand(Context& c) {
     const std::vector<ConfigArea>& areas = c.options.areas;
     return withLink(c, [&](LinkSession& link) {
         std::size_t differences = 0;
-        std::vector<uint8_t> payload;
+        ByteBuffer payload;
         for (std::size_t i = 0; i < areas.size(); ++i) {
             c.progress.show(progressText(TransferAction::Verify, areas[i], i, areas.size()));
             ConfigImage controller = defaultConfigImage();
@@ -579,7 +578,7 @@ int readWholeController(Context& c, LinkSession& link, ConfigImage& image, std::
     c.progress.show(withoutTab(areaLabel(ConfigArea::Version)));
     LinkStatus status = link.version(firmware);
     if (status != LinkStatus::Done) return exitFor(status);
-    std::vector<uint8_t> payload;
+    ByteBuffer payload;
     for (std::size_t i = 0; i < kAreaBlocks.size(); ++i) {
         const ConfigArea area = kAreaBlocks[i].area;
         c.progress.show(progressText(TransferAction::ReadController, area, i, kAreaBlocks.size()));
@@ -604,7 +603,7 @@ int backupCommand(Context& c) {
     c.result["file"] = path;
     c.result["firmware"] = info.firmware;
     c.result["created"] = info.created;
-    const int written = writeFiles(c, {{path, writeBackupJson(image, info)}});
+    const int written = writeFiles(c, {{path, textBytes(writeBackupJson(image, info))}});
     c.result.erase("files");
     return written;
 }
@@ -699,7 +698,7 @@ int reportCommand(Context& c) {
     c.result["sources"] = Json::array();
     for (const ReportSource& source : sources) c.result["sources"].push_back(sourceJson(source));
     c.result["differences"] = Json::array();
-    const int written = writeFiles(c, {{path, html}});
+    const int written = writeFiles(c, {{path, textBytes(html)}});
     c.result.erase("files");
     if (written != kExitDone || sources.size() < 2) return written;
     // The page lists the differences; the exit code and the result say them as diff does.

@@ -80,7 +80,7 @@ FileKind fileKindOfArea(ConfigArea area) {
 }
 
 FileLoadResult loadConfigFile(const std::string& path, ConfigFile& out) {
-    std::string bytes;
+    ByteBuffer bytes;
     // Nothing kd215ctl reads is near this big; a larger "file" is a device or a mistake.
     constexpr std::size_t kLargestFile = 16 * 1024 * 1024;
     switch (readFileBytes(path, kLargestFile + 1, bytes)) {
@@ -98,7 +98,7 @@ FileLoadResult loadConfigFile(const std::string& path, ConfigFile& out) {
     const bool named = kindFromExtension(path, file.kind);
     if (!named) {
         if (!kindFromSize(bytes.size(), file.kind)) {
-            if (!looksLikeBackup(bytes)) {
+            if (!looksLikeBackup(bytesText(bytes))) {
                 return {false, path + ": nieznany rodzaj pliku (" + byteCount(bytes.size()) + "; plik .ust ma " +
                                    byteCount(areaFileSize(ConfigArea::Settings)) + ", .sce " +
                                    byteCount(areaFileSize(ConfigArea::Scenes)) + ", .pg1 i .pg2 " +
@@ -109,7 +109,7 @@ FileLoadResult loadConfigFile(const std::string& path, ConfigFile& out) {
     }
 
     if (file.kind == FileKind::Backup) {
-        const BackupLoadResult loaded = readBackupJson(bytes, file.image, file.info);
+        const BackupLoadResult loaded = readBackupJson(bytesText(bytes), file.image, file.info);
         if (!loaded.ok) return {false, path + ": " + loaded.error};
         out = std::move(file);
         return {true, {}};
@@ -125,11 +125,11 @@ FileLoadResult loadConfigFile(const std::string& path, ConfigFile& out) {
         FileKind sized;
         const std::string hint = kindFromSize(bytes.size(), sized)
                                      ? std::string(" (tyle ma ") + fileKindName(sized) + ")"
-                                     : looksLikeBackup(bytes) ? " (wygląda na kopię zapasową)" : "";
+                                     : looksLikeBackup(bytesText(bytes)) ? " (wygląda na kopię zapasową)" : "";
         return {false, path + ": zły rodzaj pliku: ma " + byteCount(bytes.size()) + hint + ", a " +
                            fileKindName(file.kind) + " ma " + byteCount(needed) + "."};
     }
-    decodeAreaFile(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), area, file.image);
+    decodeAreaFile(bytes, area, file.image);
     file.bytes = std::move(bytes);
     out = std::move(file);
     return {true, {}};
@@ -144,7 +144,7 @@ FileLoadResult checkFileForArea(const ConfigFile& file, ConfigArea area) {
 ConfigImage imageForArea(const ConfigFile& file, ConfigArea area, const ConfigImage& controller) {
     if (file.kind == FileKind::Backup) return file.image;
     ConfigImage image = controller;
-    decodeAreaFile(reinterpret_cast<const uint8_t*>(file.bytes.data()), file.bytes.size(), area, image);
+    decodeAreaFile(file.bytes, area, image);
     return image;
 }
 

@@ -3,8 +3,9 @@
 
 #include <string>
 
-#include "files/backup_file.h"
+#include "config/byte_buffer.h"
 #include "config/config_image.h"
+#include "files/backup_file.h"
 
 namespace kd215 {
 
@@ -21,7 +22,7 @@ std::string byteCount(std::size_t n);
 struct ConfigFile {
     std::string path;
     FileKind kind = FileKind::Settings;
-    std::string bytes;  // the raw contents of an area file
+    ByteBuffer bytes;  // the raw contents of an area file
     // What the file holds, laid over the defaults; a program file's steps are in programs[0].
     ConfigImage image = defaultConfigImage();
     BackupInfo info;  // of a backup

@@ -170,7 +170,7 @@ LinkStatus LinkSession::version(std::string& firmwareText) {
 
 LinkStatus LinkSession::restart() { return run(TransferAction::WriteController, ConfigArea::Restart); }
 
-LinkStatus LinkSession::readArea(ConfigArea area, ConfigImage& image, std::vector<uint8_t>& payload) {
+LinkStatus LinkSession::readArea(ConfigArea area, ConfigImage& image, ByteBuffer& payload) {
     image_ = image;
     const LinkStatus status = run(TransferAction::ReadController, area);
     if (status != LinkStatus::Done) return status;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "config/byte_buffer.h"
 #include "link/link_state.h"
 #include "link/verify.h"
 #include "ports/frame_log.h"
@@ -63,7 +64,7 @@ public:
     LinkStatus version(std::string& firmwareText);
     LinkStatus restart();
     // Reads `area` into its part of `image` and hands back the raw payload as received.
-    LinkStatus readArea(ConfigArea area, ConfigImage& image, std::vector<uint8_t>& payload);
+    LinkStatus readArea(ConfigArea area, ConfigImage& image, ByteBuffer& payload);
     // Writes the area's part of `image`; done when the controller acknowledged it.
     LinkStatus writeArea(ConfigArea area, const ConfigImage& image);
 
