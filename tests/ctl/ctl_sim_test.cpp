@@ -231,7 +231,7 @@ TEST_F(CtlOnSim, ShortDamagedOrNewerFilesAreRefusedBeforeAnythingIsSent) {
     newer.replace(newer.find("\"version\": 1"), 12, "\"version\": 9");
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
         {{"write", "scenes", file("short.sce", areaBytes(image, ConfigArea::Scenes).substr(0, 79))},
-         "short.sce: Błąd odczytu ! Plik ma 79 bajtów, a plik scen (.sce) ma 80.\n"},
+         "short.sce: Błąd odczytu ! Plik ma 79 bajtów, a plik scen (.sce) ma 80 bajtów.\n"},
         {{"restore", file("cut.json", good.substr(0, good.size() / 2))}, "uszkodzony JSON: wiersz"},
         {{"restore", file("v9.json", newer)}, "nieobsługiwana wersja kopii zapasowej: 9"},
     };
@@ -255,17 +255,17 @@ TEST_F(CtlOnSim, ValuesTheEditorsWouldRefuseAreNamedAndWrittenOnlyWithForce) {
     const std::string backup = file("odd.json", writeBackupJson(odd, {}));
     const CtlRun refused = onLine({"restore", backup});
     EXPECT_EQ(refused.code, 5);
-    for (const std::string field : {"settings.switchOnTime: 250, edytor przyjmuje 0..99",
-                                    "settings.channels[2].riseTime: 5000, edytor przyjmuje 0..999",
-                                    "settings.channels[4].minLevel: 200, edytor przyjmuje dolna granica",
-                                    "programs[1].steps[3].duration: 1000, edytor przyjmuje 0..999"}) {
+    for (const std::string field : {"settings.switchOnTime: 250, edytor przyjmuje 0–99",
+                                    "settings.channels[2].riseTime: 5000, edytor przyjmuje 0–999",
+                                    "settings.channels[4].minLevel: 200, edytor przyjmuje limit dolny",
+                                    "programs[1].steps[3].duration: 1000, edytor przyjmuje 0–999"}) {
         EXPECT_NE(refused.err.find("kd215ctl: " + backup + ": " + field), std::string::npos) << refused.err;
     }
     EXPECT_TRUE(sim.frames("RX").empty());
 
     const CtlRun forced = onLine({"restore", "--force", backup});
     EXPECT_EQ(forced.code, 0) << forced.err;
-    EXPECT_NE(forced.err.find("riseTime: 5000, edytor przyjmuje 0..999; zapisuję bez zmian (--force)"), std::string::npos);
+    EXPECT_NE(forced.err.find("riseTime: 5000, edytor przyjmuje 0–999; zapisuję bez zmian (--force)"), std::string::npos);
     EXPECT_EQ(sim.memory(), memoryOf(odd));
 }
 

@@ -42,7 +42,7 @@ TEST(DifferenceRecord, SaysEachKindOfFieldAsTheEditorsShowIt) {
         "kanał 3 limit dolny: sterownik 0 (0%), plik 128 (50%)",
         "kanał 5 inwersja wejścia: sterownik nie, plik tak",
         "scena 2 kanał 5: sterownik 127 (49%), plik 128 (50%)",
-        "program 1 scena kończąca: sterownik 9 (scena 10), plik 3 (scena 4)",
+        "program 1 scena kończąca: sterownik scena 10, plik scena 4",
         "program 2 scena 11 czas trwania: sterownik " + std::to_string(duration) + ", plik " + std::to_string(duration + 600),
     };
     std::vector<std::string> lines;

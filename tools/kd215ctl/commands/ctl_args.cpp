@@ -6,6 +6,7 @@
 
 #include "commands/area_names.h"
 #include "config/area_files.h"
+#include "files/config_files.h"
 
 namespace kd215 {
 
@@ -47,7 +48,7 @@ const CommandRule kCommands[] = {
       "nie zmienia istniejących plików.",
       {"kd215ctl read all --port /dev/ttyUSB0 -o hala/", "kd215ctl read scenes --port COM3 -o hala"}}},
     {"write", PortUse::Required, true, 1, -1,
-     {"write OBSZAR... --port PORT PLIK... [--no-verify]",
+     {"write OBSZAR... --port PORT PLIK... [--no-verify] [--force]",
       "Zapis obszarów do sterownika z plików obszarów (po jednym na obszar) albo z jednej kopii "
       "zapasowej, potem odczyt i weryfikacja.",
       {"kd215ctl write scenes program1 --port /dev/ttyUSB0 hala.sce hala.pg1",
@@ -63,7 +64,7 @@ const CommandRule kCommands[] = {
       "wszystkie 14 scen programów i obie sceny kończące.",
       {"kd215ctl backup --port /dev/ttyUSB0 sterownik.json", "kd215ctl backup --port COM3 sterownik.json --json"}}},
     {"restore", PortUse::Required, false, 1, 1,
-     {"restore --port PORT PLIK [--no-verify]", "Zapis kopii zapasowej do sterownika i weryfikacja.",
+     {"restore --port PORT PLIK [--no-verify] [--force]", "Zapis kopii zapasowej do sterownika i weryfikacja.",
       {"kd215ctl restore --port /dev/ttyUSB0 sterownik.json",
        "kd215ctl restore --port COM3 sterownik.json --no-verify"}}},
     {"show", PortUse::None, false, 1, -1,
@@ -326,7 +327,7 @@ ParseResult checkReportSources(const CtlOptions& options) {
     const std::size_t files = options.operands.size();
     const std::size_t sources = files + (port ? 1 : 0);
     if (options.compare && sources != 2) {
-        return usage("report --compare porównuje dwa źródła: --port PORT i PLIK albo PLIK_A i PLIK_B");
+        return usage("report --compare zestawia dwa źródła: --port PORT i PLIK albo PLIK_A i PLIK_B");
     }
     if (!options.compare && (sources == 0 || (port && files > 0))) {
         return usage("polecenie report potrzebuje --port PORT albo plików (oba razem: z --compare)");
@@ -424,13 +425,6 @@ std::vector<OptionHelp> optionDocs(const std::string& command) {
     return docs;
 }
 
-// "84 bajty", "80 bajtów": the numeral agrees with its noun.
-std::string byteCount(std::size_t n) {
-    const std::size_t tens = n % 100, units = n % 10;
-    const char* noun = n == 1 ? "bajt" : (units >= 2 && units <= 4 && (tens < 12 || tens > 14)) ? "bajty" : "bajtów";
-    return std::to_string(n) + " " + noun;
-}
-
 std::vector<std::pair<std::string, std::string>> areaDocs() {
     std::vector<std::pair<std::string, std::string>> docs;
     for (const AreaBlock& block : kAreaBlocks) {
@@ -493,7 +487,7 @@ std::string helpText() {
     for (const auto& [name, text] : areaDocs()) out += "  " + name + std::string(11 - name.size(), ' ') + text + "\n";
     out += folded("Pliki podane po obszarach odpowiadają im po kolei; zamiast nich można podać jedną kopię zapasową. "
                   "Plik programu mieści sceny 1–12 bez sceny kończącej: jego zapis zostawia w sterowniku sceny 13 "
-                  "i 14 oraz scenę kończącą, a weryfikacja ich nie porównuje.",
+                  "i 14 oraz scenę kończącą, a weryfikacja je pomija.",
                   0);
     out += "\nOpcje:\n" + optionLines(optionDocs(""), true);
     out += "\nKody wyjścia:\n";

@@ -671,25 +671,6 @@ int diffCommand(Context& c) {
                                         compareFields(listFields(first), listFields(second))));
 }
 
-// What both report sources hold, field by field: an area file holds one area, a program file 12
-// steps and no end step.
-std::vector<Difference> sourceDifferences(const ReportSource& a, const ReportSource& b) {
-    std::vector<Difference> differences;
-    const auto add = [&](ConfigArea area, int steps, bool endStep) {
-        const std::vector<Difference> found =
-            compareFields(listAreaFields(a.image, area, steps, endStep), listAreaFields(b.image, area, steps, endStep));
-        differences.insert(differences.end(), found.begin(), found.end());
-    };
-    if (a.hasSettings && b.hasSettings) add(ConfigArea::Settings, 0, false);
-    if (a.hasScenes && b.hasScenes) add(ConfigArea::Scenes, 0, false);
-    for (int p = 0; p < kProgramCount; ++p) {
-        const int steps = std::min(a.programSteps[p], b.programSteps[p]);
-        const bool endStep = a.hasEndStep[p] && b.hasEndStep[p];
-        if (steps > 0 || endStep) add(p == 0 ? ConfigArea::Program1 : ConfigArea::Program2, steps, endStep);
-    }
-    return differences;
-}
-
 Json sourceJson(const ReportSource& source) {
     return {{"port", source.port.empty() ? Json() : Json(source.port)}, {"files", source.files}};
 }

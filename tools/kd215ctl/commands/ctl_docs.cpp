@@ -88,7 +88,7 @@ void writeManPage(std::ostream& out) {
         << "\n.PP\n"
         << roffText("Pliki podane po obszarach odpowiadają im po kolei; zamiast nich można podać jedną kopię zapasową. "
                 "Plik programu mieści sceny 1–12 bez sceny kończącej: jego zapis zostawia w sterowniku sceny 13 i 14 "
-                "oraz scenę kończącą, a weryfikacja ich nie porównuje. Pliki powstają przez plik tymczasowy i zamianę "
+                "oraz scenę kończącą, a weryfikacja je pomija. Pliki powstają przez plik tymczasowy i zamianę "
                 "nazwy: nic nie zostaje zapisane do połowy.")
         << "\n.SH POLECENIA\n";
     for (const CommandHelp& command : commandDocs()) tagged(out, command.name, command.doc.summary);

@@ -188,7 +188,7 @@ public:
             typeFault(value, where, "liczba całkowita");
             return 0;
         }
-        const std::string range = " poza zakresem " + std::to_string(low) + ".." + std::to_string(high);
+        const std::string range = " poza zakresem " + std::to_string(low) + "–" + std::to_string(high);
         if (value.is_number_float()) {
             // Digits without a fraction become a float only when no 64-bit integer holds them.
             const double number = value.get<double>();
@@ -414,8 +414,8 @@ BackupLoadResult readBackupJson(const std::string& text, ConfigImage& image, Bac
     Json::sax_parse(text, &repeated, nlohmann::detail::input_format_t::json, true);
     if (!repeated.path.empty()) return {false, "pole " + repeated.path + " występuje w pliku więcej niż raz"};
     if (!root.is_object()) {
-        return {false, std::string("to nie jest kopia zapasowa Kd215: dokument jest typu ") + typeName(root) +
-                           ", a nie obiektem"};
+        return {false, std::string("to nie jest kopia zapasowa Kd215: oczekiwano obiektu JSON, a dokument to ") +
+                           typeName(root)};
     }
     const auto format = root.find("format");
     if (format == root.end() || !format->is_string() || format->get<std::string>() != kBackupFormatName) {

@@ -99,9 +99,10 @@ FileLoadResult loadConfigFile(const std::string& path, ConfigFile& out) {
     if (!named) {
         if (!kindFromSize(bytes.size(), file.kind)) {
             if (!looksLikeBackup(bytesText(bytes))) {
-                return {false, path + ": nieznany rodzaj pliku (" + std::to_string(bytes.size()) +
-                                   " bajtów; pliki .ust mają 84, .sce 80, .pg1 i .pg2 144 bajty, "
-                                   "kopia zapasowa to tekst JSON)"};
+                return {false, path + ": nieznany rodzaj pliku (" + byteCount(bytes.size()) + "; plik .ust ma " +
+                                   byteCount(areaFileSize(ConfigArea::Settings)) + ", .sce " +
+                                   byteCount(areaFileSize(ConfigArea::Scenes)) + ", .pg1 i .pg2 " +
+                                   byteCount(areaFileSize(ConfigArea::Program1)) + ", kopia zapasowa to tekst JSON)"};
             }
             file.kind = FileKind::Backup;
         }
@@ -117,16 +118,16 @@ FileLoadResult loadConfigFile(const std::string& path, ConfigFile& out) {
     const ConfigArea area = row(file.kind).area;
     const std::size_t needed = areaFileSize(area);
     if (bytes.size() < needed) {
-        return {false, fileReadFailedText(path) + " Plik ma " + std::to_string(bytes.size()) + " bajtów, a " +
-                           fileKindName(file.kind) + " ma " + std::to_string(needed) + "."};
+        return {false, fileReadFailedText(path) + " Plik ma " + byteCount(bytes.size()) + ", a " +
+                           fileKindName(file.kind) + " ma " + byteCount(needed) + "."};
     }
     if (bytes.size() > needed) {
         FileKind sized;
         const std::string hint = kindFromSize(bytes.size(), sized)
                                      ? std::string(" (tyle ma ") + fileKindName(sized) + ")"
                                      : looksLikeBackup(bytesText(bytes)) ? " (wygląda na kopię zapasową)" : "";
-        return {false, path + ": zły rodzaj pliku: ma " + std::to_string(bytes.size()) + " bajtów" + hint +
-                           ", a " + fileKindName(file.kind) + " ma " + std::to_string(needed) + "."};
+        return {false, path + ": zły rodzaj pliku: ma " + byteCount(bytes.size()) + hint + ", a " +
+                           fileKindName(file.kind) + " ma " + byteCount(needed) + "."};
     }
     decodeAreaFile(bytes, area, file.image);
     file.bytes = std::move(bytes);
@@ -137,7 +138,7 @@ FileLoadResult loadConfigFile(const std::string& path, ConfigFile& out) {
 FileLoadResult checkFileForArea(const ConfigFile& file, ConfigArea area) {
     if (file.kind == FileKind::Backup || file.kind == fileKindOfArea(area)) return {true, {}};
     return {false, file.path + ": zły rodzaj pliku: to " + fileKindName(file.kind) + ", a obszar " +
-                       areaArgumentName(area) + " (" + areaPolishName(area) + ") potrzebuje: " + fileKindName(fileKindOfArea(area))};
+                       areaArgumentName(area) + " (" + areaPolishName(area) + ") potrzebny jest " + fileKindName(fileKindOfArea(area))};
 }
 
 ConfigImage imageForArea(const ConfigFile& file, ConfigArea area, const ConfigImage& controller) {
@@ -145,6 +146,13 @@ ConfigImage imageForArea(const ConfigFile& file, ConfigArea area, const ConfigIm
     ConfigImage image = controller;
     decodeAreaFile(file.bytes, area, image);
     return image;
+}
+
+// "84 bajty", "80 bajtów": the numeral agrees with its noun, as in any careful Polish text.
+std::string byteCount(std::size_t n) {
+    const std::size_t tens = n % 100, units = n % 10;
+    const char* noun = n == 1 ? "bajt" : (units >= 2 && units <= 4 && (tens < 12 || tens > 14)) ? "bajty" : "bajtów";
+    return std::to_string(n) + " " + noun;
 }
 
 }  // namespace kd215

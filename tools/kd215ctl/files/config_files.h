@@ -16,6 +16,9 @@ const char* fileKindName(FileKind kind);
 // The area file kind that holds `area` (Program for both programs).
 FileKind fileKindOfArea(ConfigArea area);
 
+// "1 bajt", "84 bajty", "80 bajtów": every message that counts bytes says it through this.
+std::string byteCount(std::size_t n);
+
 struct ConfigFile {
     std::string path;
     FileKind kind = FileKind::Settings;

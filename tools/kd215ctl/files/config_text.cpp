@@ -57,29 +57,30 @@ std::string levelRow(const std::array<uint8_t, kChannelCount>& levels) {
 std::string settingsTable(const ConfigImage& image, bool withReserved) {
     const CommonSettings& common = image.common;
     std::string out = "Ustawienia wspólne\n";
-    out += "  Tryb pracy:        " + formatValue(common.operatingMode, ValueStyle::OperatingMode) + "\n";
-    out += "  Wejście 9:         " + formatValue(common.commonInputMode, ValueStyle::InputMode) + "\n";
-    out += "  Czas załączania:   " + std::to_string(common.switchOnTime) + "\n";
-    out += "  Czas wyłączania:   " + std::to_string(common.switchOffTime) + "\n\n";
-    out += "Kanały (poziomy: procent i wartość surowa 0..255)\n";
-    out += "Kanał     Dolny     Górny  Narastania  Trwania  Opadania  Inwersja wejścia";
+    out += "  Tryb pracy:          " + formatValue(common.operatingMode, ValueStyle::OperatingMode) + "\n";
+    out += "  Wejście wspólne (9): " + formatValue(common.commonInputMode, ValueStyle::InputMode) + "\n";
+    out += "  Czas załączania:     " + std::to_string(common.switchOnTime) + "\n";
+    out += "  Czas wyłączania:     " + std::to_string(common.switchOffTime) + "\n\n";
+    out += "Ustawienia kanałów (limity: procent i wartość surowa 0–255)\n";
+    out += "Kanał" + pad("Limit dolny", 13) + pad("Limit górny", 13) + pad("Czas narastania", 17) + pad("Czas trwania", 14) +
+           pad("Czas opadania", 15) + pad("Inwersja wejścia", 18);
     out += withReserved ? "  Rezerwa\n" : "\n";
     for (int i = 0; i < kChannelCount; ++i) {
         const ChannelSettings& c = image.channels[i];
-        out += pad(std::to_string(i + 1), 5) + "  " + levelCell(c.minLevel) + "  " + levelCell(c.maxLevel) +
-               pad(std::to_string(c.riseTime), 12) + pad(std::to_string(c.duration), 9) +
-               pad(std::to_string(c.fallTime), 10) + pad(formatValue(c.inputInverted, ValueStyle::Inverted), 18);
+        out += pad(std::to_string(i + 1), 5) + pad(levelCell(c.minLevel), 13) + pad(levelCell(c.maxLevel), 13) +
+               pad(std::to_string(c.riseTime), 17) + pad(std::to_string(c.duration), 14) +
+               pad(std::to_string(c.fallTime), 15) + pad(formatValue(c.inputInverted, ValueStyle::Inverted), 18);
         out += withReserved ? pad(std::to_string(c.reserved), 9) + "\n" : "\n";
     }
     return out;
 }
 
 std::string scenesTable(const ConfigImage& image) {
-    std::string out = "Sceny (poziomy kanałów K1..K8: procent i wartość surowa 0..255)\n";
-    out += "Scena" + levelHeader() + "  Narastania\n";
+    std::string out = "Sceny (poziomy kanałów K1–K8: procent i wartość surowa 0–255)\n";
+    out += "Scena" + levelHeader() + pad("Czas narastania", 17) + "\n";
     for (int s = 0; s < kSceneCount; ++s) {
         out += pad(std::to_string(s + 1), 5) + levelRow(image.scenes[s].levels) +
-               pad(std::to_string(image.scenes[s].riseTime), 12) + "\n";
+               pad(std::to_string(image.scenes[s].riseTime), 17) + "\n";
     }
     return out;
 }
@@ -88,12 +89,12 @@ std::string scenesTable(const ConfigImage& image) {
 std::string programTable(const Program& program, const std::string& title, int stepCount, bool withEndStep) {
     std::string out = title;
     out += withEndStep ? ", scena kończąca: " + formatValue(program.endStep, ValueStyle::EndStep) + "\n"
-                       : " (plik programu: sceny 1..12, bez sceny kończącej)\n";
-    out += "Scena" + levelHeader() + "  Narastania  Trwania\n";
+                       : " (plik programu: sceny 1–12, bez sceny kończącej)\n";
+    out += "Scena" + levelHeader() + pad("Czas narastania", 17) + pad("Czas trwania", 14) + "\n";
     for (int k = 0; k < stepCount; ++k) {
         const ProgramStep& step = program.steps[k];
-        out += pad(std::to_string(k + 1), 5) + levelRow(step.levels) + pad(std::to_string(step.riseTime), 12) +
-               pad(std::to_string(step.duration), 9);
+        out += pad(std::to_string(k + 1), 5) + levelRow(step.levels) + pad(std::to_string(step.riseTime), 17) +
+               pad(std::to_string(step.duration), 14);
         out += withEndStep && program.endStep == k ? "  <- kończąca\n" : "\n";
     }
     return out;
@@ -160,9 +161,10 @@ std::string formatValue(unsigned value, ValueStyle style) {
         // Any non-zero byte inverts; a value other than 1 is shown so that two of them differ.
         case ValueStyle::Inverted: return value == 0 ? "nie" : value == 1 ? "tak" : "tak (" + std::to_string(value) + ")";
         case ValueStyle::EndStep:
-            if (value == kNoEndStep) return std::to_string(value) + " (brak)";
-            if (value < kStepCount) return std::to_string(value) + " (scena " + std::to_string(value + 1) + ")";
-            return std::to_string(value) + " (poza zakresem)";
+            // In words: the stored number counts from 0 and 15 means none, which no reader should decode.
+            if (value == kNoEndStep) return "brak";
+            if (value < kStepCount) return "scena " + std::to_string(value + 1);
+            return "poza zakresem (" + std::to_string(value) + ")";
     }
     return std::to_string(value);
 }

@@ -14,7 +14,7 @@ namespace {
 
 const char* const kChannelKeys[kChannelValueCount] = {"riseTime", "duration", "fallTime", "maxLevel", "minLevel"};
 
-std::string upTo(unsigned max) { return "0.." + std::to_string(max); }
+std::string upTo(unsigned max) { return "0–" + std::to_string(max); }
 
 void checkSettings(const ConfigImage& image, std::vector<EditorRefusal>& found) {
     const CommonSettingsForm form = loadCommonSettings(image);
@@ -43,10 +43,10 @@ void checkSettings(const ConfigImage& image, std::vector<EditorRefusal>& found) 
         WorkingChannel limits{0, 0, 0, working[kUpperValue], working[kLowerValue]};
         const std::optional<int> refused = refusedChannelField(texts, limits);
         if (refused == kUpperValue) {
-            found.push_back({where + "maxLevel", raw[kUpperValue], "górna granica 10..100 %"});
+            found.push_back({where + "maxLevel", raw[kUpperValue], "limit górny 10–100%"});
         } else if (refused == kLowerValue) {
-            found.push_back({where + "minLevel", raw[kLowerValue], "dolna granica do 90 % i co najmniej 10 % poniżej górnej (" +
-                                                                       std::to_string(working[kUpperValue]) + " %)"});
+            found.push_back({where + "minLevel", raw[kLowerValue], "limit dolny do 90% i o co najmniej 10 punktów procentowych niższy od górnego (" +
+                                                                       std::to_string(working[kUpperValue]) + "%)"});
         }
     }
 }

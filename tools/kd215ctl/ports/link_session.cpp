@@ -102,8 +102,8 @@ bool LinkSession::retryAfter(const TransferOutcome& outcome) {
         return false;
     }
     ++retriesUsed_;
-    progress_.note(portPath_ + ": " + transferFaultText(outcome) + " – ponawiam (" + std::to_string(retriesUsed_) + " z " +
-                      std::to_string(retries_) + ")");
+    progress_.note(portPath_ + ": " + transferFaultText(outcome) + " – ponowienie " + std::to_string(retriesUsed_) + " z " +
+                      std::to_string(retries_));
     // The rest of a spoiled reply may still be coming: the retry is sent into a quiet line.
     drainLine();
     return true;

@@ -33,7 +33,7 @@ h3 { font-size: 11pt; margin: 4mm 0 1.5mm; }
 p.note { font-size: 8.5pt; color: #555; margin: 1mm 0 2mm; }
 section { margin-top: 8mm; }
 @media print { section ~ section { break-before: page; } section { margin-top: 4mm; } body { padding: 0; } }
-@media print { section ~ section.absent { break-before: auto; } }
+@media print { section ~ section.absent, section#kanaly { break-before: auto; } }
 section.absent { margin-top: 3mm; }
 section.absent p { margin: 0; }
 table { border-collapse: collapse; width: 100%; font-size: 9pt; }
@@ -111,12 +111,11 @@ bool hasProgramExtension2(const std::string& path) {
     return ext == ".pg2";
 }
 
-// The page being written: the two sources, and every difference found while the cells are made.
+// The page being written and its two sources.
 struct Page {
     const ReportSource& source;
     const ReportSource* other;
     std::ostringstream html;
-    std::vector<std::string> differences;
 };
 
 // The other source's value of a field; not `held` when that source lacks the part or no other
@@ -127,7 +126,7 @@ struct Compared {
 };
 
 // One value's cell. When the other source holds the value too and it differs, the cell is marked,
-// shows the other value below and the difference goes to the list.
+// shows the other value below.
 void valueCell(Page& page, const std::string& label, unsigned value, const Compared& other, ValueStyle style,
                bool shaded = false, const std::string& id = "") {
     std::string classes, attributes;
@@ -137,7 +136,6 @@ void valueCell(Page& page, const std::string& label, unsigned value, const Compa
         classes = "diff";
         const std::string first = formatValue(value, style), second = formatValue(other.value, style);
         attributes += " title=\"" + htmlEscape(label + ": A " + first + ", B " + second) + "\"";
-        page.differences.push_back(formatDifference(label, first, second));
     }
     page.html << "<td" << (id.empty() ? "" : " id=\"" + id + "\"") << (classes.empty() ? "" : " class=\"" + classes + "\"") << attributes << ">"
               << valueText(value, style);
@@ -147,7 +145,7 @@ void valueCell(Page& page, const std::string& label, unsigned value, const Compa
 
 std::string contentsText(const ReportSource& s) {
     std::vector<std::string> held, missing;
-    (s.hasSettings ? held : missing).push_back("ustawienia i kanały");
+    (s.hasSettings ? held : missing).push_back("ustawienia wspólne i ustawienia kanałów");
     (s.hasScenes ? held : missing).push_back("sceny");
     for (int p = 0; p < kProgramCount; ++p) {
         const std::string name = "program " + std::to_string(p + 1);
@@ -182,7 +180,7 @@ void sourceRows(Page& page, const ReportSource& s, const std::string& name) {
         h << "<tr><th>Oprogramowanie sterownika</th><td>" << htmlEscape(s.firmware)
           << (s.port.empty() ? " (według kopii zapasowej)" : "") << "</td></tr>\n";
     }
-    if (!s.created.empty()) h << "<tr><th>Kopia utworzona</th><td>" << htmlEscape(s.created) << "</td></tr>\n";
+    if (!s.created.empty()) h << "<tr><th>Kopia zapasowa utworzona</th><td>" << htmlEscape(s.created) << "</td></tr>\n";
 }
 
 void header(Page& page, const ReportVisit& visit) {
@@ -197,7 +195,7 @@ void header(Page& page, const ReportVisit& visit) {
     sourceRows(page, page.source, page.other ? "Źródło A" : "Źródło");
     if (page.other) sourceRows(page, *page.other, "Źródło B");
     h << "</table>\n<p class=\"note\">Poziomy w procentach, jak w edytorach, pod nimi wartość surowa 0–255. "
-         "Czasy w jednostkach sterownika, jak w edytorach.";
+         "Czasy w jednostkach czasu sterownika, jak w edytorach.";
     if (page.other) {
         h << " Wartości różne w źródłach A i B są obwiedzione na czerwono; w komórce wartość A, pod nią B. "
              "Na wykresach linia przerywana to program ze źródła B.";
@@ -215,7 +213,7 @@ void settingsSection(Page& page) {
     const ReportSource& s = page.source;
     std::ostringstream& h = page.html;
     if (!s.hasSettings) {
-        absentSection(page, "ustawienia", "Ustawienia wspólne", "ustawień");
+        absentSection(page, "ustawienia", "Ustawienia wspólne i ustawienia kanałów", "ustawień");
         return;
     }
     h << "<section id=\"ustawienia\">\n<h2>Ustawienia wspólne</h2>\n";
@@ -231,8 +229,8 @@ void settingsSection(Page& page) {
     static const Row kRows[] = {
         {"Tryb pracy", "tryb pracy", &CommonSettings::operatingMode, ValueStyle::OperatingMode},
         {"Wejście wspólne", "wejście wspólne", &CommonSettings::commonInputMode, ValueStyle::InputMode},
-        {"Załączania", "czas załączania", &CommonSettings::switchOnTime, ValueStyle::Plain},
-        {"Wyłączania", "czas wyłączania", &CommonSettings::switchOffTime, ValueStyle::Plain},
+        {"Czas załączania", "czas załączania", &CommonSettings::switchOnTime, ValueStyle::Plain},
+        {"Czas wyłączania", "czas wyłączania", &CommonSettings::switchOffTime, ValueStyle::Plain},
     };
     h << "<table class=\"header\">\n";
     for (const Row& row : kRows) {
@@ -241,8 +239,10 @@ void settingsSection(Page& page) {
         valueCell(page, row.label, a.common.*row.field, other, row.style);
         h << "</tr>\n";
     }
-    h << "</table>\n<h3>Kanały</h3>\n<table>\n<tr><th class=\"name\">Kanał</th><th>Dolny</th><th>Górny</th>"
-         "<th>Narastania</th><th>Trwania</th><th>Opadania</th><th>Inwersja wejścia</th></tr>\n";
+    // The channels are a section of their own, under their own heading, on the settings' sheet.
+    h << "</table>\n</section>\n<section id=\"kanaly\">\n<h2>Ustawienia kanałów</h2>\n<table>\n"
+         "<tr><th class=\"name\">Kanał</th><th>Limit dolny</th><th>Limit górny</th>"
+         "<th>Czas narastania</th><th>Czas trwania</th><th>Czas opadania</th><th>Inwersja wejścia</th></tr>\n";
     for (int i = 0; i < kChannelCount; ++i) {
         const ChannelSettings& c = a.channels[i];
         const ChannelSettings* o = b ? &b->channels[i] : nullptr;
@@ -252,13 +252,13 @@ void settingsSection(Page& page) {
             valueCell(page, label + name, value, other, style);
         };
         h << "<tr><td class=\"name\">K" << i + 1 << "</td>";
-        cell("dolny", c.minLevel, o ? o->minLevel : 0, ValueStyle::Level);
-        cell("górny", c.maxLevel, o ? o->maxLevel : 0, ValueStyle::Level);
+        cell("limit dolny", c.minLevel, o ? o->minLevel : 0, ValueStyle::Level);
+        cell("limit górny", c.maxLevel, o ? o->maxLevel : 0, ValueStyle::Level);
         cell("czas narastania", c.riseTime, o ? o->riseTime : 0, ValueStyle::Plain);
         cell("czas trwania", c.duration, o ? o->duration : 0, ValueStyle::Plain);
         cell("czas opadania", c.fallTime, o ? o->fallTime : 0, ValueStyle::Plain);
-        // Any value other than 0 is an inverted input, so 1 and 255 are the same setting.
-        cell("inwersja wejścia", c.inputInverted != 0, o ? o->inputInverted != 0 : 0, ValueStyle::Inverted);
+        // Raw, as the difference list has it: 1 and 255 both invert, but "tak (255)" shows they differ.
+        cell("inwersja wejścia", c.inputInverted, o ? o->inputInverted : 0, ValueStyle::Inverted);
         h << "</tr>\n";
     }
     h << "</table>\n</section>\n";
@@ -288,7 +288,7 @@ void scenesSection(Page& page) {
         }
         h << "</tr>\n";
     }
-    h << "<tr><th class=\"name\">Narastania</th>";
+    h << "<tr><th class=\"name\">Czas narastania</th>";
     for (int sc = 0; sc < kSceneCount; ++sc) {
         const Compared other{b ? b->scenes[sc].riseTime : 0u, b != nullptr};
         valueCell(page, "scena " + std::to_string(sc + 1) + " czas narastania", s.image.scenes[sc].riseTime,
@@ -306,12 +306,12 @@ void programTable(Page& page, int p) {
     std::ostringstream& h = page.html;
     h << "<table>\n<tr><th class=\"name\">Scena</th>";
     for (int c = 0; c < kChannelCount; ++c) h << "<th>K" << c + 1 << "</th>";
-    h << "<th>Narastania</th><th>Trwania</th></tr>\n";
+    h << "<th>Czas narastania</th><th>Czas trwania</th></tr>\n";
     const std::string prefix = "program " + std::to_string(p + 1) + " scena ";
     for (int k = 0; k < kStepCount; ++k) {
         if (k >= s.programSteps[p]) {
             h << "<tr><td class=\"name\">" << k + 1 << "</td><td class=\"missing\" colspan=\"" << kChannelCount + 2
-              << "\">brak w pliku programu (plik mieści sceny 1–" << kProgramFileSteps << ")</td></tr>\n";
+              << "\">nieznana: plik programu zawiera tylko sceny 1–" << kProgramFileSteps << "</td></tr>\n";
             continue;
         }
         const ProgramStep& step = program.steps[k];
@@ -334,11 +334,8 @@ void programTable(Page& page, int p) {
     }
     h << "</table>\n";
     if (endHeld && o && o->hasEndStep[p] && o->image.programs[p].endStep != program.endStep) {
-        page.differences.push_back(formatDifference("program " + std::to_string(p + 1) + " scena kończąca",
-                                                     formatValue(program.endStep, ValueStyle::EndStep),
-                                                     formatValue(o->image.programs[p].endStep, ValueStyle::EndStep)));
         h << "<p class=\"note\" style=\"color:#c8102e\">Scena kończąca w źródle B: "
-          << htmlEscape(endStepWords(o->image.programs[p].endStep)) << "</p>\n";
+          << htmlEscape(formatValue(o->image.programs[p].endStep, ValueStyle::EndStep)) << "</p>\n";
     }
 }
 
@@ -372,12 +369,13 @@ void programSection(Page& page, int p) {
 
 void differencesSection(Page& page) {
     std::ostringstream& h = page.html;
-    h << "<section id=\"roznice\">\n<h2>Różnice: " << page.differences.size() << "</h2>\n";
-    if (page.differences.empty()) {
+    const std::vector<Difference> differences = sourceDifferences(page.source, *page.other);
+    h << "<section id=\"roznice\">\n<h2>Różnice: " << differences.size() << "</h2>\n";
+    if (differences.empty()) {
         h << "<p>Źródła A i B nie różnią się w tym, co oba zawierają.</p>\n";
     } else {
         h << "<p class=\"note\">Wartość A &lt;&gt; wartość B.</p>\n<ol class=\"differences\">\n";
-        for (const std::string& line : page.differences) h << "<li>" << htmlEscape(line) << "</li>\n";
+        for (const Difference& d : differences) h << "<li>" << htmlEscape(d.text) << "</li>\n";
         h << "</ol>\n";
     }
     h << "</section>\n";
@@ -398,12 +396,12 @@ ReportSource controllerSource(const std::string& port, const ConfigImage& image,
 
 FileLoadResult addFileToSource(const ConfigFile& file, ReportSource& source) {
     const auto taken = [&](const std::string& what) {
-        return FileLoadResult{false, file.path + " : " + what + " – już w innym pliku tego raportu"};
+        return FileLoadResult{false, file.path + " : " + what + " już w innym pliku tego raportu"};
     };
     switch (file.kind) {
         case FileKind::Backup:
             if (source.hasSettings || source.hasScenes || source.programSteps[0] || source.programSteps[1]) {
-                return taken("kopia zapasowa obejmuje wszystko, a część");
+                return taken("kopia zapasowa zawiera wszystkie obszary, a część z nich jest");
             }
             source = controllerSource("", file.image, file.info.firmware);
             source.created = file.info.created;
@@ -412,19 +410,19 @@ FileLoadResult addFileToSource(const ConfigFile& file, ReportSource& source) {
             source.note = file.info.note;
             break;
         case FileKind::Settings:
-            if (source.hasSettings) return taken("ustawienia");
+            if (source.hasSettings) return taken("ustawienia są");
             source.image.common = file.image.common;
             source.image.channels = file.image.channels;
             source.hasSettings = true;
             break;
         case FileKind::Scenes:
-            if (source.hasScenes) return taken("sceny");
+            if (source.hasScenes) return taken("sceny są");
             source.image.scenes = file.image.scenes;
             source.hasScenes = true;
             break;
         case FileKind::Program: {
             const int p = hasProgramExtension2(file.path) ? 1 : 0;
-            if (source.programSteps[p]) return taken(areaPolishName(p ? ConfigArea::Program2 : ConfigArea::Program1));
+            if (source.programSteps[p]) return taken(std::string(areaPolishName(p ? ConfigArea::Program2 : ConfigArea::Program1)) + " jest");
             source.image.programs[p].steps = file.image.programs[0].steps;
             source.programSteps[p] = kProgramFileSteps;
             break;
@@ -432,6 +430,23 @@ FileLoadResult addFileToSource(const ConfigFile& file, ReportSource& source) {
     }
     source.files.push_back(file.path);
     return {true, {}};
+}
+
+std::vector<Difference> sourceDifferences(const ReportSource& a, const ReportSource& b) {
+    std::vector<Difference> differences;
+    const auto add = [&](ConfigArea area, int steps, bool endStep) {
+        const std::vector<Difference> found =
+            compareFields(listAreaFields(a.image, area, steps, endStep), listAreaFields(b.image, area, steps, endStep));
+        differences.insert(differences.end(), found.begin(), found.end());
+    };
+    if (a.hasSettings && b.hasSettings) add(ConfigArea::Settings, 0, false);
+    if (a.hasScenes && b.hasScenes) add(ConfigArea::Scenes, 0, false);
+    for (int p = 0; p < kProgramCount; ++p) {
+        const int steps = std::min(a.programSteps[p], b.programSteps[p]);
+        const bool endStep = a.hasEndStep[p] && b.hasEndStep[p];
+        if (steps > 0 || endStep) add(p == 0 ? ConfigArea::Program1 : ConfigArea::Program2, steps, endStep);
+    }
+    return differences;
 }
 
 std::string htmlEscape(const std::string& text) {
@@ -459,13 +474,12 @@ std::string reportHtml(const ReportSource& source, const ReportSource* other, co
         if (visit.customer.empty()) visit.customer = s->customer;
         if (visit.note.empty()) visit.note = s->note;
     }
-    Page page{source, other, {}, {}};
+    Page page{source, other, {}};
     header(page, visit);
     settingsSection(page);
     scenesSection(page);
     for (int p = 0; p < kProgramCount; ++p) programSection(page, p);
     if (other) differencesSection(page);
-
 
     std::ostringstream out;
     out << "<!DOCTYPE html>\n<html lang=\"pl\">\n<head>\n<meta charset=\"utf-8\">\n"

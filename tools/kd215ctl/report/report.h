@@ -8,6 +8,7 @@
 
 #include "config/config_image.h"
 #include "files/config_files.h"
+#include "files/config_text.h"
 
 namespace kd215 {
 
@@ -44,6 +45,10 @@ struct ReportVisit {
     std::string note;
     std::string madeAt;
 };
+
+// What both sources hold differently, field by field, in the one difference record's lines: an
+// area file holds one area, a program file 12 steps and no end step.
+std::vector<Difference> sourceDifferences(const ReportSource& a, const ReportSource& b);
 
 // The page. With `other` every value the two sources both hold is compared, differences marked
 // in the tables and charts and listed at the end. Every printed sheet ends in a footer with the

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <sstream>
 
+#include "files/config_text.h"
+
 namespace kd215 {
 
 namespace {
@@ -96,7 +98,7 @@ void timeAxis(std::ostream& h, const ChartFrame& frame) {
     }
     h << "<text x=\"" << number(frame.left + frame.width / 2) << "\" y=\"" << number(y + 17) << "\" text-anchor=\"middle\">"
       << (ticks.empty() ? "scena (numery); wszystkie czasy 0, więc sceny obok siebie bez skali czasu"
-                        : "scena (numery) i czas w jednostkach sterownika")
+                        : "scena (numery) i czas w jednostkach czasu sterownika")
       << "</text>\n";
 }
 
@@ -105,8 +107,8 @@ void timeAxis(std::ostream& h, const ChartFrame& frame) {
 void endMark(std::ostream& h, const ChartProgram& chart, const ChartFrame& frame, const std::vector<StepShape>& shapes) {
     const Program& program = *chart.program;
     const bool drawn = chart.endHeld && program.endStep < chart.steps;
-    const std::string label = chart.endHeld ? "Scena kończąca: " + endStepWords(program.endStep)
-                                            : "Scena kończąca: brak w pliku programu";
+    const std::string label = chart.endHeld ? "Scena kończąca: " + formatValue(program.endStep, ValueStyle::EndStep)
+                                            : "Scena kończąca: nieznana (plik programu jej nie zawiera)";
     const double markX = drawn ? shapes[program.endStep].end : kChartWidth + kLabelGap;
     if (drawn) {
         h << "<line class=\"end-mark\" x1=\"" << number(markX) << "\" y1=\"4\" x2=\"" << number(markX) << "\" y2=\""
@@ -172,12 +174,6 @@ std::vector<unsigned long> axisTicks(unsigned long span, int maxIntervals) {
 LabelPlace besideMark(double markX, double width, double chartWidth) {
     if (markX - kLabelGap - width >= 0) return {std::min(markX, chartWidth) - kLabelGap, false};
     return {std::max(0.0, std::min(markX + kLabelGap, chartWidth - width)), true};
-}
-
-std::string endStepWords(unsigned endStep) {
-    if (endStep == kNoEndStep) return "brak";
-    if (endStep < kStepCount) return std::to_string(endStep + 1);
-    return "poza zakresem (" + std::to_string(endStep) + ")";
 }
 
 std::string chartSvg(const ChartProgram& chart, int programNumber) {

@@ -55,9 +55,6 @@ struct LabelPlace {
 };
 LabelPlace besideMark(double markX, double width, double chartWidth);
 
-// An end step in the 1-based words the report's tables use: "9", "brak", "poza zakresem (200)".
-std::string endStepWords(unsigned endStep);
-
 // One program as the report draws it. With `other` that program's steps go dashed over this one
 // on a shared time scale, and the numbers of steps that differ are marked.
 struct ChartProgram {
