@@ -75,7 +75,7 @@ TEST(Kd215ctlHelp, EachCommandHasItsOwnPageAndASlipGetsTheNearestWord) {
     const CtlResult page = ctl({"help", "backup"});
     EXPECT_EQ(page.code, 0);
     EXPECT_EQ(page.out, ctl({"backup", "--help"}).out);
-    EXPECT_EQ(page.out.rfind("Użycie: kd215ctl backup --port PORT PLIK [--site TEKST]", 0), 0u) << page.out;
+    EXPECT_EQ(page.out.rfind("Użycie: kd215ctl backup (--port PORT [--port PORT]... | --ports-from PLIK | --all) PLIK [--site TEKST]", 0), 0u) << page.out;
     std::size_t examples = 0;
     for (std::size_t at = page.out.find("\n  kd215ctl backup "); at != std::string::npos;
          at = page.out.find("\n  kd215ctl backup ", at + 1)) {

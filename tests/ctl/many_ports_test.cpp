@@ -165,5 +165,13 @@ TEST_F(ManyControllers, OutputsWithoutPortAndDoubledPortsAreRefusedBeforeAnyPort
               (std::vector<std::string>{"a_line", "b_line", "COM10", "hala__1"}));
 }
 
+// The progress block is redrawn by moving the cursor up one line per port: a line that wraps
+// throws that count off, and a letter cut in half prints as garbage.
+TEST(ProgressBlock, EveryLineFitsWithinTheTerminalAndCutsBetweenLetters) {
+    EXPECT_EQ(progressBlock({{"ttyUSB0", "Łącze zajęte", 1.3}, {"b", "ok", 12.0}}, 21),
+              "ttyUSB0  1,3 s    Łą\n"
+              "b        12,0 s   ok\n");
+}
+
 }  // namespace
 }  // namespace kd215

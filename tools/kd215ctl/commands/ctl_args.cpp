@@ -402,9 +402,23 @@ const ExitCodeDoc kExitCodeDocs[6] = {
     {kExitFile, "błąd pliku (brak pliku, za krótki, zły rodzaj, uszkodzona kopia zapasowa, błąd zapisu)"},
 };
 
+// "--port PORT" in a synopsis becomes its alternatives, named as the option table names them:
+// "(--port PORT [--port PORT]... | --ports-from PLIK | --all)".
+static std::string synopsisText(const char* synopsis) {
+    const OptionRule& port = *findOption("--port");
+    const OptionRule& portsFrom = *findOption("--ports-from");
+    const std::string single = std::string(port.name) + " " + port.value;
+    const std::string many = "(" + single + " [" + single + "]... | " + portsFrom.name + " " + portsFrom.value + " | " +
+                             findOption("--all")->name + ")";
+    std::string text = synopsis;
+    const std::size_t at = text.find(single);
+    if (at != std::string::npos) text.replace(at, single.size(), many);
+    return text;
+}
+
 std::vector<CommandHelp> commandDocs() {
     std::vector<CommandHelp> docs;
-    for (const CommandRule& rule : kCommands) docs.push_back({rule.name, rule.doc});
+    for (const CommandRule& rule : kCommands) docs.push_back({rule.name, rule.doc, synopsisText(rule.doc.synopsis)});
     return docs;
 }
 
@@ -479,7 +493,7 @@ std::string optionLines(const std::vector<OptionHelp>& options, bool withCommand
 std::string helpText() {
     std::string out = "kd215ctl – obsługa sterownika Kd215 z wiersza poleceń\n\nUżycie:\n";
     for (const CommandHelp& command : commandDocs()) {
-        out += "  kd215ctl " + std::string(command.doc.synopsis) + "\n";
+        out += "  kd215ctl " + command.synopsis + "\n";
     }
     out += "\nPolecenia:\n";
     for (const CommandHelp& command : commandDocs()) out += "  " + command.name + "\n" + folded(command.doc.summary, 6);
@@ -500,7 +514,7 @@ std::string helpText() {
 std::string commandHelpText(const std::string& name) {
     const CommandRule* rule = findCommand(name);
     if (rule == nullptr) return "";
-    std::string out = "Użycie: kd215ctl " + std::string(rule->doc.synopsis) + "\n\n" + folded(rule->doc.summary, 0);
+    std::string out = "Użycie: kd215ctl " + synopsisText(rule->doc.synopsis) + "\n\n" + folded(rule->doc.summary, 0);
     if (rule->takesAreas) {
         out += "\nObszary:\n";
         for (const auto& [area, text] : areaDocs()) out += "  " + area + std::string(11 - area.size(), ' ') + text + "\n";

@@ -61,6 +61,7 @@ struct CommandDoc {
 struct CommandHelp {
     std::string name;
     CommandDoc doc;
+    std::string synopsis;  // doc.synopsis with its single --port shown repeating, or --ports-from or --all
 };
 std::vector<CommandHelp> commandDocs();
 

@@ -77,7 +77,7 @@ void writeManPage(std::ostream& out) {
         << ".SH " << roff("SKŁADNIA") << "\n";
     bool first = true;
     for (const CommandHelp& command : commandDocs()) {
-        out << (first ? "" : ".br\n") << ".B kd215ctl\n" << roffText(command.doc.synopsis) << "\n";
+        out << (first ? "" : ".br\n") << ".B kd215ctl\n" << roffText(command.synopsis) << "\n";
         first = false;
     }
     out << ".SH OPIS\n"

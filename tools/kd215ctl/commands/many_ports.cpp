@@ -25,24 +25,58 @@ namespace {
 
 const char* const kPortMark = "{port}";
 
+std::string trimmed(const std::string& text) {
+    const std::size_t first = text.find_first_not_of(" \t\r");
+    if (first == std::string::npos) return "";
+    return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
+}
+
+std::size_t characterCount(const std::string& text) {
+    std::size_t n = 0;
+    for (const char c : text) n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    return n;
+}
+
+// On a terminal: what each port is doing, and the whole lines waiting for the main thread,
+// which clears the block of progress lines, prints them and draws the block again.
+struct Board {
+    std::mutex lock;
+    std::vector<PortProgress> ports;
+    std::vector<bool> done;
+    std::vector<std::pair<std::ostream*, std::string>> lines;
+};
+
 // Lines written by one port's run, passed on whole to the shared stream with the port's name,
 // so that lines of different ports never mix. Standard error keeps the message form:
-// "kd215ctl: PORT: ..." then the message's own text.
+// "kd215ctl: PORT: ..." then the message's own text. With a board, the lines wait there, and a
+// progress text (written after "\r", never ended by "\n") tells the board what the port is doing.
 class PortLines final : public std::streambuf {
 public:
-    PortLines(std::ostream& target, std::mutex& lock, const std::string& name, bool messages)
-        : target_(target), lock_(lock), name_(name), messages_(messages) {}
+    PortLines(std::ostream& target, std::mutex& lock, const std::string& name, bool messages, Board* board = nullptr,
+              std::size_t index = 0)
+        : target_(target), lock_(lock), name_(name), messages_(messages), board_(board), index_(index) {}
     ~PortLines() override {
-        if (!pending_.empty()) emit();
+        if (!pending_.empty() && !progressText_) emit();
     }
     const std::vector<std::string>& lines() const { return lines_; }
 
 protected:
     int overflow(int ch) override {
         if (ch == traits_type::eof()) return 0;
+        if (ch == '\r' && board_ != nullptr) {
+            showDoing(pending_);
+            pending_.clear();
+            progressText_ = true;
+            return ch;
+        }
+        if (ch == '\n') progressText_ = false;
         pending_ += static_cast<char>(ch);
         if (ch == '\n') emit();
         return ch;
+    }
+    int sync() override {
+        if (board_ != nullptr && !pending_.empty()) showDoing(pending_);
+        return 0;
     }
 
 private:
@@ -58,17 +92,33 @@ private:
             line = form + name_ + ": " + pending_;  // a frame line of -v
         }
         lines_.push_back(pending_);
+        if (messages_) showDoing(pending_.rfind(form, 0) == 0 ? pending_.substr(form.size()) : pending_);
         pending_.clear();
+        if (board_ != nullptr) {
+            std::lock_guard<std::mutex> hold(board_->lock);
+            board_->lines.emplace_back(&target_, line);
+            return;
+        }
         std::lock_guard<std::mutex> hold(lock_);
         target_ << line << '\n';
         target_.flush();
+    }
+
+    void showDoing(const std::string& text) {
+        const std::string shown = trimmed(text);
+        if (board_ == nullptr || !messages_ || shown.empty()) return;
+        std::lock_guard<std::mutex> hold(board_->lock);
+        board_->ports[index_].doing = shown;
     }
 
     std::ostream& target_;
     std::mutex& lock_;
     std::string name_;
     bool messages_;
+    Board* board_;
+    std::size_t index_;
     std::string pending_;
+    bool progressText_ = false;  // pending_ came after "\r": a progress text, not a line
     std::vector<std::string> lines_;
 };
 
@@ -85,21 +135,9 @@ struct PortRun {
     double seconds = 0;
 };
 
-std::string trimmed(const std::string& text) {
-    const std::size_t first = text.find_first_not_of(" \t\r");
-    if (first == std::string::npos) return "";
-    return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
-}
-
 std::string replaced(std::string text, const std::string& name) {
     for (std::size_t at; (at = text.find(kPortMark)) != std::string::npos;) text.replace(at, 6, name);
     return text;
-}
-
-std::size_t characterCount(const std::string& text) {
-    std::size_t n = 0;
-    for (const char c : text) n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    return n;
 }
 
 std::string padded(const std::string& text, std::size_t width) {
@@ -252,13 +290,32 @@ std::vector<std::string> portFileNames(const std::vector<std::string>& stableNam
     return names;
 }
 
+std::string progressBlock(const std::vector<PortProgress>& ports, std::size_t columns) {
+    std::size_t nameWidth = 0;
+    for (const PortProgress& port : ports) nameWidth = std::max(nameWidth, characterCount(port.name));
+    const std::size_t limit = columns > 0 ? columns - 1 : 0;
+    std::string block;
+    for (const PortProgress& port : ports) {
+        std::string line = padded(port.name, nameWidth) + padded(secondsText(port.seconds), 7) + port.doing;
+        std::size_t kept = 0, end = 0;
+        for (; end < line.size(); ++end) {
+            if ((static_cast<unsigned char>(line[end]) & 0xC0) == 0x80) continue;  // inside a character
+            if (kept == limit) break;
+            ++kept;
+        }
+        line.resize(end);
+        block += line + "\n";
+    }
+    return block;
+}
+
 bool runsOnManyPorts(const CtlOptions& o) {
     if (o.command == "ports") return false;
     return o.ports.size() > 1 || !o.portsFrom.empty() || o.allPorts;
 }
 
 int runOnManyPorts(const CtlOptions& options, const std::vector<std::string>& args, std::ostream& out,
-                   std::ostream& err, bool) {
+                   std::ostream& err, bool errIsTerminal) {
     // Every output named once for all ports would be written by each: refused before any port opens.
     for (const std::string& output : outputNames(options)) {
         if (output.find(kPortMark) == std::string::npos) {
@@ -326,19 +383,60 @@ int runOnManyPorts(const CtlOptions& options, const std::vector<std::string>& ar
     // where it stood, so the whole run is deferred until every line has ended.
     deferInterrupts(true);
     std::mutex outLock, errLock;
+    const bool redraw = errIsTerminal && runs.size() > 1 && !options.quiet && !options.json && stderrRedrawsLines();
+    Board board;
+    for (const PortRun& run : runs) board.ports.push_back({run.name, "", 0});
+    board.done.assign(runs.size(), false);
+    Board* const shared = redraw ? &board : nullptr;
+    const auto started = std::chrono::steady_clock::now();
     std::vector<std::thread> lines;
-    for (PortRun& run : runs) {
-        lines.emplace_back([&] {
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        lines.emplace_back([&, i] {
             keepInterruptsFromThisThread();
-            const auto started = std::chrono::steady_clock::now();
-            PortLines outLines(out, outLock, run.name, false), errLines(err, errLock, run.name, true);
-            std::ostream runOut(&outLines), runErr(&errLines);
-            run.code = runCommand(run.options, args, runOut, runErr, false, &run.result);
-            runOut.flush();
-            runErr.flush();
-            run.messages = errLines.lines();
+            PortRun& run = runs[i];
+            {
+                PortLines outLines(out, outLock, run.name, false, shared, i);
+                PortLines errLines(err, errLock, run.name, true, shared, i);
+                std::ostream runOut(&outLines), runErr(&errLines);
+                run.code = runCommand(run.options, args, runOut, runErr, redraw, &run.result);
+                runOut.flush();
+                runErr.flush();
+                run.messages = errLines.lines();
+            }  // the last unended line is passed on before the port counts as done
             run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+            std::lock_guard<std::mutex> hold(board.lock);
+            board.ports[i] = {run.name, outcomeText(run), run.seconds};
+            board.done[i] = true;
         });
+    }
+    // The main thread alone writes while the block is shown: it clears the block, prints the
+    // lines that came, and draws the block again, a few times a second until every port is done.
+    std::size_t drawn = 0;  // lines of the block now on the screen
+    for (bool running = redraw; running;) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        std::vector<std::pair<std::ostream*, std::string>> waiting;
+        std::vector<PortProgress> ports;
+        {
+            std::lock_guard<std::mutex> hold(board.lock);
+            waiting.swap(board.lines);
+            const double now = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+            for (std::size_t i = 0; i < board.ports.size(); ++i) {
+                if (!board.done[i]) board.ports[i].seconds = now;
+            }
+            ports = board.ports;
+            running = std::find(board.done.begin(), board.done.end(), false) != board.done.end();
+        }
+        if (drawn > 0) err << "\x1b[" << drawn << "A\r\x1b[J";
+        for (const auto& [stream, line] : waiting) {
+            *stream << line << '\n';
+            stream->flush();
+        }
+        drawn = 0;
+        if (running) {
+            err << progressBlock(ports, static_cast<std::size_t>(stderrColumns()));
+            drawn = ports.size();
+        }
+        err.flush();
     }
     for (std::thread& line : lines) line.join();
     deferInterrupts(false);

@@ -26,4 +26,14 @@ std::string portFileName(const std::string& stableName, int parts = 1);
 // ("/a/line", "/b/line" give "a_line", "b_line").
 std::vector<std::string> portFileNames(const std::vector<std::string>& stableNames);
 
+// What one port is doing now, for the block of lines redrawn on a terminal.
+struct PortProgress {
+    std::string name;   // the port's short name
+    std::string doing;  // the area being read or written, the last message, or the outcome
+    double seconds = 0;
+};
+// One line per port, each ending in "\n": the name, the time so far, what it is doing; cut to
+// fewer than `columns` characters, so that no line wraps and the block can be redrawn in place.
+std::string progressBlock(const std::vector<PortProgress>& ports, std::size_t columns);
+
 }  // namespace kd215

@@ -19,6 +19,11 @@ std::vector<std::string> commandLineArguments(int argc, char** argv);
 // console back as it was when the program ends, however it ends.
 void prepareConsole();
 bool stderrIsTerminal();
+// Whether standard error is a terminal that takes lines redrawn in place (the cursor moved up
+// and the screen cleared below it), and how many columns it shows; 80 when it does not say.
+// Off on Windows: there several ports print whole lines only.
+bool stderrRedrawsLines();
+int stderrColumns();
 
 // While a command talks to the controller, an interruption (Ctrl+C, TERM, HUP, QUIT, a closed
 // pipe) does not end the process at once: the exchange stops, the command says what the

@@ -4,6 +4,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <grp.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -67,6 +68,16 @@ void keepInterruptsFromThisThread() {
 int interruptSignal() { return pendingSignal; }
 
 bool stderrIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
+
+bool stderrRedrawsLines() {
+    const char* term = std::getenv("TERM");
+    return stderrIsTerminal() && term != nullptr && *term != '\0' && std::strcmp(term, "dumb") != 0;
+}
+
+int stderrColumns() {
+    struct winsize size {};
+    return ::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 ? size.ws_col : 80;
+}
 
 std::unique_ptr<SerialPort> makeSerialPort() { return std::make_unique<PosixSerialPort>(); }
 

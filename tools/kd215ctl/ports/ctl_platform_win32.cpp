@@ -76,6 +76,10 @@ int interruptSignal() { return static_cast<int>(pendingSignal); }
 
 bool stderrIsTerminal() { return _isatty(_fileno(stderr)) != 0; }
 
+bool stderrRedrawsLines() { return false; }
+
+int stderrColumns() { return 80; }
+
 std::unique_ptr<SerialPort> makeSerialPort() { return std::make_unique<Win32SerialPort>(); }
 
 const char* const kAdapterDriverWord = "sterownik systemowy";
