@@ -12,6 +12,8 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <dirent.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -166,6 +168,37 @@ void closeLine(SimLine& line) {
     line.linkPath.clear();
 }
 
+// Whether a process other than this one still holds the slave open. inotify merges two opens that
+// come together (two clients started at once) into one event, so after a close the count alone can
+// say "nobody" while a client still waits for its reply; the processes' open files say it for sure.
+bool otherProcessHoldsSlave(const SimLine& line) {
+    struct stat slave {};
+    if (::fstat(line.slaveFd, &slave) != 0) return false;
+    DIR* procs = ::opendir("/proc");
+    if (procs == nullptr) return false;
+    const std::string self = std::to_string(::getpid());
+    bool held = false;
+    while (!held) {
+        const dirent* proc = ::readdir(procs);
+        if (proc == nullptr) break;
+        if (proc->d_name[0] < '1' || proc->d_name[0] > '9' || self == proc->d_name) continue;
+        const std::string fdDir = std::string("/proc/") + proc->d_name + "/fd";
+        DIR* fds = ::opendir(fdDir.c_str());
+        if (fds == nullptr) continue;
+        while (const dirent* fd = ::readdir(fds)) {
+            struct stat target {};
+            if (fd->d_name[0] != '.' && ::stat((fdDir + "/" + fd->d_name).c_str(), &target) == 0 &&
+                S_ISCHR(target.st_mode) && target.st_rdev == slave.st_rdev) {
+                held = true;
+                break;
+            }
+        }
+        ::closedir(fds);
+    }
+    ::closedir(procs);
+    return held;
+}
+
 void takePortEvents(SimLine& line, std::vector<std::string>& notes) {
     if (line.watchFd < 0) return;
     alignas(struct inotify_event) char buffer[4096];
@@ -180,6 +213,7 @@ void takePortEvents(SimLine& line, std::vector<std::string>& notes) {
                 notes.push_back("port opened");
             } else if (event->mask & (IN_CLOSE_WRITE | IN_CLOSE_NOWRITE)) {
                 line.clientOpens = std::max(0, line.clientOpens - 1);
+                if (line.clientOpens == 0 && otherProcessHoldsSlave(line)) line.clientOpens = 1;
                 notes.push_back("port closed");
             }
         }
