@@ -33,7 +33,7 @@ VIAddVersionKey /LANG=1045 "CompanyName" "${PUBLISHER}"
 VIAddVersionKey /LANG=1045 "FileDescription" "Instalator programu ${PRODUCT}"
 VIAddVersionKey /LANG=1045 "FileVersion" "${VERSION}"
 VIAddVersionKey /LANG=1045 "ProductVersion" "${VERSION}"
-VIAddVersionKey /LANG=1045 "LegalCopyright" "Copyright (C) 2026 ${PUBLISHER}"
+VIAddVersionKey /LANG=1045 "LegalCopyright" "Copyright © 2026 ${PUBLISHER}"
 
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"

@@ -1,20 +1,38 @@
-// The project's own Polish keeps one word for one thing: the guide, kd215ctl's help and manual
-// page, and the report are searched for the words ruled out; byte counts agree with their numeral.
+// The project's own Polish keeps one word for one thing: the guide and its contents and index,
+// CZYTAJ.txt, the installer, kd215ctl's help, manual page and run-time messages, the report and the
+// browser's pages are searched for the words ruled out, for a menu caption or status text straight
+// after a preposition (across line breaks and tags); byte counts agree with their numeral.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <regex>
+#include <cstring>
+#include <set>
+#include <sstream>
 
+#include "app/commands.h"
 #include "commands/ctl_args.h"
+#include "config/config_image.h"
+#include "editors/control_rules.h"
 #include "files/config_files.h"
+#include "link/pty_pair.h"
 #include "report/report.h"
+#include "sim_process_posix.h"
 
 namespace kd215 {
 namespace {
 
-std::string readText(const std::filesystem::path& path) {
+namespace fs = std::filesystem;
+
+std::string readText(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string((std::istreambuf_iterator<char>(in)), {});
 }
@@ -46,7 +64,7 @@ std::vector<std::string> literalsOf(const std::string& code) {
 
 std::vector<std::string> literalsUnder(const std::string& folder) {
     std::vector<std::string> all;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(std::string(KD215_SOURCE_DIR) + "/" + folder)) {
+    for (const auto& entry : fs::recursive_directory_iterator(std::string(KD215_SOURCE_DIR) + "/" + folder)) {
         const std::string ext = entry.path().extension().string();
         if (ext != ".cpp" && ext != ".h" && ext != ".rc") continue;
         const std::vector<std::string> found = literalsOf(readText(entry.path()));
@@ -55,19 +73,94 @@ std::vector<std::string> literalsUnder(const std::string& folder) {
     return all;
 }
 
-// The texts to search, by where they come from. The guide quotes the program's own texts, which
-// stay as they are: every piece of a literal in src/ and resources/ between escapes is taken out.
-std::vector<std::pair<std::string, std::string>> projectTexts() {
-    std::vector<std::pair<std::string, std::string>> texts;
-    std::size_t guidePages = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(std::string(KD215_SOURCE_DIR) + "/docs")) {
-        const std::string ext = entry.path().extension().string();
-        if (ext == ".html" || ext == ".txt") texts.emplace_back(entry.path().filename().string(), readText(entry.path()));
+// The help contents and index are Windows-1250, the code page the help viewer reads Polish in. Only
+// the letters and marks Polish needs are expected; any other high byte (UTF-8, say) is reported.
+std::string fromWindows1250(const std::string& bytes, std::string& stray) {
+    static const std::pair<unsigned char, const char*> kPolish[] = {
+        {0xB9, "ą"}, {0xA5, "Ą"}, {0xE6, "ć"}, {0xC6, "Ć"}, {0xEA, "ę"}, {0xCA, "Ę"}, {0xB3, "ł"},
+        {0xA3, "Ł"}, {0xF1, "ń"}, {0xD1, "Ń"}, {0xF3, "ó"}, {0xD3, "Ó"}, {0x9C, "ś"}, {0x8C, "Ś"},
+        {0x9F, "ź"}, {0x8F, "Ź"}, {0xBF, "ż"}, {0xAF, "Ż"}, {0x96, "–"}, {0x84, "„"}, {0x94, "”"}};
+    std::string text;
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x80) {
+            text += c;
+            continue;
+        }
+        const char* letter = nullptr;
+        for (const auto& [code, utf8] : kPolish) letter = code == byte ? utf8 : letter;
+        if (letter == nullptr) stray += std::to_string(byte) + " ";
+        text += letter ? letter : "?";
     }
-    guidePages = texts.size();
-    texts.emplace_back("kd215ctl help", helpText());
-    for (const CommandHelp& command : commandDocs()) texts.emplace_back("help " + command.name, commandHelpText(command.name));
-    texts.emplace_back("ctl_docs.cpp", readText(std::string(KD215_SOURCE_DIR) + "/tools/kd215ctl/commands/ctl_docs.cpp"));
+    return text;
+}
+
+// One space for every run of white space, so that a line break inside a phrase hides nothing.
+std::string collapsed(const std::string& text) {
+    static const std::regex space(R"(\s+)");
+    return std::regex_replace(text, space, " ");
+}
+
+// What a reader sees of a page: inline tags dropped, the others a space, entities as characters.
+std::string readerText(const std::string& html) {
+    static const std::regex inlineTag(R"(</?(u|b|i|span|kbd|a|code)\b[^>]*>)", std::regex::icase);
+    static const std::regex otherTag(R"(<[^>]*>)");
+    std::string text = std::regex_replace(std::regex_replace(html, inlineTag, ""), otherTag, " ");
+    for (const auto& [entity, character] : {std::pair<const char*, const char*>{"&nbsp;", " "}, {"&lt;", "<"},
+                                            {"&gt;", ">"}, {"&quot;", "\""}, {"&amp;", "&"}}) {
+        for (std::size_t at = text.find(entity); at != std::string::npos; at = text.find(entity, at)) {
+            text.replace(at, std::string(entity).size(), character);
+        }
+    }
+    return collapsed(text);
+}
+
+struct ProjectText {
+    std::string source;
+    std::string text;  // as written, white space collapsed
+    bool quotesProgram;  // a guide page, which quotes the program's texts as they are
+};
+
+// Files of the guide, CZYTAJ.txt, the help contents and index, the installer and, once it is
+// there, the browser's pages and scripts.
+void addFiles(std::vector<ProjectText>& texts) {
+    const fs::path root = KD215_SOURCE_DIR;
+    for (const auto& entry : fs::directory_iterator(root / "docs")) {
+        const std::string ext = entry.path().extension().string(), name = entry.path().filename().string();
+        std::string text = readText(entry.path());
+        if (ext == ".hhc" || ext == ".hhk") {
+            std::string stray;
+            text = fromWindows1250(text, stray);
+            EXPECT_EQ(stray, "") << name << ": bytes outside Windows-1250 Polish";
+        } else if (ext == ".txt" && text.rfind("\xEF\xBB\xBF", 0) == 0) {
+            text.erase(0, 3);
+        } else if (ext != ".html") {
+            continue;
+        }
+        texts.push_back({name, collapsed(text), ext == ".html" || ext == ".txt"});
+    }
+    for (const char* installer : {"packaging/kd215.nsi", "packaging/debian/copyright"}) {
+        texts.push_back({installer, collapsed(readText(root / installer)), false});
+    }
+    if (fs::is_directory(root / "web")) {
+        for (const auto& entry : fs::recursive_directory_iterator(root / "web")) {
+            const std::string ext = entry.path().extension().string();
+            if (entry.path().string().find("node_modules") != std::string::npos) continue;
+            if (ext == ".html" || ext == ".js") texts.push_back({"web/" + entry.path().filename().string(), collapsed(readText(entry.path())), true});
+        }
+    }
+}
+
+std::vector<ProjectText> projectTexts() {
+    std::vector<ProjectText> texts;
+    addFiles(texts);
+    texts.push_back({"kd215ctl help", collapsed(helpText()), false});
+    for (const CommandHelp& command : commandDocs()) texts.push_back({"help " + command.name, collapsed(commandHelpText(command.name)), false});
+    std::string manPage;
+    for (const std::string& literal : literalsOf(readText(std::string(KD215_SOURCE_DIR) + "/tools/kd215ctl/commands/ctl_docs.cpp"))) {
+        manPage += literal + "\n";
+    }
+    texts.push_back({"ctl_docs.cpp", collapsed(manPage), false});
 
     ConfigImage second = defaultConfigImage();
     second.channels[1].riseTime = 40;
@@ -75,32 +168,87 @@ std::vector<std::pair<std::string, std::string>> projectTexts() {
     ReportSource files = controllerSource("", second, "");
     files.programSteps[1] = 12;
     files.hasEndStep[1] = false;
-    texts.emplace_back("report", reportHtml(controllerSource("COM3", defaultConfigImage(), "1.05"), &files, {}));
-
-    std::vector<std::string> fixed = literalsUnder("src");
-    const std::vector<std::string> resources = literalsUnder("resources");
-    fixed.insert(fixed.end(), resources.begin(), resources.end());
-    const std::regex escape(R"(\\.|%[0-9]*[a-z])");
-    for (std::size_t i = 0; i < guidePages; ++i) {
-        std::string& text = texts[i].second;
-        for (const std::string& literal : fixed) {
-            for (std::sregex_token_iterator piece(literal.begin(), literal.end(), escape, -1), end; piece != end; ++piece) {
-                const std::string p = *piece;
-                if (p.size() < 6) continue;
-                for (std::size_t at = text.find(p); at != std::string::npos; at = text.find(p, at)) text.erase(at, p.size());
-            }
-        }
-    }
-    for (auto& [name, text] : texts) {
-        for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
+    texts.push_back({"report", collapsed(reportHtml(controllerSource("COM3", defaultConfigImage(), "1.05"), &files, {})), false});
     return texts;
 }
 
-TEST(PolishWords, RuledOutWordsAreNowhereAndByteCountsAgree) {
-    const std::vector<std::pair<const char*, const char*>> ruledOut = {
+// The guide quotes the program's own texts, which stay as they are: every piece of a literal in
+// src/ and resources/ between escapes is taken out before the words are judged.
+std::string withoutProgramTexts(std::string text) {
+    static const std::vector<std::string> pieces = [] {
+        std::vector<std::string> found, literals = literalsUnder("src");
+        const std::vector<std::string> resources = literalsUnder("resources");
+        literals.insert(literals.end(), resources.begin(), resources.end());
+        const std::regex escape(R"(\\.|%[0-9]*[a-z])");
+        for (const std::string& literal : literals) {
+            for (std::sregex_token_iterator piece(literal.begin(), literal.end(), escape, -1), end; piece != end; ++piece) {
+                if (piece->length() >= 6) found.push_back(collapsed(*piece));
+            }
+        }
+        return found;
+    }();
+    for (const std::string& p : pieces) {
+        for (std::size_t at = text.find(p); at != std::string::npos; at = text.find(p, at)) text.erase(at, p.size());
+    }
+    return text;
+}
+
+// The program's menu items and status texts, and the buttons and items the guide names; each is
+// a bare caption that a preposition cannot take without a noun ("po naciśnięciu Zatwierdź").
+std::vector<std::string> programCaptions() {
+    std::set<std::string> captions = {kLoadCaption, kCommitCaption, kReadyText + 1, "Ponów próbę", "Anuluj",
+                                      // the browser's own items of "Wybór portu"
+                                      "Dodaj port", "Sterownik pokazowy"};
+    for (const MenuSpec& menu : menuTree()) {
+        for (const MenuItemSpec& item : menu.items) {
+            if (item.caption == nullptr) continue;
+            std::string caption = item.caption;
+            caption.erase(std::remove(caption.begin(), caption.end(), '&'), caption.end());
+            captions.insert(caption);
+        }
+    }
+    for (const AreaBlock& block : kAreaBlocks) captions.insert(block.statusLabel + 1);
+    for (int a = 0; a <= static_cast<int>(TransferAction::NoAction); ++a) captions.insert(actionLabel(static_cast<TransferAction>(a)) + 1);
+    captions.insert(areaLabel(ConfigArea::Version) + 1);
+    return {captions.begin(), captions.end()};
+}
+
+// "po Gotowe", "od Odczyt ze sterownika": a caption whose preceding word is a preposition.
+std::vector<std::string> captionsAfterPrepositions(const std::string& plain) {
+    static const std::set<std::string> kPrepositions = {
+        "od", "do", "przed", "po", "przy", "na", "w", "we", "z", "ze", "za", "o", "bez", "dla", "pod", "nad", "u",
+        "przez", "obok", "spod", "zamiast", "według", "wobec", "podczas", "oprócz", "około", "mimo", "wśród",
+        "poprzez", "spoza", "sprzed", "zza", "ku", "dzięki"};
+    static const std::vector<std::string> captions = programCaptions();
+    std::vector<std::string> found;
+    for (const std::string& caption : captions) {
+        for (std::size_t at = plain.find(caption); at != std::string::npos; at = plain.find(caption, at + 1)) {
+            const std::size_t end = at + caption.size();
+            const bool wholeWord = end == plain.size() || !(std::isalnum(static_cast<unsigned char>(plain[end])) ||
+                                                             static_cast<unsigned char>(plain[end]) >= 0x80);
+            if (!wholeWord || at < 2 || plain[at - 1] != ' ') continue;
+            const std::size_t space = plain.rfind(' ', at - 2);
+            std::string word = plain.substr(space == std::string::npos ? 0 : space + 1);
+            word = word.substr(0, word.find(' '));
+            word.erase(0, std::min(word.find_first_not_of("(\"\xE2\x80\x9E"), word.size()));
+            for (char& c : word) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            if (kPrepositions.count(word)) found.push_back(word + " " + caption);
+        }
+    }
+    return found;
+}
+
+struct Rule {
+    const char* pattern;
+    const char* why;
+};
+
+// Searched in lower case; a guide page after the program's own texts are taken out.
+const std::vector<Rule>& ruledOut() {
+    static const std::vector<Rule> rules = {
         {"krok", "a program's step is a scene of the program"},
         {"porówn|sprawdzeni|sprawdzani", "comparing the controller with the computer is verification"},
+        {"sprawdź[^.;]{0,40}verify", "running verify is verification: zweryfikuj"},
         {"powtórze|ponawia", "sending again is a retry (ponowienie)"},
         {"wejści[aeu] 9", "input 9 is the common input"},
         {"jednostk[a-z]* sterownika|skal[a-z]* 0", "a level is a raw value, a time is in controller time units"},
@@ -109,22 +257,40 @@ TEST(PolishWords, RuledOutWordsAreNowhereAndByteCountsAgree) {
         {"kopi(a|ę|i) na dysku|kopi(a|ę|i) sterownika", "an area file, or a backup"},
         {"[0-9]\\.\\.[0-9]|[0-9] %|&nbsp;%", "ranges with an en dash, percent without a space"},
         {"daje komunikat|tak, jak język c", "the program shows messages"},
-        {"\\b(przed|po|przy|do) <span class=\"ui\">", "a button after a preposition needs a noun"},
+        {"(^|[ (])(o|od|do|na|w|z|ze|po|przy|przed|dla|bez|za): ", "a colon between a preposition and its object"},
+        {"[a-z]+\\.[a-z]+\\[[0-9]+\\]", "a JSON path, counted from 0, in a Polish sentence"},
         {"<th[^>]*>(dolny|górny|narastania|trwania|opadania|załączania|wyłączania)</th>", "full column names"},
         {"[0-9] \\((brak|scena)", "end scenes in words"},
     };
-    const std::regex counted(R"(([0-9]+) (bajt[a-zó]*))");
-    for (const auto& [source, text] : projectTexts()) {
-        for (const auto& [pattern, why] : ruledOut) {
-            std::smatch found;
-            if (std::regex_search(text, found, std::regex(pattern))) {
-                ADD_FAILURE() << source << ": \"" << found.str() << "\" – " << why;
-            }
-        }
-        for (std::sregex_iterator m(text.begin(), text.end(), counted), end; m != end; ++m) {
-            EXPECT_EQ((*m)[0].str(), byteCount(std::stoul((*m)[1].str()))) << source;
+    return rules;
+}
+
+// Every rule over one text; `source` names it in the failure.
+void checkText(const std::string& source, const std::string& text, bool quotesProgram) {
+    for (const std::string& slip : captionsAfterPrepositions(readerText(text))) {
+        ADD_FAILURE() << source << ": \"" << slip << "\" – a caption after a preposition needs a noun (po wybraniu, przed naciśnięciem)";
+    }
+    std::string judged = quotesProgram ? withoutProgramTexts(text) : text;
+    for (char& c : judged) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (const Rule& rule : ruledOut()) {
+        std::smatch found;
+        if (std::regex_search(judged, found, std::regex(rule.pattern))) {
+            ADD_FAILURE() << source << ": \"" << found.str() << "\" – " << rule.why;
         }
     }
+    static const std::regex counted(R"(([0-9]+) (bajt[a-zó]*))");
+    for (std::sregex_iterator m(judged.begin(), judged.end(), counted), end; m != end; ++m) {
+        EXPECT_EQ((*m)[0].str(), byteCount(std::stoul((*m)[1].str()))) << source;
+    }
+}
+
+TEST(PolishWords, RuledOutWordsAreNowhereAndByteCountsAgree) {
+    std::size_t guideFiles = 0;
+    for (const ProjectText& t : projectTexts()) {
+        checkText(t.source, t.text, t.quotesProgram);
+        guideFiles += t.source == "kd215.hhk" || t.source == "kd215.hhc" || t.source == "CZYTAJ.txt";
+    }
+    EXPECT_EQ(guideFiles, 3u);
 
     const std::vector<std::pair<std::size_t, const char*>> agreeing = {
         {1, "1 bajt"}, {2, "2 bajty"}, {5, "5 bajtów"}, {12, "12 bajtów"},
@@ -136,6 +302,124 @@ TEST(PolishWords, RuledOutWordsAreNowhereAndByteCountsAgree) {
     for (const std::string& literal : literalsUnder("tools")) {
         EXPECT_FALSE(std::regex_search(literal, byHand)) << '"' << literal << '"';
     }
+}
+
+struct CtlRun {
+    int code;
+    std::string out, err;
+};
+
+// The built kd215ctl, run as a user runs it, its standard output and error kept apart.
+CtlRun runKd215ctlProgram(std::vector<std::string> args) {
+    int out[2], err[2];
+    if (::pipe(out) != 0 || ::pipe(err) != 0) return {-1, "", ""};
+    args.insert(args.begin(), KD215CTL_PATH);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(out[1], STDOUT_FILENO);
+        ::dup2(err[1], STDERR_FILENO);
+        std::vector<char*> argv;
+        for (auto& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    ::close(out[1]);
+    ::close(err[1]);
+    const auto drain = [](int fd) {
+        std::string text;
+        char buffer[512];
+        for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;) text.append(buffer, static_cast<std::size_t>(n));
+        ::close(fd);
+        return text;
+    };
+    CtlRun run{-1, drain(out[0]), drain(err[0])};
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+// kd215ctl's messages that the pending corrections of its own sentences will mend, each with the
+// review row that asks for it. Taken out of what kd215ctl prints before it is judged; the list
+// goes when the corrections are in.
+const std::pair<const char*, const char*> kPendingCorrections[] = {
+    {"Czy chodziło o: ", "93: Czy chodziło o --port?"},
+    {"; sprawdź: kd215ctl verify", "105: ; zweryfikuj: kd215ctl verify"},
+    {"settings.channels[0].minLevel: 250, ", "106: kanał 1 limit dolny: 250 (98%) – "},
+    {". Nie znalazłem sterownika Kd215 ! Podłącz urządzenie, przygotuj do transmisji i spróbuj ponownie.",
+     "109: nie odpowiedział żaden sterownik Kd215; sprawdź kabel, zasilanie i port"},
+    {"błąd komunikacji – ", "112: błąd komunikacji: NAK"},
+};
+
+// Every line kd215ctl printed: the rules of every text, and those of its messages: one line each
+// in the form "kd215ctl: ...", kd215ctl's own sentence not followed by the program's text, no
+// phrase said twice in a line.
+void checkRun(const std::string& what, const CtlRun& run) {
+    static const std::regex programTextAfterOwn(R"(\. (Nie|Błąd|Brak|Musisz|Kod) [^.]* !)");
+    static const std::regex pair(R"(([a-ząćęłńóśźż]{4,} [a-ząćęłńóśźż]{4,}).*\b\1\b)");
+    for (const auto& [stream, text] : {std::pair<const char*, const std::string&>{"out", run.out}, {"err", run.err}}) {
+        std::istringstream lines(text);
+        for (std::string line; std::getline(lines, line);) {
+            for (const auto& [current, correction] : kPendingCorrections) {
+                for (std::size_t at = line.find(current); at != std::string::npos; at = line.find(current)) line.erase(at, std::strlen(current));
+            }
+            const std::string source = what + " (" + stream + "): " + line;
+            if (std::string(stream) == "err") EXPECT_EQ(line.rfind("kd215ctl: ", 0), 0u) << source;
+            EXPECT_FALSE(std::regex_search(line, programTextAfterOwn)) << source << " – the same said twice";
+            std::string lower = line;
+            for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            EXPECT_FALSE(std::regex_search(lower, pair)) << source << " – a phrase twice in one line";
+            checkText(source, line, false);
+        }
+    }
+}
+
+std::string replacedAll(std::string text, const std::string& from, const std::string& to, std::size_t count = std::string::npos) {
+    for (std::size_t at = text.find(from); at != std::string::npos && count-- > 0; at = text.find(from, at + to.size())) {
+        text.replace(at, from.size(), to);
+    }
+    return text;
+}
+
+// A handful of runs against kd215-sim that reach kd215ctl's kinds of message: a usage error, a
+// backup and restore, a difference, refused values, a busy port, a silent port, a NAK, several ports.
+TEST(PolishWords, Kd215ctlSaysItsMessagesInTheProjectsWords) {
+    SimProcess sim;
+    sim.presetMemory(ByteBuffer(512, 0));
+    ASSERT_TRUE(sim.start());
+    test::PtyPair silent;
+    ASSERT_TRUE(silent.ready());
+    const std::string dir = fs::path(sim.link()).parent_path().string(), line = sim.link();
+    const auto file = [&](const std::string& name, const std::string& bytes) {
+        std::ofstream(dir + "/" + name, std::ios::binary) << bytes;
+        return dir + "/" + name;
+    };
+    const auto run = [&](const std::string& what, int code, const std::vector<std::string>& args) {
+        const CtlRun r = runKd215ctlProgram(args);
+        EXPECT_EQ(r.code, code) << what << "\n" << r.out << r.err;
+        checkRun(what, r);
+    };
+    run("usage", 2, {"bakup"});
+    run("usage", 2, {"backup", "--prot", line, dir + "/b.json"});
+    run("backup", 0, {"backup", "--port", line, dir + "/b.json"});
+    const std::string erased = readText(dir + "/b.json");
+    const std::string good = file("good.json", replacedAll(erased, "\"maxLevel\": 0", "\"maxLevel\": 200"));
+    run("restore", 0, {"restore", "--port", line, good});
+    run("difference", 1, {"verify", "settings", "--port", line, dir + "/b.json"});
+    run("refused", 5, {"restore", "--port", line, file("bad.json", replacedAll(readText(good), "\"minLevel\": 0", "\"minLevel\": 250", 1))});
+    run("kind", 5, {"write", "settings", "--port", line, file("hala.sce", std::string(80, '\0'))});
+    {
+        const int holder = ::open(line.c_str(), O_RDWR | O_NOCTTY);
+        ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+        run("busy", 3, {"version", "--port", line});
+        ::close(holder);
+    }
+    run("silent", 3, {"version", "--port", silent.devicePath, "--retries", "0"});
+    sim.control("fault nak 20");
+    run("nak", 4, {"restore", "--port", line, "--retries", "0", good});
+    run("ports", 4, {"version", "--port", line, "--port", silent.devicePath, "--retries", "0"});
+    sim.control("clear");
 }
 
 }  // namespace

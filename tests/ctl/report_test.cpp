@@ -79,5 +79,21 @@ TEST(ReportPage, NamesFromOutsideAreEscapedWherePrinted) {
     EXPECT_NE(page.find("hala\uFFFD\uFFFDd\uFFFD.json, a\uFFFD\uFFFD[31m\uFFFD\uFFFDó"), std::string::npos);
 }
 
+// The customer's sheets carry dates as a Polish reader writes them; the backup keeps ISO.
+TEST(ReportPage, DatesOnTheSheetsAreWrittenInPolish) {
+    EXPECT_EQ(customerDateText("2026-12-09T14:05:31+01:00"), "9 grudnia 2026, 14:05 (UTC+01:00)");
+    EXPECT_EQ(customerDateText("2027-03-01T00:00:00-05:30"), "1 marca 2027, 00:00 (UTC-05:30)");
+    for (const char* kept : {"2026-12-07 10:26:10", "2026-13-07T10:26:10+01:00", "2026-12-07T10:26:10+01:00x", ""}) {
+        EXPECT_EQ(customerDateText(kept), kept);
+    }
+    ReportSource backup = controllerSource("", defaultConfigImage(), "1.05");
+    backup.created = "2026-12-07T11:02:13+01:00";
+    const std::string page = reportHtml(backup, nullptr, {"", "", "", "2026-12-09T02:00:06+00:00"});
+    EXPECT_NE(page.find("<th>Sporządzono</th><td>9 grudnia 2026, 02:00 (UTC+00:00)</td>"), std::string::npos);
+    EXPECT_NE(page.find("<td>7 grudnia 2026, 11:02 (UTC+01:00)</td>"), std::string::npos);
+    EXPECT_NE(page.find("@bottom-center { content: \"9 grudnia 2026, 02:00 (UTC+00:00)\""), std::string::npos);
+    EXPECT_EQ(page.find("T02:00"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace kd215

@@ -3,3 +3,7 @@ add_test(NAME docs.guide
          COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/guide_check.sh ${CMAKE_SOURCE_DIR}/docs
                  ${CMAKE_SOURCE_DIR}/build/screenshots/guide)
 set_tests_properties(docs.guide PROPERTIES TIMEOUT 300 LABELS docs)
+# kd215ctl's manual page as man shows it, with no word hyphenated.
+add_test(NAME docs.man_page
+         COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/man_check.sh ${CMAKE_BINARY_DIR}/tools/kd215ctl/kd215ctl.1)
+set_tests_properties(docs.man_page PROPERTIES LABELS docs)

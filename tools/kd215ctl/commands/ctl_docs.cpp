@@ -72,7 +72,7 @@ void example(std::ostream& out, const std::vector<std::string>& lines, bool firs
 // The page from the same tables as the help: the text reflows to the reader's width.
 void writeManPage(std::ostream& out) {
     using namespace kd215;
-    out << ".TH KD215CTL 1 2026-12-07 \"kd215ctl " << KD215_VERSION << "\" \"" << KD215_PRODUCT << "\"\n"
+    out << ".TH KD215CTL 1 2026-12-07 \"kd215ctl " << KD215_VERSION << "\" \"" << KD215_PRODUCT << "\"\n.nh\n"
         << ".SH NAZWA\nkd215ctl \\- " << roff("obsługa sterownika Kd215 z wiersza poleceń") << "\n"
         << ".SH " << roff("SKŁADNIA") << "\n";
     bool first = true;

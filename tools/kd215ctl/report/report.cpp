@@ -93,13 +93,35 @@ std::string cssString(const std::string& text) {
     return out + "\"";
 }
 
+}  // namespace
+
+std::string customerDateText(const std::string& iso) {
+    static const char* const kMonths[] = {"stycznia", "lutego", "marca", "kwietnia", "maja", "czerwca",
+                                          "lipca", "sierpnia", "września", "października", "listopada", "grudnia"};
+    unsigned year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, offsetHours = 0, offsetMinutes = 0;
+    char sign = 0;
+    int used = 0;
+    const int fields = std::sscanf(iso.c_str(), "%4u-%2u-%2uT%2u:%2u:%2u%c%2u:%2u%n", &year, &month, &day, &hour,
+                                   &minute, &second, &sign, &offsetHours, &offsetMinutes, &used);
+    if (fields != 9 || static_cast<std::size_t>(used) != iso.size() || (sign != '+' && sign != '-') || month < 1 ||
+        month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59) {
+        return iso;
+    }
+    char text[96];
+    std::snprintf(text, sizeof text, "%u %s %u, %02u:%02u (UTC%c%02u:%02u)", day, kMonths[month - 1], year, hour,
+                  minute, sign, offsetHours, offsetMinutes);
+    return text;
+}
+
+namespace {
+
 // Every printed sheet's footer: the site, the date and time, the sheet's number of all, so that
 // loose sheets go back together and apart from another site's.
 std::string sheetFooter(const ReportVisit& visit) {
     const std::string site = visit.site.empty() ? "Kd215 – raport konfiguracji" : "Obiekt: " + visit.site;
     return "@page {\n"
            "  @bottom-left { content: " + cssString(site) + "; font: 8pt \"DejaVu Sans\", Arial, sans-serif; color: #555; }\n"
-           "  @bottom-center { content: " + cssString(visit.madeAt) + "; font: 8pt \"DejaVu Sans\", Arial, sans-serif; color: #555; }\n"
+           "  @bottom-center { content: " + cssString(customerDateText(visit.madeAt)) + "; font: 8pt \"DejaVu Sans\", Arial, sans-serif; color: #555; }\n"
            "  @bottom-right { content: \"strona \" counter(page) \" z \" counter(pages); font: 8pt \"DejaVu Sans\", Arial, sans-serif; color: #555; }\n"
            "}\n";
 }
@@ -152,9 +174,13 @@ std::string contentsText(const ReportSource& s) {
         if (s.programSteps[p] == 0) {
             missing.push_back(name);
         } else if (s.programSteps[p] < kStepCount || !s.hasEndStep[p]) {
-            held.push_back(name + " (sceny 1–" + std::to_string(s.programSteps[p]) + ", bez scen " +
-                           std::to_string(s.programSteps[p] + 1) + "–" + std::to_string(kStepCount) +
-                           " i bez sceny kończącej)");
+            // Two scenes left out are "13 i 14", not a range.
+            const int first = s.programSteps[p] + 1;
+            const std::string left = first == kStepCount ? "bez sceny " + std::to_string(first) + " "
+                                     : "bez scen " + std::to_string(first) + (first + 1 == kStepCount ? " i " : "–") +
+                                           std::to_string(kStepCount) + " ";
+            held.push_back(name + " (sceny 1–" + std::to_string(s.programSteps[p]) + ", " +
+                           (first > kStepCount ? "" : left + "oraz ") + "bez sceny kończącej)");
         } else {
             held.push_back(name);
         }
@@ -180,7 +206,7 @@ void sourceRows(Page& page, const ReportSource& s, const std::string& name) {
         h << "<tr><th>Oprogramowanie sterownika</th><td>" << htmlEscape(s.firmware)
           << (s.port.empty() ? " (według kopii zapasowej)" : "") << "</td></tr>\n";
     }
-    if (!s.created.empty()) h << "<tr><th>Kopia zapasowa utworzona</th><td>" << htmlEscape(s.created) << "</td></tr>\n";
+    if (!s.created.empty()) h << "<tr><th>Kopia zapasowa utworzona</th><td>" << htmlEscape(customerDateText(s.created)) << "</td></tr>\n";
 }
 
 void header(Page& page, const ReportVisit& visit) {
@@ -191,7 +217,7 @@ void header(Page& page, const ReportVisit& visit) {
     for (const auto& row : kVisitRows) {
         if (!row.second->empty()) h << "<tr><th>" << row.first << "</th><td>" << htmlEscape(*row.second) << "</td></tr>\n";
     }
-    h << "<tr><th>Sporządzono</th><td>" << htmlEscape(visit.madeAt) << "</td></tr>\n";
+    h << "<tr><th>Sporządzono</th><td>" << htmlEscape(customerDateText(visit.madeAt)) << "</td></tr>\n";
     sourceRows(page, page.source, page.other ? "Źródło A" : "Źródło");
     if (page.other) sourceRows(page, *page.other, "Źródło B");
     h << "</table>\n<p class=\"note\">Poziomy w procentach, jak w edytorach, pod nimi wartość surowa 0–255. "
@@ -396,7 +422,7 @@ ReportSource controllerSource(const std::string& port, const ConfigImage& image,
 
 FileLoadResult addFileToSource(const ConfigFile& file, ReportSource& source) {
     const auto taken = [&](const std::string& what) {
-        return FileLoadResult{false, file.path + " : " + what + " już w innym pliku tego raportu"};
+        return FileLoadResult{false, file.path + ": " + what + " już w innym pliku tego raportu"};
     };
     switch (file.kind) {
         case FileKind::Backup:

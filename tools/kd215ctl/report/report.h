@@ -35,6 +35,9 @@ ReportSource controllerSource(const std::string& port, const ConfigImage& image,
 // file program 2, any other program file program 1). Refuses a second file for an area.
 FileLoadResult addFileToSource(const ConfigFile& file, ReportSource& source);
 
+// A backup's ISO 8601 stamp ("2026-12-09T14:05:31+01:00") as a customer reads it on the sheets:
+// "9 grudnia 2026, 14:05 (UTC+01:00)"; any other text is shown as it stands.
+std::string customerDateText(const std::string& iso);
 // Text made safe for HTML content and quoted attribute values.
 std::string htmlEscape(const std::string& text);
 // Who and where the report is for, and when it was made (in the form a backup records it). A text

@@ -97,8 +97,8 @@ void timeAxis(std::ostream& h, const ChartFrame& frame) {
           << (tick == 0 ? "start" : "middle") << "\">" << tick << "</text>\n";
     }
     h << "<text x=\"" << number(frame.left + frame.width / 2) << "\" y=\"" << number(y + 17) << "\" text-anchor=\"middle\">"
-      << (ticks.empty() ? "scena (numery); wszystkie czasy 0, więc sceny obok siebie bez skali czasu"
-                        : "scena (numery) i czas w jednostkach czasu sterownika")
+      << (ticks.empty() ? "numer sceny; wszystkie czasy wynoszą 0, więc sceny pokazano obok siebie, bez skali czasu"
+                        : "numer sceny i czas w jednostkach czasu sterownika")
       << "</text>\n";
 }
 
