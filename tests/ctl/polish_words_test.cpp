@@ -62,6 +62,26 @@ std::vector<std::string> literalsOf(const std::string& code) {
     return literals;
 }
 
+// The strings of a browser script, one a line: the page's words, not its code.
+std::string scriptStrings(const std::string& code) {
+    std::string strings;
+    for (std::size_t i = 0; i < code.size(); ++i) {
+        if (code.compare(i, 2, "//") == 0) {
+            i = std::min(code.find('\n', i), code.size());
+        } else if (code.compare(i, 2, "/*") == 0) {
+            i = std::min(code.find("*/", i + 2), code.size()) + 1;
+        } else if (code[i] == '"' || code[i] == '\'' || code[i] == '`') {
+            const char quote = code[i];
+            for (++i; i < code.size() && code[i] != quote && (quote == '`' || code[i] != '\n'); ++i) {
+                if (code[i] == '\\') ++i;
+                else strings += code[i];
+            }
+            strings += '\n';
+        }
+    }
+    return strings;
+}
+
 std::vector<std::string> literalsUnder(const std::string& folder) {
     std::vector<std::string> all;
     for (const auto& entry : fs::recursive_directory_iterator(std::string(KD215_SOURCE_DIR) + "/" + folder)) {
@@ -145,8 +165,10 @@ void addFiles(std::vector<ProjectText>& texts) {
     if (fs::is_directory(root / "web")) {
         for (const auto& entry : fs::recursive_directory_iterator(root / "web")) {
             const std::string ext = entry.path().extension().string();
-            if (entry.path().string().find("node_modules") != std::string::npos) continue;
-            if (ext == ".html" || ext == ".js") texts.push_back({"web/" + entry.path().filename().string(), collapsed(readText(entry.path())), true});
+            if (!entry.is_regular_file() || entry.path().string().find("node_modules") != std::string::npos) continue;
+            const std::string text = readText(entry.path());
+            if (ext == ".html") texts.push_back({"web/" + entry.path().filename().string(), collapsed(text), true});
+            if (ext == ".js") texts.push_back({"web/" + entry.path().filename().string(), collapsed(scriptStrings(text)), true});
         }
     }
 }
@@ -365,7 +387,7 @@ void checkRun(const std::string& what, const CtlRun& run) {
                 for (std::size_t at = line.find(current); at != std::string::npos; at = line.find(current)) line.erase(at, std::strlen(current));
             }
             const std::string source = what + " (" + stream + "): " + line;
-            if (std::string(stream) == "err") EXPECT_EQ(line.rfind("kd215ctl: ", 0), 0u) << source;
+            if (std::string(stream) == "err") EXPECT_EQ(line.rfind("kd215ctl: ", 0), 0u) << source << " – one message, one line";
             EXPECT_FALSE(std::regex_search(line, programTextAfterOwn)) << source << " – the same said twice";
             std::string lower = line;
             for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -402,6 +424,7 @@ TEST(PolishWords, Kd215ctlSaysItsMessagesInTheProjectsWords) {
     };
     run("usage", 2, {"bakup"});
     run("usage", 2, {"backup", "--prot", line, dir + "/b.json"});
+    run("usage", 2, {"backup", "--port", line, "--port", silent.devicePath, dir + "/k.json"});
     run("backup", 0, {"backup", "--port", line, dir + "/b.json"});
     const std::string erased = readText(dir + "/b.json");
     const std::string good = file("good.json", replacedAll(erased, "\"maxLevel\": 0", "\"maxLevel\": 200"));
