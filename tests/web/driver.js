@@ -1,0 +1,232 @@
+// The browser suite's driver: kd215-sim on a pseudo-terminal, the pty relay behind the stand-in
+// serial port, a static server on 127.0.0.1, headless Chromium, and the user's moves by ARIA role.
+'use strict';
+const fs = require('fs');
+const os = require('os');
+const path = require('path');
+const http = require('http');
+const tty = require('tty');
+const { spawn } = require('child_process');
+
+const SKIP = 77;  // ctest's SKIP_RETURN_CODE for the suite and the benchmark
+if (!fs.existsSync(path.join(__dirname, 'node_modules', 'puppeteer-core'))) {
+  console.log('SKIP: tests/web/node_modules is missing: run tests/web/install.sh (scripts/test.sh does)');
+  process.exit(SKIP);
+}
+const puppeteer = require('puppeteer-core');
+const standInSource = fs.readFileSync(path.join(__dirname, 'serial_standin.js'), 'utf8');
+
+// kd215-sim in a folder of its own; frames() parses its log of every frame on the line.
+async function startSim(simPath, dir, { turnaroundMs = 2, extra = [] } = {}) {
+  fs.mkdirSync(dir, { recursive: true });
+  const sim = { dir, link: path.join(dir, 'line'), memory: path.join(dir, 'memory.bin'),
+    log: path.join(dir, 'frames.log'), controlPath: path.join(dir, 'control') };
+  const args = ['--link', sim.link, '--memory', sim.memory, '--log', sim.log, '--control', sim.controlPath,
+    '--turnaround-ms', String(turnaroundMs), '--quiet', ...extra];
+  sim.process = spawn(simPath, args, { stdio: ['ignore', 'pipe', 'inherit'] });
+  const ready = await new Promise((resolve) => {
+    let out = '';
+    sim.process.stdout.on('data', (d) => { out += d; if (out.includes('\n')) resolve(out.startsWith('kd215-sim: ready')); });
+    sim.process.on('exit', () => resolve(false));
+  });
+  if (!ready) throw new Error(`kd215-sim did not start: ${simPath} ${args.join(' ')}`);
+  sim.frames = () => fs.readFileSync(sim.log, 'utf8').split('\n').filter(Boolean).map((line) => {
+    const [time, dir, hex, ...rest] = line.split(' ');
+    return { time: Number(time), dir, hex: dir === 'EV' ? '' : hex, note: rest.join(' '), line };
+  });
+  sim.memoryBytes = () => fs.readFileSync(sim.memory);
+  // A control command, taken before the next frame and at least every 100 ms.
+  sim.control = async (command) => {
+    fs.writeFileSync(`${sim.controlPath}.new`, `${command}\n`);
+    fs.renameSync(`${sim.controlPath}.new`, sim.controlPath);
+    for (let i = 0; i < 50 && fs.existsSync(sim.controlPath); i++) await sleep(20);
+  };
+  sim.stop = () => new Promise((resolve) => {
+    if (sim.process.exitCode !== null) return resolve();
+    sim.process.on('exit', resolve);
+    sim.process.kill('SIGTERM');
+  });
+  return sim;
+}
+
+// The pty side of one stand-in port: raw, bytes queued for the page's pending read.
+function makeRelay(link) {
+  const relay = { link, queue: [], waiter: null, stream: null, unplugged: false, written: 0 };
+  const hand = (reply) => { const w = relay.waiter; relay.waiter = null; if (w) w(reply); };
+  relay.open = () => {
+    if (relay.unplugged || relay.stream) return false;
+    const fd = fs.openSync(link, fs.constants.O_RDWR | fs.constants.O_NOCTTY | fs.constants.O_NONBLOCK);
+    relay.stream = new tty.ReadStream(fd);
+    relay.stream.setRawMode(true);  // else the line discipline turns 0x0D into 0x0A and eats 0x03
+    relay.stream.on('data', (d) => {
+      if (relay.waiter) hand({ bytes: Array.from(d) }); else relay.queue.push(...d);
+    });
+    relay.fd = fd;
+    return true;
+  };
+  relay.read = () => new Promise((resolve) => {
+    if (relay.unplugged) return resolve({ lost: true });
+    if (!relay.stream) return resolve(null);
+    if (relay.queue.length) return resolve({ bytes: relay.queue.splice(0) });
+    relay.waiter = resolve;
+  });
+  relay.write = (bytes) => {
+    if (relay.unplugged || !relay.stream) return false;
+    fs.writeSync(relay.fd, Buffer.from(bytes));
+    relay.written += bytes.length;
+    return true;
+  };
+  relay.cancelRead = () => hand(null);
+  relay.close = () => {
+    hand(null);
+    relay.queue = [];
+    if (relay.stream) relay.stream.destroy();
+    relay.stream = null;
+  };
+  relay.unplug = () => { relay.unplugged = true; hand({ lost: true }); relay.close(); };
+  relay.plug = () => { relay.unplugged = false; };
+  return relay;
+}
+
+const mimeTypes = { '.html': 'text/html; charset=utf-8', '.js': 'text/javascript', '.mjs': 'text/javascript',
+  '.wasm': 'application/wasm', '.json': 'application/json', '.webmanifest': 'application/manifest+json',
+  '.css': 'text/css', '.png': 'image/png', '.svg': 'image/svg+xml', '.ico': 'image/x-icon', '.txt': 'text/plain' };
+
+// A static server for one folder on 127.0.0.1 (a secure context for Web Serial and service workers).
+function serve(dir, port = 0) {
+  return new Promise((resolve) => {
+    const server = http.createServer((req, res) => {
+      const name = decodeURIComponent(new URL(req.url, 'http://x').pathname);
+      let file = path.join(dir, path.normalize(name).replace(/^(\.\.[/\\])+/, ''));
+      if (file.endsWith(path.sep) || name === '/') file = path.join(file, 'index.html');
+      fs.readFile(file, (err, body) => {
+        if (err) { res.writeHead(404); res.end(); return; }
+        res.writeHead(200, { 'Content-Type': mimeTypes[path.extname(file)] || 'application/octet-stream',
+          'Cache-Control': 'no-cache' });
+        res.end(body);
+      });
+    });
+    server.listen(port, '127.0.0.1', () => {
+      server.origin = `http://127.0.0.1:${server.address().port}`;
+      resolve(server);
+    });
+  });
+}
+
+async function launch(work, size = { width: 1280, height: 800 }) {
+  return puppeteer.launch({
+    executablePath: process.env.KD215_CHROMIUM || '/usr/bin/chromium',
+    headless: true,
+    userDataDir: fs.mkdtempSync(path.join(work, 'profile-')),
+    defaultViewport: size,
+    args: ['--no-sandbox', '--disable-gpu', '--disable-background-networking', '--disable-component-update',
+      '--disable-sync', '--no-first-run', '--disable-quic'],
+  });
+}
+
+// A tab with the stand-in serial ports (offers: [{id, usbVendorId, usbProductId, granted}], relays by
+// id), every request and download recorded.
+async function openTab(browser, { offers, relays, downloads }) {
+  const page = await browser.newPage();
+  page.requests = [];
+  page.on('request', (r) => page.requests.push(r.url()));
+  page.pageErrors = [];
+  page.on('pageerror', (e) => page.pageErrors.push(String(e)));
+  const relay = (id) => relays[id];
+  await page.exposeFunction('kd215SerialOpen', (id) => relay(id).open());
+  await page.exposeFunction('kd215SerialRead', (id) => relay(id).read());
+  await page.exposeFunction('kd215SerialCancelRead', (id) => relay(id).cancelRead());
+  await page.exposeFunction('kd215SerialWrite', (id, bytes) => relay(id).write(bytes));
+  await page.exposeFunction('kd215SerialClose', (id) => relay(id).close());
+  await page.evaluateOnNewDocument(`(${standInSource})(${JSON.stringify(offers)})`);
+  if (downloads) {
+    fs.mkdirSync(downloads, { recursive: true });
+    const cdp = await page.createCDPSession();
+    await cdp.send('Browser.setDownloadBehavior', { behavior: 'allow', downloadPath: downloads, eventsEnabled: true });
+  }
+  return page;
+}
+
+// Requests of the tab's service workers too, so that none escapes the origin check.
+function recordWorkerRequests(browser, list) {
+  browser.on('targetcreated', async (target) => {
+    if (target.type() !== 'service_worker') return;
+    try {
+      const cdp = await target.createCDPSession();
+      cdp.on('Network.requestWillBeSent', (e) => list.push(e.request.url));
+      await cdp.send('Network.enable');
+    } catch (_) { /* the worker ended before it could be watched */ }
+  });
+}
+
+const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
+const aria = (role, name) => `::-p-aria([name="${name}"][role="${role}"])`;
+
+// Opens the menu path by clicks, as a user does: "Akcja", "Odczyt ze sterownika", "Wszystko".
+async function menu(page, ...names) {
+  for (const name of names) {
+    const item = await page.waitForSelector(aria('menuitem', name), { visible: true, timeout: 5000 });
+    await item.click();
+  }
+}
+
+// Waits for the message box named by its caption; gives its text.
+async function messageBox(page, caption, timeout = 10000) {
+  const box = await page.waitForSelector(aria('alertdialog', caption), { visible: true, timeout });
+  return box.evaluate((el) => el.innerText);
+}
+
+async function pressButton(page, scope, name) {
+  const root = await page.waitForSelector(scope, { visible: true, timeout: 5000 });
+  const button = await root.waitForSelector(aria('button', name), { visible: true, timeout: 5000 });
+  await button.click();
+}
+
+const statusText = (page, part) => page.$eval(`#status-${part}`, (el) => el.textContent.trim());
+
+async function waitFor(what, test, timeout = 10000) {
+  const end = Date.now() + timeout;
+  for (;;) {
+    const value = await test();
+    if (value) return value;
+    if (Date.now() > end) throw new Error(`timed out waiting for ${what}`);
+    await sleep(25);
+  }
+}
+
+// Waits until a download has landed whole in the folder; gives its path.
+async function downloaded(dir, name, timeout = 10000) {
+  const file = path.join(dir, name);
+  await waitFor(`the download ${name}`, () => fs.existsSync(file) && !fs.existsSync(`${file}.crdownload`), timeout);
+  return file;
+}
+
+// The suite's verdict: every failed check is printed, and the exit code says whether any failed.
+function makeChecks() {
+  const failures = [];
+  const check = (ok, message) => { if (!ok) { failures.push(message); console.error(`FAIL: ${message}`); } };
+  return { check, failures };
+}
+
+// Arguments from tests.cmake: --sim --ctl --site --work --shots. Exits with SKIP, saying why, when the
+// page has not been built.
+function parseArgs(argv) {
+  const args = {};
+  for (let i = 0; i < argv.length; i += 2) args[argv[i].replace(/^--/, '')] = argv[i + 1];
+  for (const key of ['sim', 'ctl', 'site', 'work', 'shots']) {
+    if (!args[key]) { console.error(`missing --${key}`); process.exit(2); }
+  }
+  fs.rmSync(args.work, { recursive: true, force: true });
+  fs.mkdirSync(args.work, { recursive: true });
+  return args;
+}
+
+const pageBuilt = (site) => fs.existsSync(path.join(site, 'index.html'));
+function skipUnlessBuilt(site) {
+  if (pageBuilt(site)) return;
+  console.log(`SKIP: the page is not built (${site}/index.html missing): scripts/test.sh builds it`);
+  process.exit(SKIP);
+}
+
+module.exports = { SKIP, parseArgs, pageBuilt, skipUnlessBuilt, startSim, makeRelay, serve, launch, openTab, recordWorkerRequests, menu, messageBox,
+  pressButton, statusText, waitFor, downloaded, makeChecks, sleep, aria, os };
