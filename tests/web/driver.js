@@ -208,6 +208,29 @@ function makeChecks() {
   return { check, failures };
 }
 
+// The page at the server's origin with one granted stand-in port on the simulator, its controller
+// found ("Auto" when the page did not probe by itself). Gives the tab.
+async function openPage(browser, server, sim, { downloads, offline } = {}) {
+  const relays = { ftdi: makeRelay(sim.link) };
+  const page = await openTab(browser, { offers: [{ id: 'ftdi', usbVendorId: 0x0403, usbProductId: 0x6001, granted: true }],
+    relays, downloads });
+  page.relay = relays.ftdi;
+  await page.goto(`${server.origin}/`, { waitUntil: 'load' });
+  await page.waitForSelector(aria('menuitem', 'Akcja'), { visible: true, timeout: 10000 });
+  if (!(await fwShown(page, 3000))) {
+    await menu(page, 'Wybór portu', 'Auto');
+    await fwShown(page, 5000);
+  }
+  return page;
+}
+
+const fwShown = (page, timeout) => waitFor('"FW : 1.05"', () => statusText(page, 'fw').then((t) => t === 'FW : 1.05'),
+  timeout).catch(() => false);
+
+// Area ends: the action part back on "Gotowe".
+const idle = (page, timeout = 15000) => waitFor('"Gotowe"', () => statusText(page, 'action').then((t) => t === 'Gotowe'),
+  timeout);
+
 // Arguments from tests.cmake: --sim --ctl --site --work --shots. Exits with SKIP, saying why, when the
 // page has not been built.
 function parseArgs(argv) {
@@ -228,5 +251,5 @@ function skipUnlessBuilt(site) {
   process.exit(SKIP);
 }
 
-module.exports = { SKIP, parseArgs, pageBuilt, skipUnlessBuilt, startSim, makeRelay, serve, launch, openTab, recordWorkerRequests, menu, messageBox,
+module.exports = { SKIP, openPage, fwShown, idle, parseArgs, pageBuilt, skipUnlessBuilt, startSim, makeRelay, serve, launch, openTab, recordWorkerRequests, menu, messageBox,
   pressButton, statusText, waitFor, downloaded, makeChecks, sleep, aria, os };
