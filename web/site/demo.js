@@ -1,12 +1,14 @@
 // The demo controller as a port: kd215-sim's controller (compiled in) behind the same interface
 // as a Web Serial port, with the line's timing: every byte takes 11 bit times at 38400 baud.
+import { callExport } from './bridge.js';
+
 export const kDemoPortName = 'Sterownik pokazowy';
 const kByteMs = (11 * 1000) / 38400;   // 0.286 ms: start bit, 8 data bits, 2 stop bits
 const kLineGapMs = 100;                // quiet this long in a frame: the controller drops it
 
 export class DemoPort {
-  constructor(controller) {
-    this.controller = controller;  // a DemoController of the module
+  constructor(mod) {
+    this.mod = mod;  // the engine's module, which holds the controller
     this.opened = false;
     this.readable = null;
     this.writable = null;
@@ -41,7 +43,8 @@ export class DemoPort {
     const bytes = new Uint8Array(chunk);
     setTimeout(() => {
       if (!this.opened) return;
-      const reply = this.controller.receive(bytes);
+      const n = callExport(this.mod, 'kd_demo_receive', bytes);
+      const reply = this.mod.HEAPU8.slice(this.mod._kd_demo_reply(), this.mod._kd_demo_reply() + n);
       this.watchGap();
       if (reply.length) this.send(reply);
     }, bytes.length * kByteMs);
@@ -49,7 +52,7 @@ export class DemoPort {
 
   watchGap() {
     clearTimeout(this.gapTimer);
-    if (this.controller.partialFrame()) this.gapTimer = setTimeout(() => this.controller.lineGap(), kLineGapMs);
+    if (this.mod._kd_demo_partial_frame()) this.gapTimer = setTimeout(() => this.mod._kd_demo_line_gap(), kLineGapMs);
   }
 
   send(reply) {

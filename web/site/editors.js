@@ -1,6 +1,7 @@
 // The three editors as forms of the page. The layout and static labels are the dialog templates';
 // what each control does (ranges, percent, the limit rule, "???", the checks of "Zatwierdź") is
-// the editors' own C++ behind editorOpen and editorEvent.
+// the editors' own C++ behind kd_editor_open and kd_editor_event.
+import { callText } from './bridge.js';
 import { button, messageBox, openModal } from './dialogs.js';
 
 let nextId = 0;
@@ -59,7 +60,7 @@ class EditorForm {
   }
   // Shows what the C++ answered: field texts, bar positions, a refused field, a message.
   async event(e) {
-    const view = JSON.parse(this.mod.editorEvent(this.kind, this.area, JSON.stringify(e)));
+    const view = JSON.parse(callText(this.mod, 'kd_editor_event', this.kind, this.area, JSON.stringify(e)));
     if (view.field !== undefined) {
       this.fields[e.j].value = view.field;
       // A field written by its bar raises its own change, as EN_CHANGE does.
@@ -150,7 +151,7 @@ function sceneProgram(form, view) {
 // when it closes ("Koniec" or Esc).
 export function openEditor(mod, kind, area) {
   return new Promise((resolve) => {
-    const view = JSON.parse(mod.editorOpen(kind, area));
+    const view = JSON.parse(callText(mod, 'kd_editor_open', kind, area));
     if (!view) { resolve(); return; }
     const form = new EditorForm(mod, kind, area);
     const close = () => { modal.close(); resolve(); };

@@ -21,8 +21,8 @@ function usbName(info, n) {
 }
 
 export class Line {
-  constructor(demoController) {
-    this.demo = new DemoPort(demoController);
+  constructor(mod) {
+    this.demo = new DemoPort(mod);
     this.granted = [];       // SerialPort objects from getPorts(), in their order
     this.entries = [];       // [{name, demo, port}], the menu's order
     this.current = null;     // the open entry

@@ -96,7 +96,7 @@ function explainMissingSerial() {
 async function start() {
   explainMissingSerial();
   mod = await createKd215({ kdPage: pageHooks });
-  line = new Line(new mod.DemoController());
+  line = new Line(mod);
   mod.kdLine = line;
   const shell = JSON.parse(mod.UTF8ToString(mod._kd_shell_json()));
   document.getElementById('title').textContent = shell.title;

@@ -1,5 +1,6 @@
 // The page's own tools beside the program's menus: kd215ctl's backup opened into and saved from
 // the PC copy, and its configuration report, also set against a second source, viewed and printed.
+import { callExport, callText } from './bridge.js';
 import { button, openModal, pickFiles, saveBytes } from './dialogs.js';
 
 const kAreaAndBackupFiles = ['.json', '.ust', '.sce', '.pg1', '.pg2'];
@@ -33,7 +34,7 @@ function visitFields() {
 async function openBackupCommand(mod, say) {
   const [file] = await pickFiles(['.json'], false);
   if (!file) return;
-  const error = mod.openBackup(file.name, new Uint8Array(await file.arrayBuffer()));
+  const error = callText(mod, 'kd_open_backup', file.name, new Uint8Array(await file.arrayBuffer()));
   await say(error || `Kopia zapasowa ${file.name} jest teraz kopią w programie (wszystkie cztery obszary).`,
     kCaption, error ? 1 : 2, 0);
 }
@@ -44,7 +45,7 @@ function saveBackupCommand(mod, say) {
   name.input.value = 'sterownik.json';
   const visit = visitFields();
   const save = async () => {
-    const text = mod.backupText(visit.site.input.value, visit.customer.input.value, visit.note.input.value);
+    const text = callText(mod, 'kd_backup_text', visit.site.input.value, visit.customer.input.value, visit.note.input.value);
     const saved = await saveBytes(name.input.value || 'sterownik.json', new TextEncoder().encode(text), 'application/json');
     if (saved === '') return;
     modal.close();
@@ -89,8 +90,9 @@ function reportCommand(mod, say) {
   };
   const visit = visitFields();
   const show = async () => {
-    const [first, second] = await Promise.all(sources.map(filesAsBytes));
-    const page = JSON.parse(mod.reportPage(first, second, visit.site.input.value, visit.customer.input.value, visit.note.input.value));
+    const sides = await Promise.all(sources.map(filesAsBytes));
+    sides.forEach((files, side) => files.forEach((f) => callExport(mod, 'kd_report_file', side, f.name, f.bytes)));
+    const page = JSON.parse(callText(mod, 'kd_report_page', visit.site.input.value, visit.customer.input.value, visit.note.input.value));
     if (page.error) { await say(page.error, kCaption, 1, 0); return; }
     modal.close();
     showReport(page.html);

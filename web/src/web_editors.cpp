@@ -1,6 +1,6 @@
 // The three editors for the page: what each dialog procedure does with its controls, over the
 // editors' own forms and field rules, taking the controls' state in and giving it back as JSON.
-#include <emscripten/bind.h>
+#include <emscripten.h>
 
 #include <algorithm>
 #include <string>
@@ -206,6 +206,8 @@ Json entryEvent(const SceneJob& job, const Json& e) {
 
 // ---- the page's two calls --------------------------------------------------------------------
 
+}  // namespace
+
 std::string editorOpen(int kind, int area) {
     switch (static_cast<EditorKind>(kind)) {
         case EditorKind::CommonSettings: return commonOpen().dump();
@@ -230,11 +232,19 @@ std::string editorEvent(int kind, int area, const std::string& eventText) {
     return job ? entryEvent(*job, e).dump() : "{}";
 }
 
-}  // namespace
-
-EMSCRIPTEN_BINDINGS(kd215_editors) {
-    emscripten::function("editorOpen", &editorOpen);
-    emscripten::function("editorEvent", &editorEvent);
-}
-
 }  // namespace kd215
+
+// Plain exports rather than embind: the page calls these while the engine's call that opened the
+// editor is suspended, which embind's Asyncify wrappers would take for their own wait.
+extern "C" {
+EMSCRIPTEN_KEEPALIVE const char* kd_editor_open(int kind, int area) {
+    static std::string view;
+    view = kd215::editorOpen(kind, area);
+    return view.c_str();
+}
+EMSCRIPTEN_KEEPALIVE const char* kd_editor_event(int kind, int area, const char* event) {
+    static std::string view;
+    view = kd215::editorEvent(kind, area, event);
+    return view.c_str();
+}
+}

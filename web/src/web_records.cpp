@@ -1,7 +1,7 @@
 // Backups, the report and the demo controller for the page, over kd215ctl's files and report and
-// kd215-sim's controller: bytes and texts in, bytes and texts out.
-#include <emscripten/bind.h>
-#include <emscripten/val.h>
+// kd215-sim's controller: bytes and texts in, bytes and texts out. Plain exports, callable at any
+// time, also while the engine waits on a message box (the demo's line keeps running then).
+#include <emscripten.h>
 
 #include <string>
 #include <vector>
@@ -20,14 +20,6 @@ namespace kd215 {
 
 namespace {
 
-using emscripten::val;
-
-ByteBuffer bytesOf(const val& array) { return emscripten::convertJSArrayToNumberVector<uint8_t>(array); }
-
-val bytesToJs(const ByteBuffer& bytes) {
-    return val::global("Uint8Array").new_(emscripten::typed_memory_view(bytes.size(), bytes.data()));
-}
-
 // "\tFW : 1.05" -> "1.05"; "" while the version is unknown.
 std::string firmwareVersion() {
     const std::string text = pageFirmwareText();
@@ -36,12 +28,16 @@ std::string firmwareVersion() {
     return text.substr(prefix.size());
 }
 
-// ---- backups ---------------------------------------------------------------------------------
+const char* kept(std::string text) {
+    static std::string held;
+    held = std::move(text);
+    return held.c_str();
+}
 
 // Lays a backup over the PC copy; "" when done, else the loader's sentence (the copy unchanged).
-std::string openBackup(const std::string& name, const val& bytes) {
+std::string openBackup(const std::string& name, ByteBuffer bytes) {
     ConfigFile file;
-    holdFile(name, bytesOf(bytes));
+    holdFile(name, std::move(bytes));
     const FileLoadResult loaded = loadConfigFile(name, file);
     releaseFiles();
     if (!loaded.ok) return loaded.error;
@@ -50,29 +46,18 @@ std::string openBackup(const std::string& name, const val& bytes) {
     return "";
 }
 
-std::string backupText(const std::string& site, const std::string& customer, const std::string& note) {
-    BackupInfo info;
-    info.firmware = firmwareVersion();
-    info.created = isoLocalTimeText();
-    info.site = site;
-    info.customer = customer;
-    info.note = note;
-    return writeBackupJson(pageImage(), info);
-}
+// The files of the report's two sources, given one by one before the page is made.
+std::vector<std::pair<std::string, ByteBuffer>> reportFiles[2];
 
-// ---- the report ------------------------------------------------------------------------------
-
-// One side of the report from files [{name, bytes}], or the PC copy when none is given.
-bool addSource(const val& files, ReportSource& source, std::string& error) {
-    const unsigned count = files["length"].as<unsigned>();
-    if (count == 0) {
+// One side of the report from its files, or the PC copy when it has none.
+bool addSource(int side, ReportSource& source, std::string& error) {
+    if (reportFiles[side].empty()) {
         source = controllerSource("", pageImage(), firmwareVersion());
         return true;
     }
-    for (unsigned i = 0; i < count; ++i) {
-        const std::string name = files[i]["name"].as<std::string>();
+    for (auto& [name, bytes] : reportFiles[side]) {
         ConfigFile file;
-        holdFile(name, bytesOf(files[i]["bytes"]));
+        holdFile(name, bytes);
         FileLoadResult loaded = loadConfigFile(name, file);
         releaseFiles();
         if (loaded.ok) loaded = addFileToSource(file, source);
@@ -84,61 +69,72 @@ bool addSource(const val& files, ReportSource& source, std::string& error) {
     return true;
 }
 
-// {"html"} or {"error"}: the page of `first`, with `second` compared when it holds any file.
-std::string reportPage(const val& first, const val& second, const std::string& site,
-                       const std::string& customer, const std::string& note) {
+std::string reportPage(const std::string& site, const std::string& customer, const std::string& note) {
     ReportSource a, b;
     std::string error;
-    const bool compared = second["length"].as<unsigned>() > 0;
-    if (!addSource(first, a, error) || (compared && !addSource(second, b, error))) {
-        return nlohmann::json{{"error", error}}.dump();
-    }
-    ReportVisit visit{site, customer, note, isoLocalTimeText()};
+    const bool compared = !reportFiles[1].empty();
+    const bool made = addSource(0, a, error) && (!compared || addSource(1, b, error));
+    reportFiles[0].clear();
+    reportFiles[1].clear();
+    if (!made) return nlohmann::json{{"error", error}}.dump();
+    const ReportVisit visit{site, customer, note, isoLocalTimeText()};
     return nlohmann::json{{"html", reportHtml(a, compared ? &b : nullptr, visit)}}.dump();
 }
 
-// ---- the demo controller ---------------------------------------------------------------------
-
-// kd215-sim's controller behind the page's demo port: bytes off the line in, its replies out.
-class DemoController {
-public:
-    DemoController() { sim_.memory.fill(0); }
-    // Takes the bytes the page put on the line; returns what the controller answers to them.
-    val receive(const val& bytes) {
-        const ByteBuffer received = bytesOf(bytes);
-        std::vector<SimRxEvent> events;
-        receiveBytes(sim_, received.data(), received.size(), events);
-        return replies(events);
-    }
-    // The line went quiet in the middle of a frame.
-    void lineGap() {
-        std::vector<SimRxEvent> events;
-        noteLineGap(sim_, events);
-    }
-    bool partialFrame() const { return hasPartialFrame(sim_); }
-    val memory() const { return bytesToJs(ByteBuffer(sim_.memory.begin(), sim_.memory.end())); }
-
-private:
-    val replies(const std::vector<SimRxEvent>& events) {
-        ByteBuffer out;
-        for (const SimRxEvent& event : events) out.insert(out.end(), event.reply.begin(), event.reply.end());
-        return bytesToJs(out);
-    }
-    SimController sim_;
-};
+// kd215-sim's controller behind the page's demo port, and what it last answered.
+SimController demoController;
+ByteBuffer demoReply;
 
 }  // namespace
 
-EMSCRIPTEN_BINDINGS(kd215_records) {
-    emscripten::function("openBackup", &openBackup);
-    emscripten::function("backupText", &backupText);
-    emscripten::function("reportPage", &reportPage);
-    emscripten::class_<DemoController>("DemoController")
-        .constructor<>()
-        .function("receive", &DemoController::receive)
-        .function("lineGap", &DemoController::lineGap)
-        .function("partialFrame", &DemoController::partialFrame)
-        .function("memory", &DemoController::memory);
+}  // namespace kd215
+
+using namespace kd215;
+
+extern "C" {
+
+EMSCRIPTEN_KEEPALIVE const char* kd_open_backup(const char* name, const uint8_t* bytes, int n) {
+    return kept(openBackup(name, ByteBuffer(bytes, bytes + n)));
 }
 
-}  // namespace kd215
+// The PC copy as kd215ctl's backup, with the firmware last read and the time now.
+EMSCRIPTEN_KEEPALIVE const char* kd_backup_text(const char* site, const char* customer, const char* note) {
+    BackupInfo info;
+    info.firmware = firmwareVersion();
+    info.created = isoLocalTimeText();
+    info.site = site;
+    info.customer = customer;
+    info.note = note;
+    return kept(writeBackupJson(pageImage(), info));
+}
+
+// A file of the first (0) or second (1) source of the next report.
+EMSCRIPTEN_KEEPALIVE void kd_report_file(int side, const char* name, const uint8_t* bytes, int n) {
+    reportFiles[side != 0].emplace_back(name, ByteBuffer(bytes, bytes + n));
+}
+
+// {"html"} or {"error"}: kd215ctl's report of the sources given, the second compared when it has files.
+EMSCRIPTEN_KEEPALIVE const char* kd_report_page(const char* site, const char* customer, const char* note) {
+    return kept(reportPage(site, customer, note));
+}
+
+// The bytes the page put on the demo line; returns how many reply bytes the controller has for
+// them, at kd_demo_reply().
+EMSCRIPTEN_KEEPALIVE int kd_demo_receive(const uint8_t* bytes, int n) {
+    std::vector<SimRxEvent> events;
+    receiveBytes(demoController, bytes, static_cast<std::size_t>(n), events);
+    demoReply.clear();
+    for (const SimRxEvent& event : events) demoReply.insert(demoReply.end(), event.reply.begin(), event.reply.end());
+    return static_cast<int>(demoReply.size());
+}
+EMSCRIPTEN_KEEPALIVE const uint8_t* kd_demo_reply() { return demoReply.data(); }
+
+// The demo line went quiet in the middle of a frame: the controller drops it.
+EMSCRIPTEN_KEEPALIVE void kd_demo_line_gap() {
+    std::vector<SimRxEvent> events;
+    noteLineGap(demoController, events);
+}
+EMSCRIPTEN_KEEPALIVE int kd_demo_partial_frame() { return hasPartialFrame(demoController) ? 1 : 0; }
+EMSCRIPTEN_KEEPALIVE const uint8_t* kd_demo_memory() { return demoController.memory.data(); }
+
+}  // extern "C"
