@@ -46,13 +46,18 @@ std::string openBackup(const std::string& name, ByteBuffer bytes) {
     return "";
 }
 
+const char* const kPageCopyName = "kopia w programie (Kd215 link w przeglądarce)";
+
 // The files of the report's two sources, given one by one before the page is made.
 std::vector<std::pair<std::string, ByteBuffer>> reportFiles[2];
 
 // One side of the report from its files, or the PC copy when it has none.
 bool addSource(int side, ReportSource& source, std::string& error) {
     if (reportFiles[side].empty()) {
-        source = controllerSource("", pageImage(), firmwareVersion());
+        // Everything the page holds, named as the copy it is; the firmware is the controller's,
+        // not the copy's, and is left out.
+        source = controllerSource("", pageImage(), "");
+        source.files = {kPageCopyName};
         return true;
     }
     for (auto& [name, bytes] : reportFiles[side]) {
