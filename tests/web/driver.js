@@ -31,8 +31,9 @@ async function startSim(simPath, dir, { turnaroundMs = 2, extra = [] } = {}) {
   });
   if (!ready) throw new Error(`kd215-sim did not start: ${simPath} ${args.join(' ')}`);
   sim.frames = () => fs.readFileSync(sim.log, 'utf8').split('\n').filter(Boolean).map((line) => {
-    const [time, dir, hex, ...rest] = line.split(' ');
-    return { time: Number(time), dir, hex: dir === 'EV' ? '' : hex, note: rest.join(' '), line };
+    const [head, note = ''] = line.split(' # ');
+    const [time, dir, ...words] = head.split(' ');
+    return { time: Number(time), dir, hex: dir === 'EV' ? '' : words.join(' '), note, line };
   });
   sim.memoryBytes = () => fs.readFileSync(sim.memory);
   // A control command, taken before the next frame and at least every 100 ms.
@@ -132,6 +133,7 @@ async function openTab(browser, { offers, relays, downloads }) {
   page.on('request', (r) => page.requests.push(r.url()));
   page.pageErrors = [];
   page.on('pageerror', (e) => page.pageErrors.push(String(e)));
+  if (process.env.KD215_WEB_DEBUG) page.on('console', (m) => console.error(`console: ${m.text()}`));
   const relay = (id) => relays[id];
   await page.exposeFunction('kd215SerialOpen', (id) => relay(id).open());
   await page.exposeFunction('kd215SerialRead', (id) => relay(id).read());
@@ -141,8 +143,7 @@ async function openTab(browser, { offers, relays, downloads }) {
   await page.evaluateOnNewDocument(`(${standInSource})(${JSON.stringify(offers)})`);
   if (downloads) {
     fs.mkdirSync(downloads, { recursive: true });
-    const cdp = await page.createCDPSession();
-    await cdp.send('Browser.setDownloadBehavior', { behavior: 'allow', downloadPath: downloads, eventsEnabled: true });
+    await page.browserContext().setDownloadBehavior({ policy: 'allow', downloadPath: downloads });
   }
   return page;
 }
@@ -173,7 +174,8 @@ async function menu(page, ...names) {
 // Waits for the message box named by its caption; gives its text.
 async function messageBox(page, caption, timeout = 10000) {
   const box = await page.waitForSelector(aria('alertdialog', caption), { visible: true, timeout });
-  return box.evaluate((el) => el.innerText);
+  // The box's text as written, from the element that describes it.
+  return box.evaluate((el) => (document.getElementById(el.getAttribute('aria-describedby')) || el).textContent);
 }
 
 async function pressButton(page, scope, name) {
@@ -209,19 +211,26 @@ function makeChecks() {
 }
 
 // The page at the server's origin with one granted stand-in port on the simulator, its controller
-// found ("Auto" when the page did not probe by itself). Gives the tab.
-async function openPage(browser, server, sim, { downloads, offline } = {}) {
+// found: chosen from "Wybór portu" when the page's own probe went elsewhere. Gives the tab.
+const ftdiPortItem = 'Port 1 (USB 0403:6001)';
+async function openPage(browser, server, sim, { downloads } = {}) {
   const relays = { ftdi: makeRelay(sim.link) };
   const page = await openTab(browser, { offers: [{ id: 'ftdi', usbVendorId: 0x0403, usbProductId: 0x6001, granted: true }],
     relays, downloads });
   page.relay = relays.ftdi;
   await page.goto(`${server.origin}/`, { waitUntil: 'load' });
-  await page.waitForSelector(aria('menuitem', 'Akcja'), { visible: true, timeout: 10000 });
-  if (!(await fwShown(page, 3000))) {
-    await menu(page, 'Wybór portu', 'Auto');
+  await page.waitForSelector('body[data-ready="true"]', { timeout: 10000 });
+  await choosePortIfElsewhere(page, sim);
+  return page;
+}
+
+async function choosePortIfElsewhere(page, sim) {
+  await sleep(500);
+  const asked = () => sim.frames().some((f) => f.dir === 'RX' && f.hex === '12 03 EB');
+  if (!(await fwShown(page, 2000)) || !asked()) {
+    await menu(page, 'Wybór portu', ftdiPortItem);
     await fwShown(page, 5000);
   }
-  return page;
 }
 
 const fwShown = (page, timeout) => waitFor('"FW : 1.05"', () => statusText(page, 'fw').then((t) => t === 'FW : 1.05'),
@@ -251,5 +260,5 @@ function skipUnlessBuilt(site) {
   process.exit(SKIP);
 }
 
-module.exports = { SKIP, openPage, fwShown, idle, parseArgs, pageBuilt, skipUnlessBuilt, startSim, makeRelay, serve, launch, openTab, recordWorkerRequests, menu, messageBox,
+module.exports = { SKIP, openPage, choosePortIfElsewhere, ftdiPortItem, fwShown, idle, parseArgs, pageBuilt, skipUnlessBuilt, startSim, makeRelay, serve, launch, openTab, recordWorkerRequests, menu, messageBox,
   pressButton, statusText, waitFor, downloaded, makeChecks, sleep, aria, os };

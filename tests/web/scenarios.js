@@ -12,7 +12,13 @@ const ftdi = { usbVendorId: 0x0403, usbProductId: 0x6001 };
 const areaFiles = ['ust', 'sce', 'pg1', 'pg2'];
 const hexOf = (bytes) => Array.from(bytes, (b) => b.toString(16).padStart(2, '0')).join(' ');
 const rxFrames = (sim) => sim.frames().filter((f) => f.dir === 'RX').map((f) => f.hex);
-const ctl = (...words) => execFileSync(args.ctl, words, { encoding: 'utf8', stdio: ['ignore', 'pipe', 'pipe'] });
+function ctl(...words) {
+  try {
+    return execFileSync(args.ctl, words, { encoding: 'utf8', stdio: ['ignore', 'pipe', 'pipe'] });
+  } catch (e) {
+    throw new Error(`kd215ctl ${words.join(' ')}: exit ${e.status}: ${e.stderr}${e.stdout}`);
+  }
+}
 
 // The stand-in keeps Web Serial's rules, or the page could pass against a laxer port than Chromium's.
 async function standInKeepsTheRules(browser, sim) {
@@ -67,6 +73,8 @@ async function waitForFrames(sim, since, test, what) {
   return d.waitFor(what, () => { const f = sim.frames().slice(since); return test(f) && f; }, 15000);
 }
 
+const savedFiles = (dir) => fs.readdirSync(dir).filter((n) => areaFiles.includes(n.split('.').pop()));
+
 async function readAllAndSaveFiles(page, sim, downloads) {
   let since = sim.frames().length;
   await d.menu(page, 'Akcja', 'Odczyt ze sterownika', 'Wszystko');
@@ -76,10 +84,12 @@ async function readAllAndSaveFiles(page, sim, downloads) {
   check(requests.join('|') === ['12 46 04 00 44 60', '12 46 50 00 50 08', '12 46 A0 00 AA 5E', '12 46 4A 01 AA B3'].join('|'),
     `read all asked for ${requests.join(', ')}`);
   await d.menu(page, 'Akcja', 'Zapis do pliku', 'Wszystko');
-  const saved = await d.waitFor('four area files', () => {
-    const names = fs.readdirSync(downloads).filter((n) => areaFiles.includes(n.split('.').pop()));
-    return names.length === 4 && names;
-  });
+  // One file dialog per area, each answered "Zapisz" with the name it offers.
+  for (let n = 1; n <= 4; n++) {
+    await d.pressButton(page, '[role="dialog"]', 'Zapisz');
+    await d.waitFor(`area file ${n}`, () => savedFiles(downloads).length === n);
+  }
+  const saved = savedFiles(downloads);
   await d.idle(page);
   const ours = path.join(args.work, 'ctl-read');
   fs.mkdirSync(ours);
@@ -93,7 +103,7 @@ async function readAllAndSaveFiles(page, sim, downloads) {
 
 // Types into the field of the open dialog named by its label, leaving it as the user does.
 async function typeInto(dialog, label, value) {
-  const field = await dialog.waitForSelector(`::-p-aria([name="${label}"])`, { visible: true, timeout: 5000 });
+  const field = await dialog.waitForSelector(d.aria('textbox', label), { visible: true, timeout: 5000 });
   await field.click({ count: 3 });
   await field.type(String(value));
   await field.press('Tab');
@@ -175,13 +185,67 @@ async function unpluggedMidRead(page, sim) {
   await d.menu(page, 'Akcja', 'Odczyt ze sterownika', 'Program 1');
   await waitForFrames(sim, since, (f) => f.some((x) => x.dir === 'RX' && x.hex.startsWith('12 46 A0')), 'program 1 asked for');
   page.relay.unplug();
-  await d.messageBox(page, 'Niepowodzenie');
-  await d.pressButton(page, d.aria('alertdialog', 'Niepowodzenie'), 'OK');
+  const box = await page.waitForSelector('[role="alertdialog"]', { visible: true, timeout: 5000 });
+  console.log(`unplugged: "${await box.evaluate((el) => el.getAttribute('aria-label'))}": ${await box.evaluate((el) => el.innerText)}`);
+  await d.pressButton(page, '[role="alertdialog"]', 'OK');
   await d.idle(page, 3000);
   page.relay.plug();
   await page.evaluate(() => window.kd215StandIn.plugBack('ftdi'));
-  await d.menu(page, 'Wybór portu', 'Auto');
-  check(await d.fwShown(page, 5000), 'no "FW : 1.05" after the adapter came back');
+  const back = sim.frames().length;
+  await d.menu(page, 'Wybór portu', d.ftdiPortItem);
+  await waitForFrames(sim, back, (f) => f.some((x) => x.dir === 'TX' && x.hex.startsWith('13 06 00 00 02')), 'the version again');
+  check(await d.fwShown(page, 2000), 'no "FW : 1.05" after the adapter came back');
+}
+
+// A file the page asks for through its file input, given as the user picks it.
+async function pickFile(page, buttonName, file) {
+  const [chooser] = await Promise.all([page.waitForFileChooser({ timeout: 5000 }),
+    page.locator(d.aria('button', buttonName)).click()]);
+  await chooser.accept([file]);
+}
+
+const areasOf = (memory) => Buffer.concat([memory.subarray(4, 72), memory.subarray(80, 160),
+  memory.subarray(160, 329), memory.subarray(330, 499)]);
+
+// The page's backup restored by kd215ctl; kd215ctl's backup opened in the page and written back.
+async function backupsBothWays(page, sim, downloads) {
+  const held = sim.memoryBytes();
+  await page.locator(d.aria('button', 'Zapisz kopię zapasową…')).click();
+  await d.pressButton(page, d.aria('dialog', 'Zapisz kopię zapasową'), 'Zapisz');
+  const pageBackup = await d.downloaded(downloads, 'sterownik.json');
+  await reloadMemory(sim, Buffer.alloc(512));
+  // Without kd215ctl's own check after writing: it takes an inverted input stored as 255 by the
+  // editor for a difference from the 1 read back. The controller's memory is what is compared.
+  ctl('restore', '--port', sim.link, pageBackup, '--no-verify', '-q');
+  check(areasOf(sim.memoryBytes()).equals(areasOf(held)), "kd215ctl restore of the page's backup left other areas in the controller");
+
+  const ctlBackup = path.join(args.work, 'kd215ctl.json');
+  ctl('backup', '--port', sim.link, ctlBackup, '-q');
+  await reloadMemory(sim, Buffer.alloc(512));
+  await pickFile(page, 'Otwórz kopię zapasową…', ctlBackup);
+  await d.messageBox(page, 'Kd215 link w przeglądarce');
+  await d.pressButton(page, d.aria('alertdialog', 'Kd215 link w przeglądarce'), 'OK');
+  const since = sim.frames().length;
+  await d.menu(page, 'Akcja', 'Zapis do sterownika', 'Wszystko');
+  await waitForFrames(sim, since, (f) => f.filter((x) => x.dir === 'TX' && x.hex === '06 03 F7').length === 4, 'four ACKs');
+  await d.idle(page);
+  check(areasOf(sim.memoryBytes()).equals(areasOf(held)), "kd215ctl's backup opened and written by the page differs in the controller");
+  return ctlBackup;
+}
+
+// The page's report of kd215ctl's backup is kd215ctl's own report of it, but for the time it was made.
+async function reportAsKd215ctls(page, backup, downloads) {
+  await page.locator(d.aria('button', 'Raport…')).click();
+  await pickFile(page, 'Wybierz pliki…', backup);
+  await d.pressButton(page, d.aria('dialog', 'Raport konfiguracji'), 'Pokaż');
+  await d.pressButton(page, d.aria('dialog', 'Raport konfiguracji'), 'Zapisz…');
+  const ours = fs.readFileSync(await d.downloaded(downloads, 'raport.html'), 'utf8');
+  await d.pressButton(page, d.aria('dialog', 'Raport konfiguracji'), 'Zamknij');
+  const theirs = path.join(args.work, 'raport-kd215ctl.html');
+  // Named as the page names it, by the file's name alone.
+  execFileSync(args.ctl, ['report', path.basename(backup), '-o', theirs, '-q'], { cwd: path.dirname(backup) });
+  const dateless = (html) => html.replace(/\d{4}-\d{2}-\d{2}T\d{2}:\d{2}:\d{2}[+-]\d{2}:\d{2}/g, 'DATE');
+  check(dateless(ours) === dateless(fs.readFileSync(theirs, 'utf8')), "the page's report differs from kd215ctl report's");
 }
 
 async function screenshots(page, shots) {
@@ -206,13 +270,17 @@ async function pageScenarios(browser, sim) {
   const shots = args.shots;
   fs.mkdirSync(shots, { recursive: true });
   const downloads = path.join(args.work, 'downloads');
-  const server = await d.serve(args.site);
+  // A copy, so that the page under test is one build even while the site is being rebuilt.
+  const site = path.join(args.work, 'site');
+  fs.cpSync(args.site, site, { recursive: true });
+  const server = await d.serve(site);
   const workerRequests = [];
   d.recordWorkerRequests(browser, workerRequests);
   await reloadMemory(sim, presetMemory());
   const page = await d.openPage(browser, server, sim, { downloads });
   check(await d.fwShown(page, 1000), `status shows "${await d.statusText(page, 'fw')}", not "FW : 1.05"`);
   check(rxFrames(sim).includes('1B 03 E2') && rxFrames(sim).includes('12 03 EB'), 'no probe and version request on the line');
+  let backup = null;
   const scenarios = [
     ['read all and area files', () => readAllAndSaveFiles(page, sim, downloads)],
     ['screenshots', () => screenshots(page, shots)],
@@ -220,6 +288,8 @@ async function pageScenarios(browser, sim) {
     ['verification and "Nie"', () => verificationStopsAtNo(page, sim, shots)],
     ['spoiled reply and "Ponów próbę"', () => spoiledReplyRetried(page, sim, shots)],
     ['adapter unplugged mid-read', () => unpluggedMidRead(page, sim)],
+    ['backups both ways', async () => { backup = await backupsBothWays(page, sim, downloads); }],
+    ['report as kd215ctl\'s', () => reportAsKd215ctls(page, backup, downloads)],
     ['offline reload', () => offlineReload(page, server)],
   ];
   for (const [name, run] of scenarios) {

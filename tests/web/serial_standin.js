@@ -177,7 +177,9 @@
   }
   Object.defineProperty(Navigator.prototype, 'serial', { get: () => standIn.serial, configurable: true });
   // The suite takes the file road every browser has: a file input to open, a download to save.
-  delete Window.prototype.showOpenFilePicker;
-  delete Window.prototype.showSaveFilePicker;
+  for (const picker of ['showOpenFilePicker', 'showSaveFilePicker']) {
+    delete window[picker];  // a global's operations live on the object itself
+    delete Window.prototype[picker];
+  }
   window.kd215StandIn = { plugBack: (id) => standIn.ports.find((p) => p.id === id).plugBack() };
 }
