@@ -34,6 +34,7 @@ async function timedReadAll(page, sim) {
 // From the navigation to a menu bar that answers, the page and its module coming from the cache.
 async function cachedLoad(page) {
   await page.reload({ waitUntil: 'domcontentloaded' });
+  await page.waitForSelector('body[data-ready="true"]', { timeout: 10000 });
   await page.waitForSelector(d.aria('menuitem', 'Akcja'), { visible: true, timeout: 10000 });
   return page.evaluate(() => performance.now() / 1000);
 }
@@ -57,7 +58,9 @@ function wasmGzipBytes(site) {
 async function main() {
   // No turnaround at the simulated controller: what is measured is the page's own delay.
   const sim = await d.startSim(args.sim, path.join(args.work, 'sim'), { turnaroundMs: 0 });
-  const server = await d.serve(args.site);
+  const site = path.join(args.work, 'site');
+  fs.cpSync(args.site, site, { recursive: true });
+  const server = await d.serve(site);
   const browser = await d.launch(args.work);
   const results = [];
   const goal = (name, value, limit, unit) => {

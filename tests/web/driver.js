@@ -132,7 +132,7 @@ async function openTab(browser, { offers, relays, downloads }) {
   page.requests = [];
   page.on('request', (r) => page.requests.push(r.url()));
   page.pageErrors = [];
-  page.on('pageerror', (e) => page.pageErrors.push(String(e)));
+  page.on('pageerror', (e) => { page.pageErrors.push(String(e)); if (process.env.KD215_WEB_DEBUG) console.error(`pageerror: ${e}`); });
   if (process.env.KD215_WEB_DEBUG) page.on('console', (m) => console.error(`console: ${m.text()}`));
   const relay = (id) => relays[id];
   await page.exposeFunction('kd215SerialOpen', (id) => relay(id).open());
@@ -247,6 +247,7 @@ function parseArgs(argv) {
   for (let i = 0; i < argv.length; i += 2) args[argv[i].replace(/^--/, '')] = argv[i + 1];
   for (const key of ['sim', 'ctl', 'site', 'work', 'shots']) {
     if (!args[key]) { console.error(`missing --${key}`); process.exit(2); }
+    args[key] = path.resolve(args[key]);
   }
   fs.rmSync(args.work, { recursive: true, force: true });
   fs.mkdirSync(args.work, { recursive: true });

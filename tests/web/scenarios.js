@@ -166,11 +166,16 @@ async function verificationStopsAtNo(page, sim, shots) {
 async function spoiledReplyRetried(page, sim, shots) {
   await sim.control('fault bad-checksum 1');
   const since = sim.frames().length;
-  await d.menu(page, 'Akcja', 'Odczyt ze sterownika', 'Sceny');
+  // By keyboard, as on the desktop: Alt to the bar, down into "Akcja", O for "Odczyt ze
+  // sterownika", down from "Ustawienia" to "Sceny", Enter.
+  await page.keyboard.press('Alt');
+  for (const key of ['ArrowDown', 'o', 'ArrowDown', 'Enter']) await page.keyboard.press(key);
   const text = await d.messageBox(page, 'Niepowodzenie');
-  check(text.includes('Błąd komunikacji : suma kontrolna = 255'), `spoiled reply box: ${text}`);
+  check(text === 'Błąd komunikacji : suma kontrolna = 255', `spoiled reply box: ${text}`);
   await page.screenshot({ path: path.join(shots, 'ponow-probe.png') });
-  await d.pressButton(page, d.aria('alertdialog', 'Niepowodzenie'), 'Ponów próbę');
+  const focused = await page.evaluate(() => document.activeElement.textContent);
+  check(focused === 'Ponów próbę', `the Retry box has "${focused}" focused, not "Ponów próbę"`);
+  await page.keyboard.press('Enter');
   await waitForFrames(sim, since, (f) => f.filter((x) => x.dir === 'TX').length === 2, 'the second scenes reply');
   await d.idle(page);
   const asked = sim.frames().slice(since).filter((f) => f.dir === 'RX').map((f) => f.hex);
