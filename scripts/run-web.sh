@@ -52,24 +52,21 @@ url="http://127.0.0.1:$port/?port=demo"
 echo "run-web: serving $site at http://127.0.0.1:$port/ (the demo controller: $url)"
 
 browser_flags=(--no-sandbox --disable-gpu --disable-background-networking --disable-component-update
-               --disable-sync --no-first-run --user-data-dir="$profile")
+               --disable-sync --no-first-run)
 if [[ -z ${DISPLAY:-} ]]; then
   shots=$root/build/web-shots
   mkdir -p "$shots"
-  for size in 1280,800 390,844; do
-    shot=$shots/run-web-${size/,/x}.png
-    rm -rf "${profile:?}"/*
-    # The virtual time budget lets the page load, open the demo controller and read its version.
-    chromium --headless "${browser_flags[@]}" --hide-scrollbars --window-size="$size" \
-      --virtual-time-budget=4000 --screenshot="$shot" "$url" >build/web-browser.log 2>&1 ||
-      { cat build/web-browser.log; exit 1; }
-    [[ -s $shot ]] || { echo "run-web: no screenshot was taken" >&2; exit 1; }
+  for size in 1280x800 390x844; do
+    shot=$shots/run-web-$size.png
+    # Taken once the status bar shows the demo controller's firmware version.
+    node --experimental-websocket --no-warnings web/screenshot.mjs "$url" "$shot" "${size%x*}" "${size#*x}" \
+      --hide-scrollbars "${browser_flags[@]}" --user-data-dir="$(mktemp -d "$profile/$size.XXXX")" 2>build/web-browser.log || { cat build/web-browser.log; exit 1; }
     echo "run-web: no display: screenshot saved to $shot"
   done
   exit 0
 fi
 
-chromium "${browser_flags[@]}" --new-window "$url" >build/web-browser.log 2>&1 &
+chromium "${browser_flags[@]}" --user-data-dir="$profile" --new-window "$url" >build/web-browser.log 2>&1 &
 browser_pid=$!
 if [[ -n $exit_after ]]; then
   sleep "$exit_after"

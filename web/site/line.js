@@ -35,11 +35,14 @@ export class Line {
     this.onChange = () => {};
   }
 
-  // The ports granted before, then the listener for ports that come and go.
+  // The ports granted before, then the listener for ports that come and go. A browser that keeps
+  // getPorts() waiting (some headless ones do) does not hold the page up: its ports come later.
   async start() {
     const serial = webSerial();
     if (serial) {
-      this.granted = await serial.getPorts();
+      const listed = serial.getPorts().then((ports) => { this.granted = ports; return true; }, () => true);
+      const inTime = await Promise.race([listed, new Promise((r) => setTimeout(() => r(false), 1000))]);
+      if (!inTime) listed.then(() => this.refresh());
       serial.addEventListener('connect', () => this.refresh());
       serial.addEventListener('disconnect', (event) => this.lost(event.target ?? event.port));
     }
