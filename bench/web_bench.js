@@ -70,6 +70,7 @@ async function main() {
   try {
     const page = await d.openPage(browser, server, sim);
     check(await d.fwShown(page, 1000), 'no "FW : 1.05" after the probe');
+    await timedReadAll(page, sim);  // not counted: the engine's first run through the module
     const reads = [];
     for (let i = 0; i < runs; i++) reads.push(await timedReadAll(page, sim));
     console.log(`four-area read, seconds at the controller: ${reads.map((s) => s.toFixed(4)).join(' ')}; wire time ${wireSeconds.toFixed(4)}`);

@@ -55,7 +55,9 @@ function makeRelay(link) {
   const relay = { link, queue: [], waiter: null, stream: null, unplugged: false, written: 0 };
   const hand = (reply) => { const w = relay.waiter; relay.waiter = null; if (w) w(reply); };
   relay.open = () => {
-    if (relay.unplugged || relay.stream) return false;
+    if (relay.unplugged) return false;
+    // Still open: from a document since reloaded, whose ports the browser closed with it.
+    if (relay.stream) relay.close();
     const fd = fs.openSync(link, fs.constants.O_RDWR | fs.constants.O_NOCTTY | fs.constants.O_NONBLOCK);
     relay.stream = new tty.ReadStream(fd);
     relay.stream.setRawMode(true);  // else the line discipline turns 0x0D into 0x0A and eats 0x03
