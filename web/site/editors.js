@@ -60,7 +60,7 @@ class EditorForm {
   }
   // Shows what the C++ answered: field texts, bar positions, a refused field, a message.
   async event(e) {
-    const view = JSON.parse(callText(this.mod, 'kd_editor_event', this.kind, this.area, JSON.stringify(e)));
+    const view = JSON.parse(callText(this.mod, 'kd_editor_event', this.kind, this.area, JSON.stringify(e))) ?? {};
     if (view.field !== undefined) {
       this.fields[e.j].value = view.field;
       // A field written by its bar raises its own change, as EN_CHANGE does.

@@ -57,7 +57,7 @@ Json commonOpen() {
 Json commonEvent(const Json& e) {
     const std::string type = e.at("type");
     const int i = e.value("j", 0);
-    Json view;
+    Json view = Json::object();
     if (type == "typed") {
         const std::optional<long> number = parseFieldNumber(e.at("text").get<std::string>());
         if (number) {
