@@ -137,7 +137,7 @@ async function openTab(browser, { offers, relays, downloads }) {
   page.on('pageerror', (e) => { page.pageErrors.push(String(e)); if (process.env.KD215_WEB_DEBUG) console.error(`pageerror: ${e}`); });
   if (process.env.KD215_WEB_DEBUG) page.on('console', (m) => console.error(`console: ${m.text()}`));
   const relay = (id) => relays[id];
-  await page.exposeFunction('kd215SerialOpen', (id) => relay(id).open());
+  await page.exposeFunction('kd215SerialOpen', (id, options) => { relay(id).options = options; return relay(id).open(); });
   await page.exposeFunction('kd215SerialRead', (id) => relay(id).read());
   await page.exposeFunction('kd215SerialCancelRead', (id) => relay(id).cancelRead());
   await page.exposeFunction('kd215SerialWrite', (id, bytes) => relay(id).write(bytes));

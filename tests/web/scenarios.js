@@ -285,6 +285,8 @@ async function pageScenarios(browser, sim) {
   const page = await d.openPage(browser, server, sim, { downloads });
   check(await d.fwShown(page, 1000), `status shows "${await d.statusText(page, 'fw')}", not "FW : 1.05"`);
   check(rxFrames(sim).includes('1B 03 E2') && rxFrames(sim).includes('12 03 EB'), 'no probe and version request on the line');
+  const line = JSON.stringify(page.relay.options);
+  check(line === '{"baudRate":38400,"dataBits":8,"stopBits":2,"parity":"none","flowControl":"none"}', `port opened with ${line}`);
   let backup = null;
   const scenarios = [
     ['read all and area files', () => readAllAndSaveFiles(page, sim, downloads)],
