@@ -59,7 +59,7 @@ if [[ -z ${DISPLAY:-} ]]; then
   for size in 1280x800 390x844; do
     shot=$shots/run-web-$size.png
     # Taken once the status bar shows the demo controller's firmware version.
-    node --experimental-websocket --no-warnings web/screenshot.mjs "$url" "$shot" "${size%x*}" "${size#*x}" \
+    node web/screenshot.mjs "$url" "$shot" "${size%x*}" "${size#*x}" \
       --hide-scrollbars "${browser_flags[@]}" --user-data-dir="$(mktemp -d "$profile/$size.XXXX")" 2>build/web-browser.log || { cat build/web-browser.log; exit 1; }
     echo "run-web: no display: screenshot saved to $shot"
   done

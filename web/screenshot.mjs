@@ -1,36 +1,33 @@
 // Screenshots of the page for scripts/run-web.sh: headless Chromium driven over the DevTools
-// protocol (Node's own WebSocket), waiting until the status bar shows the firmware version.
-// Usage: node --experimental-websocket web/screenshot.mjs URL OUT.png WIDTH HEIGHT [chromium flags...]
+// protocol on its debugging pipe (any Node will do), once the status bar shows the firmware version.
+// Usage: node web/screenshot.mjs URL OUT.png WIDTH HEIGHT [chromium flags...]
 import { spawn } from 'node:child_process';
 import { writeFileSync } from 'node:fs';
 
 const [url, out, width, height, ...flags] = process.argv.slice(2);
 const kReadyMs = 20000;
-const browser = spawn('chromium', ['--headless', '--remote-debugging-port=0', ...flags, 'about:blank'],
-  { stdio: ['ignore', 'ignore', 'pipe'] });
+// The protocol's messages go out on the browser's fd 3 and come back on its fd 4, each ended by NUL.
+const browser = spawn('chromium', ['--headless', '--remote-debugging-pipe', ...flags, 'about:blank'],
+  { stdio: ['ignore', 'ignore', 'inherit', 'pipe', 'pipe'] });
 const fail = (why) => { console.error(`screenshot: ${why}`); browser.kill(); process.exit(1); };
 setTimeout(() => fail('the page did not show the firmware version in time'), kReadyMs).unref();
+browser.on('error', (e) => fail(`chromium did not start: ${e.message}`));
 
-const endpoint = await new Promise((resolve) => {
-  let text = '';
-  browser.stderr.on('data', (d) => {
-    text += d;
-    const m = text.match(/DevTools listening on (ws:\/\/\S+)/);
-    if (m) resolve(m[1]);
-  });
-});
-const ws = new WebSocket(endpoint);
-await new Promise((r) => ws.addEventListener('open', r));
 let nextId = 0;
+let pending = Buffer.alloc(0);
 const waiting = new Map();
-ws.addEventListener('message', (event) => {
-  const msg = JSON.parse(event.data);
-  if (msg.id && waiting.has(msg.id)) { waiting.get(msg.id)(msg); waiting.delete(msg.id); }
+browser.stdio[4].on('data', (chunk) => {
+  pending = Buffer.concat([pending, chunk]);
+  for (let end = pending.indexOf(0); end >= 0; end = pending.indexOf(0)) {
+    const msg = JSON.parse(pending.subarray(0, end).toString('utf8'));
+    pending = pending.subarray(end + 1);
+    if (msg.id && waiting.has(msg.id)) { waiting.get(msg.id)(msg); waiting.delete(msg.id); }
+  }
 });
 const send = (method, params = {}, sessionId) => new Promise((resolve, reject) => {
   const id = ++nextId;
   waiting.set(id, (msg) => (msg.error ? reject(new Error(msg.error.message)) : resolve(msg.result)));
-  ws.send(JSON.stringify({ id, method, params, sessionId }));
+  browser.stdio[3].write(`${JSON.stringify({ id, method, params, sessionId })}\0`);
 });
 
 const { targetId } = await send('Target.createTarget', { url: 'about:blank' });
