@@ -2,7 +2,6 @@
 // serial port, a static server on 127.0.0.1, headless Chromium, and the user's moves by ARIA role.
 'use strict';
 const fs = require('fs');
-const os = require('os');
 const path = require('path');
 const http = require('http');
 const tty = require('tty');
@@ -212,8 +211,8 @@ function makeChecks() {
   return { check, failures };
 }
 
-// The page at the server's origin with one granted stand-in port on the simulator, its controller
-// found: chosen from "Wybór portu" when the page's own probe went elsewhere. Gives the tab.
+// The page at the server's origin with one granted stand-in port on the simulator, which the page
+// probes as it starts. Gives the tab once the engine runs and the probe has had its time.
 const ftdiPortItem = 'Port 1 (USB 0403:6001)';
 async function openPage(browser, server, sim, { downloads } = {}) {
   const relays = { ftdi: makeRelay(sim.link) };
@@ -222,17 +221,8 @@ async function openPage(browser, server, sim, { downloads } = {}) {
   page.relay = relays.ftdi;
   await page.goto(`${server.origin}/`, { waitUntil: 'load' });
   await page.waitForSelector('body[data-ready="true"]', { timeout: 10000 });
-  await choosePortIfElsewhere(page, sim);
+  await fwShown(page, 5000);
   return page;
-}
-
-async function choosePortIfElsewhere(page, sim) {
-  await sleep(500);
-  const asked = () => sim.frames().some((f) => f.dir === 'RX' && f.hex === '12 03 EB');
-  if (!(await fwShown(page, 2000)) || !asked()) {
-    await menu(page, 'Wybór portu', ftdiPortItem);
-    await fwShown(page, 5000);
-  }
 }
 
 const fwShown = (page, timeout) => waitFor('"FW : 1.05"', () => statusText(page, 'fw').then((t) => t === 'FW : 1.05'),
@@ -263,5 +253,8 @@ function skipUnlessBuilt(site) {
   process.exit(SKIP);
 }
 
-module.exports = { SKIP, openPage, choosePortIfElsewhere, ftdiPortItem, fwShown, idle, parseArgs, pageBuilt, skipUnlessBuilt, startSim, makeRelay, serve, launch, openTab, recordWorkerRequests, menu, messageBox,
-  pressButton, statusText, waitFor, downloaded, makeChecks, sleep, aria, os };
+module.exports = {
+  SKIP, parseArgs, pageBuilt, skipUnlessBuilt, startSim, makeRelay, serve, launch, openTab, openPage,
+  recordWorkerRequests, ftdiPortItem, fwShown, idle, menu, messageBox, pressButton, statusText, waitFor,
+  downloaded, makeChecks, sleep, aria,
+};

@@ -114,15 +114,6 @@
       this.#state = 'closed';
     }
 
-    async forget() {
-      localStorage.setItem(grantedKey, JSON.stringify(granted().filter((g) => g !== this.#id)));
-    }
-    async setSignals() { if (this.#state !== 'opened') throw domError('InvalidStateError', 'The port is closed.'); }
-    async getSignals() {
-      if (this.#state !== 'opened') throw domError('InvalidStateError', 'The port is closed.');
-      return { dataCarrierDetect: false, clearToSend: true, ringIndicator: false, dataSetReady: true };
-    }
-
     // The adapter pulled out: the streams fail, the port closes, and both targets hear of it.
     #lose() {
       if (!this.#connected) return;
