@@ -5,4 +5,5 @@ set -euo pipefail
 cd "$(dirname "$0")"
 stamp=node_modules/.package-lock.json
 if [[ -f $stamp && ! package-lock.json -nt $stamp ]]; then exit 0; fi
+command -v npm >/dev/null || { echo "tests/web/install.sh: npm is missing (it comes with the nodejs package)" >&2; exit 1; }
 PUPPETEER_SKIP_DOWNLOAD=1 npm ci --no-audit --no-fund --loglevel=error
