@@ -49,43 +49,30 @@ async function startSim(simPath, dir, { turnaroundMs = 2, extra = [] } = {}) {
   return sim;
 }
 
-// The pty side of one stand-in port: raw, bytes queued for the page's pending read.
+// The pty side of one stand-in port, raw: what comes off the line is pushed to the page at once
+// (deliver, set by the tab), so a reply's last byte costs one hop of the DevTools protocol.
 function makeRelay(link) {
-  const relay = { link, queue: [], waiter: null, stream: null, unplugged: false, written: 0 };
-  const hand = (reply) => { const w = relay.waiter; relay.waiter = null; if (w) w(reply); };
+  const relay = { link, stream: null, unplugged: false, deliver: () => {}, lose: () => {} };
   relay.open = () => {
     if (relay.unplugged) return false;
     // Still open: from a document since reloaded, whose ports the browser closed with it.
     if (relay.stream) relay.close();
-    const fd = fs.openSync(link, fs.constants.O_RDWR | fs.constants.O_NOCTTY | fs.constants.O_NONBLOCK);
-    relay.stream = new tty.ReadStream(fd);
+    relay.fd = fs.openSync(link, fs.constants.O_RDWR | fs.constants.O_NOCTTY | fs.constants.O_NONBLOCK);
+    relay.stream = new tty.ReadStream(relay.fd);
     relay.stream.setRawMode(true);  // else the line discipline turns 0x0D into 0x0A and eats 0x03
-    relay.stream.on('data', (d) => {
-      if (relay.waiter) hand({ bytes: Array.from(d) }); else relay.queue.push(...d);
-    });
-    relay.fd = fd;
+    relay.stream.on('data', (d) => relay.deliver(Array.from(d)));
     return true;
   };
-  relay.read = () => new Promise((resolve) => {
-    if (relay.unplugged) return resolve({ lost: true });
-    if (!relay.stream) return resolve(null);
-    if (relay.queue.length) return resolve({ bytes: relay.queue.splice(0) });
-    relay.waiter = resolve;
-  });
   relay.write = (bytes) => {
     if (relay.unplugged || !relay.stream) return false;
     fs.writeSync(relay.fd, Buffer.from(bytes));
-    relay.written += bytes.length;
     return true;
   };
-  relay.cancelRead = () => hand(null);
   relay.close = () => {
-    hand(null);
-    relay.queue = [];
     if (relay.stream) relay.stream.destroy();
     relay.stream = null;
   };
-  relay.unplug = () => { relay.unplugged = true; hand({ lost: true }); relay.close(); };
+  relay.unplug = () => { relay.unplugged = true; relay.close(); relay.lose(); };
   relay.plug = () => { relay.unplugged = false; };
   return relay;
 }
@@ -137,10 +124,12 @@ async function openTab(browser, { offers, relays, downloads }) {
   if (process.env.KD215_WEB_DEBUG) page.on('console', (m) => console.error(`console: ${m.text()}`));
   const relay = (id) => relays[id];
   await page.exposeFunction('kd215SerialOpen', (id, options) => { relay(id).options = options; return relay(id).open(); });
-  await page.exposeFunction('kd215SerialRead', (id) => relay(id).read());
-  await page.exposeFunction('kd215SerialCancelRead', (id) => relay(id).cancelRead());
   await page.exposeFunction('kd215SerialWrite', (id, bytes) => relay(id).write(bytes));
   await page.exposeFunction('kd215SerialClose', (id) => relay(id).close());
+  for (const [id, r] of Object.entries(relays)) {
+    r.deliver = (bytes) => page.evaluate((i, b) => window.kd215StandIn.receive(i, b), id, bytes).catch(() => {});
+    r.lose = () => page.evaluate((i) => window.kd215StandIn.lose(i), id).catch(() => {});
+  }
   await page.evaluateOnNewDocument(`(${standInSource})(${JSON.stringify(offers)})`);
   if (downloads) {
     fs.mkdirSync(downloads, { recursive: true });

@@ -36,7 +36,7 @@
 
   class SerialPort extends EventTarget {
     #id; #info; #state = 'closed'; #connected = true; #readable = null; #writable = null;
-    #options = null; onconnect = null; ondisconnect = null;
+    #sink = null; #pending = []; onconnect = null; ondisconnect = null;
     constructor(offer) {
       super();
       this.#id = offer.id;
@@ -57,28 +57,22 @@
         this.#state = 'closed';
         throw domError('NetworkError', 'Failed to open serial port.');
       }
-      this.#options = { ...options };
+      this.#pending = [];
       this.#state = 'opened';
     }
 
+    // Bytes the driver pushes as they come off the pty, held until the page takes the stream.
     get readable() {
       if (this.#readable || this.#state !== 'opened' || !this.#connected) return this.#readable;
-      const id = this.#id;
       this.#readable = new ReadableStream({
-        pull: async (controller) => {
-          const reply = await window.kd215SerialRead(id);
-          if (reply === null) return;  // the port was closed under a pending read
-          if (reply.lost) {
-            this.#readable = null;
-            controller.error(domError('NetworkError', 'The device has been lost.'));
-            this.#lose();
-            return;
-          }
-          controller.enqueue(new Uint8Array(reply.bytes));
-        },
-        cancel: () => { this.#readable = null; return window.kd215SerialCancelRead(id); },
-      }, { highWaterMark: 0 });
+        start: (controller) => { this.#sink = controller; this.#pending.splice(0).forEach((b) => controller.enqueue(b)); },
+        cancel: () => { this.#readable = this.#sink = null; },
+      });
       return this.#readable;
+    }
+    receive(bytes) {
+      if (this.#state !== 'opened') return;
+      if (this.#sink) this.#sink.enqueue(new Uint8Array(bytes)); else this.#pending.push(new Uint8Array(bytes));
     }
 
     get writable() {
@@ -109,17 +103,17 @@
       this.#state = 'closing';
       if (this.#readable) await this.#readable.cancel();
       if (this.#writable) await this.#writable.abort();
-      this.#readable = this.#writable = null;
+      this.#readable = this.#writable = this.#sink = null;
       await window.kd215SerialClose(this.#id);
       this.#state = 'closed';
     }
 
     // The adapter pulled out: the streams fail, the port closes, and both targets hear of it.
-    #lose() {
+    lose() {
       if (!this.#connected) return;
       this.#connected = false;
-      if (this.#readable) { try { this.#readable.cancel(); } catch (_) { /* locked: errored below */ } }
-      this.#readable = this.#writable = null;
+      if (this.#sink) this.#sink.error(domError('NetworkError', 'The device has been lost.'));
+      this.#readable = this.#writable = this.#sink = null;
       this.#state = 'closed';
       window.kd215SerialClose(this.#id);
       fireBubbling(this, 'disconnect');
@@ -172,5 +166,7 @@
     delete window[picker];  // a global's operations live on the object itself
     delete Window.prototype[picker];
   }
-  window.kd215StandIn = { plugBack: (id) => standIn.ports.find((p) => p.id === id).plugBack() };
+  const port = (id) => standIn.ports.find((p) => p.id === id);
+  window.kd215StandIn = { receive: (id, bytes) => port(id).receive(bytes), lose: (id) => port(id).lose(),
+    plugBack: (id) => port(id).plugBack() };
 }
