@@ -21,6 +21,10 @@ packages=(
   nsis zip unzip p7zip-full
   # the Debian package: dpkg-shlibdeps and dpkg-buildflags, and lintian to check it
   dpkg-dev lintian
+  # Kd215 link w przeglądarce: the engine compiled to WebAssembly (emcmake, em++, binaryen); its
+  # picture and icons are converted by ImageMagick above, the page served by python3's http.server,
+  # its screenshots taken by node (web/screenshot.mjs) driving the Chromium above
+  emscripten python3 nodejs
 )
 
 # One dpkg-query for the whole list; names it does not know at all are simply not printed.

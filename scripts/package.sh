@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the packages into dist/: for Windows x64 and x86 a zip (the two programs, the guide compiled to
 # Kd215.chm and as HTML, CZYTAJ.txt) and an NSIS installer of the same files; for Debian amd64 a .deb of
-# kd215ctl, kd215-sim, the manual page and the bash completion. Release builds, stripped.
-# Usage: scripts/package.sh [win64|win32|deb]...   (all three when none is named)
+# kd215ctl, kd215-sim, the manual page and the bash completion; for any HTTPS host a zip of Kd215 link
+# w przeglądarce (index.html and everything it loads at its root). Release builds, stripped.
+# Usage: scripts/package.sh [win64|win32|deb|web]...   (the first three when none is named)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -50,12 +51,25 @@ debian_package() {
   echo "package: $deb"
 }
 
+# The page and its engine as scripts/run-web.sh builds them, zipped with the site's files at the root.
+web_package() {
+  local version site=build/web/site zip
+  bash scripts/run-web.sh --build-only >/dev/null
+  version=$(sed -n 's/^project(kd215link VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+  [[ -f $site/index.html && -f $site/kd215.wasm && -f $site/sw.js ]] || { echo "package: the page in $site is incomplete" >&2; exit 1; }
+  zip=dist/Kd215-link-$version-web.zip
+  rm -f "$zip"
+  (cd "$site" && zip -q -r -X "$root/$zip" .)
+  echo "package: $zip"
+}
+
 windows=0
 for flavour in "$@"; do
   case $flavour in
     deb) debian_package ;;
+    web) web_package ;;
     win64|win32) windows=1 ;;
-    *) echo "package: unknown flavour '$flavour' (win64, win32 or deb)" >&2; exit 2 ;;
+    *) echo "package: unknown flavour '$flavour' (win64, win32, deb or web)" >&2; exit 2 ;;
   esac
 done
 ((windows)) || exit 0

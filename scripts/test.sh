@@ -34,6 +34,13 @@ configure build/native -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DKD215_FUZZ_BINARY="$root/build/fuzz/tests/fuzz/reply_fuzz" \
     -DKD215_WIN64_BUILD="$root/build/mingw-x86_64"
 cmake --build build/native -j "$jobs"
+
+# The page and its WebAssembly engine, and the browser suite's pinned npm packages (web.suite,
+# bench.web): both skip with the reason when these are missing.
+echo "== the page in the browser (Emscripten) and the browser suite's packages"
+bash scripts/run-web.sh --build-only
+bash tests/web/install.sh
+
 cd build/native
 # Benchmarks print figures and depend on how busy the machine is: they run only when asked for
 # (scripts/test.sh -L bench -V), never as part of the plain test run.

@@ -1,0 +1,249 @@
+// The browser suite's driver: kd215-sim on a pseudo-terminal, the pty relay behind the stand-in
+// serial port, a static server on 127.0.0.1, headless Chromium, and the user's moves by ARIA role.
+'use strict';
+const fs = require('fs');
+const path = require('path');
+const http = require('http');
+const tty = require('tty');
+const { spawn } = require('child_process');
+
+const SKIP = 77;  // ctest's SKIP_RETURN_CODE for the suite and the benchmark
+if (!fs.existsSync(path.join(__dirname, 'node_modules', 'puppeteer-core'))) {
+  console.log('SKIP: tests/web/node_modules is missing: run tests/web/install.sh (scripts/test.sh does)');
+  process.exit(SKIP);
+}
+const puppeteer = require('puppeteer-core');
+const standInSource = fs.readFileSync(path.join(__dirname, 'serial_standin.js'), 'utf8');
+
+// kd215-sim in a folder of its own; frames() parses its log of every frame on the line.
+async function startSim(simPath, dir, { turnaroundMs = 2, extra = [] } = {}) {
+  fs.mkdirSync(dir, { recursive: true });
+  const sim = { dir, link: path.join(dir, 'line'), memory: path.join(dir, 'memory.bin'),
+    log: path.join(dir, 'frames.log'), controlPath: path.join(dir, 'control') };
+  const args = ['--link', sim.link, '--memory', sim.memory, '--log', sim.log, '--control', sim.controlPath,
+    '--turnaround-ms', String(turnaroundMs), '--quiet', ...extra];
+  sim.process = spawn(simPath, args, { stdio: ['ignore', 'pipe', 'inherit'] });
+  const ready = await new Promise((resolve) => {
+    let out = '';
+    sim.process.stdout.on('data', (d) => { out += d; if (out.includes('\n')) resolve(out.startsWith('kd215-sim: ready')); });
+    sim.process.on('exit', () => resolve(false));
+  });
+  if (!ready) throw new Error(`kd215-sim did not start: ${simPath} ${args.join(' ')}`);
+  sim.frames = () => fs.readFileSync(sim.log, 'utf8').split('\n').filter(Boolean).map((line) => {
+    const [head, note = ''] = line.split(' # ');
+    const [time, dir, ...words] = head.split(' ');
+    return { time: Number(time), dir, hex: dir === 'EV' ? '' : words.join(' '), note, line };
+  });
+  sim.memoryBytes = () => fs.readFileSync(sim.memory);
+  // A control command, taken before the next frame and at least every 100 ms.
+  sim.control = async (command) => {
+    fs.writeFileSync(`${sim.controlPath}.new`, `${command}\n`);
+    fs.renameSync(`${sim.controlPath}.new`, sim.controlPath);
+    for (let i = 0; i < 50 && fs.existsSync(sim.controlPath); i++) await sleep(20);
+  };
+  sim.stop = () => new Promise((resolve) => {
+    if (sim.process.exitCode !== null) return resolve();
+    sim.process.on('exit', resolve);
+    sim.process.kill('SIGTERM');
+  });
+  return sim;
+}
+
+// The pty side of one stand-in port, raw: what comes off the line is pushed to the page at once
+// (deliver, set by the tab), so a reply's last byte costs one hop of the DevTools protocol.
+function makeRelay(link) {
+  const relay = { link, stream: null, unplugged: false, deliver: () => {}, lose: () => {} };
+  relay.open = () => {
+    if (relay.unplugged) return false;
+    // Still open: from a document since reloaded, whose ports the browser closed with it.
+    if (relay.stream) relay.close();
+    relay.fd = fs.openSync(link, fs.constants.O_RDWR | fs.constants.O_NOCTTY | fs.constants.O_NONBLOCK);
+    relay.stream = new tty.ReadStream(relay.fd);
+    relay.stream.setRawMode(true);  // else the line discipline turns 0x0D into 0x0A and eats 0x03
+    relay.stream.on('data', (d) => relay.deliver(Array.from(d)));
+    return true;
+  };
+  relay.write = (bytes) => {
+    if (relay.unplugged || !relay.stream) return false;
+    fs.writeSync(relay.fd, Buffer.from(bytes));
+    return true;
+  };
+  relay.close = () => {
+    if (relay.stream) relay.stream.destroy();
+    relay.stream = null;
+  };
+  relay.unplug = () => { relay.unplugged = true; relay.close(); relay.lose(); };
+  relay.plug = () => { relay.unplugged = false; };
+  return relay;
+}
+
+const mimeTypes = { '.html': 'text/html; charset=utf-8', '.js': 'text/javascript', '.mjs': 'text/javascript',
+  '.wasm': 'application/wasm', '.json': 'application/json', '.webmanifest': 'application/manifest+json',
+  '.css': 'text/css', '.png': 'image/png', '.svg': 'image/svg+xml', '.ico': 'image/x-icon', '.txt': 'text/plain' };
+
+// A static server for one folder on 127.0.0.1 (a secure context for Web Serial and service workers).
+function serve(dir, port = 0) {
+  return new Promise((resolve) => {
+    const server = http.createServer((req, res) => {
+      const name = decodeURIComponent(new URL(req.url, 'http://x').pathname);
+      let file = path.join(dir, path.normalize(name).replace(/^(\.\.[/\\])+/, ''));
+      if (file.endsWith(path.sep) || name === '/') file = path.join(file, 'index.html');
+      fs.readFile(file, (err, body) => {
+        if (err) { res.writeHead(404); res.end(); return; }
+        res.writeHead(200, { 'Content-Type': mimeTypes[path.extname(file)] || 'application/octet-stream',
+          'Cache-Control': 'no-cache' });
+        res.end(body);
+      });
+    });
+    server.listen(port, '127.0.0.1', () => {
+      server.origin = `http://127.0.0.1:${server.address().port}`;
+      resolve(server);
+    });
+  });
+}
+
+async function launch(work, size = { width: 1280, height: 800 }) {
+  return puppeteer.launch({
+    executablePath: process.env.KD215_CHROMIUM || '/usr/bin/chromium',
+    headless: true,
+    userDataDir: fs.mkdtempSync(path.join(work, 'profile-')),
+    defaultViewport: size,
+    args: ['--no-sandbox', '--disable-gpu', '--disable-background-networking', '--disable-component-update',
+      '--disable-sync', '--no-first-run', '--disable-quic'],
+  });
+}
+
+// A tab with the stand-in serial ports (offers: [{id, usbVendorId, usbProductId, granted}], relays by
+// id), every request and download recorded.
+async function openTab(browser, { offers, relays, downloads }) {
+  const page = await browser.newPage();
+  page.requests = [];
+  page.on('request', (r) => page.requests.push(r.url()));
+  page.pageErrors = [];
+  page.on('pageerror', (e) => { page.pageErrors.push(String(e)); if (process.env.KD215_WEB_DEBUG) console.error(`pageerror: ${e}`); });
+  if (process.env.KD215_WEB_DEBUG) page.on('console', (m) => console.error(`console: ${m.text()}`));
+  const relay = (id) => relays[id];
+  await page.exposeFunction('kd215SerialOpen', (id, options) => { relay(id).options = options; return relay(id).open(); });
+  await page.exposeFunction('kd215SerialWrite', (id, bytes) => relay(id).write(bytes));
+  await page.exposeFunction('kd215SerialClose', (id) => relay(id).close());
+  for (const [id, r] of Object.entries(relays)) {
+    r.deliver = (bytes) => page.evaluate((i, b) => window.kd215StandIn.receive(i, b), id, bytes).catch(() => {});
+    r.lose = () => page.evaluate((i) => window.kd215StandIn.lose(i), id).catch(() => {});
+  }
+  await page.evaluateOnNewDocument(`(${standInSource})(${JSON.stringify(offers)})`);
+  if (downloads) {
+    fs.mkdirSync(downloads, { recursive: true });
+    await page.browserContext().setDownloadBehavior({ policy: 'allow', downloadPath: downloads });
+  }
+  return page;
+}
+
+// Requests of the tab's service workers too, so that none escapes the origin check.
+function recordWorkerRequests(browser, list) {
+  browser.on('targetcreated', async (target) => {
+    if (target.type() !== 'service_worker') return;
+    try {
+      const cdp = await target.createCDPSession();
+      cdp.on('Network.requestWillBeSent', (e) => list.push(e.request.url));
+      await cdp.send('Network.enable');
+    } catch (_) { /* the worker ended before it could be watched */ }
+  });
+}
+
+const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
+const aria = (role, name) => `::-p-aria([name="${name}"][role="${role}"])`;
+
+// Opens the menu path by clicks, as a user does: "Akcja", "Odczyt ze sterownika", "Wszystko".
+async function menu(page, ...names) {
+  for (const name of names) {
+    const item = await page.waitForSelector(aria('menuitem', name), { visible: true, timeout: 5000 });
+    await item.click();
+  }
+}
+
+// Waits for the message box named by its caption; gives its text.
+async function messageBox(page, caption, timeout = 10000) {
+  const box = await page.waitForSelector(aria('alertdialog', caption), { visible: true, timeout });
+  // The box's text as written, from the element that describes it.
+  return box.evaluate((el) => (document.getElementById(el.getAttribute('aria-describedby')) || el).textContent);
+}
+
+async function pressButton(page, scope, name) {
+  const root = await page.waitForSelector(scope, { visible: true, timeout: 5000 });
+  const button = await root.waitForSelector(aria('button', name), { visible: true, timeout: 5000 });
+  await button.click();
+}
+
+const statusText = (page, part) => page.$eval(`#status-${part}`, (el) => el.textContent.trim());
+
+async function waitFor(what, test, timeout = 10000) {
+  const end = Date.now() + timeout;
+  for (;;) {
+    const value = await test();
+    if (value) return value;
+    if (Date.now() > end) throw new Error(`timed out waiting for ${what}`);
+    await sleep(25);
+  }
+}
+
+// Waits until a download has landed whole in the folder; gives its path.
+async function downloaded(dir, name, timeout = 10000) {
+  const file = path.join(dir, name);
+  await waitFor(`the download ${name}`, () => fs.existsSync(file) && !fs.existsSync(`${file}.crdownload`), timeout);
+  return file;
+}
+
+// The suite's verdict: every failed check is printed, and the exit code says whether any failed.
+function makeChecks() {
+  const failures = [];
+  const check = (ok, message) => { if (!ok) { failures.push(message); console.error(`FAIL: ${message}`); } };
+  return { check, failures };
+}
+
+// The page at the server's origin with one granted stand-in port on the simulator, which the page
+// probes as it starts. Gives the tab once the engine runs and the probe has had its time.
+const ftdiPortItem = 'Port 1 (USB 0403:6001)';
+async function openPage(browser, server, sim, { downloads } = {}) {
+  const relays = { ftdi: makeRelay(sim.link) };
+  const page = await openTab(browser, { offers: [{ id: 'ftdi', usbVendorId: 0x0403, usbProductId: 0x6001, granted: true }],
+    relays, downloads });
+  page.relay = relays.ftdi;
+  await page.goto(`${server.origin}/`, { waitUntil: 'load' });
+  await page.waitForSelector('body[data-ready="true"]', { timeout: 10000 });
+  await fwShown(page, 5000);
+  return page;
+}
+
+const fwShown = (page, timeout) => waitFor('"FW : 1.05"', () => statusText(page, 'fw').then((t) => t === 'FW : 1.05'),
+  timeout).catch(() => false);
+
+// Area ends: the action part back on "Gotowe".
+const idle = (page, timeout = 15000) => waitFor('"Gotowe"', () => statusText(page, 'action').then((t) => t === 'Gotowe'),
+  timeout);
+
+// Arguments from tests.cmake: --sim --ctl --site --work --shots. Exits with SKIP, saying why, when the
+// page has not been built.
+function parseArgs(argv) {
+  const args = {};
+  for (let i = 0; i < argv.length; i += 2) args[argv[i].replace(/^--/, '')] = argv[i + 1];
+  for (const key of ['sim', 'ctl', 'site', 'work', 'shots']) {
+    if (!args[key]) { console.error(`missing --${key}`); process.exit(2); }
+    args[key] = path.resolve(args[key]);
+  }
+  fs.rmSync(args.work, { recursive: true, force: true });
+  fs.mkdirSync(args.work, { recursive: true });
+  return args;
+}
+
+const pageBuilt = (site) => fs.existsSync(path.join(site, 'index.html'));
+function skipUnlessBuilt(site) {
+  if (pageBuilt(site)) return;
+  console.log(`SKIP: the page is not built (${site}/index.html missing): scripts/test.sh builds it`);
+  process.exit(SKIP);
+}
+
+module.exports = {
+  SKIP, parseArgs, pageBuilt, skipUnlessBuilt, startSim, makeRelay, serve, launch, openTab, openPage,
+  recordWorkerRequests, ftdiPortItem, fwShown, idle, menu, messageBox, pressButton, statusText, waitFor,
+  downloaded, makeChecks, sleep, aria,
+};

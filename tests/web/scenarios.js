@@ -1,0 +1,332 @@
+// The browser suite: the page in headless Chromium over the stand-in serial port and kd215-sim,
+// each scenario checking what the controller holds, what the simulator logged and what the page shows.
+'use strict';
+const fs = require('fs');
+const path = require('path');
+const { execFileSync } = require('child_process');
+const d = require('./driver');
+
+const args = d.parseArgs(process.argv.slice(2));
+const { check, failures } = d.makeChecks();
+const ftdi = { usbVendorId: 0x0403, usbProductId: 0x6001 };
+const areaFiles = ['ust', 'sce', 'pg1', 'pg2'];
+const hexOf = (bytes) => Array.from(bytes, (b) => b.toString(16).padStart(2, '0')).join(' ');
+const rxFrames = (sim) => sim.frames().filter((f) => f.dir === 'RX').map((f) => f.hex);
+function ctl(...words) {
+  try {
+    return execFileSync(args.ctl, words, { encoding: 'utf8', stdio: ['ignore', 'pipe', 'pipe'] });
+  } catch (e) {
+    throw new Error(`kd215ctl ${words.join(' ')}: exit ${e.status}: ${e.stderr}${e.stdout}`);
+  }
+}
+
+// The stand-in keeps Web Serial's rules, or the page could pass against a laxer port than Chromium's.
+async function standInKeepsTheRules(browser, sim) {
+  const server = await d.serve(__dirname);
+  const relays = { a: d.makeRelay(sim.link) };
+  const page = await d.openTab(browser, { offers: [{ id: 'a', ...ftdi }], relays });
+  await page.goto(`${server.origin}/relay_check.html`);
+  const out = await d.waitFor('the relay check', () => page.$eval('#out', (el) => el.textContent), 10000);
+  check(out === ['no baudRate: TypeError', 'baudRate 0: TypeError', 'dataBits 6: TypeError',
+    'stopBits 3: TypeError', 'parity mark: TypeError', 'open twice: InvalidStateError',
+    'close while locked: TypeError', 'reply: 13 06 00 00 02 05 01 df', 'granted: 1'].join('\n'),
+  `the stand-in's own check:\n${out}`);
+  await page.close();
+  server.close();
+}
+
+// The controller's memory at the start: every field of each area in the editors' ranges.
+function presetMemory() {
+  const memory = Buffer.alloc(512);
+  const settings = 4, scenes = 80, programs = [160, 330];
+  memory.set([0x81, 0x12, 10, 20], settings);
+  for (let c = 0; c < 8; c++) {
+    memory[settings + 4 + c] = 13 * c;                 // lower limit
+    memory[settings + 12 + c] = 200 + 6 * c;           // upper limit
+    memory.writeUInt16LE(100 + c, settings + 20 + 2 * c);
+    memory.writeUInt16LE(300 + c, settings + 36 + 2 * c);
+    memory.writeUInt16LE(500 + c, settings + 52 + 2 * c);
+  }
+  for (let sc = 0; sc < 8; sc++) {
+    for (let c = 0; c < 8; c++) memory[scenes + 10 * sc + c] = (31 * sc + 7 * c) % 256;
+    memory.writeUInt16LE(40 * sc + 3, scenes + 10 * sc + 8);
+  }
+  programs.forEach((at, p) => {
+    for (let k = 0; k < 14; k++) {
+      for (let c = 0; c < 8; c++) memory[at + 12 * k + c] = (17 * k + 29 * c + 90 * p) % 256;
+      memory.writeUInt16LE(10 * k + p, at + 12 * k + 8);
+      memory.writeUInt16LE(900 - 11 * k, at + 12 * k + 10);
+    }
+    memory[at + 168] = 9 + p;
+    memory[at + 169] = 0xff;
+  });
+  return memory;
+}
+
+async function reloadMemory(sim, memory) {
+  fs.writeFileSync(sim.memory, memory);
+  await sim.control('reload');
+}
+
+// Waits for the frames that end a chain: the reply (or ACK) to the request of the last area asked for.
+async function waitForFrames(sim, since, test, what) {
+  return d.waitFor(what, () => { const f = sim.frames().slice(since); return test(f) && f; }, 15000);
+}
+
+const savedFiles = (dir) => fs.readdirSync(dir).filter((n) => areaFiles.includes(n.split('.').pop()));
+
+async function readAllAndSaveFiles(page, sim, downloads) {
+  let since = sim.frames().length;
+  await d.menu(page, 'Akcja', 'Odczyt ze sterownika', 'Wszystko');
+  await waitForFrames(sim, since, (f) => f.some((x) => x.dir === 'TX' && x.hex.startsWith('13 46 4A 01 AA')), 'program 2 read');
+  await d.idle(page);
+  const requests = rxFrames(sim).slice(-4);
+  check(requests.join('|') === ['12 46 04 00 44 60', '12 46 50 00 50 08', '12 46 A0 00 AA 5E', '12 46 4A 01 AA B3'].join('|'),
+    `read all asked for ${requests.join(', ')}`);
+  await d.menu(page, 'Akcja', 'Zapis do pliku', 'Wszystko');
+  // One file dialog per area, each answered "Zapisz" with the name it offers.
+  for (let n = 1; n <= 4; n++) {
+    await d.pressButton(page, '[role="dialog"]', 'Zapisz');
+    await d.waitFor(`area file ${n}`, () => savedFiles(downloads).length === n);
+  }
+  const saved = savedFiles(downloads);
+  await d.idle(page);
+  const ours = path.join(args.work, 'ctl-read');
+  fs.mkdirSync(ours);
+  ctl('read', 'all', '--port', sim.link, '-o', path.join(ours, 'hala'), '-q');
+  for (const ext of areaFiles) {
+    const name = saved.find((n) => n.endsWith(`.${ext}`));
+    check(name && fs.readFileSync(path.join(downloads, name)).equals(fs.readFileSync(path.join(ours, `hala.${ext}`))),
+      `the page's .${ext} file differs from kd215ctl read's`);
+  }
+}
+
+// Types into the field of the open dialog named by its label, leaving it as the user does.
+async function typeInto(dialog, label, value) {
+  const field = await dialog.waitForSelector(d.aria('textbox', label), { visible: true, timeout: 5000 });
+  await field.click({ count: 3 });
+  await field.type(String(value));
+  await field.press('Tab');
+}
+
+async function inEditor(page, editor, title, edits) {
+  await d.menu(page, 'Akcja', 'Edycja', editor);
+  const dialog = await page.waitForSelector(d.aria('dialog', title), { visible: true, timeout: 5000 });
+  for (const [label, value] of edits) await typeInto(dialog, label, value);
+  await d.pressButton(page, d.aria('dialog', title), 'Zatwierdź');
+  return dialog;
+}
+
+// One field in each editor, then the four areas written: the controller holds each change.
+async function editorsReachTheController(page, sim, shots) {
+  await inEditor(page, 'Ustawień wspólnych', 'Kd215 : ustawianie wspólnych parametrów', [['Załączania', 42]]);
+  await d.pressButton(page, d.aria('dialog', 'Kd215 : ustawianie wspólnych parametrów'), 'Koniec');
+  await inEditor(page, 'Ustawień kanałów', 'Kd215 : ustawianie parametrów kanałów', [['Narastania', 123]]);
+  await d.pressButton(page, d.aria('dialog', 'Kd215 : ustawianie parametrów kanałów'), 'Koniec');
+  await inEditor(page, 'Scen', 'Kd215 : Edycja scen', [['Kanał 3', 50]]);
+  await page.screenshot({ path: path.join(shots, 'edytor-scen.png') });
+  await d.pressButton(page, d.aria('dialog', 'Kd215 : Edycja scen'), 'Koniec');
+  await inEditor(page, 'Programu 1', 'Kd215 : Edycja programu 1-go', [['Trwania', 777]]);
+  await d.pressButton(page, d.aria('dialog', 'Kd215 : Edycja programu 1-go'), 'Koniec');
+  const since = sim.frames().length;
+  await d.menu(page, 'Akcja', 'Zapis do sterownika', 'Wszystko');
+  await waitForFrames(sim, since, (f) => f.filter((x) => x.dir === 'TX' && x.hex === '06 03 F7').length === 4, 'four ACKs');
+  await d.idle(page);
+  const m = sim.memoryBytes();
+  check(m[4 + 2] === 42, `switch-on time in the controller: ${m[6]}, not 42`);
+  check(m.readUInt16LE(4 + 20) === 123, `channel 1 rise time in the controller: ${m.readUInt16LE(24)}, not 123`);
+  check(m[80 + 2] === 127, `scene 1 channel 3 in the controller: ${m[82]}, not 127 (50 %)`);
+  check(m.readUInt16LE(160 + 10) === 777, `program 1 step 1 duration in the controller: ${m.readUInt16LE(170)}, not 777`);
+}
+
+// Two differences in the scenes: the first prompt answered "Tak", the second "Nie", which ends the
+// chain before the programs.
+async function verificationStopsAtNo(page, sim, shots) {
+  const memory = sim.memoryBytes();
+  const pcLevel = memory[80 + 10 + 4];
+  memory[80 + 10 + 4] = pcLevel ^ 1;                        // scene 2, channel 5
+  memory.writeUInt16LE(memory.readUInt16LE(80 + 28) + 1, 80 + 28);  // scene 3 rise time
+  await reloadMemory(sim, memory);
+  const since = sim.frames().length;
+  await d.menu(page, 'Akcja', 'Weryfikacja', 'Wszystko');
+  const first = await d.messageBox(page, 'Niepowodzenie');
+  check(first.includes(`Błąd weryfikacji : scena 2 kanał 5\n ( ${pcLevel} <> ${pcLevel ^ 1} )\nKontynuować sprawdzanie ?`),
+    `first verification prompt: ${first}`);
+  await page.screenshot({ path: path.join(shots, 'weryfikacja.png') });
+  await d.pressButton(page, d.aria('alertdialog', 'Niepowodzenie'), 'Tak');
+  await d.waitFor('the second prompt', async () => (await d.messageBox(page, 'Niepowodzenie')).includes('czasu narastania : scena 3'));
+  await d.pressButton(page, d.aria('alertdialog', 'Niepowodzenie'), 'Nie');
+  await d.idle(page);
+  await d.sleep(300);
+  const asked = sim.frames().slice(since).filter((f) => f.dir === 'RX').map((f) => f.hex);
+  check(asked.join('|') === '12 46 04 00 44 60|12 46 50 00 50 08', `verification after "Nie" asked for ${asked.join(', ')}`);
+}
+
+// A reply spoiled once: the Retry box, "Ponów próbę" sends the same request and the read completes.
+async function spoiledReplyRetried(page, sim, shots) {
+  await sim.control('fault bad-checksum 1');
+  const since = sim.frames().length;
+  // By keyboard, as on the desktop: Alt to the bar, down into "Akcja", O for "Odczyt ze
+  // sterownika", down from "Ustawienia" to "Sceny", Enter.
+  await page.keyboard.press('Alt');
+  for (const key of ['ArrowDown', 'o', 'ArrowDown', 'Enter']) await page.keyboard.press(key);
+  const text = await d.messageBox(page, 'Niepowodzenie');
+  check(text === 'Błąd komunikacji : suma kontrolna = 255', `spoiled reply box: ${text}`);
+  await page.screenshot({ path: path.join(shots, 'ponow-probe.png') });
+  const focused = await page.evaluate(() => document.activeElement.textContent);
+  check(focused === 'Ponów próbę', `the Retry box has "${focused}" focused, not "Ponów próbę"`);
+  await page.keyboard.press('Enter');
+  await waitForFrames(sim, since, (f) => f.filter((x) => x.dir === 'TX').length === 2, 'the second scenes reply');
+  await d.idle(page);
+  const asked = sim.frames().slice(since).filter((f) => f.dir === 'RX').map((f) => f.hex);
+  check(asked.join('|') === '12 46 50 00 50 08|12 46 50 00 50 08', `retry asked for ${asked.join(', ')}`);
+}
+
+// The adapter pulled out while a program is being read: the transfer ends with a box, the page idle;
+// plugged back, "Auto" finds the controller again.
+async function unpluggedMidRead(page, sim) {
+  await sim.control('fault silent 1');
+  const since = sim.frames().length;
+  await d.menu(page, 'Akcja', 'Odczyt ze sterownika', 'Program 1');
+  await waitForFrames(sim, since, (f) => f.some((x) => x.dir === 'RX' && x.hex.startsWith('12 46 A0')), 'program 1 asked for');
+  page.relay.unplug();
+  const box = await page.waitForSelector('[role="alertdialog"]', { visible: true, timeout: 5000 });
+  console.log(`unplugged: "${await box.evaluate((el) => el.getAttribute('aria-label'))}": ${await box.evaluate((el) => el.innerText)}`);
+  await d.pressButton(page, '[role="alertdialog"]', 'OK');
+  await d.idle(page, 3000);
+  page.relay.plug();
+  await page.evaluate(() => window.kd215StandIn.plugBack('ftdi'));
+  const back = sim.frames().length;
+  await d.menu(page, 'Wybór portu', d.ftdiPortItem);
+  await waitForFrames(sim, back, (f) => f.some((x) => x.dir === 'TX' && x.hex.startsWith('13 06 00 00 02')), 'the version again');
+  check(await d.fwShown(page, 2000), 'no "FW : 1.05" after the adapter came back');
+}
+
+// A file the page asks for through its file input, given as the user picks it.
+async function pickFile(page, buttonName, file) {
+  const [chooser] = await Promise.all([page.waitForFileChooser({ timeout: 5000 }),
+    page.locator(d.aria('button', buttonName)).click()]);
+  await chooser.accept([file]);
+}
+
+const areasOf = (memory) => Buffer.concat([memory.subarray(4, 72), memory.subarray(80, 160),
+  memory.subarray(160, 329), memory.subarray(330, 499)]);
+
+// The page's backup restored by kd215ctl; kd215ctl's backup opened in the page and written back.
+async function backupsBothWays(page, sim, downloads) {
+  const held = sim.memoryBytes();
+  await page.locator(d.aria('button', 'Zapisz kopię zapasową…')).click();
+  await d.pressButton(page, d.aria('dialog', 'Zapisz kopię zapasową'), 'Zapisz');
+  const pageBackup = await d.downloaded(downloads, 'sterownik.json');
+  await reloadMemory(sim, Buffer.alloc(512));
+  // Without kd215ctl's own check after writing: it takes an inverted input stored as 255 by the
+  // editor for a difference from the 1 read back. The controller's memory is what is compared.
+  ctl('restore', '--port', sim.link, pageBackup, '--no-verify', '-q');
+  check(areasOf(sim.memoryBytes()).equals(areasOf(held)), "kd215ctl restore of the page's backup left other areas in the controller");
+
+  const ctlBackup = path.join(args.work, 'kd215ctl.json');
+  ctl('backup', '--port', sim.link, ctlBackup, '-q');
+  await reloadMemory(sim, Buffer.alloc(512));
+  await pickFile(page, 'Otwórz kopię zapasową…', ctlBackup);
+  await d.messageBox(page, 'Kd215 link w przeglądarce');
+  await d.pressButton(page, d.aria('alertdialog', 'Kd215 link w przeglądarce'), 'OK');
+  const since = sim.frames().length;
+  await d.menu(page, 'Akcja', 'Zapis do sterownika', 'Wszystko');
+  await waitForFrames(sim, since, (f) => f.filter((x) => x.dir === 'TX' && x.hex === '06 03 F7').length === 4, 'four ACKs');
+  await d.idle(page);
+  check(areasOf(sim.memoryBytes()).equals(areasOf(held)), "kd215ctl's backup opened and written by the page differs in the controller");
+  return ctlBackup;
+}
+
+// The page's report of kd215ctl's backup is kd215ctl's own report of it, but for the time it was made.
+async function reportAsKd215ctls(page, backup, downloads) {
+  await page.locator(d.aria('button', 'Raport…')).click();
+  await pickFile(page, 'Wybierz pliki…', backup);
+  await d.pressButton(page, d.aria('dialog', 'Raport konfiguracji'), 'Pokaż');
+  await d.pressButton(page, d.aria('dialog', 'Raport konfiguracji'), 'Zapisz…');
+  const ours = fs.readFileSync(await d.downloaded(downloads, 'raport.html'), 'utf8');
+  await d.pressButton(page, d.aria('dialog', 'Raport konfiguracji'), 'Zamknij');
+  const theirs = path.join(args.work, 'raport-kd215ctl.html');
+  // Named as the page names it, by the file's name alone.
+  execFileSync(args.ctl, ['report', path.basename(backup), '-o', theirs, '-q'], { cwd: path.dirname(backup) });
+  const dateless = (html) => html.replace(/\d{4}-\d{2}-\d{2}T\d{2}:\d{2}:\d{2}[+-]\d{2}:\d{2}/g, 'DATE');
+  check(dateless(ours) === dateless(fs.readFileSync(theirs, 'utf8')), "the page's report differs from kd215ctl report's");
+}
+
+async function screenshots(page, shots) {
+  await page.screenshot({ path: path.join(shots, 'strona-1280x800.png') });
+  await page.setViewport({ width: 390, height: 844 });
+  const overflow = await page.evaluate(() => document.documentElement.scrollWidth);
+  check(overflow <= 390, `the page is ${overflow} px wide on a 390 px phone`);
+  await page.screenshot({ path: path.join(shots, 'telefon-390x844.png') });
+  await page.setViewport({ width: 1280, height: 800 });
+}
+
+// Served no more: the service worker's copy still opens, with its menu bar.
+async function offlineReload(page, server) {
+  await page.evaluate(() => navigator.serviceWorker.ready);
+  await new Promise((resolve) => { server.close(resolve); server.closeAllConnections(); });
+  await page.reload({ waitUntil: 'load' });
+  const menu = await page.waitForSelector(d.aria('menuitem', 'Akcja'), { visible: true, timeout: 5000 }).catch(() => null);
+  check(menu, 'the page does not open offline');
+}
+
+async function pageScenarios(browser, sim) {
+  const shots = args.shots;
+  fs.mkdirSync(shots, { recursive: true });
+  const downloads = path.join(args.work, 'downloads');
+  // A copy, so that the page under test is one build even while the site is being rebuilt.
+  const site = path.join(args.work, 'site');
+  fs.cpSync(args.site, site, { recursive: true });
+  const server = await d.serve(site);
+  const workerRequests = [];
+  d.recordWorkerRequests(browser, workerRequests);
+  await reloadMemory(sim, presetMemory());
+  const page = await d.openPage(browser, server, sim, { downloads });
+  check(await d.fwShown(page, 1000), `status shows "${await d.statusText(page, 'fw')}", not "FW : 1.05"`);
+  check(rxFrames(sim).includes('1B 03 E2') && rxFrames(sim).includes('12 03 EB'), 'no probe and version request on the line');
+  const line = JSON.stringify(page.relay.options);
+  check(line === '{"baudRate":38400,"dataBits":8,"stopBits":2,"parity":"none","flowControl":"none"}', `port opened with ${line}`);
+  let backup = null;
+  const scenarios = [
+    ['read all and area files', () => readAllAndSaveFiles(page, sim, downloads)],
+    ['screenshots', () => screenshots(page, shots)],
+    ['an edit in each editor', () => editorsReachTheController(page, sim, shots)],
+    ['verification and "Nie"', () => verificationStopsAtNo(page, sim, shots)],
+    ['spoiled reply and "Ponów próbę"', () => spoiledReplyRetried(page, sim, shots)],
+    ['adapter unplugged mid-read', () => unpluggedMidRead(page, sim)],
+    ['backups both ways', async () => { backup = await backupsBothWays(page, sim, downloads); }],
+    ['report as kd215ctl\'s', () => reportAsKd215ctls(page, backup, downloads)],
+    ['offline reload', () => offlineReload(page, server)],
+  ];
+  for (const [name, run] of scenarios) {
+    const started = Date.now();
+    try { await run(); } catch (e) {
+      check(false, `${name}: ${e.message}`);
+      await page.screenshot({ path: path.join(args.work, `failed-${name.replace(/\W+/g, '-')}.png`) });
+      await page.keyboard.press('Escape');
+    }
+    console.log(`${name}: ${((Date.now() - started) / 1000).toFixed(1)} s`);
+  }
+  const origin = server.origin;
+  const foreign = [...page.requests, ...workerRequests].filter((u) => !u.startsWith(`${origin}/`) && !/^(data|blob):/.test(u));
+  check(!foreign.length, `requests to another origin: ${foreign.join(' ')}`);
+  check(!page.pageErrors.length, `errors in the page: ${page.pageErrors.join('; ')}`);
+}
+
+async function main() {
+  const sim = await d.startSim(args.sim, path.join(args.work, 'sim'));
+  const browser = await d.launch(args.work);
+  try {
+    await standInKeepsTheRules(browser, sim);
+    if (!failures.length && d.pageBuilt(args.site)) await pageScenarios(browser, sim);
+  } finally {
+    await browser.close();
+    await sim.stop();
+  }
+  if (!failures.length) d.skipUnlessBuilt(args.site);
+  if (failures.length) { console.error(`${failures.length} check(s) failed`); process.exit(1); }
+  console.log('web.suite: every scenario passed');
+}
+
+main().catch((e) => { console.error(e); process.exit(1); });

@@ -1,0 +1,12 @@
+# Writes sw.js from sw.js.in with the list of every file of the site (the service worker's cache)
+# and the version in the cache's name. Run by web/CMakeLists.txt after the site is assembled.
+file(GLOB site_files RELATIVE ${SITE} ${SITE}/*)
+list(REMOVE_ITEM site_files sw.js)
+list(SORT site_files)
+set(entries "  './',\n")
+foreach(f ${site_files})
+  string(APPEND entries "  './${f}',\n")
+endforeach()
+set(KD215_SITE_FILES "${entries}")
+set(KD215_VERSION ${VERSION})
+configure_file(${TEMPLATE} ${SITE}/sw.js @ONLY)
