@@ -18,3 +18,9 @@ endif()
 # The Debian package: unpacked (not installed), run against its own kd215-sim, and lintian.
 add_test(NAME package.deb COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/deb_check.sh ${KD215_DIST} ${PROJECT_VERSION})
 set_tests_properties(package.deb PROPERTIES TIMEOUT 180 LABELS package)
+# scripts/package.sh from a fresh clone of the committed tree: needs nothing built, so it is not skipped.
+find_program(KD215_GIT_PROGRAM git)
+if(KD215_GIT_PROGRAM)
+  add_test(NAME package.fresh_clone COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/fresh_clone_test.sh ${CMAKE_SOURCE_DIR})
+  set_tests_properties(package.fresh_clone PROPERTIES TIMEOUT 900 LABELS package)
+endif()
