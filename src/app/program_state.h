@@ -77,6 +77,9 @@ struct ProgramState {
 
     std::vector<PortInfo> portTable;  // the "&Wybór portu" items, from buildPortTable
     int portIndex = 0;
+    // Whether portTable[portIndex] carries the check mark: a port left open by a probe whose
+    // write failed is current but unchecked, and a rebuilt menu must keep it so.
+    bool portChecked = false;
     // Where the ports come from (ListPorts on Windows), asked again at "&Auto" and after a device
     // change; set once at start-up.
     std::vector<PortInfo> (*listPorts)() = nullptr;
