@@ -127,7 +127,7 @@ void stepAwaitReply(LinkState& link, ConfigImage& image) {
 
     link.transferState = TransferState::Idle;
     if (link.currentArea == ConfigArea::Version) {
-        link.reporter->firmwareRead(firmwareStatusText(rx));
+        link.reporter->firmwareRead(firmwareVersionOf(rx));
         EndTransfer(link);
     } else if (link.currentAction == TransferAction::ReadController) {
         decodeAreaPayload(rx + kPayloadOffset, link.currentArea, image);
