@@ -1,12 +1,5 @@
-# The Windows side: the Win32 sources (every *_win32.cpp) as a library, and the program built on it.
-# kd215win holds everything but the entry point.
-set(KD215_WIN32_LIBRARY_SOURCES ${KD215_WIN32_SOURCES})
-list(FILTER KD215_WIN32_LIBRARY_SOURCES EXCLUDE REGEX "/src/app/main_win32\\.cpp$")
-
-add_library(kd215win STATIC ${KD215_WIN32_LIBRARY_SOURCES})
-target_link_libraries(kd215win PUBLIC kd215core advapi32)
-
-# Kd215.exe: the entry point and the resources on top of kd215win; static, so it needs no MinGW DLLs.
+# Kd215.exe: the entry point and the resources on top of the program's layer, kd215_app (whose *_win32.cpp
+# sources, like every layer's, are in its library on Windows); static, so it needs no MinGW DLLs.
 enable_language(RC)
 add_executable(Kd215 WIN32 ${CMAKE_SOURCE_DIR}/src/app/main_win32.cpp ${CMAKE_SOURCE_DIR}/resources/kd215.rc)
 target_include_directories(Kd215 PRIVATE ${CMAKE_SOURCE_DIR}/resources)
@@ -16,7 +9,7 @@ set(KD215_SHARED_RESOURCES ${CMAKE_SOURCE_DIR}/resources/version.rc ${CMAKE_SOUR
 # windres reads the dialog templates through the preprocessor, which the build does not follow by itself.
 set_source_files_properties(${CMAKE_SOURCE_DIR}/resources/kd215.rc PROPERTIES OBJECT_DEPENDS
                             "${CMAKE_SOURCE_DIR}/resources/dialogs.rc;${CMAKE_SOURCE_DIR}/src/editors/dialog_ids.h;${CMAKE_SOURCE_DIR}/resources/kd215.bmp;${CMAKE_SOURCE_DIR}/resources/kd215-32.ico;${CMAKE_SOURCE_DIR}/resources/kd215-48.ico;${KD215_SHARED_RESOURCES}")
-target_link_libraries(Kd215 PRIVATE kd215win comctl32 comdlg32)
+target_link_libraries(Kd215 PRIVATE kd215_app comctl32 comdlg32)
 # The packages take the programs from an install tree (scripts/package.sh); both go to its top folder.
 install(TARGETS Kd215 RUNTIME DESTINATION .)
 target_link_options(Kd215 PRIVATE -municode -mwindows -static -static-libgcc -static-libstdc++)

@@ -3,13 +3,18 @@
 # Kd215.chm and as HTML, CZYTAJ.txt) and an NSIS installer of the same files; for Debian amd64 a .deb of
 # kd215ctl, kd215-sim, the manual page and the bash completion; for any HTTPS host a zip of Kd215 link
 # w przeglądarce (index.html and everything it loads at its root). Release builds, stripped.
-# Usage: scripts/package.sh [win64|win32|deb|web]...   (the first three when none is named)
+# Usage: scripts/package.sh [--configure-only] [win64|win32|deb|web]...   (the first three when none is named)
+# --configure-only stops each flavour once its Release tree is configured (and the guide compiled): what
+# a fresh clone needs before the compilers run, checked quickly by tests/package/fresh_clone_test.sh.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
+configure_only=0
+if [[ ${1:-} == --configure-only ]]; then configure_only=1; shift; fi
 bash scripts/install-deps.sh
 jobs=2
-mkdir -p dist
+# A fresh clone has neither: every step below writes its logs and trees into build/.
+mkdir -p build dist
 (($#)) || set -- win64 win32 deb
 
 # The Debian package, built by dpkg-deb from a tree of its own with all of Debian's hardening flags;
@@ -21,6 +26,7 @@ debian_package() {
     -DCMAKE_CXX_FLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)" \
     -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)" >"$tree.configure.log" 2>&1 ||
     { cat "$tree.configure.log"; exit 1; }
+  ((configure_only)) && { echo "package: $tree configured"; return; }
   cmake --build "$tree" -j "$jobs" --target kd215ctl kd215-sim kd215ctl-docs-files
   version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$tree/CMakeCache.txt")
   arch=$(dpkg --print-architecture)
@@ -111,6 +117,7 @@ for flavour in "$@"; do
   tree=build/mingw-$arch
   cmake -S . -B "$tree" -G Ninja -Wno-dev -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$arch.cmake" \
     -DCMAKE_BUILD_TYPE=Release >"$tree.configure.log" 2>&1 || { cat "$tree.configure.log"; exit 1; }
+  ((configure_only)) && { echo "package: $tree configured"; continue; }
   cmake --build "$tree" -j "$jobs" --target Kd215 kd215ctl
   version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$tree/CMakeCache.txt")
 

@@ -36,6 +36,12 @@ const AreaCommand kAreaCommands[] = {
 void dropCurrentPort(ProgramState& s) {
     if (s.link.port->isOpen()) s.link.port->close();
     s.ui->setPortChecked(s.portIndex, false);
+    s.portChecked = false;
+}
+
+void checkCurrentPort(ProgramState& s) {
+    s.ui->setPortChecked(s.portIndex, true);
+    s.portChecked = true;
 }
 
 // Probes every port; on success the found port is open, current and checked.
@@ -49,21 +55,25 @@ bool probeAndCheck(ProgramState& s) {
     }
     if (outcome.foundIndex < 0) return false;
     s.portIndex = outcome.foundIndex;
-    s.ui->setPortChecked(s.portIndex, true);
+    checkCurrentPort(s);
     return true;
 }
 
 // The list and menu read again. The port that is open keeps its check mark wherever its item
-// moved; one that is no longer listed is closed, as after an "&Auto" that found nothing.
+// moved; one that is no longer listed is closed, as after an "&Auto" that found nothing. A port
+// left open unchecked (its probe write failed) stays unchecked.
 void readPortList(ProgramState& s) {
     s.portListStale = false;
     if (s.listPorts == nullptr) return;
     const PortTableUpdate update = updatePortTable(s.portTable, s.portIndex, s.link.port->isOpen(), s.listPorts());
-    if (update.currentGone) s.link.port->close();
+    if (update.currentGone) {
+        s.link.port->close();
+        s.portChecked = false;
+    }
     s.portTable = update.table;
     s.portIndex = update.portIndex;
     s.ui->setPortItems(s.portTable);
-    if (s.link.port->isOpen()) s.ui->setPortChecked(s.portIndex, true);
+    if (s.portChecked && s.link.port->isOpen()) s.ui->setPortChecked(s.portIndex, true);
 }
 
 void tellControllerNotFound(ProgramState& s) {
@@ -195,7 +205,7 @@ void selectPortCommand(ProgramState& s, int portIndex) {
                           kCaptionWarning, MessageIcon::Warning, MessageButtons::Ok);
         return;
     }
-    s.ui->setPortChecked(portIndex, true);
+    checkCurrentPort(s);
     BeginVersionQuery(s.link);  // no probe: the version request is the first exchange on the port
 }
 

@@ -7,6 +7,9 @@ namespace kd215 {
 
 const char* const kCaptionWarning = "Ostrzeżenie";
 const char* const kCaptionFailed = "Niepowodzenie";
+const char* const kUnknownFirmwareText = "\tFW : N/A";
+
+std::string firmwareStatusText(FirmwareVersion version) { return "\tFW : " + firmwareVersionText(version); }
 
 void ProgramReporter::transferStarted(ConfigArea area, TransferAction action) {
     // Stop applies to exchanges with the controller, not to the restart frame nor to a file step.
@@ -26,9 +29,9 @@ void ProgramReporter::areaDone(ConfigArea, TransferAction action) {
     s_.ui->setProgress(100);
 }
 
-void ProgramReporter::firmwareRead(const std::string& statusText) {
-    s_.fwStatusText = statusText;
-    s_.ui->setStatusText(kStatusFirmwarePart, statusText);
+void ProgramReporter::firmwareRead(FirmwareVersion version) {
+    s_.fwStatusText = firmwareStatusText(version);
+    s_.ui->setStatusText(kStatusFirmwarePart, s_.fwStatusText);
     s_.progressPos = 100;
     s_.ui->setProgress(100);
 }

@@ -20,6 +20,10 @@ constexpr int kStatusFirmwarePart = 0;
 constexpr int kStatusAreaPart = 1;
 constexpr int kStatusActionPart = 2;
 
+// Status-bar part 0: "\tFW : 1.05" once the version was read, kUnknownFirmwareText before.
+std::string firmwareStatusText(FirmwareVersion version);
+extern const char* const kUnknownFirmwareText;  // "\tFW : N/A"
+
 // What the portable code needs from the windowing side: message boxes, the status bar, the
 // items of the "&Akcja" and "&Wybór portu" menus, the progress bar and a repaint of the client.
 class UserInterface {
@@ -49,7 +53,7 @@ public:
     void transferStarted(ConfigArea area, TransferAction action) override;
     void requestSent(ConfigArea area) override;
     void areaDone(ConfigArea area, TransferAction action) override;
-    void firmwareRead(const std::string& statusText) override;
+    void firmwareRead(FirmwareVersion version) override;
     void transferEnded() override;
     bool retryAfter(const TransferOutcome& outcome) override;
     void failed(const TransferOutcome& outcome) override;
@@ -77,6 +81,9 @@ struct ProgramState {
 
     std::vector<PortInfo> portTable;  // the "&Wybór portu" items, from buildPortTable
     int portIndex = 0;
+    // Whether portTable[portIndex] carries the check mark: a port left open by a probe whose
+    // write failed is current but unchecked, and a rebuilt menu must keep it so.
+    bool portChecked = false;
     // Where the ports come from (ListPorts on Windows), asked again at "&Auto" and after a device
     // change; set once at start-up.
     std::vector<PortInfo> (*listPorts)() = nullptr;

@@ -10,7 +10,6 @@ const std::array<uint8_t, 3> kAckFrame = {0x06, 0x03, 0xF7};
 const std::array<uint8_t, 3> kVersionRequestFrame = {0x12, 0x03, 0xEB};
 const std::array<uint8_t, 3> kRestartFrame = {0x0F, 0x03, 0xEE};
 
-const char* const kUnknownFirmwareText = "\tFW : N/A";
 
 namespace {
 
@@ -172,16 +171,17 @@ void decodeAreaPayload(const uint8_t* payload, ConfigArea area, ConfigImage& ima
     }
 }
 
-std::string firmwareStatusText(const uint8_t* versionReply) {
-    const unsigned minor = versionReply[5];
-    const unsigned major = versionReply[6];
-    std::string text = "\tFW : ";
-    if (major >= 10) return text + "?.??";
-    text += static_cast<char>('0' + major);
+FirmwareVersion firmwareVersionOf(const uint8_t* versionReply) {
+    return {versionReply[kPayloadOffset + 1], versionReply[kPayloadOffset]};
+}
+
+std::string firmwareVersionText(FirmwareVersion version) {
+    if (version.major >= 10) return "?.??";
+    std::string text(1, static_cast<char>('0' + version.major));
     text += '.';
-    if (minor > 99) return text + "??";
-    text += static_cast<char>('0' + minor / 10);
-    text += static_cast<char>('0' + minor % 10);
+    if (version.minor > 99) return text + "??";
+    text += static_cast<char>('0' + version.minor / 10);
+    text += static_cast<char>('0' + version.minor % 10);
     return text;
 }
 

@@ -88,10 +88,16 @@ bool passesAreaTest(const uint8_t* rx, ConfigArea area, uint32_t transferAddress
 // tests passed; the engine never lets an unchecked reply reach the image.
 void decodeAreaPayload(const uint8_t* payload, ConfigArea area, ConfigImage& image);
 
-// Status-bar part 0 for a version reply that passed both tests: "\tFW : 1.05" and the like.
-std::string firmwareStatusText(const uint8_t* versionReply);
+// The firmware version a controller reports, as numbers; each program words it its own way.
+struct FirmwareVersion {
+    unsigned major = 0;
+    unsigned minor = 0;
+};
 
-// The text before the firmware version arrives.
-extern const char* const kUnknownFirmwareText;  // "\tFW : N/A"
+// The version in a version reply that passed both tests: payload byte 1 is the major, byte 0 the minor.
+FirmwareVersion firmwareVersionOf(const uint8_t* versionReply);
+
+// The version as both programs print it: "1.05"; a major over 9 is "?.??", a minor over 99 "1.??".
+std::string firmwareVersionText(FirmwareVersion version);
 
 }  // namespace kd215

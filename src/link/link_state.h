@@ -43,8 +43,8 @@ public:
     virtual void requestSent(ConfigArea /*area*/) {}
     // The area has been read, acknowledged as written, or verified to the end.
     virtual void areaDone(ConfigArea /*area*/, TransferAction /*action*/) {}
-    // The version reply arrived; `statusText` as the status bar shows it ("\tFW : 1.05").
-    virtual void firmwareRead(const std::string& /*statusText*/) {}
+    // The version reply arrived, with the version it reports.
+    virtual void firmwareRead(FirmwareVersion /*version*/) {}
     // Whatever ran has ended, well or not, or was stopped.
     virtual void transferEnded() {}
 

@@ -127,7 +127,7 @@ void stepAwaitReply(LinkState& link, ConfigImage& image) {
 
     link.transferState = TransferState::Idle;
     if (link.currentArea == ConfigArea::Version) {
-        link.reporter->firmwareRead(firmwareStatusText(rx));
+        link.reporter->firmwareRead(firmwareVersionOf(rx));
         EndTransfer(link);
     } else if (link.currentAction == TransferAction::ReadController) {
         decodeAreaPayload(rx + kPayloadOffset, link.currentArea, image);
@@ -169,12 +169,11 @@ ConfigArea chainedArea(const LinkState& link) {
 
 void ContinueChain(LinkState& link) {
     const ConfigArea next = chainedArea(link);
-    if (next == ConfigArea::NoArea) {
-        EndTransfer(link);
-        return;
-    }
     link.transferState = TransferState::Idle;
-    BeginAreaTransfer(link, next);
+    if (next != ConfigArea::NoArea) BeginAreaTransfer(link, next);
+    // Nothing follows, or the next area was refused (its port went while a verification prompt
+    // was open): the transfer ends here, so that Stop is greyed as after any other end.
+    if (link.transferState == TransferState::Idle) EndTransfer(link);
 }
 
 void BeginAreaTransfer(LinkState& link, ConfigArea area) {

@@ -24,7 +24,7 @@ bool replaceFiles(const std::vector<std::pair<std::string, ByteBuffer>>& files, 
             return false;
         }
     }
-    holdInterrupts();
+    const InterruptHold renaming;
     bool ok = true;
     for (std::size_t i = 0; i < staged.size(); ++i) {
         if (ok && !commitStagedFile(staged[i], failure.error)) {
@@ -34,7 +34,6 @@ bool replaceFiles(const std::vector<std::pair<std::string, ByteBuffer>>& files, 
         }
         discardStagedFile(staged[i]);  // nothing once committed
     }
-    releaseInterrupts();
     return ok;
 }
 

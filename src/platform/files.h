@@ -69,9 +69,19 @@ bool replaceFiles(const std::vector<std::pair<std::string, ByteBuffer>>& files, 
 // Removes every temporary file this process has staged and not yet committed; safe to call from a
 // signal handler, which then ends the process without leaving them behind.
 void removeStagedTemporaries();
-// Keeps interruptions off while the renames of a set run, so a set is never cut halfway.
-void holdInterrupts();
-void releaseInterrupts();
+// Keeps interruptions off while it lives, so a set's renames are never cut halfway: on POSIX the
+// calling thread's interrupt signals wait (as they were before, after it); on Windows the console's
+// Ctrl+C handler waits for it.
+class InterruptHold {
+public:
+    InterruptHold();
+    ~InterruptHold();
+    InterruptHold(const InterruptHold&) = delete;
+    InterruptHold& operator=(const InterruptHold&) = delete;
+
+private:
+    unsigned long long saved_[16];  // the POSIX thread's mask before, kept opaque here
+};
 
 enum class FileReadStatus { Ok, Missing, OpenFailed, ReadFailed };
 // Reads up to `limit` bytes from the start of the file; a shorter file is the caller's to judge.

@@ -2,6 +2,7 @@
 #include "platform/files.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,6 +10,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <mutex>
 
 namespace kd215 {
 
@@ -25,10 +27,12 @@ std::string baseNameOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// The temporaries staged and not yet committed, in plain arrays a signal handler may read.
+// The temporaries staged and not yet committed, in plain arrays a signal handler may read. Threads
+// staging files side by side take and free slots under stagedLock; the handler only reads.
 constexpr int kMaxStaged = 16;
 char stagedNames[kMaxStaged][PATH_MAX];
 volatile sig_atomic_t stagedInUse[kMaxStaged];
+std::mutex stagedLock;
 
 const int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE};
 
@@ -41,9 +45,8 @@ sigset_t interruptSet() {
 
 // Made and registered with interruptions held, so no temporary exists unknown to the handler.
 int makeRegisteredTemporary(std::string& pattern, int& slot) {
-    const sigset_t set = interruptSet();
-    sigset_t old;
-    ::sigprocmask(SIG_BLOCK, &set, &old);
+    const InterruptHold registering;
+    const std::lock_guard<std::mutex> claiming(stagedLock);
     slot = -1;
     for (int i = 0; i < kMaxStaged && slot < 0; ++i) {
         if (!stagedInUse[i]) slot = i;
@@ -58,13 +61,11 @@ int makeRegisteredTemporary(std::string& pattern, int& slot) {
             stagedInUse[slot] = 1;
         }
     }
-    const int saved = errno;
-    ::sigprocmask(SIG_SETMASK, &old, nullptr);
-    errno = saved;
     return fd;
 }
 
 void unregisterTemporary(const std::string& tempPath) {
+    const std::lock_guard<std::mutex> freeing(stagedLock);
     for (int i = 0; i < kMaxStaged; ++i) {
         if (stagedInUse[i] && tempPath == stagedNames[i]) stagedInUse[i] = 0;
     }
@@ -182,14 +183,18 @@ void removeStagedTemporaries() {
     }
 }
 
-void holdInterrupts() {
+static_assert(sizeof(sigset_t) <= sizeof(unsigned long long[16]), "InterruptHold keeps a sigset_t");
+
+InterruptHold::InterruptHold() : saved_{} {
     const sigset_t set = interruptSet();
-    ::sigprocmask(SIG_BLOCK, &set, nullptr);
+    // Per thread: another line's thread ending its own hold must not let a signal into this one.
+    ::pthread_sigmask(SIG_BLOCK, &set, reinterpret_cast<sigset_t*>(saved_));
 }
 
-void releaseInterrupts() {
-    const sigset_t set = interruptSet();
-    ::sigprocmask(SIG_UNBLOCK, &set, nullptr);
+InterruptHold::~InterruptHold() {
+    const int saved = errno;  // the caller reads the errno of what ran under the hold
+    ::pthread_sigmask(SIG_SETMASK, reinterpret_cast<const sigset_t*>(saved_), nullptr);
+    errno = saved;
 }
 
 FileIdentity fileIdentity(const std::string& path) {

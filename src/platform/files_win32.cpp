@@ -137,8 +137,8 @@ void removeStagedTemporaries() {
 }
 
 // Ctrl+C arrives on a thread of its own; its handler waits on the same lock as the renames.
-void holdInterrupts() { EnterCriticalSection(stagedLock()); }
-void releaseInterrupts() { LeaveCriticalSection(stagedLock()); }
+InterruptHold::InterruptHold() : saved_{} { EnterCriticalSection(stagedLock()); }
+InterruptHold::~InterruptHold() { LeaveCriticalSection(stagedLock()); }
 
 FileIdentity fileIdentity(const std::string& path) {
     const HANDLE file = CreateFileW(widen(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,

@@ -1,7 +1,7 @@
 # The Polish user guide in docs/: links between its pages and a screenshot of each page in Chromium.
 add_test(NAME docs.guide
          COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/guide_check.sh ${CMAKE_SOURCE_DIR}/docs
-                 ${CMAKE_SOURCE_DIR}/build/screenshots/guide)
+                 ${CMAKE_BINARY_DIR}/screenshots/guide)
 set_tests_properties(docs.guide PROPERTIES TIMEOUT 300 LABELS docs)
 # kd215ctl's manual page as man shows it, with no word hyphenated.
 add_test(NAME docs.man_page

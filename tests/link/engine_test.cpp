@@ -66,6 +66,20 @@ TEST_F(EngineScripted, PortFailuresAreSystemErrorsWithTheirCode) {
     EXPECT_EQ(s.image.common.switchOnTime, 30);
 }
 
+// A spoiled reply may be followed by the rest of it: the line is emptied before the request goes
+// out again, so the retry reads its own answer.
+TEST_F(EngineScripted, ARetryAfterASpoiledReplyGoesOutOnAnEmptiedLine) {
+    std::vector<uint8_t> spoiled = settingsReply(0x13);
+    spoiled.back() ^= 0x01;
+    port.reads = {Reply{IoStatus::Complete, spoiled, 0}, Reply{IoStatus::Complete, settingsReply(0x13), 0}};
+    ui.answers = {UserAnswer::Retry};
+    run(TransferAction::ReadController, ConfigArea::Settings);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].buttons, MessageButtons::RetryCancel);
+    EXPECT_EQ(port.purgesAtWrite, (std::vector<int>{0, 1}));
+    EXPECT_EQ(s.image.common.switchOnTime, 77);
+}
+
 TEST_F(EngineScripted, WriteAnsweredByNothingIsARefusalEvenAfterAnAck) {
     port.reads.push_back({IoStatus::Complete, {0x06, 0x03, 0xF7}, 0});
     run(TransferAction::WriteController, ConfigArea::Scenes);

@@ -4,6 +4,8 @@
 # Usage: deb_check.sh DIST_DIR VERSION
 set -u
 deb=${1:?usage: deb_check.sh DIST_DIR VERSION}/kd215ctl_${2:?}_$(dpkg --print-architecture).deb
+# Nothing packaged is not a fault of the package: ctest reports the check as skipped (77).
+[[ -f $deb ]] || { echo "SKIP: no $deb (scripts/package.sh deb makes it)"; exit 77; }
 work=$(mktemp -d)
 sim_pid=
 trap '[[ -n $sim_pid ]] && kill "$sim_pid" 2>/dev/null; rm -rf "$work"' EXIT

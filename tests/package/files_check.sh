@@ -8,6 +8,9 @@ set -u
 dist=${1:?usage: files_check.sh DIST_DIR VERSION}
 version=${2:?usage: files_check.sh DIST_DIR VERSION DOCS_DIR}
 docs=${3:?usage: files_check.sh DIST_DIR VERSION DOCS_DIR}
+# Nothing packaged at all is not a fault of the packages: ctest reports the check as skipped (77).
+ls "$dist"/Kd215-link-"$version"-*.zip >/dev/null 2>&1 ||
+  { echo "SKIP: no Windows packages in $dist (scripts/package.sh win64 win32 makes them)"; exit 77; }
 work=$(mktemp -d) && trap 'rm -rf "$work"' EXIT
 failures=0
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }

@@ -10,7 +10,9 @@ guard=$here/../../scripts/serial-guard.sh
 [[ -f $guard ]] || guard=$here/../../tests/e2e/serial_guard.sh
 source "$guard"
 kd_hide_serial_devices "$0" "$@"
-setup=$(realpath "${1:?usage: install_wine_test.sh SETUP_EXE WIN64_BUILD_DIR KD215_SIM}") || exit 1
+[[ -f ${1:?usage: install_wine_test.sh SETUP_EXE WIN64_BUILD_DIR KD215_SIM} ]] ||
+  { echo "SKIP: no $1 (scripts/package.sh win64 makes it)"; exit 77; }  # ctest: skipped
+setup=$(realpath "$1") || exit 1
 peek=$(realpath "${2:?}/kd215-peek.exe") || exit 1
 sim=$(realpath "${3:?}") || exit 1
 source "$here/../../scripts/wine-env.sh"

@@ -3,5 +3,5 @@
 add_test(NAME report.browser
          COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/report_check.sh $<TARGET_FILE:kd215ctl>
                  ${CMAKE_SOURCE_DIR}/tests/fuzz/backup/seeds/written-by-kd215ctl-1.0.json
-                 ${CMAKE_SOURCE_DIR}/build/screenshots/report)
+                 ${CMAKE_BINARY_DIR}/screenshots/report)
 set_tests_properties(report.browser PROPERTIES TIMEOUT 300 LABELS report)

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -29,10 +30,13 @@ public:
     std::map<int, bool> portChecked;
     int progress = 0;
     int repaints = 0;
+    // Runs while a message is open, before it is answered: what the user or the system does then.
+    std::function<void(const ShownMessage&)> whileShown;
 
     UserAnswer showMessage(const std::string& text, const std::string& caption, MessageIcon icon,
                            MessageButtons buttons) override {
         messages.push_back({text, caption, icon, buttons});
+        if (whileShown) whileShown(messages.back());
         if (!answers.empty()) {
             const UserAnswer answer = answers.front();
             answers.pop_front();

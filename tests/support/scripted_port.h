@@ -23,6 +23,7 @@ public:
     std::deque<Reply> reads;         // default: nothing arrives
     std::vector<std::vector<uint8_t>> written;
     int purges = 0;
+    std::vector<int> purgesAtWrite;  // how many purges had been made when each write started
 
     OpenResult open(const std::string&) override {
         open_ = true;
@@ -30,7 +31,10 @@ public:
     }
     bool isOpen() const override { return open_; }
     void close() override { open_ = false; }
-    void startWrite(const uint8_t* data, std::size_t n) override { written.emplace_back(data, data + n); }
+    void startWrite(const uint8_t* data, std::size_t n) override {
+        written.emplace_back(data, data + n);
+        purgesAtWrite.push_back(purges);
+    }
     IoResult pollWrite() override {
         const Reply r = next(writeResults);
         return {r.status, static_cast<uint32_t>(written.back().size()), r.errorCode};

@@ -22,5 +22,23 @@ TEST(AreaFiles, ProgramFileKeepsStepsThirteenAndFourteenAndTheEndStep) {
     EXPECT_EQ(target.programs[0].endStep, 7);
 }
 
+// A file one byte short would leave its area half old, half new: it loads nothing.
+TEST(AreaFiles, AFileOneByteShortIsRefusedAndTheWholeOneLoads) {
+    const struct {
+        ConfigArea area;
+        std::size_t size;
+    } cases[] = {{ConfigArea::Settings, 84}, {ConfigArea::Scenes, 80}, {ConfigArea::Program1, 144},
+                 {ConfigArea::Program2, 144}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.size);
+        ConfigImage image = defaultConfigImage();
+        const ByteBuffer whole(c.size, 0x01);
+        EXPECT_FALSE(decodeAreaFile(ByteBuffer(whole.begin(), whole.end() - 1), c.area, image));
+        EXPECT_EQ(encodeAreaFile(image, c.area), encodeAreaFile(defaultConfigImage(), c.area));
+        EXPECT_TRUE(decodeAreaFile(whole, c.area, image));
+        EXPECT_NE(encodeAreaFile(image, c.area), encodeAreaFile(defaultConfigImage(), c.area));
+    }
+}
+
 }  // namespace
 }  // namespace kd215

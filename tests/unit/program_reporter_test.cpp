@@ -63,9 +63,11 @@ TEST(ProgramReporter, EachOutcomeHasItsTextCaptionIconAndButtons) {
     difference.area = ConfigArea::Scenes;
     difference.index = 2;
     difference.channel = 3;
+    difference.controllerValue = 40;
+    difference.pcValue = 7;
     EXPECT_FALSE(s.reporter.continueAfter(difference));
     ASSERT_EQ(ui.messages.size(), 1u);
-    EXPECT_EQ(ui.messages[0].text, verifyPromptText(difference));
+    EXPECT_EQ(ui.messages[0].text, "Błąd weryfikacji : scena 2 kanał 3\n ( 7 <> 40 )\nKontynuować sprawdzanie ?");
     EXPECT_EQ(ui.messages[0].caption, "Niepowodzenie");
     EXPECT_EQ(ui.messages[0].icon, MessageIcon::Warning);
     EXPECT_EQ(ui.messages[0].buttons, MessageButtons::YesNo);

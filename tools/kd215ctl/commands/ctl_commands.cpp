@@ -493,14 +493,6 @@ int probeCommand(Context& c) {
     return kExitNoController;
 }
 
-// The firmware version as kd215ctl says it everywhere: "1.05", without the status bar's "FW : ".
-std::string firmwareNumber(const std::string& statusText) {
-    std::string firmware = withoutTab(statusText);
-    const std::string prefix = "FW : ";
-    if (firmware.compare(0, prefix.size(), prefix) == 0) firmware.erase(0, prefix.size());
-    return firmware;
-}
-
 int versionCommand(Context& c) {
     return withLink(c, [&](LinkSession& link) {
         c.progress.show(withoutTab(areaLabel(ConfigArea::Version)));
@@ -508,8 +500,8 @@ int versionCommand(Context& c) {
         const LinkStatus status = link.version(firmware);
         if (status != LinkStatus::Done) return exitFor(status);
         c.progress.clear();
-        if (wantsText(c)) c.out << firmwareNumber(firmware) << "\n";
-        c.result["firmware"] = firmwareNumber(firmware);
+        if (wantsText(c)) c.out << firmware << "\n";
+        c.result["firmware"] = firmware;
         return kExitDone;
     });
 }
@@ -593,7 +585,6 @@ int readWholeController(Context& c, LinkSession& link, ConfigImage& image, std::
         if (status != LinkStatus::Done) return exitFor(status);
     }
     c.progress.clear();
-    firmware = firmwareNumber(firmware);
     return kExitDone;
 }
 

@@ -68,7 +68,7 @@ public:
     // Writes the area's part of `image`; done when the controller acknowledged it.
     LinkStatus writeArea(ConfigArea area, const ConfigImage& image);
 
-    void firmwareRead(const std::string& statusText) override { firmwareText_ = statusText; }
+    void firmwareRead(FirmwareVersion version) override { firmwareText_ = firmwareVersionText(version); }
     void requestSent(ConfigArea) override { sent_ = true; }
     bool retryAfter(const TransferOutcome& outcome) override;
     void failed(const TransferOutcome& outcome) override;
