@@ -100,7 +100,7 @@ function reportCommand(mod, say) {
   const buttons = document.createElement('div');
   buttons.className = 'buttons';
   buttons.append(button('Pokaż', show), button('Anuluj', () => modal.close()));
-  modal.body.append(sourceRow(0, 'Źródło:', 'kopia w programie'), sourceRow(1, 'Porównaj z:', 'bez porównania'),
+  modal.body.append(sourceRow(0, 'Źródło:', 'kopia w programie'), sourceRow(1, 'Drugie źródło:', 'brak'),
     visit.site.row, visit.customer.row, visit.note.row, buttons);
   buttons.firstChild.focus();
 }
