@@ -1,6 +1,10 @@
 // kd215ctl's command and option tables: which lines are usage errors and what a good one sets.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <set>
+#include <sstream>
+
 #include "commands/ctl_args.h"
 
 namespace kd215 {
@@ -81,6 +85,33 @@ TEST(CtlArgs, AGoodLineSetsWhatItSays) {
     EXPECT_EQ(o.operands, (std::vector<std::string>{"COM2"}));
     ASSERT_TRUE(parseCommandLine({"read", "settings", "--help"}, o).ok);
     EXPECT_EQ(o.command, "help");
+}
+
+// A command's page lists what the command takes and nothing it refuses; every exit code is in the
+// help, and the README's table of exit codes holds the same codes.
+TEST(CtlHelp, EachPageListsWhatItsCommandTakesAndEveryExitCodeIsDocumented) {
+    for (const char* command : {"show", "diff", "ports"}) {
+        const std::string page = commandHelpText(command);
+        for (const char* option : {"--port ", "--ports-from", "--retries", "--log", "--answering"}) {
+            EXPECT_EQ(page.find(option), std::string::npos) << command << " " << option;
+        }
+    }
+    EXPECT_NE(commandHelpText("restore").find("--ports-from"), std::string::npos);
+    std::set<int> codes;
+    for (const ExitCodeDoc& exit : kExitCodeDocs) {
+        codes.insert(exit.code);
+        EXPECT_NE(helpText().find("\n  " + std::to_string(exit.code) + "\n"), std::string::npos) << exit.code;
+    }
+    EXPECT_EQ(codes.count(130), 1u);
+    std::ifstream in(std::string(KD215_SOURCE_DIR) + "/README.md");
+    std::set<int> documented;
+    bool inTable = false;
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind("| exit code |", 0) == 0) inTable = true;
+        else if (inTable && line.rfind("|", 0) != 0) inTable = false;
+        else if (inTable && line.size() > 2 && std::isdigit(static_cast<unsigned char>(line[2]))) documented.insert(std::atoi(line.c_str() + 2));
+    }
+    EXPECT_EQ(documented, codes);
 }
 
 }  // namespace

@@ -31,11 +31,12 @@ const CommandRule kCommands[] = {
       "potem urządzenie, opis, producent, identyfikatory USB, numer seryjny i moduł jądra przejściówki.",
       {"kd215ctl ports", "kd215ctl ports --all --json"}}},
     {"probe", PortUse::Optional, false, 0, -1, false,
-     {"probe [PORT...]",
-      "Szuka sterownika na portach po kolei (bez PORT: na wszystkich) i wypisuje port, na którym "
+     {"probe [PORT... | --port PORT]",
+      "Szuka sterownika na portach po kolei (bez PORT: na wszystkich) i wypisuje pierwszy port, na którym "
       "odpowiedział, tak jak go podać następnym razem. O każdym pominiętym porcie mówi dlaczego: zajęty "
       "(i przez jaki proces), brak uprawnień (i do jakiej grupy dołączyć), to nie port szeregowy, "
-      "nikt nie odpowiedział.",
+      "nikt nie odpowiedział. Z --port podanym kilka razy, --ports-from albo --all sprawdza każdy port "
+      "osobno i kończy tabelą wszystkich; porty po poleceniu i te opcje razem to błąd użycia.",
       {"kd215ctl probe", "kd215ctl probe /dev/ttyUSB0 /dev/ttyUSB1"}}},
     {"version", PortUse::Required, false, 0, 0, false,
      {"version --port PORT", "Wersja oprogramowania sterownika.",
@@ -122,14 +123,15 @@ const OptionRule kOptions[] = {
          return !v.empty();
      },
      "PORT", "port szeregowy, np. /dev/ttyUSB0, /dev/serial/by-id/..., COM3; podany kilka razy: każdy port "
-             "równolegle, a nazwy plików wynikowych muszą mieć {port}"},
+             "równolegle, a nazwy plików wynikowych muszą mieć {port}; dwie nazwy jednego portu to błąd użycia"},
     {"--ports-from", nullptr, true, KD215_PORT_COMMANDS,
      [](CtlOptions& o, const std::string& v, std::string& e) {
          o.portsFrom = v;
          if (v.empty()) e = "--ports-from: pusta nazwa pliku";
          return !v.empty();
      },
-     "PLIK", "porty z PLIKU, jeden w wierszu (# zaczyna komentarz), np. nazwy stałe wypisane przez ports"},
+     "PLIK", "porty z listy portów, jeden w wierszu (# zaczyna komentarz; znacznik BOM i końce wierszy CRLF "
+             "dozwolone), np. nazwy stałe wypisane przez ports; pusta lista daje kod wyjścia 3"},
     {"--output", "-o", true, "read report", [](CtlOptions& o, const std::string& v, std::string&) { o.output = v; return true; },
      "KATALOG|NAZWA",
      "read: istniejący katalog (pliki KATALOG/kd215.*) albo nazwa plików bez rozszerzenia; report: plik "
@@ -211,6 +213,17 @@ std::string commandsPhrase(const char* commands) {
 }
 
 ParseResult usage(const std::string& text) { return {false, text}; }
+
+}  // namespace
+
+const char* const kFileNamesText =
+    "W nazwie każdego pliku (kopii zapasowej, pliku obszaru, -o, --log) {port} oznacza krótką nazwę portu: "
+    "ostatnią część jego nazwy stałej (usb-FTDI_FT232R_A50285BI-if00-port0, ttyUSB0, COM7), tak samo dla "
+    "jednego portu jak dla wielu; plik wejściowy z {port} jest czytany osobno dla każdego portu, a brak "
+    "takiego pliku kończy tylko jego port (kod 5). Każdy plik wejściowy jest czytany raz, zanim ruszy "
+    "pierwszy port. \"-\" nie oznacza standardowego wejścia ani wyjścia: plik o tej nazwie to ./-.";
+
+namespace {
 
 std::vector<std::string> commandNames() {
     std::vector<std::string> names;
@@ -551,9 +564,10 @@ std::string helpText() {
                   "Plik programu mieści sceny 1–12 bez sceny kończącej: jego zapis zostawia w sterowniku sceny 13 "
                   "i 14 oraz scenę kończącą, a weryfikacja je pomija.",
                   0);
+    out += "\n" + folded(kFileNamesText, 0);
     out += "\nOpcje:\n" + optionLines(optionDocs(""), true);
     out += "\nKody wyjścia:\n";
-    for (const ExitCodeDoc& exit : kExitCodeDocs) out += "  " + std::to_string(exit.code) + "  " + exit.meaning + "\n";
+    for (const ExitCodeDoc& exit : kExitCodeDocs) out += "  " + std::to_string(exit.code) + "\n" + folded(exit.meaning, 6);
     out += "\nPomoc do polecenia: kd215ctl help POLECENIE albo kd215ctl POLECENIE --help.\n"
            "Postać wyniku --json: man kd215ctl, rozdział JSON.\n";
     return out;

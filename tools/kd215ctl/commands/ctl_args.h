@@ -89,6 +89,10 @@ bool talksToController(const std::string& command);
 // Whether the files after `command`'s areas are files it reads (not a backup it writes, not ports).
 bool readsOperands(const std::string& command);
 
+// What {port} and "-" mean in a file name, and that inputs are read once: the help and the
+// manual page say it in these words.
+extern const char* const kFileNamesText;
+
 // The areas as the help lists them: "settings   ustawienia (plik .ust, 84 bajty)".
 std::vector<std::pair<std::string, std::string>> areaDocs();
 

@@ -567,6 +567,11 @@ int runOnPorts(const CtlOptions& options, const std::vector<std::string>& args, 
                bool errIsTerminal) {
     PortPlan plan = planPortRuns(options, options.allPorts ? probeCandidates({}) : std::vector<PortInfo>{}, err);
     if (plan.code != kExitDone) return plan.code;
+    return runPlan(plan, options, args, out, err, errIsTerminal);
+}
+
+int runPlan(PortPlan& plan, const CtlOptions& options, const std::vector<std::string>& args, std::ostream& out,
+            std::ostream& err, bool errIsTerminal) {
     if (!plan.many) {
         const PortRun& run = plan.runs.front();
         if (!run.starts) {

@@ -58,6 +58,9 @@ struct PortPlan {
 // Names every port, expands {port}, reads every input once and checks that no output is an input
 // or another output, across all ports. --all probes `systemPorts` (probeCandidates({}) in a run).
 PortPlan planPortRuns(const CtlOptions& options, const std::vector<PortInfo>& systemPorts, std::ostream& err);
+// Carries out a plan whose code is 0: what runOnPorts does once it has planned.
+int runPlan(PortPlan& plan, const CtlOptions& options, const std::vector<std::string>& args, std::ostream& out,
+            std::ostream& err, bool errIsTerminal);
 
 // What one port is doing now, for the block of lines redrawn on a terminal.
 struct PortProgress {
