@@ -1,6 +1,8 @@
 // kd215ctl's command and option tables: which lines are usage errors and what a good one sets.
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <cstdlib>
 #include <fstream>
 #include <set>
 #include <sstream>

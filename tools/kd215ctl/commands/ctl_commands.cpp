@@ -106,10 +106,15 @@ int withLink(Context& c, const std::function<int(LinkSession&)>& body) {
 
 // Writes every file or, when one cannot be written, none: all are staged first, then renamed
 // into place.
-int writeFiles(Context& c, const std::vector<std::pair<std::string, ByteBuffer>>& files) {
-    // Lines run side by side share the table of temporaries an interruption removes.
+// Lines run side by side share the table of temporaries an interruption removes: one line at a
+// time stages files.
+std::mutex& stagingLock() {
     static std::mutex oneSetAtATime;
-    std::unique_lock<std::mutex> writing(oneSetAtATime);
+    return oneSetAtATime;
+}
+
+int writeFiles(Context& c, const std::vector<std::pair<std::string, ByteBuffer>>& files) {
+    std::unique_lock<std::mutex> writing(stagingLock());
     FileSetFailure failure;
     const bool replaced = replaceFiles(files, true, failure);
     writing.unlock();
@@ -205,10 +210,11 @@ int checkOutputPlace(Context& c, const std::string& output) {
     }
     StagedFile trial;
     FileError error;
-    if (!stageFile(output, {}, false, trial, error)) {
-        return fail(c, fileWriteFailedText(output) + " (" + systemErrorText(error.code) + ")", kExitFile);
-    }
-    discardStagedFile(trial);
+    std::unique_lock<std::mutex> staging(stagingLock());
+    const bool staged = stageFile(output, {}, false, trial, error);
+    if (staged) discardStagedFile(trial);
+    staging.unlock();
+    if (!staged) return fail(c, fileWriteFailedText(output) + " (" + systemErrorText(error.code) + ")", kExitFile);
     return kExitDone;
 }
 
