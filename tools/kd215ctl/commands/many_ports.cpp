@@ -3,6 +3,7 @@
 #include "commands/many_ports.h"
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <map>
@@ -210,9 +211,19 @@ std::vector<PortRun> probeAll(const std::vector<PortInfo>& systemPorts, std::vec
     return passed;
 }
 
+// One device under two names: by device and inode where the system has them. On Windows the
+// device names are compared, since taking a port's identity there means opening the port.
 bool sameDevice(const PortRun& a, const PortRun& b) {
+#ifdef _WIN32
+    const auto upper = [](std::string name) {
+        for (char& ch : name) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+        return name;
+    };
+    return upper(a.device) == upper(b.device);
+#else
     const FileIdentity first = fileIdentity(a.device), second = fileIdentity(b.device);
     return first.exists && second.exists ? sameFile(first, second) : a.device == b.device;
+#endif
 }
 
 // Each port's stable name, device and file-safe name. Two names of one device, or two ports
