@@ -298,6 +298,8 @@ TEST_F(ManyControllers, NoOutputMayBeAnInputOrTheLogAfterPortExpansion) {
     EXPECT_EQ(logOverInput.code, 2) << logOverInput.err;
     EXPECT_TRUE(nothingSent());
     EXPECT_EQ(ctl({"backup", "--port", sim.link(), path("a.json"), "--log", dir_ + "/./a.json"}).code, 2);
+    std::filesystem::create_directory(path(nameOf(other) + ".bak"));
+    EXPECT_EQ(ctl({"backup", "--port", sim.link(), "--port", other.link(), path("{port}.bak")}).code, 5);
     const CtlRun twoNames = ctl({"version", "--port", path("hala"), "--port", sim.link()});
     EXPECT_EQ(twoNames.code, 2);
     EXPECT_NE(twoNames.err.find("ten sam port podany dwa razy"), std::string::npos) << twoNames.err;

@@ -281,9 +281,21 @@ int checkRunFiles(const CtlOptions& options, const std::vector<PortRun>& runs, s
         if (!files.log.empty()) outputs.push_back(files.log);
     }
     const std::string clash = sameFileText(inputs, outputs);
-    if (clash.empty()) return kExitDone;
-    err << messageLine(clash) << "\n";
-    return kExitUsage;
+    if (!clash.empty()) {
+        err << messageLine(clash) << "\n";
+        return kExitUsage;
+    }
+    // A device, pipe or folder where a port's file would go ends the run before any port opens,
+    // not that port's line after the others have begun (the log, appended to, may be any of them).
+    for (const PortRun& run : runs) {
+        for (const std::string& output : isPassedOver(run) ? std::vector<std::string>{} : commandFiles(run.options).outputs) {
+            const std::string kind = nonRegularKind(output);
+            if (kind.empty()) continue;
+            err << kMessageForm << output << ": to " << kind << ", nie zwykły plik; nie zastępuję go\n";
+            return kExitFile;
+        }
+    }
+    return kExitDone;
 }
 
 // Every input read once, before any line starts, and handed to each port that names it, so that
