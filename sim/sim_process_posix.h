@@ -111,7 +111,9 @@ public:
         return result;
     }
 
-    std::string link() const { return dir_ + "/line"; }
+    // Named after its folder's own random part, so that the lines of several simulators have
+    // names of their own ("line-Ab12Cd"), as the ports of one machine do.
+    std::string link() const { return dir_ + "/line-" + dir_.substr(dir_.size() - 6); }
 
 private:
     std::string dir_;

@@ -1,6 +1,12 @@
 // kd215ctl's command and option tables: which lines are usage errors and what a good one sets.
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <cstdlib>
+#include <fstream>
+#include <set>
+#include <sstream>
+
 #include "commands/ctl_args.h"
 
 namespace kd215 {
@@ -18,6 +24,13 @@ TEST(CtlArgs, EachCommandTakesItsPortAreasFilesAndOptionsOnly) {
         {{"show", "--port", "P", "a.ust"}, false},               // port not used
         {{"probe"}, true},
         {{"probe", "--port", "P"}, true},                        // port optional
+        {{"probe", "A", "--port", "B"}, false},                  // a search and a port each: say one
+        {{"probe", "A", "--all"}, false},
+        {{"backup", "--port", "P", "-"}, false},                 // "-" is no file
+        {{"read", "all", "--port", "P", "-o", "-"}, false},
+        {{"version", "--port", "P", "--answering"}, false},      // only beside --all
+        {{"version", "--all", "--answering"}, true},
+        {{"show", "a.ust", "--retries", "1"}, false},            // no line, no retries
         {{"write", "settings", "--port", "P"}, false},           // at least one file
         {{"write", "settings", "scenes", "--port", "P", "a", "b", "c"}, false},  // a file per area or one backup
         {{"write", "settings", "scenes", "--port", "P", "kopia.json"}, true},
@@ -70,10 +83,37 @@ TEST(CtlArgs, AGoodLineSetsWhatItSays) {
 
     ASSERT_TRUE(parseCommandLine({"show", "--", "-a.ust"}, o).ok);  // "--" ends the options
     EXPECT_EQ(o.operands, std::vector<std::string>{"-a.ust"});
-    ASSERT_TRUE(parseCommandLine({"probe", "--port", "COM2", "COM4"}, o).ok);
-    EXPECT_EQ(o.operands, (std::vector<std::string>{"COM2", "COM4"}));
+    ASSERT_TRUE(parseCommandLine({"probe", "--port", "COM2"}, o).ok);
+    EXPECT_EQ(o.operands, (std::vector<std::string>{"COM2"}));
     ASSERT_TRUE(parseCommandLine({"read", "settings", "--help"}, o).ok);
     EXPECT_EQ(o.command, "help");
+}
+
+// A command's page lists what the command takes and nothing it refuses; every exit code is in the
+// help, and the README's table of exit codes holds the same codes.
+TEST(CtlHelp, EachPageListsWhatItsCommandTakesAndEveryExitCodeIsDocumented) {
+    for (const char* command : {"show", "diff", "ports"}) {
+        const std::string page = commandHelpText(command);
+        for (const char* option : {"--port ", "--ports-from", "--retries", "--log", "--answering"}) {
+            EXPECT_EQ(page.find(option), std::string::npos) << command << " " << option;
+        }
+    }
+    EXPECT_NE(commandHelpText("restore").find("--ports-from"), std::string::npos);
+    std::set<int> codes;
+    for (const ExitCodeDoc& exit : kExitCodeDocs) {
+        codes.insert(exit.code);
+        EXPECT_NE(helpText().find("\n  " + std::to_string(exit.code) + "\n"), std::string::npos) << exit.code;
+    }
+    EXPECT_EQ(codes.count(130), 1u);
+    std::ifstream in(std::string(KD215_SOURCE_DIR) + "/README.md");
+    std::set<int> documented;
+    bool inTable = false;
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind("| exit code |", 0) == 0) inTable = true;
+        else if (inTable && line.rfind("|", 0) != 0) inTable = false;
+        else if (inTable && line.size() > 2 && std::isdigit(static_cast<unsigned char>(line[2]))) documented.insert(std::atoi(line.c_str() + 2));
+    }
+    EXPECT_EQ(documented, codes);
 }
 
 }  // namespace

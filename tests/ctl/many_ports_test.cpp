@@ -2,14 +2,19 @@
 // table, one exit code and one JSON array answer for all, and {port} keeps their files apart.
 #include <gtest/gtest.h>
 
+#include <sys/file.h>
+#include <fcntl.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <fstream>
 #include <memory>
+#include <set>
 #include <sstream>
 #include <thread>
 
 #include "commands/ctl_commands.h"
+#include "commands/ctl_args.h"
 #include "commands/many_ports.h"
 #include "config/area_files.h"
 #include "files/backup_file.h"
@@ -29,6 +34,14 @@ CtlRun ctl(const std::vector<std::string>& args) {
     std::ostringstream out, err;
     const int code = runKd215ctl(args, out, err, false);
     return {code, out.str(), err.str()};
+}
+
+ByteBuffer bytesOf(const std::string& text) { return ByteBuffer(text.begin(), text.end()); }
+
+// A backup of `image` written whole under `path`, as a user replacing the file would.
+void writeBackup(const std::string& path, const ConfigImage& image) {
+    std::ofstream(path + ".tmp") << writeBackupJson(image, {});
+    std::rename((path + ".tmp").c_str(), path.c_str());
 }
 
 std::vector<uint8_t> memoryOf(const ConfigImage& image) {
@@ -66,16 +79,8 @@ protected:
         return *sims_.back();
     }
     std::string path(const std::string& name) const { return dir_ + "/" + name; }
-    // The file-safe name kd215ctl gives the simulator's line in {port}: all are "DIR/line".
-    std::string nameOf(const SimProcess& sim) const {
-        std::vector<std::string> links;
-        std::size_t index = 0;
-        for (const auto& each : sims_) {
-            if (each.get() == &sim) index = links.size();
-            links.push_back(each->link());
-        }
-        return portFileNames(links)[index];
-    }
+    // The file-safe name kd215ctl gives the simulator's line in {port}: "line-" and its own letters.
+    std::string nameOf(const SimProcess& sim) const { return portFileName(sim.link()); }
 
     std::vector<std::unique_ptr<SimProcess>> sims_;
     std::string dir_;
@@ -114,10 +119,10 @@ TEST_F(ManyControllers, BackupOfFourKeepsEachFaultOnItsOwnLine) {
     EXPECT_GE(naking.frames("RX").size(), 3u);  // it had answered before it refused
     EXPECT_NE(tableRow(run.out, nameOf(silent)).find("brak sterownika – "), std::string::npos) << run.out;
     EXPECT_NE(tableRow(run.out, nameOf(naking)).find("błąd komunikacji – "), std::string::npos) << run.out;
-    // Each message in the one form, the port's name first.
-    EXPECT_NE(run.err.find("kd215ctl: " + nameOf(naking) + ": " + naking.link() + ": Błąd komunikacji : NAK\n"),
-              std::string::npos)
-        << run.err;
+    // Each message in the one form, the port named once, by its short name.
+    const std::size_t nak = run.err.find("kd215ctl: " + nameOf(naking) + ": Błąd komunikacji");
+    ASSERT_NE(nak, std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find(naking.link()), std::string::npos) << run.err;
 }
 
 TEST_F(ManyControllers, RestoreSendsOneConfigurationToEachAndVerifiesIt) {
@@ -157,12 +162,167 @@ TEST_F(ManyControllers, OutputsWithoutPortAndDoubledPortsAreRefusedBeforeAnyPort
     EXPECT_EQ(with({"version", "--log", path("ramki.log")}).code, 2);
     run = ctl({"version", "--port", path("a"), "--port", path("a")});
     EXPECT_EQ(run.code, 2);
-    EXPECT_NE(run.err.find("port podany więcej niż raz"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("ten sam port podany dwa razy"), std::string::npos) << run.err;
     EXPECT_EQ(ctl({"version", "--ports-from", path("brak.txt")}).code, 5);
     EXPECT_EQ(ctl({"show", "--ports-from", path("brak.txt"), path("x.ust")}).code, 2);
 
-    EXPECT_EQ(portFileNames({"/x/a/line", "/x/b/line", "\\\\.\\COM10", "/tmp/hala: 1"}),
-              (std::vector<std::string>{"a_line", "b_line", "COM10", "hala__1"}));
+    EXPECT_EQ(portFileName("/dev/serial/by-id/usb-FTDI_A50-if00"), "usb-FTDI_A50-if00");
+    EXPECT_EQ(portFileName("/tmp/hala: 1"), "hala__1");
+}
+
+
+// A shell loop over single ports and one run over all of them name their files alike; each
+// controller then goes back from its own backup, read per port through {port}.
+TEST_F(ManyControllers, PortInNamesIsTheSameForOnePortAsForSeveralInputsAsOutputs) {
+    SimProcess& first = startSim(imageNumbered(1));
+    SimProcess& second = startSim(imageNumbered(2));
+    for (const char* folder : {"loop", "many"}) std::filesystem::create_directory(path(folder));
+    for (SimProcess* sim : {&first, &second}) {
+        EXPECT_EQ(ctl({"backup", "--port", sim->link(), path("loop/{port}.json"), "--log", path("loop/{port}.log")}).code, 0);
+    }
+    const CtlRun many = ctl({"backup", "--port", first.link(), "--port", second.link(), path("many/{port}.json"), "--log",
+                             path("many/{port}.log")});
+    ASSERT_EQ(many.code, 0) << many.err;
+    for (const char* folder : {"loop", "many"}) {
+        std::set<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(path(folder))) names.insert(entry.path().filename());
+        EXPECT_EQ(names, (std::set<std::string>{nameOf(first) + ".json", nameOf(first) + ".log", nameOf(second) + ".json",
+                                                 nameOf(second) + ".log"}))
+            << folder;
+    }
+    std::ofstream(path("hala.txt")) << first.link() << "\n" << second.link() << "\n";
+    for (SimProcess* sim : {&first, &second}) {
+        sim->presetMemory(memoryOf(defaultConfigImage()));
+        sim->control("reload");
+    }
+    const CtlRun restored = ctl({"restore", "--ports-from", path("hala.txt"), path("many/{port}.json")});
+    ASSERT_EQ(restored.code, 0) << restored.out << restored.err;
+    EXPECT_EQ(first.memory(), memoryOf(imageNumbered(1)));
+    EXPECT_EQ(second.memory(), memoryOf(imageNumbered(2)));
+    EXPECT_EQ(ctl({"verify", "all", "--port", first.link(), path("loop/{port}.json")}).code, 0);
+
+    // One port's backup missing: that port alone fails, on its own line.
+    std::filesystem::remove(path("many/" + nameOf(second) + ".json"));
+    const CtlRun verified = ctl({"verify", "all", "--ports-from", path("hala.txt"), path("many/{port}.json")});
+    EXPECT_EQ(verified.code, 5) << verified.out << verified.err;
+    EXPECT_NE(tableRow(verified.out, nameOf(first)).find("gotowe"), std::string::npos) << verified.out;
+    EXPECT_NE(tableRow(verified.out, nameOf(second)).find("błąd pliku"), std::string::npos) << verified.out;
+    EXPECT_NE(verified.err.find("kd215ctl: " + nameOf(second) + ": " + path("many/" + nameOf(second) + ".json") +
+                                ": nie ma takiego pliku\n"),
+              std::string::npos)
+        << verified.err;
+}
+
+// The backup is read once, before any line starts: one replaced afterwards reaches no controller.
+TEST_F(ManyControllers, EveryPortGetsTheBytesReadBeforeAnyLineStarted) {
+    std::vector<std::string> args = {"restore"};
+    for (int n = 0; n < 3; ++n) {
+        args.insert(args.end(), {"--port", startSim(defaultConfigImage()).link()});
+    }
+    writeBackup(path("site.json"), imageNumbered(5));
+    args.push_back(path("site.json"));
+    CtlOptions options;
+    ASSERT_TRUE(parseCommandLine(args, options).ok);
+    std::ostringstream out, err;
+    PortPlan plan = planPortRuns(options, {}, err);
+    ASSERT_EQ(plan.code, 0) << err.str();
+    writeBackup(path("site.json"), imageNumbered(6));
+    ASSERT_EQ(runPlan(plan, options, args, out, err, false), 0) << out.str() << err.str();
+    for (const auto& sim : sims_) EXPECT_EQ(sim->memory(), memoryOf(imageNumbered(5)));
+}
+
+// --all names every port it passed over and why, in the table, in JSON and in the exit code.
+TEST_F(ManyControllers, AllAccountsForASilentAndABusyPort) {
+    SimProcess& first = startSim(imageNumbered(1));
+    SimProcess& second = startSim(imageNumbered(2));
+    SimProcess& silent = startSim(imageNumbered(3), {"--fault", "silent:1000"});
+    SimProcess& busy = startSim(imageNumbered(4));
+    const int held = ::open(busy.link().c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    const auto onAll = [&](const std::vector<SimProcess*>& system, const std::vector<std::string>& args) {
+        std::vector<PortInfo> ports;
+        for (const SimProcess* sim : system) ports.push_back({sim->link(), sim->link(), "", false});
+        CtlOptions options;
+        EXPECT_TRUE(parseCommandLine(args, options).ok);
+        std::ostringstream out, err;
+        PortPlan plan = planPortRuns(options, ports, err);
+        const int code = plan.code == 0 ? runPlan(plan, options, args, out, err, false) : plan.code;
+        return CtlRun{code, out.str(), err.str()};
+    };
+    const std::vector<SimProcess*> site = {&first, &second, &silent, &busy};
+    const CtlRun run = onAll(site, {"backup", "--all", path("{port}.json")});
+    EXPECT_EQ(run.code, 3) << run.out << run.err;
+    for (SimProcess* sim : {&first, &second}) {
+        EXPECT_NE(tableRow(run.out, nameOf(*sim)).find("gotowe"), std::string::npos) << run.out;
+        EXPECT_EQ(::access(path(nameOf(*sim) + ".json").c_str(), F_OK), 0);
+    }
+    EXPECT_NE(tableRow(run.out, nameOf(silent)).find("brak sterownika – nie odpowiedział żaden sterownik"),
+              std::string::npos) << run.out;
+    EXPECT_NE(tableRow(run.out, nameOf(busy)).find("brak sterownika – port zajęty"), std::string::npos) << run.out;
+    EXPECT_NE(run.err.find("kd215ctl: " + nameOf(busy) + ": port zajęty"), std::string::npos) << run.err;
+
+    const CtlRun answering = onAll(site, {"backup", "--all", "--answering", path("{port}.json"), "--json"});
+    EXPECT_EQ(answering.code, 0) << answering.err;
+    const Json result = Json::parse(answering.out, nullptr, false);
+    ASSERT_TRUE(result.is_array() && result.size() == 4) << answering.out;
+    EXPECT_EQ(result[2]["port"], silent.link());
+    EXPECT_EQ(result[2]["reason"], "silent");
+    EXPECT_EQ(result[2]["exit"], 3);
+    EXPECT_EQ(result[3]["reason"], "busy");
+
+    // Nothing answers: one line names the ports tried, and the JSON still lists them.
+    const CtlRun none = onAll({&silent, &busy}, {"probe", "--all", "--json"});
+    ::close(held);
+    EXPECT_EQ(none.code, 3);
+    EXPECT_NE(none.err.find("Sprawdzone porty: " + nameOf(silent) + ", " + nameOf(busy) + ".\n"), std::string::npos)
+        << none.err;
+    const Json tried = Json::parse(none.out, nullptr, false);
+    ASSERT_TRUE(tried.is_array() && tried.size() == 2) << none.out;
+    EXPECT_EQ(tried[0]["reason"], "silent");
+}
+
+// The same-file checks see the names {port} makes, for every port, the port list and the log.
+TEST_F(ManyControllers, NoOutputMayBeAnInputOrTheLogAfterPortExpansion) {
+    SimProcess& sim = startSim(defaultConfigImage());
+    SimProcess& other = startSim(defaultConfigImage());
+    ASSERT_EQ(::symlink(sim.link().c_str(), path("hala").c_str()), 0);  // its {port} is "hala"
+    const std::string list = path("hala") + "\n" + other.link() + "\n";
+    std::ofstream(path("hala.txt")) << list;
+    const auto nothingSent = [&] { return sim.frames("RX").empty() && other.frames("RX").empty(); };
+    EXPECT_EQ(ctl({"backup", "--ports-from", path("hala.txt"), path("{port}.txt")}).code, 2);
+    std::ifstream in(path("hala.txt"));
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), list);
+    writeBackup(path(nameOf(other) + ".json"), imageNumbered(3));
+    const CtlRun logOverInput = ctl({"restore", "--port", path("hala"), "--port", other.link(),
+                                     path(nameOf(other) + ".json"), "--log", path("{port}.json")});
+    EXPECT_EQ(logOverInput.code, 2) << logOverInput.err;
+    EXPECT_TRUE(nothingSent());
+    EXPECT_EQ(ctl({"backup", "--port", sim.link(), path("a.json"), "--log", dir_ + "/./a.json"}).code, 2);
+    std::filesystem::create_directory(path(nameOf(other) + ".bak"));
+    EXPECT_EQ(ctl({"backup", "--port", sim.link(), "--port", other.link(), path("{port}.bak")}).code, 5);
+    const CtlRun twoNames = ctl({"version", "--port", path("hala"), "--port", sim.link()});
+    EXPECT_EQ(twoNames.code, 2);
+    EXPECT_NE(twoNames.err.find("ten sam port podany dwa razy"), std::string::npos) << twoNames.err;
+    EXPECT_TRUE(nothingSent());
+
+    const CtlRun full = ctl({"version", "--port", sim.link(), "--log", "/dev/full"});
+    EXPECT_EQ(full.code, 5);
+    EXPECT_NE(full.err.find("kd215ctl: /dev/full: nie da się zapisać dziennika ramek"), std::string::npos) << full.err;
+    std::ofstream(path("pusta.txt")) << "# nic\n";
+    EXPECT_EQ(ctl({"version", "--ports-from", path("pusta.txt")}).code, 3);
+    const CtlRun zero = ctl({"version", "--ports-from", "/dev/zero"});
+    EXPECT_EQ(zero.code, 5);
+    EXPECT_EQ(zero.out, "");
+}
+
+TEST(PortList, AByteOrderMarkAndCrlfAreTakenANulOrBinaryIsRefused) {
+    std::vector<std::string> ports;
+    EXPECT_EQ(parsePortList(bytesOf("\xEF\xBB\xBF/dev/ttyUSB0\r\n# hala A\r\n  COM3  # przy scenie\r\n"), ports), "");
+    EXPECT_EQ(ports, (std::vector<std::string>{"/dev/ttyUSB0", "COM3"}));
+    EXPECT_EQ(parsePortList(bytesOf(std::string("/dev/ttyUSB0\n/dev/tty\0USB1\n", 27)), ports),
+              "bajt zerowy w wierszu 2; to nie lista portów");
+    EXPECT_NE(parsePortList(bytesOf("\x7F" "ELF\x02\x01\x01"), ports), "");
+    EXPECT_NE(parsePortList(ByteBuffer(70000, 'a'), ports), "");
 }
 
 // The progress block is redrawn by moving the cursor up one line per port: a line that wraps

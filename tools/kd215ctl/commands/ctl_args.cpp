@@ -20,60 +20,62 @@ struct CommandRule {
     bool takesAreas;
     int minFiles;  // operands after the areas
     int maxFiles;  // -1: any number
+    bool readsFiles;  // the files after the areas are inputs (backup's one file is its output)
     CommandDoc doc;
 };
 
 const CommandRule kCommands[] = {
-    {"ports", PortUse::None, false, 0, 0,
+    {"ports", PortUse::None, false, 0, 0, false,
      {"ports [--all]",
       "Porty szeregowe tego komputera z opisem urządzenia: najpierw nazwa stała (/dev/serial/by-id/...), "
       "potem urządzenie, opis, producent, identyfikatory USB, numer seryjny i moduł jądra przejściówki.",
       {"kd215ctl ports", "kd215ctl ports --all --json"}}},
-    {"probe", PortUse::Optional, false, 0, -1,
-     {"probe [PORT...]",
-      "Szuka sterownika na portach po kolei (bez PORT: na wszystkich) i wypisuje port, na którym "
+    {"probe", PortUse::Optional, false, 0, -1, false,
+     {"probe [PORT... | --port PORT]",
+      "Szuka sterownika na portach po kolei (bez PORT: na wszystkich) i wypisuje pierwszy port, na którym "
       "odpowiedział, tak jak go podać następnym razem. O każdym pominiętym porcie mówi dlaczego: zajęty "
       "(i przez jaki proces), brak uprawnień (i do jakiej grupy dołączyć), to nie port szeregowy, "
-      "nikt nie odpowiedział.",
+      "nikt nie odpowiedział. Z --port podanym kilka razy, --ports-from albo --all sprawdza każdy port "
+      "osobno i kończy tabelą wszystkich; porty po poleceniu i te opcje razem to błąd użycia.",
       {"kd215ctl probe", "kd215ctl probe /dev/ttyUSB0 /dev/ttyUSB1"}}},
-    {"version", PortUse::Required, false, 0, 0,
+    {"version", PortUse::Required, false, 0, 0, false,
      {"version --port PORT", "Wersja oprogramowania sterownika.",
       {"kd215ctl version --port /dev/ttyUSB0", "kd215ctl version --port COM3 --json"}}},
-    {"restart", PortUse::Required, false, 0, 0,
+    {"restart", PortUse::Required, false, 0, 0, false,
      {"restart --port PORT", "Restart sterownika.",
       {"kd215ctl restart --port /dev/ttyUSB0", "kd215ctl restart --port COM3 -q"}}},
-    {"read", PortUse::Required, true, 0, 0,
+    {"read", PortUse::Required, true, 0, 0, false,
      {"read OBSZAR... --port PORT [-o KATALOG|NAZWA]",
       "Odczyt obszarów ze sterownika do plików obszarów kd215.ust, .sce, .pg1, .pg2. Nieudany odczyt "
       "nie zmienia istniejących plików.",
       {"kd215ctl read all --port /dev/ttyUSB0 -o hala/", "kd215ctl read scenes --port COM3 -o hala"}}},
-    {"write", PortUse::Required, true, 1, -1,
+    {"write", PortUse::Required, true, 1, -1, true,
      {"write OBSZAR... --port PORT PLIK... [--no-verify] [--force]",
       "Zapis obszarów do sterownika z plików obszarów (po jednym na obszar) albo z jednej kopii "
       "zapasowej, potem odczyt i weryfikacja.",
       {"kd215ctl write scenes program1 --port /dev/ttyUSB0 hala.sce hala.pg1",
        "kd215ctl write all --port COM3 sterownik.json"}}},
-    {"verify", PortUse::Required, true, 1, -1,
+    {"verify", PortUse::Required, true, 1, -1, true,
      {"verify OBSZAR... --port PORT PLIK...",
       "Weryfikacja sterownika z plikami obszarów albo kopią zapasową: wszystkie różnice, każda w "
       "jednym wierszu z wartością sterownika i pliku.",
       {"kd215ctl verify settings --port /dev/ttyUSB0 hala.ust", "kd215ctl verify all --port COM3 sterownik.json"}}},
-    {"backup", PortUse::Required, false, 1, 1,
+    {"backup", PortUse::Required, false, 1, 1, false,
      {"backup --port PORT PLIK [--site TEKST] [--customer TEKST] [--note TEKST]",
       "Kopia zapasowa całego sterownika (tekst JSON): wersja oprogramowania, wszystkie obszary, "
       "wszystkie 14 scen programów i obie sceny kończące.",
       {"kd215ctl backup --port /dev/ttyUSB0 sterownik.json", "kd215ctl backup --port COM3 sterownik.json --json"}}},
-    {"restore", PortUse::Required, false, 1, 1,
+    {"restore", PortUse::Required, false, 1, 1, true,
      {"restore --port PORT PLIK [--no-verify] [--force]", "Zapis kopii zapasowej do sterownika i weryfikacja.",
       {"kd215ctl restore --port /dev/ttyUSB0 sterownik.json",
        "kd215ctl restore --port COM3 sterownik.json --no-verify"}}},
-    {"show", PortUse::None, false, 1, -1,
+    {"show", PortUse::None, false, 1, -1, true,
      {"show PLIK...", "Zawartość plików obszarów lub kopii zapasowej jako tabele.",
       {"kd215ctl show hala.sce", "kd215ctl show sterownik.json --json"}}},
-    {"diff", PortUse::None, false, 2, 2,
+    {"diff", PortUse::None, false, 2, 2, true,
      {"diff PLIK_A PLIK_B", "Różnice dwóch plików tego samego rodzaju, każda w jednym wierszu.",
       {"kd215ctl diff stary.json nowy.json", "kd215ctl diff hala.ust hala-zapas.ust --json"}}},
-    {"report", PortUse::Optional, false, 0, -1,
+    {"report", PortUse::Optional, false, 0, -1, true,
      {"report (--port PORT | PLIK...) [--compare] [-o RAPORT.html] [--site TEKST] [--customer TEKST] [--note TEKST]",
       "Raport konfiguracji (strona HTML do druku na A4) ze sterownika, kopii zapasowej lub plików "
       "obszarów; z --compare dwa źródła z zaznaczonymi różnicami.",
@@ -109,11 +111,11 @@ bool parseRetries(const std::string& text, int& retries) {
     return retries <= kMaxRetries;
 }
 
-// The commands that talk to a controller, and so take several ports.
-#define KD215_PORT_COMMANDS "probe version restart read write verify backup restore report"
+// In an option's list of commands: every command that talks to a controller.
+#define KD215_PORT_COMMANDS "@port"
 
 const OptionRule kOptions[] = {
-    {"--port", nullptr, true, nullptr,
+    {"--port", nullptr, true, KD215_PORT_COMMANDS,
      [](CtlOptions& o, const std::string& v, std::string& e) {
          if (o.port.empty()) o.port = v;
          o.ports.push_back(v);
@@ -121,14 +123,15 @@ const OptionRule kOptions[] = {
          return !v.empty();
      },
      "PORT", "port szeregowy, np. /dev/ttyUSB0, /dev/serial/by-id/..., COM3; podany kilka razy: każdy port "
-             "równolegle, a nazwy plików wynikowych muszą mieć {port}"},
+             "równolegle, a nazwy plików wynikowych muszą mieć {port}; dwie nazwy jednego portu to błąd użycia"},
     {"--ports-from", nullptr, true, KD215_PORT_COMMANDS,
      [](CtlOptions& o, const std::string& v, std::string& e) {
          o.portsFrom = v;
          if (v.empty()) e = "--ports-from: pusta nazwa pliku";
          return !v.empty();
      },
-     "PLIK", "porty z PLIKU, jeden w wierszu (# zaczyna komentarz), np. nazwy stałe wypisane przez ports"},
+     "PLIK", "porty z listy portów, jeden w wierszu (# zaczyna komentarz; znacznik BOM i końce wierszy CRLF "
+             "dozwolone), np. nazwy stałe wypisane przez ports; pusta lista daje kod wyjścia 3"},
     {"--output", "-o", true, "read report", [](CtlOptions& o, const std::string& v, std::string&) { o.output = v; return true; },
      "KATALOG|NAZWA",
      "read: istniejący katalog (pliki KATALOG/kd215.*) albo nazwa plików bez rozszerzenia; report: plik "
@@ -141,14 +144,14 @@ const OptionRule kOptions[] = {
      [](CtlOptions& o, const std::string& v, std::string&) { o.customer = v; return true; }, "TEKST", "klient"},
     {"--note", nullptr, true, "backup report", [](CtlOptions& o, const std::string& v, std::string&) { o.note = v; return true; },
      "TEKST", "uwagi, np. co zmieniono podczas wizyty serwisowej"},
-    {"--retries", nullptr, true, nullptr,
+    {"--retries", nullptr, true, KD215_PORT_COMMANDS,
      [](CtlOptions& o, const std::string& v, std::string& e) {
          if (parseRetries(v, o.retries)) return true;
          e = "--retries: oczekiwano liczby od 0 do " + std::to_string(kMaxRetries) + ", jest \"" + v + "\"";
          return false;
      },
      "N", "ile razy ponowić wymianę po błędzie komunikacji (domyślnie 2)"},
-    {"--log", nullptr, true, nullptr, [](CtlOptions& o, const std::string& v, std::string&) { o.logPath = v; return true; },
+    {"--log", nullptr, true, KD215_PORT_COMMANDS, [](CtlOptions& o, const std::string& v, std::string&) { o.logPath = v; return true; },
      "PLIK", "dopisuje do PLIKU każdą ramkę: czas, kierunek (TX do sterownika, RX od sterownika), bajty szesnastkowo i jako ASCII"},
     {"--no-verify", nullptr, false, "write restore",
      [](CtlOptions& o, const std::string&, std::string&) { return o.noVerify = true; }, nullptr,
@@ -160,11 +163,16 @@ const OptionRule kOptions[] = {
      nullptr, "wynik w JSON na standardowym wyjściu; komunikaty i błędy nadal tekstem na standardowym wyjściu błędów"},
     {"--quiet", "-q", false, nullptr, [](CtlOptions& o, const std::string&, std::string&) { return o.quiet = true; },
      nullptr, "tylko wyniki i błędy: bez postępu i bez komunikatów o ponowieniach"},
-    {"--verbose", "-v", false, nullptr, [](CtlOptions& o, const std::string&, std::string&) { return o.verbose = true; },
+    {"--verbose", "-v", false, KD215_PORT_COMMANDS, [](CtlOptions& o, const std::string&, std::string&) { return o.verbose = true; },
      nullptr, "każda ramka (jak --log) także na standardowym wyjściu błędów"},
     {"--all", nullptr, false, "ports " KD215_PORT_COMMANDS,
      [](CtlOptions& o, const std::string&, std::string&) { return o.allPorts = true; }, nullptr,
-     "ports: także porty ttyS bez układu UART; pozostałe: każdy port, na którym odpowiada sterownik"},
+     "ports: także porty ttyS bez układu UART; pozostałe: każdy port, na którym odpowiada sterownik, a w tabeli "
+     "każdy pominięty i dlaczego; port, na którym nic nie odpowiedziało, daje kod wyjścia 3"},
+    {"--answering", nullptr, false, KD215_PORT_COMMANDS,
+     [](CtlOptions& o, const std::string&, std::string&) { return o.answering = true; }, nullptr,
+     "z --all: wystarczą porty, na których sterownik odpowiedział; pozostałe są w tabeli, ale nie zmieniają kodu "
+     "wyjścia"},
     {"--version", nullptr, false, nullptr, [](CtlOptions& o, const std::string&, std::string&) { return o.version = true; },
      nullptr, "wersja kd215ctl"},
 };
@@ -176,15 +184,27 @@ const OptionRule* findOption(const std::string& name) {
     return nullptr;
 }
 
+// The commands of an option's list, "@port" spelt out as the commands that talk to a controller.
+std::string commandList(const char* commands) {
+    std::string list = commands;
+    const std::size_t at = list.find(KD215_PORT_COMMANDS);
+    if (at == std::string::npos) return list;
+    std::string named;
+    for (const CommandRule& rule : kCommands) {
+        if (rule.port != PortUse::None) named += (named.empty() ? "" : " ") + std::string(rule.name);
+    }
+    return list.replace(at, std::string(KD215_PORT_COMMANDS).size(), named);
+}
+
 bool appliesTo(const OptionRule& rule, const std::string& command) {
     if (rule.commands == nullptr) return true;
-    const std::string list = std::string(" ") + rule.commands + " ";
+    const std::string list = " " + commandList(rule.commands) + " ";
     return list.find(" " + command + " ") != std::string::npos;
 }
 
 // "polecenia read", "poleceń write i restore".
 std::string commandsPhrase(const char* commands) {
-    std::string names = commands;
+    std::string names = commandList(commands);
     const std::size_t space = names.rfind(' ');
     if (space == std::string::npos) return "polecenia " + names;
     std::string phrase = names.substr(0, space);
@@ -193,6 +213,17 @@ std::string commandsPhrase(const char* commands) {
 }
 
 ParseResult usage(const std::string& text) { return {false, text}; }
+
+}  // namespace
+
+const char* const kFileNamesText =
+    "W nazwie każdego pliku (kopii zapasowej, pliku obszaru, -o, --log) {port} oznacza krótką nazwę portu: "
+    "ostatnią część jego nazwy stałej (usb-FTDI_FT232R_A50285BI-if00-port0, ttyUSB0, COM7), tak samo dla "
+    "jednego portu jak dla wielu; plik wejściowy z {port} jest czytany osobno dla każdego portu, a brak "
+    "takiego pliku kończy tylko jego port (kod 5). Każdy plik wejściowy jest czytany raz, zanim ruszy "
+    "pierwszy port. \"-\" nie oznacza standardowego wejścia ani wyjścia: plik o tej nazwie to ./-.";
+
+namespace {
 
 std::vector<std::string> commandNames() {
     std::vector<std::string> names;
@@ -275,6 +306,7 @@ ParseResult checkOptions(const CommandRule& command, const Words& words, const C
         }
     }
     if (options.quiet && options.verbose) return usage("opcje -q i -v wykluczają się");
+    if (options.answering && !options.allPorts) return usage("opcja --answering działa tylko z --all");
     return {true, {}};
 }
 
@@ -321,6 +353,15 @@ ParseResult checkFileCount(const CommandRule& command, const CtlOptions& options
     return {true, {}};
 }
 
+// "-" names no file here: standard input and output carry results and --json, never a file's
+// bytes, so a file of that name is "./-".
+ParseResult checkDashNames(const CtlOptions& options) {
+    std::vector<std::string> names = {options.output, options.logPath, options.portsFrom};
+    if (options.command != "probe") names.insert(names.end(), options.operands.begin(), options.operands.end());
+    if (std::find(names.begin(), names.end(), "-") == names.end()) return {true, {}};
+    return usage("\"-\" nie oznacza tu standardowego wejścia ani wyjścia; plik o tej nazwie to ./-");
+}
+
 // One source, the controller or files; with --compare exactly two.
 ParseResult checkReportSources(const CtlOptions& options) {
     const bool port = !options.port.empty() || !options.portsFrom.empty() || options.allPorts;
@@ -365,7 +406,13 @@ ParseResult parseCommandLine(const std::vector<std::string>& args, CtlOptions& o
     if (command->takesAreas && !(result = readAreas(*command, words.positional, next, options)).ok) return result;
     options.operands.assign(words.positional.begin() + static_cast<std::ptrdiff_t>(next), words.positional.end());
     if (!(result = checkFileCount(*command, options)).ok) return result;
-    if (options.command == "probe" && !options.port.empty()) options.operands.insert(options.operands.begin(), options.port);
+    if (options.command == "probe" && !options.operands.empty() &&
+        (!options.ports.empty() || !options.portsFrom.empty() || options.allPorts)) {
+        return usage("probe: porty podaj albo po poleceniu (szuka po kolei do pierwszego sterownika), albo przez "
+                     "--port, --ports-from lub --all (każdy port osobno), nie na oba sposoby");
+    }
+    if (options.command == "probe" && options.ports.size() == 1) options.operands = options.ports;
+    if (!(result = checkDashNames(options)).ok) return result;
     if (options.command == "report") return checkReportSources(options);
     return {true, {}};
 }
@@ -393,14 +440,28 @@ CommandLineWords commandLineWords() {
 
 namespace kd215 {
 
-const ExitCodeDoc kExitCodeDocs[6] = {
+const ExitCodeDoc kExitCodeDocs[7] = {
     {kExitDone, "gotowe"},
     {kExitDifferences, "znaleziono różnice (verify, diff, report --compare; write i restore przy weryfikacji po zapisie)"},
-    {kExitUsage, "błąd użycia (polecenie, opcja, obszar, liczba plików)"},
-    {kExitNoController, "brak portu lub sterownika (port się nie otwiera, brak portów, sterownik milczy)"},
+    {kExitUsage, "błąd użycia (polecenie, opcja, obszar, pliki niepasujące do obszarów, wynik będący zarazem "
+                 "wejściem, dwie nazwy jednego portu)"},
+    {kExitNoController, "brak portu lub sterownika (port się nie otwiera, brak portów, sterownik milczy; z --all "
+                        "także port pominięty bez --answering)"},
     {kExitCommunication, "błąd komunikacji (NAK, suma kontrolna, brak danych, błąd portu) po wyczerpaniu ponowień"},
-    {kExitFile, "błąd pliku (brak pliku, za krótki, zły rodzaj, uszkodzona kopia zapasowa, błąd zapisu)"},
+    {kExitFile, "błąd pliku (brak pliku, za krótki, zły rodzaj, uszkodzona kopia zapasowa, błąd zapisu, wynik "
+                "niebędący zwykłym plikiem, wartości odrzucane przez edytory bez --force)"},
+    {kExitSignalBase + 2, "przerwano (Ctrl+C; inny sygnał N daje 128 + N): wymiana staje tam, gdzie była"},
 };
+
+bool talksToController(const std::string& command) {
+    const CommandRule* rule = findCommand(command);
+    return rule != nullptr && rule->port != PortUse::None;
+}
+
+bool readsOperands(const std::string& command) {
+    const CommandRule* rule = findCommand(command);
+    return rule != nullptr && rule->readsFiles;
+}
 
 // "--port PORT" in a synopsis becomes its alternatives, named as the option table names them:
 // "(--port PORT [--port PORT]... | --ports-from PLIK | --all)".
@@ -428,7 +489,7 @@ std::vector<OptionHelp> optionDocs(const std::string& command) {
         if (!command.empty() && !appliesTo(rule, command)) continue;
         std::string names = rule.shortName != nullptr ? std::string(rule.shortName) + ", " + rule.name : rule.name;
         if (rule.value != nullptr) names += std::string(" ") + rule.value;
-        std::string commands = rule.commands != nullptr ? rule.commands : "";
+        std::string commands = rule.commands != nullptr ? commandList(rule.commands) : "";
         std::replace(commands.begin(), commands.end(), ' ', ',');
         for (std::size_t at = commands.find(','); at != std::string::npos; at = commands.find(',', at + 2)) {
             commands.insert(at + 1, " ");
@@ -503,9 +564,10 @@ std::string helpText() {
                   "Plik programu mieści sceny 1–12 bez sceny kończącej: jego zapis zostawia w sterowniku sceny 13 "
                   "i 14 oraz scenę kończącą, a weryfikacja je pomija.",
                   0);
+    out += "\n" + folded(kFileNamesText, 0);
     out += "\nOpcje:\n" + optionLines(optionDocs(""), true);
     out += "\nKody wyjścia:\n";
-    for (const ExitCodeDoc& exit : kExitCodeDocs) out += "  " + std::to_string(exit.code) + "  " + exit.meaning + "\n";
+    for (const ExitCodeDoc& exit : kExitCodeDocs) out += "  " + std::to_string(exit.code) + "\n" + folded(exit.meaning, 6);
     out += "\nPomoc do polecenia: kd215ctl help POLECENIE albo kd215ctl POLECENIE --help.\n"
            "Postać wyniku --json: man kd215ctl, rozdział JSON.\n";
     return out;

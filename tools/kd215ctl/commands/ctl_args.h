@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "config/byte_buffer.h"
 #include "config/config_image.h"
 
 namespace kd215 {
@@ -37,11 +38,15 @@ struct CtlOptions {
     bool quiet = false;                 // -q: results and errors only
     bool verbose = false;               // -v: the frame log on standard error
     bool allPorts = false;              // --all: ports: without a UART too; others: every port that answers
+    bool answering = false;             // --answering: with --all, a port where nothing answers is not a failure
     bool version = false;               // --version
     bool compare = false;               // --compare: report, two sources
     std::string site;                   // --site, --customer, --note: backup and report
     std::string customer;
     std::string note;
+    // The inputs read before any line started, by name after {port}: every port's run takes these
+    // bytes in place of reading the file again, so all of them get the same.
+    std::vector<std::pair<std::string, ByteBuffer>> readAhead;
 };
 
 struct ParseResult {
@@ -77,7 +82,16 @@ struct ExitCodeDoc {
     int code;
     const char* meaning;
 };
-extern const ExitCodeDoc kExitCodeDocs[6];
+extern const ExitCodeDoc kExitCodeDocs[7];
+
+// Whether `command` talks to a controller (and so takes --port, --ports-from, --all).
+bool talksToController(const std::string& command);
+// Whether the files after `command`'s areas are files it reads (not a backup it writes, not ports).
+bool readsOperands(const std::string& command);
+
+// What {port} and "-" mean in a file name, and that inputs are read once: the help and the
+// manual page say it in these words.
+extern const char* const kFileNamesText;
 
 // The areas as the help lists them: "settings   ustawienia (plik .ust, 84 bajty)".
 std::vector<std::pair<std::string, std::string>> areaDocs();

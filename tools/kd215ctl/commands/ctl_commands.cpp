@@ -106,10 +106,15 @@ int withLink(Context& c, const std::function<int(LinkSession&)>& body) {
 
 // Writes every file or, when one cannot be written, none: all are staged first, then renamed
 // into place.
-int writeFiles(Context& c, const std::vector<std::pair<std::string, ByteBuffer>>& files) {
-    // Lines run side by side share the table of temporaries an interruption removes.
+// Lines run side by side share the table of temporaries an interruption removes: one line at a
+// time stages files.
+std::mutex& stagingLock() {
     static std::mutex oneSetAtATime;
-    std::unique_lock<std::mutex> writing(oneSetAtATime);
+    return oneSetAtATime;
+}
+
+int writeFiles(Context& c, const std::vector<std::pair<std::string, ByteBuffer>>& files) {
+    std::unique_lock<std::mutex> writing(stagingLock());
     FileSetFailure failure;
     const bool replaced = replaceFiles(files, true, failure);
     writing.unlock();
@@ -140,12 +145,11 @@ int writeFiles(Context& c, const std::vector<std::pair<std::string, ByteBuffer>>
 // The base of the files `read` writes: "kd215", DIR/kd215 for a directory, or the name given.
 std::string outputBase(const std::string& output) {
     if (output.empty()) return kDefaultBaseName;
-    const char last = output.back();
-    if (last == '/' || last == '\\') return output + kDefaultBaseName;
+    if (std::string(kPathSeparators).find(output.back()) != std::string::npos) return output + kDefaultBaseName;
     if (isDirectory(output)) return output + "/" + kDefaultBaseName;
     // "site/hall.ust" names the base "site/hall" as well.
     const std::size_t dot = output.rfind('.');
-    if (dot != std::string::npos && output.find_first_of("/\\", dot) == std::string::npos) {
+    if (dot != std::string::npos && output.find_first_of(kPathSeparators, dot) == std::string::npos) {
         std::string ext = output.substr(dot + 1);
         std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char ch) { return std::tolower(ch); });
         for (const AreaBlock& block : kAreaBlocks) {
@@ -163,54 +167,81 @@ std::string reportOutputPath(const CtlOptions& options) {
     return options.output.empty() ? "raport.html" : options.output;
 }
 
-std::string folderOfPath(const std::string& path) {
-    const std::size_t slash = path.find_last_of("/\\");
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? path.substr(0, 1) : path.substr(0, slash);
+}  // namespace
+
+CommandFiles commandFiles(const CtlOptions& o) {
+    CommandFiles files;
+    if (readsOperands(o.command)) files.inputs = o.operands;
+    if (o.command == "read") {
+        for (const ConfigArea area : o.areas) files.outputs.push_back(readOutputPath(o, area));
+    } else if (o.command == "backup" && !o.operands.empty()) {
+        files.outputs.push_back(o.operands[0]);
+    } else if (o.command == "report") {
+        files.outputs.push_back(reportOutputPath(o));
+    }
+    files.log = o.logPath;
+    return files;
+}
+
+std::string sameFileText(const std::vector<std::string>& inputs, const std::vector<std::string>& outputs) {
+    for (std::size_t i = 0; i < outputs.size(); ++i) {
+        for (std::size_t j = 0; j < inputs.size() + i; ++j) {
+            const std::string& other = j < inputs.size() ? inputs[j] : outputs[j - inputs.size()];
+            if (!namesOneFile(outputs[i], other)) continue;
+            return "kd215ctl: " + outputs[i] + ": to ten sam plik co " + other +
+                   (j < inputs.size() ? ", który polecenie czyta; zapis by go zniszczył"
+                                      : "; dwa wyniki nie mogą trafić do jednego pliku");
+        }
+    }
+    return "";
+}
+
+namespace {
+
+// Whether `output` can be written where it stands: a regular file or nothing there, its folder
+// there and open to this user. Tried by staging an empty file, so a read-only folder or file
+// system is found before the controller is read, not after.
+int checkOutputPlace(Context& c, const std::string& output) {
+    const std::string kind = nonRegularKind(output);
+    if (!kind.empty()) return fail(c, "kd215ctl: " + output + ": to " + kind + ", nie zwykły plik; nie zastępuję go", kExitFile);
+    const std::string folder = folderOfPath(output);
+    if (!isDirectory(folder)) {
+        return fail(c, "kd215ctl: " + output + ": nie ma katalogu " + folder + ", w którym miałby powstać", kExitFile);
+    }
+    StagedFile trial;
+    FileError error;
+    std::unique_lock<std::mutex> staging(stagingLock());
+    const bool staged = stageFile(output, {}, false, trial, error);
+    if (staged) discardStagedFile(trial);
+    staging.unlock();
+    if (!staged) return fail(c, fileWriteFailedText(output) + " (" + systemErrorText(error.code) + ")", kExitFile);
+    return kExitDone;
 }
 
 // Before anything is read from a file or the controller: no file the command reads is one it
-// writes (the page over its own source, the log over the backup it restores), no output stands
-// where a device, pipe or folder is, and every output's folder is there. Returns the exit code.
+// writes (the page over its own source, the log over the backup it restores or writes), and
+// every output can be written. Returns the exit code.
 int checkOutputs(Context& c) {
-    const CtlOptions& o = c.options;
-    std::vector<std::string> inputs, outputs;
-    const std::string& command = o.command;
-    if (command == "write" || command == "verify" || command == "restore" || command == "show" || command == "diff" ||
-        command == "report") {
-        inputs = o.operands;
-    }
-    if (command == "read") {
-        for (const ConfigArea area : o.areas) outputs.push_back(readOutputPath(o, area));
-    } else if (command == "backup" && !o.operands.empty()) {
-        outputs.push_back(o.operands[0]);
-    } else if (command == "report") {
-        outputs.push_back(reportOutputPath(o));
-    }
-    for (const std::string& output : outputs) {
-        const std::string kind = nonRegularKind(output);
-        if (!kind.empty()) return fail(c, "kd215ctl: " + output + ": to " + kind + ", nie zwykły plik; nie zastępuję go", kExitFile);
-        const std::string folder = folderOfPath(output);
-        if (!isDirectory(folder)) {
-            return fail(c, "kd215ctl: " + output + ": nie ma katalogu " + folder + ", w którym miałby powstać", kExitFile);
-        }
-    }
-    // The log is appended to, not replaced: any kind of file may take it, but no input may be it.
-    if (!o.logPath.empty()) outputs.push_back(o.logPath);
-    for (std::size_t i = 0; i < outputs.size(); ++i) {
-        const FileIdentity written = fileIdentity(outputs[i]);
-        for (std::size_t j = 0; j < inputs.size() + i; ++j) {
-            const std::string& other = j < inputs.size() ? inputs[j] : outputs[j - inputs.size()];
-            if (sameFile(written, fileIdentity(other))) {
-                return fail(c,
-                            "kd215ctl: " + outputs[i] + ": to ten sam plik co " + other +
-                                (j < inputs.size() ? ", który polecenie czyta; zapis by go zniszczył"
-                                                   : "; dwa wyniki nie mogą trafić do jednego pliku"),
-                            kExitUsage);
-            }
-        }
+    const CommandFiles files = commandFiles(c.options);
+    // The log is appended to, not replaced: any kind of file may take it, but no other file may be it.
+    std::vector<std::string> written = files.outputs;
+    if (!files.log.empty()) written.push_back(files.log);
+    const std::string clash = sameFileText(files.inputs, written);
+    if (!clash.empty()) return fail(c, clash, kExitUsage);
+    for (const std::string& output : files.outputs) {
+        const int code = checkOutputPlace(c, output);
+        if (code != kExitDone) return code;
     }
     return kExitDone;
+}
+
+// An input as this run takes it: the bytes read before the lines started when there are any,
+// so that every port gets the same; else the file, read now.
+FileLoadResult loadInput(const Context& c, const std::string& path, ConfigFile& file) {
+    for (const auto& [name, bytes] : c.options.readAhead) {
+        if (name == path) return loadConfigBytes(path, bytes, file);
+    }
+    return loadConfigFile(path, file);
 }
 
 // Lists every difference under a heading naming the area, in text and in the result.
@@ -249,7 +280,7 @@ int loadAreaFiles(Context& c, std::vector<ConfigFile>& files, std::vector<const 
     const std::vector<ConfigArea>& areas = c.options.areas;
     files.resize(c.options.operands.size());
     for (std::size_t i = 0; i < files.size(); ++i) {
-        const FileLoadResult loaded = loadConfigFile(c.options.operands[i], files[i]);
+        const FileLoadResult loaded = loadInput(c, c.options.operands[i], files[i]);
         if (!loaded.ok) return fail(c, loaded.error, kExitFile);
     }
     // One file for several areas must be a backup; anything else is a usage slip, like a count
@@ -412,13 +443,6 @@ int portsCommand(Context& c) {
     return kExitDone;
 }
 
-// Why a port was passed over, for people and for scripts.
-struct PassedOver {
-    std::string port;
-    const char* reason;  // "busy", "forbidden", "missing", "not-serial", "silent", "other-device", "error"
-    std::string text;
-};
-
 // Opens `name` once to learn why the probe could not use it.
 PassedOver whyNotOpened(SerialPort& port, const std::string& name) {
     const std::string path = portDevicePath(name);
@@ -430,48 +454,71 @@ PassedOver whyNotOpened(SerialPort& port, const std::string& name) {
     return {name, refusal.reason, refusal.text};
 }
 
+}  // namespace
+
+std::vector<PortInfo> probeCandidates(const std::vector<std::string>& named) {
+    std::vector<PortInfo> table;
+    for (const std::string& name : named) table.push_back({name, portDevicePath(name), "", false});
+    if (!named.empty()) return table;
+    // A Bluetooth port stays unopened unless named: opening it calls the paired device.
+    for (const PortEntry& port : listSerialPorts(false)) {
+        table.push_back({port.device, portDevicePath(port.device), "", port.bluetooth});
+    }
+    return table;
+}
+
+PortTried probePort(LoggingPort& port, const PortInfo& candidate) {
+    PortTried tried;
+    const std::string& name = candidate.name;
+    if (candidate.bluetooth) {
+        tried.passed = {name, "bluetooth", "port Bluetooth – probe go pomija, bo otwarcie łączy z urządzeniem; "
+                                           "podany w poleceniu zostanie sprawdzony"};
+        return tried;
+    }
+    const uint64_t receivedBefore = port.bytesReceived();
+    const ProbeOutcome outcome = ProbePorts(port, {candidate});
+    if (outcome.communicationFailed || outcome.foundIndex == 0) {
+        port.close();
+        tried.found = outcome.foundIndex == 0;
+        if (!tried.found) tried.passed = {name, "error", name + ": " + probeFailureText(outcome)};
+    } else if (port.bytesReceived() != receivedBefore) {
+        tried.passed = {name, "other-device", "odpowiedziało urządzenie, które nie jest sterownikiem Kd215"};
+    } else if (port.lastOpenError() != 0) {
+        tried.passed = whyNotOpened(port, name);
+    } else {
+        tried.passed = {name, "silent", "nie odpowiedział żaden sterownik"};
+    }
+    return tried;
+}
+
+std::string notFoundText(const std::vector<std::string>& tried) {
+    std::string text = kControllerNotFoundText;
+    std::replace(text.begin(), text.end(), '\n', ' ');
+    std::string names;
+    for (const std::string& name : tried) names += (names.empty() ? "" : ", ") + name;
+    return "kd215ctl: " + text + (names.empty() ? "" : " Sprawdzone porty: " + names + ".");
+}
+
+namespace {
+
 // Each port in turn; every port passed over is said on standard error with the reason, so that a
 // port held by another program or closed to this user is not taken for a missing controller.
 int probeCommand(Context& c) {
     const std::vector<PortEntry> known = listSerialPorts(true);
-    std::vector<std::string> candidates = c.options.operands;
-    std::vector<PortInfo> table;
-    if (candidates.empty()) {
-        // A Bluetooth port stays unopened unless named: opening it calls the paired device.
-        for (const PortEntry& port : listSerialPorts(false)) {
-            candidates.push_back(port.device);
-            table.push_back({port.device, portDevicePath(port.device), "", port.bluetooth});
-        }
-    } else {
-        for (const std::string& name : candidates) table.push_back({name, portDevicePath(name), "", false});
-    }
+    const std::vector<PortInfo> candidates = probeCandidates(c.options.operands);
     if (candidates.empty()) return fail(c, kNoPortsText, kExitNoController);
     std::unique_ptr<SerialPort> device = makeSerialPort();
     LoggingPort port(*device, c.log);
     c.result["port"] = nullptr;
     c.result["device"] = nullptr;
     c.result["tried"] = Json::array();
-    const auto passedOver = [&c](const PassedOver& passed) {
-        c.progress.message(passed.port + ": " + passed.text);
-        c.result["tried"].push_back({{"port", passed.port}, {"reason", passed.reason}, {"text", passed.text}});
-    };
+    std::vector<std::string> tried;
     for (std::size_t i = 0; i < candidates.size(); ++i) {
-        const std::string& candidate = candidates[i];
+        const std::string& candidate = candidates[i].name;
         c.progress.show("Szukam sterownika: " + candidate + " (" + std::to_string(i + 1) + "/" +
                         std::to_string(candidates.size()) + ")");
-        if (table[i].bluetooth) {
-            passedOver({candidate, "bluetooth", "port Bluetooth – probe go pomija, bo otwarcie łączy z urządzeniem; "
-                                                "podany w poleceniu zostanie sprawdzony"});
-            continue;
-        }
-        const uint64_t receivedBefore = port.bytesReceived();
-        const ProbeOutcome outcome = ProbePorts(port, {table[i]});
-        if (outcome.communicationFailed) {
-            port.close();
-            return fail(c, candidate + ": " + probeFailureText(outcome), kExitCommunication);
-        }
-        if (outcome.foundIndex == 0) {
-            port.close();
+        const PortTried outcome = probePort(port, candidates[i]);
+        if (outcome.found) {
             c.progress.clear();
             // Named the way that stays right after the next reboot or replugging, where there is one.
             const PortEntry* entry = findPort(known, candidate);
@@ -481,15 +528,13 @@ int probeCommand(Context& c) {
             c.result["device"] = entry != nullptr ? entry->device : portDevicePath(candidate);
             return kExitDone;
         }
-        if (port.bytesReceived() != receivedBefore) {
-            passedOver({candidate, "other-device", "odpowiedziało urządzenie, które nie jest sterownikiem Kd215"});
-        } else if (port.lastOpenError() != 0) {
-            passedOver(whyNotOpened(port, candidate));
-        } else {
-            passedOver({candidate, "silent", "nie odpowiedział żaden sterownik"});
-        }
+        if (std::string(outcome.passed.reason) == "error") return fail(c, outcome.passed.text, kExitCommunication);
+        c.progress.message(candidate + ": " + outcome.passed.text);
+        c.result["tried"].push_back(
+            {{"port", candidate}, {"reason", outcome.passed.reason}, {"text", outcome.passed.text}});
+        if (std::string(outcome.passed.reason) != "bluetooth") tried.push_back(candidate);
     }
-    c.progress.message(kControllerNotFoundText);
+    c.progress.message(notFoundText(tried));
     return kExitNoController;
 }
 
@@ -608,7 +653,7 @@ int backupCommand(Context& c) {
 
 int restoreCommand(Context& c) {
     ConfigFile file;
-    const FileLoadResult loaded = loadConfigFile(c.options.operands[0], file);
+    const FileLoadResult loaded = loadInput(c, c.options.operands[0], file);
     if (!loaded.ok) return fail(c, loaded.error, kExitFile);
     if (file.kind != FileKind::Backup) {
         return fail(c,
@@ -672,7 +717,7 @@ int reportCommand(Context& c) {
     std::vector<ReportSource> sources(c.options.compare ? c.options.operands.size() : 1);
     for (std::size_t i = 0; i < c.options.operands.size(); ++i) {
         ConfigFile file;
-        FileLoadResult loaded = loadConfigFile(c.options.operands[i], file);
+        FileLoadResult loaded = loadInput(c, c.options.operands[i], file);
         if (loaded.ok) loaded = addFileToSource(file, sources[c.options.compare ? i : 0]);
         if (!loaded.ok) return fail(c, loaded.error, kExitFile);
     }
@@ -724,7 +769,7 @@ int runKd215ctl(const std::vector<std::string>& args, std::ostream& out, std::os
         }
         return kExitDone;
     }
-    if (runsOnManyPorts(options)) return runOnManyPorts(options, args, out, err, errIsTerminal);
+    if (namesPorts(options)) return runOnPorts(options, args, out, err, errIsTerminal);
     return runCommand(options, args, out, err, errIsTerminal, nullptr);
 }
 
@@ -741,6 +786,12 @@ int runCommand(const CtlOptions& options, const std::vector<std::string>& args, 
         std::string line = "kd215ctl";
         for (const std::string& arg : args) line += " " + arg;
         c.log.note(line);
+        // A log that cannot take its first line (a full disk) would keep nothing of the run.
+        if (c.log.writeError() != 0) {
+            return fail(c, "kd215ctl: " + options.logPath + ": nie da się zapisać dziennika ramek (" +
+                               systemErrorText(static_cast<uint32_t>(c.log.writeError())) + ")",
+                        kExitFile);
+        }
     }
 
     static const std::pair<const char*, int (*)(Context&)> kRunners[] = {

@@ -7,6 +7,8 @@
 
 #include "commands/ctl_args.h"
 #include "files/backup_file.h"
+#include "link/port_list.h"
+#include "ports/frame_log.h"
 
 namespace kd215 {
 
@@ -18,5 +20,35 @@ int runKd215ctl(const std::vector<std::string>& args, std::ostream& out, std::os
 // (null when the command failed) instead of printed; `args` go into the frame log's first line.
 int runCommand(const CtlOptions& options, const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                bool errIsTerminal, Json* result);
+
+// The files one run of a command reads and writes, by the names it was given (after {port}).
+struct CommandFiles {
+    std::vector<std::string> inputs;
+    std::vector<std::string> outputs;  // replaced whole
+    std::string log;                   // --log, appended to; "" without
+};
+CommandFiles commandFiles(const CtlOptions& options);
+// The message for the first output that is one file with an input or an earlier output; "" when
+// every output is a file of its own.
+std::string sameFileText(const std::vector<std::string>& inputs, const std::vector<std::string>& outputs);
+
+// Why a port was passed over, for people and for scripts.
+struct PassedOver {
+    std::string port;
+    const char* reason = "";  // "busy", "forbidden", "missing", "not-serial", "bluetooth", "silent",
+                              // "other-device", "error"
+    std::string text;
+};
+// One port probed: the controller found, or why not ("error": the probe could not be written).
+struct PortTried {
+    bool found = false;
+    PassedOver passed;
+};
+// The ports a probe tries: those named, or every port of this system, Bluetooth ones marked.
+std::vector<PortInfo> probeCandidates(const std::vector<std::string>& named);
+// Probes one port and closes it again.
+PortTried probePort(LoggingPort& port, const PortInfo& candidate);
+// The program's "controller not found" on one line, naming the ports tried.
+std::string notFoundText(const std::vector<std::string>& tried);
 
 }  // namespace kd215

@@ -90,7 +90,8 @@ void writeManPage(std::ostream& out) {
                 "Plik programu mieści sceny 1–12 bez sceny kończącej: jego zapis zostawia w sterowniku sceny 13 i 14 "
                 "oraz scenę kończącą, a weryfikacja je pomija. Pliki powstają przez plik tymczasowy i zamianę "
                 "nazwy: nic nie zostaje zapisane do połowy.")
-        << "\n.SH POLECENIA\n";
+        << "\n.PP\n"
+        << roffText(kFileNamesText) << "\n.SH POLECENIA\n";
     for (const CommandHelp& command : commandDocs()) tagged(out, command.name, command.doc.summary);
     out << ".SS OBSZARY\n";
     for (const auto& [name, text] : areaDocs()) tagged(out, name, text);

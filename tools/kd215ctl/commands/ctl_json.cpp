@@ -17,7 +17,7 @@ const std::vector<JsonShape> kJsonShapes = {
     {"diff", R"({"schema", "files", "differences": [DIFFERENCE]})"},
     {"report", R"({"schema", "file", "sources": [SOURCE], "differences": [DIFFERENCE]})"},
     {"--version", R"({"schema", "program", "version"})"},
-    {"PORT RUN", R"({"schema", "port", "device", "exit", "error"?})"},
+    {"PORT RUN", R"({"schema", "port", "device", "exit", "error"?, "reason"?})"},
     {"PORT", R"({"name", "device", "description", "manufacturer", "vendorId", "productId", "serial", "driver", "bluetooth"})"},
     {"TRIED", R"({"port", "reason", "text"})"},
     {"SOURCE", R"({"port", "files"})"},

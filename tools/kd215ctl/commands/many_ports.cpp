@@ -1,7 +1,9 @@
-// Several controllers at once: each port's run on a thread of its own, their lines gathered whole.
+// A command on its ports: the plan made before any port opens, then each port's run on a thread
+// of its own, its lines gathered whole, and one table or JSON array for all.
 #include "commands/many_ports.h"
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <map>
@@ -13,10 +15,12 @@
 
 #include "commands/ctl_commands.h"
 #include "commands/ctl_json.h"
+#include "files/config_files.h"
 #include "link/probe.h"
 #include "link/serial_port.h"
 #include "platform/files.h"
 #include "ports/ctl_platform.h"
+#include "ports/link_session.h"
 #include "ports/port_names.h"
 
 namespace kd215 {
@@ -24,6 +28,10 @@ namespace kd215 {
 namespace {
 
 const char* const kPortMark = "{port}";
+const char* const kMessageForm = "kd215ctl: ";
+const char* const kInterruptedWord = "przerwano";
+// A port list is a few lines a port; anything near this size is some other file.
+constexpr std::size_t kLargestPortList = 64 * 1024;
 
 std::string trimmed(const std::string& text) {
     const std::size_t first = text.find_first_not_of(" \t\r");
@@ -46,15 +54,16 @@ struct Board {
     std::vector<std::pair<std::ostream*, std::string>> lines;
 };
 
-// Lines written by one port's run, passed on whole to the shared stream with the port's name,
-// so that lines of different ports never mix. Standard error keeps the message form:
-// "kd215ctl: PORT: ..." then the message's own text. With a board, the lines wait there, and a
-// progress text (written after "\r", never ended by "\n") tells the board what the port is doing.
+// One port's lines, gathered while it runs and passed on whole when it ends, so that the lines of
+// different ports never mix. Standard error keeps the message form: "kd215ctl: PORT: ..." then the
+// message's own text, with the port's other names cut from its start so that it is named once.
+// With a board, a progress text (written after "\r", never ended by "\n") and each message tell
+// the board what the port is doing.
 class PortLines final : public std::streambuf {
 public:
-    PortLines(std::ostream& target, std::mutex& lock, const std::string& name, bool messages, Board* board = nullptr,
-              std::size_t index = 0)
-        : target_(target), lock_(lock), name_(name), messages_(messages), board_(board), index_(index) {}
+    PortLines(std::ostream& target, const PortRun& run, bool messages, Board* board, std::size_t index,
+              std::vector<std::pair<std::ostream*, std::string>>& block)
+        : target_(target), run_(run), messages_(messages), board_(board), index_(index), block_(block) {}
     ~PortLines() override {
         if (!pending_.empty() && !progressText_) emit();
     }
@@ -82,26 +91,21 @@ protected:
 private:
     void emit() {
         if (pending_.back() == '\n') pending_.pop_back();
-        const std::string form = "kd215ctl: ";
-        std::string line;
-        if (!messages_) {
-            line = name_ + ": " + pending_;
-        } else if (pending_.rfind(form, 0) == 0) {
-            line = form + name_ + ": " + pending_.substr(form.size());
-        } else {
-            line = form + name_ + ": " + pending_;  // a frame line of -v
-        }
-        lines_.push_back(pending_);
-        if (messages_) showDoing(pending_.rfind(form, 0) == 0 ? pending_.substr(form.size()) : pending_);
+        std::string text = pending_;
         pending_.clear();
-        if (board_ != nullptr) {
-            std::lock_guard<std::mutex> hold(board_->lock);
-            board_->lines.emplace_back(&target_, line);
+        if (!messages_) {
+            block_.emplace_back(&target_, run_.name + ": " + text);
             return;
         }
-        std::lock_guard<std::mutex> hold(lock_);
-        target_ << line << '\n';
-        target_.flush();
+        if (text.rfind(kMessageForm, 0) == 0) text.erase(0, std::string(kMessageForm).size());
+        for (const std::string& alias : {run_.given, run_.stable, run_.device}) {
+            if (!alias.empty() && text.rfind(alias + ": ", 0) == 0) text.erase(0, alias.size() + 2);
+        }
+        lines_.push_back(text);
+        showDoing(text);
+        // The closing table says that the port was interrupted; its lines say only where it stood.
+        if (text == kInterruptedWord) return;
+        block_.emplace_back(&target_, kMessageForm + run_.name + ": " + text);
     }
 
     void showDoing(const std::string& text) {
@@ -112,91 +116,218 @@ private:
     }
 
     std::ostream& target_;
-    std::mutex& lock_;
-    std::string name_;
+    const PortRun& run_;
     bool messages_;
     Board* board_;
     std::size_t index_;
+    std::vector<std::pair<std::ostream*, std::string>>& block_;
     std::string pending_;
     bool progressText_ = false;  // pending_ came after "\r": a progress text, not a line
     std::vector<std::string> lines_;
 };
-
-// One port's run: what it is given and what it leaves.
-struct PortRun {
-    std::string given;   // as named on the command line or in the file
-    std::string stable;  // the name that survives a replug, where the system has one
-    std::string device;
-    std::string name;    // file-safe, for {port} and the start of its lines
-    CtlOptions options;
-    int code = kExitDone;
-    Json result;
-    std::vector<std::string> messages;
-    double seconds = 0;
-};
-
-std::string replaced(std::string text, const std::string& name) {
-    for (std::size_t at; (at = text.find(kPortMark)) != std::string::npos;) text.replace(at, 6, name);
-    return text;
-}
 
 std::string padded(const std::string& text, std::size_t width) {
     const std::size_t n = characterCount(text);
     return text + std::string(n < width ? width - n : 0, ' ') + "  ";
 }
 
-// The names of the outputs one port's run would write: each must hold {port}.
-std::vector<std::string> outputNames(const CtlOptions& o) {
-    std::vector<std::string> names;
-    if (o.command == "read" || o.command == "report") {
-        names.push_back(o.output.empty() ? (o.command == "read" ? "kd215" : "raport.html") : o.output);
+// `line` cut to at most `limit` characters, between letters; with `mark`, "…" ends a cut line.
+std::string cutToColumns(std::string line, std::size_t limit, bool mark) {
+    if (characterCount(line) <= limit) return line;
+    const std::size_t kept = mark && limit > 0 ? limit - 1 : limit;
+    std::size_t count = 0, end = 0;
+    for (; end < line.size(); ++end) {
+        if ((static_cast<unsigned char>(line[end]) & 0xC0) == 0x80) continue;  // inside a character
+        if (count == kept) break;
+        ++count;
     }
-    if (o.command == "backup" && !o.operands.empty()) names.push_back(o.operands[0]);
-    if (!o.logPath.empty()) names.push_back(o.logPath);
-    return names;
+    line.resize(end);
+    return mark ? line + "…" : line;
 }
 
-// The ports --ports-from lists: one a line, "#" starts a comment. Exit 5 when it cannot be read.
-int readPortsFile(const std::string& path, std::vector<std::string>& ports, std::ostream& err) {
+std::string replaced(std::string text, const std::string& name) {
+    for (std::size_t at; (at = text.find(kPortMark)) != std::string::npos;) text.replace(at, 6, name);
+    return text;
+}
+
+bool holdsMark(const std::string& name) { return name.find(kPortMark) != std::string::npos; }
+
+std::string withoutForm(std::string text) {
+    if (text.rfind(kMessageForm, 0) == 0) text.erase(0, std::string(kMessageForm).size());
+    return text;
+}
+
+bool isPassedOver(const PortRun& run) { return run.passed.reason[0] != '\0'; }
+
+// The ports --port and --ports-from name, in order; the port list is read here, once.
+int givenPorts(const CtlOptions& o, std::vector<std::string>& given, std::ostream& err) {
+    given = o.ports;
+    if (o.portsFrom.empty()) return kExitDone;
     ByteBuffer bytes;
-    const FileReadStatus status = readFileBytes(path, 1 << 20, bytes);
-    if (status != FileReadStatus::Ok) {
-        err << "kd215ctl: " << path << ": "
-            << (status == FileReadStatus::Missing ? "nie ma takiego pliku" : "nie da się odczytać pliku") << "\n";
-        return kExitFile;
+    std::string error = readInputFile(o.portsFrom, bytes);
+    if (error.empty()) {
+        error = parsePortList(bytes, given);
+        if (!error.empty()) error = o.portsFrom + ": " + error;
     }
-    std::istringstream lines(std::string(bytes.begin(), bytes.end()));
-    for (std::string line; std::getline(lines, line);) {
-        line = trimmed(line.substr(0, line.find('#')));
-        if (!line.empty()) ports.push_back(line);
-    }
-    return kExitDone;
+    if (error.empty()) return kExitDone;
+    err << messageLine(error) << "\n";
+    return kExitFile;
 }
 
-// Every port of this machine where a controller acknowledges the probe, all probed at once, so
-// that silent ports cost one time-out in all. Bluetooth ports stay unopened, as in probe.
-std::vector<std::string> answeringPorts() {
-    std::vector<std::string> candidates;
-    for (const PortEntry& port : listSerialPorts(false)) {
-        if (!port.bluetooth) candidates.push_back(port.device);
+// --all: every port of `systemPorts` not named besides is probed, all at once, so that silent
+// ports cost one time-out in all. Those that answer join `given`; the rest are kept with the
+// reason, as probe gives it. Bluetooth ports stay unopened, as in probe.
+std::vector<PortRun> probeAll(const std::vector<PortInfo>& systemPorts, std::vector<std::string>& given) {
+    std::vector<PortInfo> candidates;
+    for (const PortInfo& port : systemPorts) {
+        if (std::find(given.begin(), given.end(), port.name) == given.end()) candidates.push_back(port);
     }
-    std::vector<char> answered(candidates.size(), 0);
+    std::vector<PortTried> outcomes(candidates.size());
     std::vector<std::thread> probes;
     for (std::size_t i = 0; i < candidates.size(); ++i) {
         probes.emplace_back([&, i] {
             keepInterruptsFromThisThread();
-            std::unique_ptr<SerialPort> port = makeSerialPort();
-            const ProbeOutcome outcome = ProbePorts(*port, {{candidates[i], portDevicePath(candidates[i]), "", false}});
-            answered[i] = outcome.foundIndex == 0;
-            port->close();
+            std::unique_ptr<SerialPort> device = makeSerialPort();
+            FrameLog noLog;
+            LoggingPort port(*device, noLog);
+            outcomes[i] = probePort(port, candidates[i]);
         });
     }
     for (std::thread& probe : probes) probe.join();
-    std::vector<std::string> found;
+    std::vector<PortRun> passed;
     for (std::size_t i = 0; i < candidates.size(); ++i) {
-        if (answered[i]) found.push_back(candidates[i]);
+        if (outcomes[i].found) {
+            given.push_back(candidates[i].name);
+            continue;
+        }
+        PortRun run;
+        run.given = candidates[i].name;
+        run.passed = outcomes[i].passed;
+        run.starts = false;
+        run.code = kExitNoController;
+        run.messages = {withoutForm(run.passed.text)};
+        passed.push_back(run);
     }
-    return found;
+    return passed;
+}
+
+// One device under two names: by device and inode where the system has them. On Windows the
+// device names are compared, since taking a port's identity there means opening the port.
+bool sameDevice(const PortRun& a, const PortRun& b) {
+#ifdef _WIN32
+    const auto upper = [](std::string name) {
+        for (char& ch : name) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+        return name;
+    };
+    return upper(a.device) == upper(b.device);
+#else
+    const FileIdentity first = fileIdentity(a.device), second = fileIdentity(b.device);
+    return first.exists && second.exists ? sameFile(first, second) : a.device == b.device;
+#endif
+}
+
+// Each port's stable name, device and file-safe name. Two names of one device, or two ports
+// whose files would be one, are refused: exit 2.
+int nameRuns(std::vector<PortRun>& runs, std::ostream& err) {
+    const std::vector<PortEntry> known = listSerialPorts(true);
+    for (PortRun& run : runs) {
+        const PortEntry* entry = findPort(known, run.given);
+        run.stable = entry != nullptr ? entry->name : run.given;
+        run.device = entry != nullptr ? entry->device : portDevicePath(run.given);
+        run.name = portFileName(run.stable);
+    }
+    for (std::size_t j = 0; j < runs.size(); ++j) {
+        for (std::size_t i = 0; i < j && !isPassedOver(runs[j]); ++i) {
+            if (isPassedOver(runs[i])) continue;
+            const bool device = sameDevice(runs[i], runs[j]);
+            if (!device && runs[i].name != runs[j].name) continue;
+            err << kMessageForm << runs[j].given << ": "
+                << (device ? "ten sam port podany dwa razy (" + runs[i].given + ")"
+                           : "ta sama nazwa {port} (" + runs[j].name + ") co " + runs[i].given +
+                                 "; pliki obu portów byłyby jednym")
+                << " (pomoc: kd215ctl help)\n";
+            return kExitUsage;
+        }
+    }
+    return kExitDone;
+}
+
+// The command line of one port's run: its port, and {port} in every file name made its name.
+CtlOptions portOptions(const CtlOptions& options, const PortRun& run) {
+    CtlOptions o = options;
+    o.port = run.given;
+    o.ports = {run.given};
+    o.portsFrom.clear();
+    o.allPorts = false;
+    if (o.command == "probe") {
+        o.operands = {run.given};
+    } else {
+        for (std::string& operand : o.operands) operand = replaced(operand, run.name);
+    }
+    o.output = replaced(o.output, run.name);
+    o.logPath = replaced(o.logPath, run.name);
+    return o;
+}
+
+// Across every port, after {port}: no output is an input (the port list too) or another output.
+int checkRunFiles(const CtlOptions& options, const std::vector<PortRun>& runs, std::ostream& err) {
+    std::vector<std::string> inputs, outputs;
+    if (!options.portsFrom.empty()) inputs.push_back(options.portsFrom);
+    for (const PortRun& run : runs) {
+        if (isPassedOver(run)) continue;
+        const CommandFiles files = commandFiles(run.options);
+        inputs.insert(inputs.end(), files.inputs.begin(), files.inputs.end());
+        outputs.insert(outputs.end(), files.outputs.begin(), files.outputs.end());
+        if (!files.log.empty()) outputs.push_back(files.log);
+    }
+    const std::string clash = sameFileText(inputs, outputs);
+    if (!clash.empty()) {
+        err << messageLine(clash) << "\n";
+        return kExitUsage;
+    }
+    // A device, pipe or folder where a port's file would go ends the run before any port opens,
+    // not that port's line after the others have begun (the log, appended to, may be any of them).
+    for (const PortRun& run : runs) {
+        for (const std::string& output : isPassedOver(run) ? std::vector<std::string>{} : commandFiles(run.options).outputs) {
+            const std::string kind = nonRegularKind(output);
+            if (kind.empty()) continue;
+            err << kMessageForm << output << ": to " << kind << ", nie zwykły plik; nie zastępuję go\n";
+            return kExitFile;
+        }
+    }
+    return kExitDone;
+}
+
+// Every input read once, before any line starts, and handed to each port that names it, so that
+// every port gets the same bytes. An input of one port's own ({port} in its name) that cannot be
+// read ends that port alone; any other ends the whole run before it begins.
+int readInputs(const CtlOptions& options, std::vector<PortRun>& runs, std::ostream& err) {
+    std::map<std::string, ByteBuffer> read;
+    const std::vector<std::string> named = commandFiles(options).inputs;
+    for (PortRun& run : runs) {
+        if (isPassedOver(run)) continue;
+        const std::vector<std::string> inputs = commandFiles(run.options).inputs;
+        for (std::size_t i = 0; i < inputs.size() && run.starts; ++i) {
+            auto found = read.find(inputs[i]);
+            if (found == read.end()) {
+                ByteBuffer bytes;
+                const std::string error = readInputFile(inputs[i], bytes);
+                if (!error.empty() && !holdsMark(named[i])) {
+                    err << messageLine(error) << "\n";
+                    return kExitFile;
+                }
+                if (!error.empty()) {
+                    run.starts = false;
+                    run.code = kExitFile;
+                    run.messages = {withoutForm(error)};
+                    continue;
+                }
+                found = read.emplace(inputs[i], std::move(bytes)).first;
+            }
+            run.options.readAhead.emplace_back(inputs[i], found->second);
+        }
+    }
+    return kExitDone;
 }
 
 // What became of one port, for the table and for "error" in JSON: done, the differences, or the
@@ -204,17 +335,16 @@ std::vector<std::string> answeringPorts() {
 std::string outcomeText(const PortRun& run) {
     std::string why;
     for (auto line = run.messages.rbegin(); line != run.messages.rend() && why.empty(); ++line) {
-        std::string text = *line;
-        if (text.rfind("kd215ctl: ", 0) == 0) text.erase(0, 10);
-        if (text.size() < 11 || text.compare(text.size() - 11, 11, ": przerwano") != 0) why = text;
+        if (*line != kInterruptedWord) why = *line;
     }
     const auto withWhy = [&](const char* word) { return why.empty() ? std::string(word) : word + (" – " + why); };
+    if (std::string(run.passed.reason) == "bluetooth") return withWhy("pominięty");
     if (run.code == kExitDone) return "gotowe";
     if (run.code == kExitDifferences) {
         const std::size_t n = run.result.is_object() && run.result.contains("differences") ? run.result["differences"].size() : 0;
         return "różnice: " + std::to_string(n);
     }
-    if (run.code >= kExitSignalBase) return withWhy("przerwano");
+    if (run.code >= kExitSignalBase) return withWhy(kInterruptedWord);
     if (run.code == kExitNoController) return withWhy("brak sterownika");
     if (run.code == kExitCommunication) return withWhy("błąd komunikacji");
     if (run.code == kExitFile) return withWhy("błąd pliku");
@@ -229,13 +359,17 @@ std::string secondsText(double seconds) {
     return shown;
 }
 
-// The result last, so that a long reason needs no column after it.
+// The result last, so that a long reason needs no column after it; each row one line of an
+// 80-column terminal, the reason cut where it would wrap (its whole text is above, among the
+// port's lines).
 void printTable(const std::vector<PortRun>& runs, std::ostream& out) {
+    constexpr std::size_t kRowLimit = 79;
     std::size_t nameWidth = 4;
     for (const PortRun& run : runs) nameWidth = std::max(nameWidth, characterCount(run.name));
     out << padded("port", nameWidth) << padded("czas", 7) << "wynik\n";
     for (const PortRun& run : runs) {
-        out << padded(run.name, nameWidth) << padded(secondsText(run.seconds), 7) << outcomeText(run) << "\n";
+        const std::string time = isPassedOver(run) ? "–" : secondsText(run.seconds);
+        out << cutToColumns(padded(run.name, nameWidth) + padded(time, 7) + outcomeText(run), kRowLimit, true) << "\n";
     }
 }
 
@@ -248,171 +382,43 @@ Json runJson(const PortRun& run) {
     } else {
         object["error"] = outcomeText(run);
     }
+    if (isPassedOver(run)) object["reason"] = run.passed.reason;
     return object;
 }
 
-}  // namespace
-
-std::string portFileName(const std::string& stableName, int parts) {
-    std::size_t start = stableName.size();
-    for (int i = 0; i < parts && start != std::string::npos && start > 0; ++i) {
-        start = stableName.find_last_of("/\\", start - 1);
-    }
-    std::string name = stableName.substr(start == std::string::npos ? 0 : start + 1);
-    while (!name.empty() && (name[0] == '/' || name[0] == '\\')) name.erase(0, 1);
-    for (char& ch : name) {
-        const bool plain = (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9') ||
-                           ch == '-' || ch == '_' || ch == '.';
-        if (!plain) ch = '_';
-    }
-    return name.empty() || name == "." || name == ".." ? "port" : name;
-}
-
-std::vector<std::string> portFileNames(const std::vector<std::string>& stableNames) {
-    std::vector<int> parts(stableNames.size(), 1);
-    std::vector<std::string> names(stableNames.size());
-    for (bool again = true; again;) {
-        again = false;
-        for (std::size_t i = 0; i < names.size(); ++i) names[i] = portFileName(stableNames[i], parts[i]);
-        for (std::size_t i = 0; i < names.size(); ++i) {
-            for (std::size_t j = i + 1; j < names.size(); ++j) {
-                if (names[i] != names[j]) continue;
-                // Longer only while the name still grows: two names for one port stay alike.
-                for (const std::size_t k : {i, j}) {
-                    if (portFileName(stableNames[k], parts[k] + 1) != names[k]) {
-                        ++parts[k];
-                        again = true;
-                    }
-                }
-            }
-        }
-    }
-    return names;
-}
-
-std::string progressBlock(const std::vector<PortProgress>& ports, std::size_t columns) {
-    std::size_t nameWidth = 0;
-    for (const PortProgress& port : ports) nameWidth = std::max(nameWidth, characterCount(port.name));
-    const std::size_t limit = columns > 0 ? columns - 1 : 0;
-    std::string block;
-    for (const PortProgress& port : ports) {
-        std::string line = padded(port.name, nameWidth) + padded(secondsText(port.seconds), 7) + port.doing;
-        std::size_t kept = 0, end = 0;
-        for (; end < line.size(); ++end) {
-            if ((static_cast<unsigned char>(line[end]) & 0xC0) == 0x80) continue;  // inside a character
-            if (kept == limit) break;
-            ++kept;
-        }
-        line.resize(end);
-        block += line + "\n";
-    }
-    return block;
-}
-
-bool runsOnManyPorts(const CtlOptions& o) {
-    if (o.command == "ports") return false;
-    return o.ports.size() > 1 || !o.portsFrom.empty() || o.allPorts;
-}
-
-int runOnManyPorts(const CtlOptions& options, const std::vector<std::string>& args, std::ostream& out,
-                   std::ostream& err, bool errIsTerminal) {
-    // Every output named once for all ports would be written by each: refused before any port opens.
-    for (const std::string& output : outputNames(options)) {
-        if (output.find(kPortMark) == std::string::npos) {
-            err << "kd215ctl: " << output << ": wiele portów, a jeden plik; nazwa musi zawierać {port} "
-                << "(np. kopie/{port}.json) (pomoc: kd215ctl help)\n";
-            return kExitUsage;
-        }
-    }
-    std::vector<std::string> given = options.ports;
-    if (!options.portsFrom.empty()) {
-        const int read = readPortsFile(options.portsFrom, given, err);
-        if (read != kExitDone) return read;
-    }
-    if (options.allPorts) {
-        for (const std::string& port : answeringPorts()) {
-            if (std::find(given.begin(), given.end(), port) == given.end()) given.push_back(port);
-        }
-        if (given.empty()) {
-            err << "kd215ctl: " << kControllerNotFoundText << "\n";
-            return kExitNoController;
-        }
-    }
-    if (given.empty()) {
-        err << "kd215ctl: " << options.portsFrom << ": brak portów (pomoc: kd215ctl help)\n";
-        return kExitUsage;
-    }
-
-    const std::vector<PortEntry> known = listSerialPorts(true);
-    std::vector<PortRun> runs(given.size());
-    std::vector<std::string> stableNames;
-    for (std::size_t i = 0; i < given.size(); ++i) {
-        PortRun& run = runs[i];
-        run.given = given[i];
-        const PortEntry* entry = findPort(known, given[i]);
-        run.stable = entry != nullptr ? entry->name : given[i];
-        run.device = entry != nullptr ? entry->device : portDevicePath(given[i]);
-        stableNames.push_back(run.stable);
-    }
-    const std::vector<std::string> names = portFileNames(stableNames);
-    std::map<std::string, std::string> owners;  // file-safe name -> the port it stands for
-    for (std::size_t i = 0; i < given.size(); ++i) {
-        PortRun& run = runs[i];
-        run.name = names[i];
-        const auto [owner, fresh] = owners.emplace(run.name, run.device);
-        if (!fresh) {
-            err << "kd215ctl: " << given[i] << ": "
-                << (owner->second == run.device ? "port podany więcej niż raz"
-                                                : "ta sama nazwa {port} (" + run.name + ") co inny port")
-                << " (pomoc: kd215ctl help)\n";
-            return kExitUsage;
-        }
-        CtlOptions& o = run.options;
-        o = options;
-        o.port = given[i];
-        o.ports = {given[i]};
-        o.portsFrom.clear();
-        o.allPorts = false;
-        if (o.command == "probe") o.operands = {given[i]};
-        if (!o.output.empty()) o.output = replaced(o.output, run.name);
-        if (o.command == "backup") o.operands[0] = replaced(o.operands[0], run.name);
-        if (!o.logPath.empty()) o.logPath = replaced(o.logPath, run.name);
-    }
-
-    // Interruptions come to this thread alone; each line stops at its next safe point and says
-    // where it stood, so the whole run is deferred until every line has ended.
-    deferInterrupts(true);
-    std::mutex outLock, errLock;
-    const bool redraw = errIsTerminal && runs.size() > 1 && !options.quiet && !options.json && stderrRedrawsLines();
-    Board board;
-    for (const PortRun& run : runs) board.ports.push_back({run.name, "", 0});
-    board.done.assign(runs.size(), false);
+// One port's run on its own thread; its lines are passed on as one block when it ends.
+void runLine(PortRun& run, std::size_t index, const std::vector<std::string>& args, std::ostream& out,
+             std::ostream& err, Board& board, bool redraw, std::chrono::steady_clock::time_point started) {
+    keepInterruptsFromThisThread();
     Board* const shared = redraw ? &board : nullptr;
-    const auto started = std::chrono::steady_clock::now();
-    std::vector<std::thread> lines;
-    for (std::size_t i = 0; i < runs.size(); ++i) {
-        lines.emplace_back([&, i] {
-            keepInterruptsFromThisThread();
-            PortRun& run = runs[i];
-            {
-                PortLines outLines(out, outLock, run.name, false, shared, i);
-                PortLines errLines(err, errLock, run.name, true, shared, i);
-                std::ostream runOut(&outLines), runErr(&errLines);
-                run.code = runCommand(run.options, args, runOut, runErr, redraw, &run.result);
-                runOut.flush();
-                runErr.flush();
-                run.messages = errLines.lines();
-            }  // the last unended line is passed on before the port counts as done
-            run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-            std::lock_guard<std::mutex> hold(board.lock);
-            board.ports[i] = {run.name, outcomeText(run), run.seconds};
-            board.done[i] = true;
-        });
+    std::vector<std::pair<std::ostream*, std::string>> block;
+    {
+        PortLines outLines(out, run, false, shared, index, block);
+        PortLines errLines(err, run, true, shared, index, block);
+        std::ostream runOut(&outLines), runErr(&errLines);
+        run.code = runCommand(run.options, args, runOut, runErr, redraw, &run.result);
+        runOut.flush();
+        runErr.flush();
+        run.messages = errLines.lines();
+    }  // the last unended line joins the block before the port counts as done
+    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    std::lock_guard<std::mutex> hold(board.lock);
+    board.ports[index] = {run.name, outcomeText(run), run.seconds};
+    board.done[index] = true;
+    if (redraw) {
+        board.lines.insert(board.lines.end(), block.begin(), block.end());
+        return;
     }
-    // The main thread alone writes while the block is shown: it clears the block, prints the
-    // lines that came, and draws the block again, a few times a second until every port is done.
+    for (const auto& [stream, line] : block) *stream << line << '\n';
+    out.flush();
+    err.flush();
+}
+
+// The main thread alone writes while the block is shown: it clears the block, prints the lines
+// that came, and draws the block again, a few times a second until every port is done.
+void drawBoardUntilDone(Board& board, std::chrono::steady_clock::time_point started, std::ostream& err) {
     std::size_t drawn = 0;  // lines of the block now on the screen
-    for (bool running = redraw; running;) {
+    for (bool running = true; running;) {
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
         std::vector<std::pair<std::ostream*, std::string>> waiting;
         std::vector<PortProgress> ports;
@@ -438,13 +444,54 @@ int runOnManyPorts(const CtlOptions& options, const std::vector<std::string>& ar
         }
         err.flush();
     }
+}
+
+// Interruptions come to this thread alone; each line stops at its next safe point and says
+// where it stood, so the whole run is deferred until every line has ended.
+void runLines(std::vector<PortRun>& runs, const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+              bool redraw) {
+    deferInterrupts(true);
+    Board board;
+    for (const PortRun& run : runs) {
+        board.ports.push_back({run.name, run.starts ? "" : outcomeText(run), 0});
+        board.done.push_back(!run.starts);
+    }
+    const auto started = std::chrono::steady_clock::now();
+    std::vector<std::thread> lines;
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        if (!runs[i].starts) continue;
+        lines.emplace_back([&, i] { runLine(runs[i], i, args, out, err, board, redraw, started); });
+    }
+    if (redraw && !lines.empty()) drawBoardUntilDone(board, started, err);
     for (std::thread& line : lines) line.join();
     deferInterrupts(false);
+}
 
+// The ports that ended before their lines began, each said once; when no port is left to run,
+// the one line of a probe that found nothing, naming the ports tried.
+void sayEndedBeforeStart(const std::vector<PortRun>& runs, std::ostream& err) {
+    std::vector<std::string> tried;
+    bool anyStarts = false;
+    for (const PortRun& run : runs) {
+        anyStarts = anyStarts || run.starts;
+        if (!run.starts) err << kMessageForm << run.name << ": " << run.messages.front() << "\n";
+        if (isPassedOver(run) && std::string(run.passed.reason) != "bluetooth") tried.push_back(run.name);
+    }
+    if (!anyStarts && !tried.empty()) err << messageLine(notFoundText(tried)) << "\n";
+}
+
+// Whether a port's code goes into the run's: a port --all passed over counts unless it is a
+// Bluetooth port (never tried) or --answering asked for the answering ports alone.
+bool counts(const PortRun& run, const CtlOptions& options) {
+    if (!isPassedOver(run)) return true;
+    return std::string(run.passed.reason) != "bluetooth" && !options.answering;
+}
+
+int summarise(const std::vector<PortRun>& runs, const CtlOptions& options, std::ostream& out) {
     int code = kExitDone;
     Json all = Json::array();
     for (const PortRun& run : runs) {
-        code = std::max(code, run.code);
+        if (counts(run, options)) code = std::max(code, run.code);
         all.push_back(runJson(run));
     }
     if (options.json) {
@@ -454,6 +501,112 @@ int runOnManyPorts(const CtlOptions& options, const std::vector<std::string>& ar
     }
     if (interruptSignal() != 0) code = std::max(code, kExitSignalBase + interruptSignal());
     return code;
+}
+
+}  // namespace
+
+std::string portFileName(const std::string& stableName) {
+    std::string name = lastPartOfPath(stableName);
+    for (char& ch : name) {
+        const bool plain = (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9') ||
+                           ch == '-' || ch == '_' || ch == '.';
+        if (!plain) ch = '_';
+    }
+    return name.empty() || name == "." || name == ".." ? "port" : name;
+}
+
+std::string parsePortList(const ByteBuffer& bytes, std::vector<std::string>& ports) {
+    if (bytes.size() > kLargestPortList) return "ma ponad 64 KB; to nie lista portów";
+    std::string text(bytes.begin(), bytes.end());
+    if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);  // the byte-order mark Notepad writes
+    std::istringstream lines(text);
+    int number = 0;
+    for (std::string line; std::getline(lines, line);) {
+        ++number;
+        for (const char ch : line) {
+            const unsigned char byte = static_cast<unsigned char>(ch);
+            if (byte < 0x20 && byte != '\t' && byte != '\r') {
+                return std::string(byte == 0 ? "bajt zerowy" : "znak sterujący") + " w wierszu " + std::to_string(number) +
+                       "; to nie lista portów";
+            }
+        }
+        line = trimmed(line.substr(0, line.find('#')));
+        if (!line.empty()) ports.push_back(line);
+    }
+    return "";
+}
+
+PortPlan planPortRuns(const CtlOptions& options, const std::vector<PortInfo>& systemPorts, std::ostream& err) {
+    PortPlan plan;
+    plan.many = options.ports.size() > 1 || !options.portsFrom.empty() || options.allPorts;
+    // Every output named once for all ports would be written by each: refused before any port opens.
+    const CommandFiles files = commandFiles(options);
+    std::vector<std::string> outputs = files.outputs;
+    if (!files.log.empty()) outputs.push_back(files.log);
+    for (const std::string& output : outputs) {
+        if (!plan.many || holdsMark(output)) continue;
+        err << kMessageForm << output << ": wiele portów, a jeden plik; nazwa musi zawierać {port} "
+            << "(np. kopie/{port}.json) (pomoc: kd215ctl help)\n";
+        plan.code = kExitUsage;
+        return plan;
+    }
+    std::vector<std::string> given;
+    if ((plan.code = givenPorts(options, given, err)) != kExitDone) return plan;
+    const std::vector<PortRun> passed = options.allPorts ? probeAll(systemPorts, given) : std::vector<PortRun>{};
+    if (given.empty() && passed.empty()) {
+        err << messageLine((options.portsFrom.empty() ? "" : options.portsFrom + ": ") + "brak portów") << "\n";
+        plan.code = kExitNoController;
+        return plan;
+    }
+    for (const std::string& port : given) {
+        plan.runs.emplace_back();
+        plan.runs.back().given = port;
+    }
+    plan.runs.insert(plan.runs.end(), passed.begin(), passed.end());
+    if ((plan.code = nameRuns(plan.runs, err)) != kExitDone) return plan;
+    for (PortRun& run : plan.runs) run.options = portOptions(options, run);
+    if ((plan.code = checkRunFiles(options, plan.runs, err)) != kExitDone) return plan;
+    plan.code = readInputs(options, plan.runs, err);
+    return plan;
+}
+
+std::string progressBlock(const std::vector<PortProgress>& ports, std::size_t columns) {
+    std::size_t nameWidth = 0;
+    for (const PortProgress& port : ports) nameWidth = std::max(nameWidth, characterCount(port.name));
+    std::string block;
+    for (const PortProgress& port : ports) {
+        const std::string line = padded(port.name, nameWidth) + padded(secondsText(port.seconds), 7) + port.doing;
+        block += cutToColumns(line, columns > 0 ? columns - 1 : 0, false) + "\n";
+    }
+    return block;
+}
+
+bool namesPorts(const CtlOptions& o) {
+    if (!talksToController(o.command)) return false;
+    return !o.ports.empty() || !o.portsFrom.empty() || o.allPorts;
+}
+
+int runOnPorts(const CtlOptions& options, const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+               bool errIsTerminal) {
+    PortPlan plan = planPortRuns(options, options.allPorts ? probeCandidates({}) : std::vector<PortInfo>{}, err);
+    if (plan.code != kExitDone) return plan.code;
+    return runPlan(plan, options, args, out, err, errIsTerminal);
+}
+
+int runPlan(PortPlan& plan, const CtlOptions& options, const std::vector<std::string>& args, std::ostream& out,
+            std::ostream& err, bool errIsTerminal) {
+    if (!plan.many) {
+        const PortRun& run = plan.runs.front();
+        if (!run.starts) {
+            err << messageLine(run.messages.front()) << "\n";
+            return run.code;
+        }
+        return runCommand(run.options, args, out, err, errIsTerminal, nullptr);
+    }
+    sayEndedBeforeStart(plan.runs, err);
+    const bool redraw = errIsTerminal && plan.runs.size() > 1 && !options.quiet && !options.json && stderrRedrawsLines();
+    runLines(plan.runs, args, out, err, redraw);
+    return summarise(plan.runs, options, out);
 }
 
 }  // namespace kd215

@@ -33,7 +33,7 @@ const KindRow& row(FileKind kind) {
 }
 
 std::string lowerExtension(const std::string& path) {
-    const std::size_t slash = path.find_last_of("/\\");
+    const std::size_t slash = path.find_last_of(kPathSeparators);
     const std::size_t dot = path.rfind('.');
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
     std::string ext = path.substr(dot + 1);
@@ -79,20 +79,31 @@ FileKind fileKindOfArea(ConfigArea area) {
     }
 }
 
-FileLoadResult loadConfigFile(const std::string& path, ConfigFile& out) {
-    ByteBuffer bytes;
+std::string readInputFile(const std::string& path, ByteBuffer& bytes) {
+    const std::string kind = nonRegularKind(path);
+    if (!kind.empty()) return "kd215ctl: " + path + ": to " + kind + ", nie zwykły plik; nie czytam go";
     // Nothing kd215ctl reads is near this big; a larger "file" is a device or a mistake.
     constexpr std::size_t kLargestFile = 16 * 1024 * 1024;
     switch (readFileBytes(path, kLargestFile + 1, bytes)) {
         case FileReadStatus::Ok: break;
-        case FileReadStatus::Missing: return {false, path + ": nie ma takiego pliku"};
-        case FileReadStatus::OpenFailed: return {false, path + ": " + kFileOpenFailedText};
-        case FileReadStatus::ReadFailed: return {false, readFailureText(path)};
+        case FileReadStatus::Missing: return path + ": nie ma takiego pliku";
+        case FileReadStatus::OpenFailed: return path + ": " + kFileOpenFailedText;
+        case FileReadStatus::ReadFailed: return readFailureText(path);
     }
     if (bytes.size() > kLargestFile) {
-        return {false, "kd215ctl: " + path + ": plik ma ponad 16 MB; żaden plik sterownika ani kopia zapasowa nie jest tak duża"};
+        return "kd215ctl: " + path + ": plik ma ponad 16 MB; żaden plik sterownika ani kopia zapasowa nie jest tak duża";
     }
+    return "";
+}
 
+FileLoadResult loadConfigFile(const std::string& path, ConfigFile& out) {
+    ByteBuffer bytes;
+    const std::string error = readInputFile(path, bytes);
+    if (!error.empty()) return {false, error};
+    return loadConfigBytes(path, std::move(bytes), out);
+}
+
+FileLoadResult loadConfigBytes(const std::string& path, ByteBuffer bytes, ConfigFile& out) {
     ConfigFile file;
     file.path = path;
     const bool named = kindFromExtension(path, file.kind);
@@ -146,6 +157,24 @@ ConfigImage imageForArea(const ConfigFile& file, ConfigArea area, const ConfigIm
     ConfigImage image = controller;
     decodeAreaFile(file.bytes, area, image);
     return image;
+}
+
+std::string folderOfPath(const std::string& path) {
+    const std::size_t slash = path.find_last_of(kPathSeparators);
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? path.substr(0, 1) : path.substr(0, slash);
+}
+
+std::string lastPartOfPath(const std::string& path) {
+    const std::size_t slash = path.find_last_of(kPathSeparators);
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool namesOneFile(const std::string& a, const std::string& b) {
+    const FileIdentity first = fileIdentity(a), second = fileIdentity(b);
+    if (first.exists || second.exists) return sameFile(first, second);
+    if (a == b) return true;
+    return lastPartOfPath(a) == lastPartOfPath(b) && sameFile(fileIdentity(folderOfPath(a)), fileIdentity(folderOfPath(b)));
 }
 
 // "84 bajty", "80 bajtów": the numeral agrees with its noun, as in any careful Polish text.

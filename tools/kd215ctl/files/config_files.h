@@ -38,6 +38,26 @@ struct FileLoadResult {
 // tell. An area file must have exactly its kind's size.
 FileLoadResult loadConfigFile(const std::string& path, ConfigFile& out);
 
+// The same from bytes read before (`path` names them in messages and tells the kind).
+FileLoadResult loadConfigBytes(const std::string& path, ByteBuffer bytes, ConfigFile& out);
+
+// Reads an input whole, refusing at once what is not a regular file (a FIFO would block, a
+// device never end). "" when read, else the message.
+std::string readInputFile(const std::string& path, ByteBuffer& bytes);
+
+// What separates folders in a file name here: a backslash is a letter of a Linux file name.
+#ifdef _WIN32
+constexpr const char* kPathSeparators = "/\\";
+#else
+constexpr const char* kPathSeparators = "/";
+#endif
+// The folder a file name is in ("." for a bare name) and its last part.
+std::string folderOfPath(const std::string& path);
+std::string lastPartOfPath(const std::string& path);
+// Whether two names reach one file: by identity when either exists, else by the folder's
+// identity and the last part, so that "./a.json" and "a.json" are one file before it is made.
+bool namesOneFile(const std::string& a, const std::string& b);
+
 // Whether `file` can supply `area`: a backup always, an area file of the matching kind.
 FileLoadResult checkFileForArea(const ConfigFile& file, ConfigArea area);
 

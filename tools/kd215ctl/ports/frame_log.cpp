@@ -1,6 +1,7 @@
 // The frame log and the logging port wrapper.
 #include "ports/frame_log.h"
 
+#include <cerrno>
 #include <chrono>
 #include <ctime>
 
@@ -77,8 +78,8 @@ void FrameLog::line(const std::string& text) {
     const std::string out = localTimeText(true) + " " + text + "\n";
     if (echo_ != nullptr) echo_->write(out.data(), static_cast<std::streamsize>(out.size())).flush();
     if (file_ == nullptr) return;
-    std::fwrite(out.data(), 1, out.size(), file_);
-    std::fflush(file_);
+    const bool written = std::fwrite(out.data(), 1, out.size(), file_) == out.size();
+    if ((std::fflush(file_) != 0 || !written) && writeError_ == 0) writeError_ = errno != 0 ? errno : EIO;
 }
 
 void FrameLog::frame(const char* direction, const uint8_t* bytes, std::size_t n) {

@@ -36,11 +36,15 @@ public:
     void frame(const char* direction, const uint8_t* bytes, std::size_t n);
     // "TIME -- text", for what is not a frame: the port opened, a read with nothing, a failure.
     void note(const std::string& text);
+    // The system's error code of the first line that could not be written to the file (a full
+    // disk), 0 while every line went in.
+    int writeError() const { return writeError_; }
 
 private:
     void line(const std::string& text);
     std::FILE* file_ = nullptr;
     std::ostream* echo_ = nullptr;
+    int writeError_ = 0;
 };
 
 // A serial port that hands every byte it moves to a FrameLog (when one is open) and counts what
