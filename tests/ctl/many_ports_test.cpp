@@ -115,7 +115,7 @@ TEST_F(ManyControllers, BackupOfFourKeepsEachFaultOnItsOwnLine) {
     EXPECT_NE(tableRow(run.out, nameOf(silent)).find("brak sterownika – "), std::string::npos) << run.out;
     EXPECT_NE(tableRow(run.out, nameOf(naking)).find("błąd komunikacji – "), std::string::npos) << run.out;
     // Each message in the one form, the port's name first.
-    EXPECT_NE(run.err.find("kd215ctl: " + nameOf(naking) + ": " + naking.link() + ": Błąd komunikacji : NAK\n"),
+    EXPECT_NE(run.err.find("kd215ctl: " + nameOf(naking) + ": " + naking.link() + ": Błąd komunikacji : NAK (sterownik odmówił)\n"),
               std::string::npos)
         << run.err;
 }
