@@ -665,6 +665,32 @@ TEST_F(CtlOnSim, ALineThatIsNotAKd215GetsNothingButTheProbe) {
     }
 }
 
+TEST_F(CtlOnSim, APortHeldOpenWithoutALockIsNamedWithItsHolderAndGetsNothing) {
+    startSim(memoryOf(defaultConfigImage()));
+    const std::string backup = file("site.json", writeBackupJson(siteImage(), {}));
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t holder = ::fork();
+    if (holder == 0) {  // as a terminal emulator holds it: open, no lock
+        const int fd = ::open(sim.link().c_str(), O_RDWR | O_NOCTTY);
+        const char opened = fd >= 0;
+        if (::write(ready[1], &opened, 1) != 1 || fd < 0) ::_exit(1);
+        ::pause();
+    }
+    char opened = 0;
+    ASSERT_EQ(::read(ready[0], &opened, 1), 1);
+    const CtlRun run = onLine({"restore", backup});
+    ::kill(holder, SIGKILL);
+    ::waitpid(holder, nullptr, 0);
+    ASSERT_TRUE(opened);
+    EXPECT_EQ(run.code, 3);
+    EXPECT_NE(run.err.find(sim.link() + ": port zajęty – otwarty także przez kd215_tests (PID " + std::to_string(holder) +
+                           "); nic nie wysłano\n"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find(": ustawienia – bez zmian, sceny – bez zmian"), std::string::npos) << run.err;
+    EXPECT_TRUE(sim.frames("RX").empty());
+    EXPECT_EQ(onLine({"restore", backup}).code, 0);  // once it let go
+}
+
 TEST_F(CtlOnSim, EachFailureIsNamedByWhatCameBackBesideTheProgramsText) {
     const std::string backup = file("site.json", writeBackupJson(siteImage(), {}));
     struct Case { std::vector<std::string> args; std::string fault, words; int code; };
