@@ -748,7 +748,9 @@ TEST_F(CtlOnSim, BackupOfValuesTheEditorsRefuseIsMadeWithAWarningThatRestoringNe
     EXPECT_EQ(run.out, path("erased.json") + "\n");
     EXPECT_NE(run.err.find("settings.switchOnTime: 255, edytor przyjmuje 0–99\n"), std::string::npos) << run.err;
     EXPECT_NE(run.err.find(": sterownik ma wartości, których edytory nie przyjmą ("), std::string::npos) << run.err;
-    EXPECT_NE(run.err.find("); odtworzenie tej kopii zapasowej wymaga opcji --force\n"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("(98, pierwsze 5 powyżej); odtworzenie tej kopii zapasowej wymaga opcji --force\n"), std::string::npos)
+        << run.err;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 6);
     EXPECT_EQ(onLine({"restore", path("erased.json")}).code, 5);
 }
 

@@ -345,17 +345,20 @@ int checkEditorRules(Context& c, const std::vector<ConfigArea>& areas, const std
 // A backup keeps what the controller holds, but a value its editors would refuse (an erased
 // controller's, say) will need --force to go back: said on standard error, the backup still made.
 void warnOfEditorRefusals(Context& c, const std::string& path, const ConfigImage& image) {
+    // An erased controller has a hundred of them: the first few name the kind, the count the rest.
+    constexpr std::size_t kNamed = 5;
     std::size_t count = 0;
     for (const AreaBlock& block : kAreaBlocks) {
         for (const EditorRefusal& refusal : editorRefusals(image, block.area)) {
-            ++count;
+            if (++count > kNamed) continue;
             c.progress.message("kd215ctl: " + path + ": " + refusal.field + ": " + refusal.shown +
                                ", edytor przyjmuje " + refusal.rule);
         }
     }
     if (count == 0) return;
+    const std::string more = count > kNamed ? ", pierwsze " + std::to_string(kNamed) + " powyżej" : "";
     c.progress.message("kd215ctl: " + path + ": sterownik ma wartości, których edytory nie przyjmą (" +
-                       std::to_string(count) + "); odtworzenie tej kopii zapasowej wymaga opcji --force");
+                       std::to_string(count) + more + "); odtworzenie tej kopii zapasowej wymaga opcji --force");
 }
 
 // Writes each area from its file and, unless told not to, reads it back and compares.
