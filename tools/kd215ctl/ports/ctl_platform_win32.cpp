@@ -100,7 +100,6 @@ bool adapterGone(uint32_t errorCode) {
     switch (errorCode) {
         case ERROR_DEVICE_REMOVED:
         case ERROR_DEVICE_NOT_CONNECTED:
-        case ERROR_NO_SUCH_DEVICE:
         case ERROR_BAD_COMMAND:
         case ERROR_GEN_FAILURE: return true;
         default: return false;
