@@ -7,6 +7,7 @@ namespace kd215 {
 
 const std::array<uint8_t, 3> kProbeFrame = {0x1B, 0x03, 0xE2};
 const std::array<uint8_t, 3> kAckFrame = {0x06, 0x03, 0xF7};
+const std::array<uint8_t, 3> kNakFrame = {0x15, 0x03, 0xE8};
 const std::array<uint8_t, 3> kVersionRequestFrame = {0x12, 0x03, 0xEB};
 const std::array<uint8_t, 3> kRestartFrame = {0x0F, 0x03, 0xEE};
 
@@ -114,6 +115,10 @@ std::size_t buildBlockRequest(FrameBuffer& tx, ConfigArea area, TransferAction a
 
 bool isAcknowledgement(const uint8_t* rx, std::size_t received) {
     return received >= kAckFrame.size() && std::memcmp(rx, kAckFrame.data(), kAckFrame.size()) == 0;
+}
+
+bool isNakFrame(const uint8_t* rx, std::size_t received) {
+    return received == kNakFrame.size() && std::memcmp(rx, kNakFrame.data(), kNakFrame.size()) == 0;
 }
 
 BlockReplyCheck checkBlockReply(const uint8_t* rx, std::size_t received, uint32_t transferAddress) {

@@ -37,6 +37,7 @@ using FrameBuffer = std::array<uint8_t, kFrameBufferSize>;
 // The short frames, byte for byte.
 extern const std::array<uint8_t, 3> kProbeFrame;           // 1B 03 E2
 extern const std::array<uint8_t, 3> kAckFrame;             // 06 03 F7
+extern const std::array<uint8_t, 3> kNakFrame;             // 15 03 E8
 extern const std::array<uint8_t, 3> kVersionRequestFrame;  // 12 03 EB
 extern const std::array<uint8_t, 3> kRestartFrame;         // 0F 03 EE
 
@@ -55,6 +56,8 @@ std::size_t buildBlockRequest(FrameBuffer& tx, ConfigArea area, TransferAction a
 
 // The reply to a block write: exactly the acknowledgement in the first three received bytes.
 bool isAcknowledgement(const uint8_t* rx, std::size_t received);
+// A refusal: exactly one whole NAK frame with a sound checksum, nothing more and nothing less.
+bool isNakFrame(const uint8_t* rx, std::size_t received);
 
 // Why a transfer did not end well: first what the reply tests find, then the engine's own.
 enum class TransferFault {

@@ -23,9 +23,13 @@ enum class TransferState : int32_t {
 };
 
 // Why a transfer did not end well (TransferFault, with the reply's own faults, is in frames.h).
+// `refused` and `received` say what came, beside the fault the program names: a reply that
+// is anything but an acknowledgement is a NAK to the program, a refusal only when it is one.
 struct TransferOutcome {
     TransferFault fault = TransferFault::NoData;
     uint32_t value = 0;
+    bool refused = false;   // the reply was a whole, well-formed NAK frame
+    uint32_t received = 0;  // bytes of the reply that came (0: the line stayed silent)
 };
 
 // The program's message for a fault: "Błąd komunikacji : NAK", "Kod błędu : 5", ...

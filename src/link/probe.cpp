@@ -37,29 +37,39 @@ IoResult awaitRead(SerialPort& port) {
 
 }  // namespace
 
+ProbeReply probeOpenPort(SerialPort& port) {
+    ProbeReply reply;
+    port.purge();
+    port.startWrite(kProbeFrame.data(), kProbeFrame.size());
+    const IoResult written = awaitWrite(port);
+    if (written.status != IoStatus::Complete) {
+        reply.writeFailed = true;
+        reply.errorCode = written.errorCode;
+        return reply;
+    }
+    std::array<uint8_t, 3> answer{};
+    port.startRead(answer.data(), answer.size());
+    const IoResult received = awaitRead(port);
+    reply.received = received.bytes;
+    if (received.status == IoStatus::Failed) reply.errorCode = received.errorCode;
+    reply.acknowledged = received.status == IoStatus::Complete && port.isOpen() &&
+                         isAcknowledgement(answer.data(), received.bytes);
+    return reply;
+}
+
 ProbeOutcome ProbePorts(SerialPort& port, const std::vector<PortInfo>& portTable) {
     ProbeOutcome outcome;
     for (std::size_t i = 0; i < portTable.size(); ++i) {
         if (portTable[i].bluetooth) continue;
         if (port.open(portTable[i].name) != OpenResult::Opened) continue;
-        port.purge();
-
-        port.startWrite(kProbeFrame.data(), kProbeFrame.size());
-        const IoResult written = awaitWrite(port);
-        if (written.status != IoStatus::Complete) {
+        const ProbeReply reply = probeOpenPort(port);
+        if (reply.writeFailed) {
             outcome.communicationFailed = true;
-            outcome.errorCode = written.errorCode;
+            outcome.errorCode = reply.errorCode;
             outcome.failedIndex = static_cast<int>(i);
             return outcome;
         }
-
-        std::array<uint8_t, 3> reply{};
-        port.startRead(reply.data(), reply.size());
-        const IoResult received = awaitRead(port);
-        const bool acknowledged = received.status == IoStatus::Complete &&
-                                  received.bytes == kAckFrame.size() && port.isOpen() &&
-                                  std::equal(reply.begin(), reply.end(), kAckFrame.begin());
-        if (acknowledged) {
+        if (reply.acknowledged) {
             outcome.foundIndex = static_cast<int>(i);
             return outcome;
         }

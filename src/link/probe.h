@@ -17,6 +17,16 @@ struct ProbeOutcome {
     int failedIndex = -1;              // the entry whose write failed; its port stays open
 };
 
+// One probe exchange on a port already open: purge, the probe frame out, three bytes back.
+struct ProbeReply {
+    bool acknowledged = false;  // exactly the acknowledgement frame came back
+    uint32_t received = 0;      // bytes that came (0: nothing answered)
+    bool writeFailed = false;   // the probe frame could not be sent
+    uint32_t errorCode = 0;     // the failed write's or read's system error code; 0 when none failed
+};
+// Blocks in port.waitForIo() until done: about 360 ms on a silent line.
+ProbeReply probeOpenPort(SerialPort& port);
+
 // Tries the entries in order: open quietly (a port that will not open is skipped, and so is a
 // Bluetooth port, which the user may still choose by hand), purge, write the probe frame, read
 // 3 bytes. Stops at the first port that answers exactly with the

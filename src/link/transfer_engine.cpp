@@ -12,13 +12,18 @@ namespace kd215 {
 namespace {
 
 void endWith(LinkState& link, TransferFault fault, uint32_t value = 0) {
-    link.reporter->failed({fault, value});
+    const bool replied = fault != TransferFault::SystemError;
+    const uint32_t received = replied ? link.bytesRead : 0;
+    link.reporter->failed({fault, value, replied && isNakFrame(link.rxBuffer.data(), received), received});
     EndTransfer(link);
 }
 
 // Retry sends the identical request again; Cancel ends the transfer with the image untouched.
+// What came is told beside the fault, so that a reporter can say more than the program does.
 void offerRetry(LinkState& link, TransferFault fault, uint32_t value = 0) {
-    if (link.reporter->retryAfter({fault, value})) {
+    const uint8_t* rx = link.rxBuffer.data();
+    const TransferOutcome outcome{fault, value, isNakFrame(rx, link.bytesRead), link.bytesRead};
+    if (link.reporter->retryAfter(outcome)) {
         link.transferState = TransferState::SendRequest;
     } else {
         EndTransfer(link);
@@ -43,6 +48,7 @@ void stepSendRequest(LinkState& link, const ConfigImage& image) {
         return;
     }
     link.reporter->requestSent(link.currentArea);
+    link.bytesRead = 0;
     if (link.currentArea == ConfigArea::Version) {
         startWrite(link, kVersionRequestFrame.data(), kVersionRequestFrame.size());
     } else if (link.currentArea == ConfigArea::Restart) {

@@ -123,7 +123,13 @@ bool stageFile(const std::string& path, const ByteBuffer& bytes, bool flush, Sta
         }
         // A plain write would be refused a read-only file, and could not make a file of someone
         // else's this user's own; the rename would do both.
-        if (::access(path.c_str(), W_OK) != 0 || (::geteuid() != 0 && target.st_uid != ::geteuid())) {
+        // The system's own reason where it gives one: a read-only file system is not a matter
+        // of permissions.
+        if (::access(path.c_str(), W_OK) != 0) {
+            error.code = static_cast<uint32_t>(errno);
+            return false;
+        }
+        if (::geteuid() != 0 && target.st_uid != ::geteuid()) {
             error.code = EACCES;
             return false;
         }

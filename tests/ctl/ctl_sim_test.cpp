@@ -155,14 +155,14 @@ TEST_F(CtlOnSim, FailedReadWritesNoFileAndLeavesTheOldOnesAlone) {
     const std::string old = file("kd215.sce", "the old scenes file");
     CtlRun run{};
     std::thread tool([&] { run = onLine({"read", "all", "-o", dir_ + "/"}); });
-    for (int i = 0; i < 500 && sim.frames("RX").size() < 3; ++i) {
+    for (int i = 0; i < 500 && sim.frames("RX").size() < 4; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     sim.control("fault nak 3");
     tool.join();
     EXPECT_EQ(run.code, 4);
-    EXPECT_NE(run.err.find("Błąd komunikacji : NAK\n"), std::string::npos) << run.err;
-    EXPECT_EQ(sim.frames("RX").size(), 6u);  // three areas, then program 2 and its two retries
+    EXPECT_NE(run.err.find("Błąd komunikacji : NAK (sterownik odmówił)\n"), std::string::npos) << run.err;
+    EXPECT_EQ(sim.frames("RX").size(), 7u);  // the probe, three areas, then program 2 and its two retries
     EXPECT_EQ(listDirectory(dir_), std::vector<std::string>{"kd215.sce"});
     EXPECT_EQ(readFile(old), "the old scenes file");
 }
@@ -252,21 +252,44 @@ TEST_F(CtlOnSim, ValuesTheEditorsWouldRefuseAreNamedAndWrittenOnlyWithForce) {
     odd.channels[4].minLevel = 200;  // above its upper limit
     odd.channels[4].maxLevel = 100;
     odd.programs[1].steps[3].duration = 1000;
+    odd.programs[0].endStep = 14;  // no step the editor can mark, nor its "none"
     const std::string backup = file("odd.json", writeBackupJson(odd, {}));
     const CtlRun refused = onLine({"restore", backup});
     EXPECT_EQ(refused.code, 5);
     for (const std::string field : {"settings.switchOnTime: 250, edytor przyjmuje 0–99",
-                                    "settings.channels[2].riseTime: 5000, edytor przyjmuje 0–999",
-                                    "settings.channels[4].minLevel: 200, edytor przyjmuje limit dolny",
-                                    "programs[1].steps[3].duration: 1000, edytor przyjmuje 0–999"}) {
+                                    "settings.channels[2].riseTime (kanał 3): 5000, edytor przyjmuje 0–999",
+                                    "settings.channels[4].minLevel (kanał 5): 200 (78%), edytor przyjmuje limit dolny",
+                                    "programs[1].steps[3].duration (program 2, scena programu 4): 1000, edytor przyjmuje 0–999",
+                                    "programs[0].endStep (program 1): 14, edytor przyjmuje 0–13 (scena kończąca 1–14) albo 15 (brak)"}) {
         EXPECT_NE(refused.err.find("kd215ctl: " + backup + ": " + field), std::string::npos) << refused.err;
     }
     EXPECT_TRUE(sim.frames("RX").empty());
 
     const CtlRun forced = onLine({"restore", "--force", backup});
     EXPECT_EQ(forced.code, 0) << forced.err;
-    EXPECT_NE(forced.err.find("riseTime: 5000, edytor przyjmuje 0–999; zapisuję bez zmian (--force)"), std::string::npos);
+    EXPECT_NE(forced.err.find("riseTime (kanał 3): 5000, edytor przyjmuje 0–999; zapisuję bez zmian (--force)"), std::string::npos);
     EXPECT_EQ(sim.memory(), memoryOf(odd));
+}
+
+// Runs `command`, hands the simulator `fault` once the probe came ("pull": ends the simulator
+// once the request after it came), and waits for the end.
+CtlRun afterTheProbe(SimProcess& sim, const std::function<CtlRun()>& command, const std::string& fault) {
+    const std::size_t before = sim.frames("RX").size();
+    const auto waitForFrames = [&](std::size_t n) {
+        for (int i = 0; i < 500 && sim.frames("RX").size() < before + n; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    };
+    CtlRun run{};
+    std::thread tool([&] { run = command(); });
+    waitForFrames(1);
+    if (fault == "pull") {
+        sim.control("fault silent 1");  // the request after the probe waits for an answer
+        waitForFrames(2);
+        sim.stop();
+    } else {
+        sim.control(fault);
+    }
+    tool.join();
+    return run;
 }
 
 TEST_F(CtlOnSim, FailedWriteNamesEachAreaAsWrittenUnknownOrUnchanged) {
@@ -277,22 +300,24 @@ TEST_F(CtlOnSim, FailedWriteNamesEachAreaAsWrittenUnknownOrUnchanged) {
     sim.control("fault bad-address 1");
     const CtlRun cut = onLine({"restore", "--retries", "0", backup});
     EXPECT_EQ(cut.code, 4);
-    EXPECT_NE(cut.err.find("Błąd komunikacji : adres zwrotny 5\nkd215ctl: " + sim.link() +
+    EXPECT_NE(cut.err.find("Błąd komunikacji : adres zwrotny 5 (odpowiedź uszkodzona: zły adres zwrotny, odebrano 74 bajty)\nkd215ctl: " + sim.link() +
                            ": ustawienia – zapisano, sceny – bez zmian, program 1 – bez zmian, program 2 – bez zmian" + check),
               std::string::npos) << cut.err;
 
-    // A refused write was not stored; one whose acknowledgement came spoiled may have been.
+    // A refused write was not stored; one whose acknowledgement came spoiled may have been. A slow
+    // controller, so that the fault is set after the probe was answered.
+    sim.stop();
+    startSim(memoryOf(defaultConfigImage()), {"--turnaround-ms", "300"});
     for (const auto& [fault, state] : {std::pair<const char*, const char*>{"nak", "bez zmian"}, {"bad-checksum", "stan nieznany"}}) {
         SCOPED_TRACE(fault);
-        sim.control(std::string("fault ") + fault + " 1");
-        const CtlRun run = onLine({"write", "program1", "--retries", "0", "--no-verify", backup});
+        const CtlRun run = afterTheProbe(sim, [&] { return onLine({"write", "program1", "--retries", "0", "--no-verify", backup}); },
+                                         std::string("fault ") + fault + " 1");
         EXPECT_EQ(run.code, 4);
         EXPECT_NE(run.err.find(": program 1 – " + std::string(state) + "; sprawdź: kd215ctl verify --port " + sim.link() +
                                " program1 " + backup + "\n"), std::string::npos) << run.err;
     }
     // With a retry left, the spoiled answer is waited out and the write sent again goes through.
-    sim.control("fault garbage 1");
-    const CtlRun retried = onLine({"write", "scenes", "--retries", "1", backup});
+    const CtlRun retried = afterTheProbe(sim, [&] { return onLine({"write", "scenes", "--retries", "1", backup}); }, "fault garbage 1");
     EXPECT_EQ(retried.code, 0) << retried.err;
 }
 
@@ -300,13 +325,14 @@ TEST_F(CtlOnSim, PortIsLeftOpenToTheNextUserOnEveryWayOut) {
     startSim();
     const std::vector<std::string> version = {"version", "--port", sim.link()};
     EXPECT_EQ(runCtlAsUser(version).code, 0);
-    sim.control("fault nak 3");
-    EXPECT_EQ(runCtlAsUser({"version", "--port", sim.link(), "--retries", "0"}).code, 4);
+    sim.control("fault nak 1");  // the probe refused: no Kd215 confirmed
+    EXPECT_EQ(runCtlAsUser({"version", "--port", sim.link(), "--retries", "0"}).code, 3);
 
     // Interrupted in the middle of an exchange that the controller never answers.
     sim.control("fault silent 3");
+    const std::size_t before = sim.frames("RX").size();
     const pid_t pid = startCtl(version, -1);
-    for (int i = 0; i < 100 && sim.frames("RX").size() < 3; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    for (int i = 0; i < 100 && sim.frames("RX").size() < before + 2; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
     ::kill(pid, SIGINT);
     int status = 0;
     ::waitpid(pid, &status, 0);
@@ -363,7 +389,7 @@ TEST_F(CtlOnSim, InterruptionsLeaveNoTemporaryAndSayWhatTheControllerHolds) {
     ASSERT_EQ(::pipe(out), 0);
     const pid_t pid = startCtl({"restore", "--port", sim.link(), "--no-verify", backup}, out[1]);
     ::close(out[1]);
-    sim.frames("RX", 2);  // the scenes' write is on its way
+    sim.frames("RX", 3);  // the probe, the settings; the scenes' write is on its way
     ::kill(pid, SIGINT);
     std::string text;
     char buffer[256];
@@ -551,7 +577,9 @@ TEST_F(CtlOnSim, PortsThatWillNotServeSayWhyAndEndWithThree) {
     const CtlRun refused = runCtlAsUser({"probe", device}, 65534);
     ::chmod(device, info.st_mode & 07777);
     EXPECT_EQ(refused.code, 3);
-    EXPECT_NE(refused.out.find(std::string("grupy ") + ::getgrgid(info.st_gid)->gr_name), std::string::npos) << refused.out;
+    // Its group may not read or write it: joining the group would not help.
+    EXPECT_NE(refused.out.find("(prawa 0600, właściciel root, grupa " + std::string(::getgrgid(info.st_gid)->gr_name) +
+                               ") może czytać i zapisywać tylko jego właściciel root;"), std::string::npos) << refused.out;
 
     // Scripts get the same list, with a word for each reason, even though nothing was found.
     std::ostringstream probeOut, probeErr;
@@ -571,8 +599,8 @@ TEST_F(CtlOnSim, PortsThatWillNotServeSayWhyAndEndWithThree) {
     sim.control("fault silent 1");
     const CtlRun silent = onLine({"version", "--retries", "0"});
     EXPECT_EQ(silent.code, 3);
-    EXPECT_NE(silent.err.find("kd215ctl: " + sim.link() + ": nie odpowiedział żaden sterownik. Nie znalazłem sterownika Kd215 ! "
-                              "Podłącz urządzenie, przygotuj do transmisji i spróbuj ponownie.\n"), std::string::npos) << silent.err;
+    EXPECT_NE(silent.err.find("kd215ctl: " + sim.link() + ": nie odpowiedział żaden sterownik Kd215; sprawdź kabel, zasilanie i port\n"),
+              std::string::npos) << silent.err;
 }
 
 TEST_F(CtlOnSim, PortsNamesTheUsbAdapterByItsStableNameAndHidesPortsWithoutUart) {
@@ -607,6 +635,123 @@ TEST_F(CtlOnSim, PortsNamesTheUsbAdapterByItsStableNameAndHidesPortsWithoutUart)
                   ports[0].driver,
               "FTDI 0403:6001 A50285BI ftdi_sio");
     EXPECT_EQ(listSerialPorts(roots, true).size(), 2u);
+}
+
+// Every RX frame the simulator logged was the probe.
+bool onlyProbesSent(const SimProcess& sim) {
+    const std::vector<std::string> frames = sim.frames("RX");
+    return !frames.empty() && std::all_of(frames.begin(), frames.end(), [](const std::string& f) { return f == "1B 03 E2"; });
+}
+
+TEST_F(CtlOnSim, ALineThatIsNotAKd215GetsNothingButTheProbe) {
+    const std::string backup = file("site.json", writeBackupJson(siteImage(), {}));
+    const std::string unchanged = ": ustawienia – bez zmian, sceny – bez zmian, program 1 – bez zmian, program 2 – bez zmian; ";
+    // Another device (it answers the probe with bytes of its own), then nothing at all.
+    for (const auto& [fault, words] : {std::pair<const char*, const char*>{"garbage:20", "odpowiedziało urządzenie, które nie jest sterownikiem Kd215"},
+                                       {"silent:20", "nie odpowiedział żaden sterownik Kd215"}}) {
+        SCOPED_TRACE(fault);
+        startSim(memoryOf(defaultConfigImage()), {"--fault", fault});
+        const CtlRun restored = onLine({"restore", backup});
+        EXPECT_EQ(restored.code, 3);
+        EXPECT_NE(restored.err.find(sim.link() + ": " + words), std::string::npos) << restored.err;
+        EXPECT_NE(restored.err.find(sim.link() + unchanged), std::string::npos) << restored.err;
+        EXPECT_EQ(onLine({"write", "scenes", backup}).code, 3);
+        const CtlRun restarted = onLine({"restart", "--json"});
+        EXPECT_EQ(restarted.code, 3);
+        EXPECT_EQ(restarted.out, "");
+        EXPECT_TRUE(onlyProbesSent(sim));
+        EXPECT_EQ(sim.memory(), memoryOf(defaultConfigImage()));
+        sim.stop();
+    }
+}
+
+TEST_F(CtlOnSim, APortHeldOpenWithoutALockIsNamedWithItsHolderAndGetsNothing) {
+    startSim(memoryOf(defaultConfigImage()));
+    const std::string backup = file("site.json", writeBackupJson(siteImage(), {}));
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t holder = ::fork();
+    if (holder == 0) {  // as a terminal emulator holds it: open, no lock
+        const int fd = ::open(sim.link().c_str(), O_RDWR | O_NOCTTY);
+        const char opened = fd >= 0;
+        if (::write(ready[1], &opened, 1) != 1 || fd < 0) ::_exit(1);
+        ::pause();
+    }
+    char opened = 0;
+    ASSERT_EQ(::read(ready[0], &opened, 1), 1);
+    const CtlRun run = onLine({"restore", backup});
+    ::kill(holder, SIGKILL);
+    ::waitpid(holder, nullptr, 0);
+    ASSERT_TRUE(opened);
+    EXPECT_EQ(run.code, 3);
+    EXPECT_NE(run.err.find(sim.link() + ": port zajęty – otwarty także przez kd215_tests (PID " + std::to_string(holder) +
+                           "); nic nie wysłano\n"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find(": ustawienia – bez zmian, sceny – bez zmian"), std::string::npos) << run.err;
+    EXPECT_TRUE(sim.frames("RX").empty());
+    EXPECT_EQ(onLine({"restore", backup}).code, 0);  // once it let go
+}
+
+TEST_F(CtlOnSim, EachFailureIsNamedByWhatCameBackBesideTheProgramsText) {
+    const std::string backup = file("site.json", writeBackupJson(siteImage(), {}));
+    struct Case { std::vector<std::string> args; std::string fault, words; int code; };
+    const std::vector<Case> cases = {
+        {{"write", "scenes", "--retries", "0", backup}, "fault nak 1", "Błąd komunikacji : NAK (sterownik odmówił)\n", 4},
+        {{"write", "scenes", backup}, "fault silent 5", "Błąd komunikacji : NAK (brak odpowiedzi)\n", 3},
+        {{"read", "settings", "--retries", "0", "-o", dir_ + "/"}, "fault bad-checksum 1",
+         "Błąd komunikacji : suma kontrolna = 255 (odpowiedź uszkodzona: zła suma kontrolna, odebrano 74 bajty)\n", 4},
+        {{"read", "settings", "--retries", "0", "-o", dir_ + "/"}, "fault short-reply 1",
+         "(odpowiedź uszkodzona: odebrano 37 bajtów)\n", 4},
+        {{"read", "settings", "-o", dir_ + "/"}, "pull", "Kod błędu : 5 (adapter odłączony)\n", 4},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.fault);
+        startSim(memoryOf(siteImage()), {"--turnaround-ms", "300"});
+        const auto started = std::chrono::steady_clock::now();
+        const CtlRun run = afterTheProbe(sim, [&] { return onLine(c.args); }, c.fault);
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        EXPECT_EQ(run.code, c.code);
+        EXPECT_NE(run.err.find(c.words), std::string::npos) << run.err;
+        // Silence mid-run costs one probe after the request's own wait, not every retry's wait.
+        if (c.fault == "fault silent 5") {
+            EXPECT_NE(run.err.find("sterownik przestał odpowiadać"), std::string::npos);
+        }
+        if (c.fault == "pull") {
+            EXPECT_LT(seconds, 3.0);  // the settings read alone would wait 9 s
+        }
+        sim.stop();
+    }
+}
+
+TEST_F(CtlOnSim, ASilentPortIsGivenUpAfterAProbeTimeOutPerTryByEveryCommand) {
+    startSim(memoryOf(siteImage()), {"--fault", "silent:100"});
+    const std::string backup = file("site.json", writeBackupJson(siteImage(), {}));
+    const std::vector<std::vector<std::string>> commands = {
+        {"read", "settings", "-o", dir_ + "/"}, {"write", "scenes", backup}, {"backup", path("b.json")}, {"version"}};
+    for (const auto& args : commands) {
+        const auto started = std::chrono::steady_clock::now();
+        const CtlRun run = onLine(args);
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        std::printf("kd215ctl %s on a silent port: %.2f s\n", args[0].c_str(), seconds);
+        EXPECT_EQ(run.code, 3) << args[0];
+        EXPECT_NE(run.err.find("brak odpowiedzi – ponowienie 1 z 2"), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find(sim.link() + ": nie odpowiedział żaden sterownik Kd215; sprawdź kabel, zasilanie i port\n"),
+                  std::string::npos) << run.err;
+        EXPECT_LT(seconds, 5.0) << args[0];  // a gross bound: a settings read's three tries took 27 s
+    }
+    EXPECT_TRUE(onlyProbesSent(sim));
+}
+
+TEST_F(CtlOnSim, BackupOfValuesTheEditorsRefuseIsMadeWithAWarningThatRestoringNeedsForce) {
+    startSim(std::vector<uint8_t>(512, 0xFF));  // an erased controller
+    const CtlRun run = onLine({"backup", path("erased.json")});
+    EXPECT_EQ(run.code, 0) << run.err;
+    EXPECT_EQ(run.out, path("erased.json") + "\n");
+    EXPECT_NE(run.err.find("settings.switchOnTime: 255, edytor przyjmuje 0–99\n"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find(": sterownik ma wartości, których edytory nie przyjmą ("), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("(98, pierwsze 5 powyżej); odtworzenie tej kopii zapasowej wymaga opcji --force\n"), std::string::npos)
+        << run.err;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 6);
+    EXPECT_EQ(onLine({"restore", path("erased.json")}).code, 5);
 }
 
 }  // namespace

@@ -120,7 +120,7 @@ TEST_F(ManyControllers, BackupOfFourKeepsEachFaultOnItsOwnLine) {
     EXPECT_NE(tableRow(run.out, nameOf(silent)).find("brak sterownika – "), std::string::npos) << run.out;
     EXPECT_NE(tableRow(run.out, nameOf(naking)).find("błąd komunikacji – "), std::string::npos) << run.out;
     // Each message in the one form, the port named once, by its short name.
-    const std::size_t nak = run.err.find("kd215ctl: " + nameOf(naking) + ": Błąd komunikacji");
+    const std::size_t nak = run.err.find("kd215ctl: " + nameOf(naking) + ": Błąd komunikacji : NAK (sterownik odmówił)");
     ASSERT_NE(nak, std::string::npos) << run.err;
     EXPECT_EQ(run.err.find(naking.link()), std::string::npos) << run.err;
 }

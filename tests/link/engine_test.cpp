@@ -90,6 +90,48 @@ TEST_F(EngineScripted, WriteAnsweredByNothingIsARefusalEvenAfterAnAck) {
     EXPECT_EQ(ui.messages[0].text, "Błąd komunikacji : NAK");
 }
 
+// What an outcome says came, beside the fault the program names: a refusal only for a whole NAK.
+struct OutcomeRecorder final : LinkReporter {
+    bool retryAfter(const TransferOutcome& outcome) override {
+        outcomes.push_back(outcome);
+        return false;
+    }
+    void failed(const TransferOutcome& outcome) override { outcomes.push_back(outcome); }
+    bool continueAfter(const VerifyDifference&) override { return true; }
+    std::vector<TransferOutcome> outcomes;
+};
+
+TEST(EngineOutcome, SaysARefusalOnlyForAWholeNakAndHowManyBytesCame) {
+    fakes::ScriptedPort port;
+    port.open("L1");
+    OutcomeRecorder reporter;
+    LinkState link;
+    ConnectLink(link, port, reporter);
+    ConfigImage image = defaultConfigImage();
+    const std::vector<std::pair<std::vector<uint8_t>, ConfigArea>> replies = {
+        {{0x15, 0x03, 0xE8}, ConfigArea::Scenes},    // a refusal
+        {{0x15, 0x03, 0xE9}, ConfigArea::Scenes},    // spoiled: checksum
+        {{0x41, 0x42, 0x43}, ConfigArea::Scenes},    // something else answering
+        {{}, ConfigArea::Scenes},                    // silence
+        {{0x15, 0x03, 0xE8}, ConfigArea::Settings},  // a NAK to a read
+    };
+    for (const auto& [reply, area] : replies) {
+        port.reads = {Reply{IoStatus::Complete, reply, 0}};
+        SelectAction(link, area == ConfigArea::Scenes ? TransferAction::WriteController : TransferAction::ReadController);
+        BeginAreaTransfer(link, area);
+        for (int i = 0; i < 100 && transferActive(link); ++i) StepTransfer(link, image);
+    }
+    ASSERT_EQ(reporter.outcomes.size(), replies.size());
+    const bool refused[] = {true, false, false, false, true};
+    const uint32_t received[] = {3, 3, 3, 0, 3};
+    for (std::size_t i = 0; i < replies.size(); ++i) {
+        EXPECT_EQ(reporter.outcomes[i].refused, refused[i]) << i;
+        EXPECT_EQ(reporter.outcomes[i].received, received[i]) << i;
+    }
+    // The program's own fault is unchanged: every answer to a write but an ACK is its NAK.
+    for (std::size_t i = 0; i < 4; ++i) EXPECT_EQ(reporter.outcomes[i].fault, TransferFault::Nak) << i;
+}
+
 TEST_F(EngineScripted, AChainThatLosesItsPortIsRefusedAndClearsTheChainFlag) {
     port.reads.push_back({IoStatus::Complete, settingsReply(0x13), 0});
     SelectAction(s.link, TransferAction::ReadController);

@@ -53,7 +53,8 @@ bool wantsText(const Context& c) { return !c.options.json; }
 int exitFor(LinkStatus status) {
     switch (status) {
         case LinkStatus::Done: return kExitDone;
-        case LinkStatus::NoController: return kExitNoController;
+        case LinkStatus::NoController:
+        case LinkStatus::NotAController: return kExitNoController;
         case LinkStatus::CommunicationFailed: return kExitCommunication;
         case LinkStatus::Interrupted: return kExitSignalBase + interruptSignal();
     }
@@ -71,8 +72,10 @@ std::string progressText(TransferAction action, ConfigArea area, std::size_t ind
     return text;
 }
 
-// Opens --port behind the logging wrapper and runs `body` over it; 3 when the port will not open.
-int withLink(Context& c, const std::function<int(LinkSession&)>& body) {
+// Opens --port behind the logging wrapper, confirms that a Kd215 answers on it, and runs `body`
+// over it; 3 when the port will not open or no Kd215 answers, and then `unconfirmed` says what
+// that left (nothing was sent but the probe).
+int withLink(Context& c, const std::function<int(LinkSession&)>& body, const std::function<void()>& unconfirmed = {}) {
     std::unique_ptr<SerialPort> device = makeSerialPort();
     LoggingPort port(*device, c.log);
     const std::string path = portDevicePath(c.options.port);
@@ -87,12 +90,24 @@ int withLink(Context& c, const std::function<int(LinkSession&)>& body) {
                         (detail.empty() ? "" : " (" + detail + ")"),
                     kExitNoController);
     }
+    // A program that holds the port without a lock (a terminal emulator) would take the
+    // controller's answers, and its own bytes would go into the line: nothing is sent.
+    const std::string holder = otherProcessHolding(path);
+    if (!holder.empty()) {
+        port.close();
+        c.progress.message(path + ": port zajęty – otwarty także przez " + holder + "; nic nie wysłano");
+        if (unconfirmed) unconfirmed();
+        return kExitNoController;
+    }
     c.result["port"] = c.options.port;
     LinkSession session(port, path, c.progress, c.options.retries);
     // An interruption from here on stops the exchange, so the command can say where it stood.
     deferInterrupts(true);
     session.drainLine();
-    int code = body(session);
+    c.progress.show(path + ": sprawdzam, czy odpowiada sterownik");
+    const LinkStatus confirmed = session.confirmController();
+    int code = confirmed == LinkStatus::Done ? body(session) : exitFor(confirmed);
+    if (confirmed != LinkStatus::Done && confirmed != LinkStatus::Interrupted && unconfirmed) unconfirmed();
     c.progress.clear();
     port.close();
     deferInterrupts(false);
@@ -350,12 +365,31 @@ int checkEditorRules(Context& c, const std::vector<ConfigArea>& areas, const std
         const ConfigFile& file = *perArea[i];
         for (const EditorRefusal& refusal : editorRefusals(imageForArea(file, areas[i], defaultConfigImage()), areas[i])) {
             any = true;
-            c.progress.message("kd215ctl: " + file.path + ": " + refusal.field + ": " + std::to_string(refusal.value) +
+            c.progress.message("kd215ctl: " + file.path + ": " + refusal.field + ": " + refusal.shown +
                                ", edytor przyjmuje " + refusal.rule + (c.options.force ? "; zapisuję bez zmian (--force)" : ""));
         }
     }
     if (!any || c.options.force) return kExitDone;
     return fail(c, "kd215ctl: nie zapisuję wartości, których edytory nie przyjmą; --force zapisze je bez zmian", kExitFile);
+}
+
+// A backup keeps what the controller holds, but a value its editors would refuse (an erased
+// controller's, say) will need --force to go back: said on standard error, the backup still made.
+void warnOfEditorRefusals(Context& c, const std::string& path, const ConfigImage& image) {
+    // An erased controller has a hundred of them: the first few name the kind, the count the rest.
+    constexpr std::size_t kNamed = 5;
+    std::size_t count = 0;
+    for (const AreaBlock& block : kAreaBlocks) {
+        for (const EditorRefusal& refusal : editorRefusals(image, block.area)) {
+            if (++count > kNamed) continue;
+            c.progress.message("kd215ctl: " + path + ": " + refusal.field + ": " + refusal.shown +
+                               ", edytor przyjmuje " + refusal.rule);
+        }
+    }
+    if (count == 0) return;
+    const std::string more = count > kNamed ? ", pierwsze " + std::to_string(kNamed) + " powyżej" : "";
+    c.progress.message("kd215ctl: " + path + ": sterownik ma wartości, których edytory nie przyjmą (" +
+                       std::to_string(count) + more + "); odtworzenie tej kopii zapasowej wymaga opcji --force");
 }
 
 // Writes each area from its file and, unless told not to, reads it back and compares.
@@ -405,7 +439,7 @@ int writeAreas(Context& c, const std::vector<ConfigArea>& areas, const std::vect
             return kExitDone;
         }
         return summary(c, differences);
-    });
+    }, [&] { reportAreaStates(c, areas, std::vector<AreaState>(areas.size(), AreaState::Unchanged)); });
 }
 
 // "/dev/serial/by-id/usb-FTDI_...  (/dev/ttyUSB0)  FT232R USB UART, FTDI, USB 0403:6001, nr seryjny
@@ -555,8 +589,11 @@ int restartCommand(Context& c) {
     return withLink(c, [&](LinkSession& link) {
         const LinkStatus status = link.restart();
         if (status != LinkStatus::Done) return exitFor(status);
-        if (wantsText(c)) c.out << "Wysłano polecenie restartu sterownika.\n";
-        c.result["restarted"] = true;
+        // The restart frame has no answer: what is known is that the controller answered the
+        // probe just before, and that the frame went out.
+        if (wantsText(c)) c.out << "Wysłano polecenie restartu sterownika; sterownik odpowiadał przed nim, restartu nie potwierdza.\n";
+        c.result["sent"] = true;
+        c.result["answeredBefore"] = true;
         return kExitDone;
     });
 }
@@ -647,6 +684,7 @@ int backupCommand(Context& c) {
     c.result["firmware"] = info.firmware;
     c.result["created"] = info.created;
     const int written = writeFiles(c, {{path, textBytes(writeBackupJson(image, info))}});
+    if (written == kExitDone) warnOfEditorRefusals(c, path, image);
     c.result.erase("files");
     return written;
 }

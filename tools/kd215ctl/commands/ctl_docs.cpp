@@ -120,6 +120,9 @@ void writeManPage(std::ostream& out) {
     tagged(out, "/dev/serial/by-id/*", "stałe nazwy portów USB, które podają ports i probe");
     tagged(out, "*.ust, *.sce, *.pg1, *.pg2", "pliki obszarów programu Kd215 link");
     tagged(out, "*.json", "kopie zapasowe kd215ctl backup");
+    tagged(out, "endStep", "scena kończąca programu w kopii zapasowej, liczona od 0: 0–13 to sceny programu 1–14, "
+                           "15 to brak (żadna scena nie jest zaznaczona); 14 nie da się ustawić w edytorze programu, "
+                           "więc restore i write zapisują je tylko z --force.");
     out << ".SH " << roff("ZOBACZ TAKŻE") << "\n"
         << roffText("Przewodnik programu Kd215 link (Kd215.chm, rozdział o kd215ctl); kd215-sim --help, "
                 "symulator sterownika do prób bez urządzenia.")

@@ -7,7 +7,7 @@ const std::vector<JsonShape> kJsonShapes = {
     {"ports", R"({"schema", "ports": [PORT]})"},
     {"probe", R"({"schema", "port", "device", "tried": [TRIED]})"},
     {"version", R"({"schema", "port", "firmware"})"},
-    {"restart", R"({"schema", "port", "restarted"})"},
+    {"restart", R"({"schema", "port", "sent", "answeredBefore"})"},
     {"read", R"({"schema", "port", "areas", "files"})"},
     {"write", R"({"schema", "port", "areas", "verified", "differences": [DIFFERENCE]})"},
     {"restore", R"({"schema", "port", "file", "areas", "verified", "differences": [DIFFERENCE]})"},

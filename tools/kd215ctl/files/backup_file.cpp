@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <cstdint>
 #include <functional>
 #include <set>
 #include <vector>
@@ -135,6 +137,30 @@ private:
     std::vector<Level> levels_;
 };
 
+}  // namespace
+
+std::string pathPlace(const std::string& path) {
+    static const std::pair<const char*, const char*> kNouns[] = {
+        {"channels", "kanał"}, {"levels", "kanał"}, {"scenes", "scena"}, {"programs", "program"}, {"steps", "scena programu"}};
+    std::string place;
+    for (std::size_t open = path.find('['); open != std::string::npos; open = path.find('[', open + 1)) {
+        const std::size_t start = path.find_last_of(".]", open);
+        const std::string key = path.substr(start == std::string::npos ? 0 : start + 1, open - (start == std::string::npos ? 0 : start + 1));
+        const unsigned long index = std::strtoul(path.c_str() + open + 1, nullptr, 10);
+        for (const auto& [name, noun] : kNouns) {
+            if (key == name) place += (place.empty() ? "" : ", ") + std::string(noun) + " " + std::to_string(index + 1);
+        }
+    }
+    return place;
+}
+
+std::string placedPath(const std::string& path) {
+    const std::string place = pathPlace(path);
+    return place.empty() ? path : path + " (" + place + ")";
+}
+
+namespace {
+
 // Checks and reads one value; the first fault is kept and later reads do nothing.
 class Reader {
 public:
@@ -174,7 +200,7 @@ public:
             return nullptr;
         }
         if (value->size() != count) {
-            fail("pole " + where + ": oczekiwano " + std::to_string(count) + " elementów, jest " +
+            fail("pole " + placedPath(where) + ": oczekiwano " + std::to_string(count) + " elementów, jest " +
                  std::to_string(value->size()));
             return nullptr;
         }
@@ -193,9 +219,9 @@ public:
             // Digits without a fraction become a float only when no 64-bit integer holds them.
             const double number = value.get<double>();
             if (std::fabs(number) >= 9.2e18 && std::floor(number) == number) {
-                fail("pole " + where + ": wartość " + jsonText(value) + range);
+                fail("pole " + placedPath(where) + ": wartość " + jsonText(value) + range);
             } else {
-                fail("pole " + where + ": oczekiwano liczby całkowitej, jest " + jsonText(value));
+                fail("pole " + placedPath(where) + ": oczekiwano liczby całkowitej, jest " + jsonText(value));
             }
             return 0;
         }
@@ -203,7 +229,7 @@ public:
                                                         : value.get<int64_t>() >= static_cast<int64_t>(low) &&
                                                               value.get<int64_t>() <= static_cast<int64_t>(high);
         if (!inRange) {
-            fail("pole " + where + ": wartość " + jsonText(value) + range);
+            fail("pole " + placedPath(where) + ": wartość " + jsonText(value) + range);
             return 0;
         }
         return static_cast<unsigned>(value.get<uint64_t>());
@@ -255,7 +281,7 @@ public:
 
 private:
     void typeFault(const Json& value, const std::string& where, const char* expected) {
-        fail("pole " + where + ": oczekiwano: " + expected + ", jest: " + typeName(value));
+        fail("pole " + placedPath(where) + ": oczekiwano: " + expected + ", jest: " + typeName(value));
     }
 
     std::string error_;
@@ -407,6 +433,57 @@ std::string writeBackupJson(const ConfigImage& image, const BackupInfo& info) {
     return jsonText(backupJson(image, info)) + "\n";
 }
 
+namespace {
+
+// Letters to change, add or drop to turn one key into the other.
+std::size_t editDistance(const std::string& a, const std::string& b) {
+    std::vector<std::size_t> row(b.size() + 1);
+    for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        std::size_t diagonal = row[0];
+        row[0] = i;
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            const std::size_t above = row[j];
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+// The first key of `given` that `known` (the same object as kd215ctl writes it) lacks, with the
+// nearest known key; a misspelt key would otherwise be passed over and its value lost unseen.
+std::string unknownKeyFault(const Json& given, const Json& known, const std::string& path) {
+    if (given.is_array() && known.is_array() && !known.empty()) {
+        for (std::size_t i = 0; i < given.size(); ++i) {
+            const std::string fault = unknownKeyFault(given[i], known[0], path + "[" + std::to_string(i) + "]");
+            if (!fault.empty()) return fault;
+        }
+    }
+    if (!given.is_object() || !known.is_object()) return {};
+    for (auto item = given.begin(); item != given.end(); ++item) {
+        const std::string where = path.empty() ? item.key() : path + "." + item.key();
+        const auto match = known.find(item.key());
+        if (match != known.end()) {
+            const std::string fault = unknownKeyFault(item.value(), *match, where);
+            if (!fault.empty()) return fault;
+            continue;
+        }
+        std::string nearest;
+        std::size_t best = SIZE_MAX;
+        for (auto candidate = known.begin(); candidate != known.end(); ++candidate) {
+            const std::size_t distance = editDistance(item.key(), candidate.key());
+            if (distance < best) best = distance, nearest = candidate.key();
+        }
+        // A suggestion only where the keys are alike: at most a third of the letters differ.
+        const bool alike = best <= std::max<std::size_t>(2, item.key().size() / 3);
+        return "nieznane pole " + placedPath(where) + (alike ? ". Czy chodziło o " + nearest + "?" : "");
+    }
+    return {};
+}
+
+}  // namespace
+
 BackupLoadResult readBackupJson(const std::string& text, ConfigImage& image, BackupInfo& info) {
     const Json root = Json::parse(text, nullptr, false);
     if (root.is_discarded()) return {false, "uszkodzony JSON: " + syntaxFaultText(text)};
@@ -429,6 +506,10 @@ BackupLoadResult readBackupJson(const std::string& text, ConfigImage& image, Bac
         return {false, "nieobsługiwana wersja kopii zapasowej: " + jsonText(*version) + " (ten program zna wersję " +
                            std::to_string(kBackupVersion) + ")"};
     }
+
+    const BackupInfo everyText{"1.05", "2026-01-01T00:00:00+01:00", "site", "customer", "note"};
+    const std::string unknown = unknownKeyFault(root, backupJson(defaultConfigImage(), everyText), "");
+    if (!unknown.empty()) return {false, unknown};
 
     Reader r;
     ConfigImage loaded = image;

@@ -67,6 +67,12 @@ struct BackupLoadResult {
 // Reads and checks a backup. On any fault `image` and `info` are left as they were.
 BackupLoadResult readBackupJson(const std::string& text, ConfigImage& image, BackupInfo& info);
 
+// The place a backup path names, counted from 1 as the editors count: "settings.channels[2]"
+// is "kanał 3", "programs[0].steps[3].levels[1]" is "program 1, scena programu 4, kanał 2";
+// "" when the path names no element. placedPath: the path followed by its place in parentheses.
+std::string pathPlace(const std::string& path);
+std::string placedPath(const std::string& path);
+
 // Whether the bytes look like a backup rather than a raw area file: the first non-blank
 // character is '{' (after an optional UTF-8 byte order mark).
 bool looksLikeBackup(const std::string& bytes);

@@ -1,5 +1,6 @@
 // Tables, JSON and differences of configuration files; one field list serves the differences.
 #include "files/config_text.h"
+#include "files/printable_text.h"
 
 #include <cstdio>
 
@@ -222,6 +223,9 @@ std::string showTable(const ConfigFile& file) {
         case FileKind::Backup:
             if (!file.info.firmware.empty()) out += "Oprogramowanie sterownika: " + file.info.firmware + "\n";
             if (!file.info.created.empty()) out += "Utworzona: " + file.info.created + "\n";
+            if (!file.info.site.empty()) out += "Obiekt: " + printableText(file.info.site) + "\n";
+            if (!file.info.customer.empty()) out += "Klient: " + printableText(file.info.customer) + "\n";
+            if (!file.info.note.empty()) out += "Uwagi: " + printableText(file.info.note) + "\n";
             out += "\n" + settingsTable(file.image, false) + "\n" + scenesTable(file.image);
             for (int p = 0; p < kProgramCount; ++p) {
                 out += "\n" + programTable(file.image.programs[p], "Program " + std::to_string(p + 1), kStepCount, true);

@@ -5,6 +5,7 @@
 #include <array>
 
 #include "editors/channel_form.h"
+#include "files/backup_file.h"
 #include "editors/common_settings_form.h"
 #include "editors/scene_form.h"
 
@@ -16,6 +17,21 @@ const char* const kChannelKeys[kChannelValueCount] = {"riseTime", "duration", "f
 
 std::string upTo(unsigned max) { return "0–" + std::to_string(max); }
 
+EditorRefusal refusal(const std::string& path, unsigned value, const std::string& rule, bool level = false) {
+    const std::string shown = std::to_string(value) + (level ? " (" + std::to_string(levelToPercent(value)) + "%)" : "");
+    return {placedPath(path), value, rule, shown};
+}
+
+// The program's editor marks one of the 14 scenes as the end or none (15): 14 it cannot produce.
+void checkEndStep(const ConfigImage& image, ConfigArea area, std::vector<EditorRefusal>& found) {
+    const SceneJob* job = sceneJobFor(area);
+    if (job == nullptr || job->program < 0) return;
+    const uint8_t endStep = image.programs[job->program].endStep;
+    if (endStep < kStepCount || endStep == kNoEndStep) return;
+    found.push_back(refusal("programs[" + std::to_string(job->program) + "].endStep", endStep,
+                            "0–13 (scena kończąca 1–14) albo 15 (brak)"));
+}
+
 void checkSettings(const ConfigImage& image, std::vector<EditorRefusal>& found) {
     const CommonSettingsForm form = loadCommonSettings(image);
     const char* const timeKeys[2] = {"switchOnTime", "switchOffTime"};
@@ -23,7 +39,7 @@ void checkSettings(const ConfigImage& image, std::vector<EditorRefusal>& found) 
         std::array<uint8_t, 2> alone{};
         alone[i] = form.workingTimes[i];
         if (refusedTimeField({"0", "0"}, alone)) {
-            found.push_back({std::string("settings.") + timeKeys[i], form.workingTimes[i], upTo(kSwitchTimeMax)});
+            found.push_back(refusal(std::string("settings.") + timeKeys[i], form.workingTimes[i], upTo(kSwitchTimeMax)));
         }
     }
     for (int c = 0; c < kChannelCount; ++c) {
@@ -38,15 +54,15 @@ void checkSettings(const ConfigImage& image, std::vector<EditorRefusal>& found) 
         for (int j = 0; j < kUpperValue; ++j) {
             WorkingChannel alone{0, 0, 0, static_cast<uint16_t>(kPercentMax), 0};
             alone[j] = working[j];
-            if (refusedChannelField(texts, alone) == j) found.push_back({where + kChannelKeys[j], raw[j], upTo(kTimeMax)});
+            if (refusedChannelField(texts, alone) == j) found.push_back(refusal(where + kChannelKeys[j], raw[j], upTo(kTimeMax)));
         }
         WorkingChannel limits{0, 0, 0, working[kUpperValue], working[kLowerValue]};
         const std::optional<int> refused = refusedChannelField(texts, limits);
         if (refused == kUpperValue) {
-            found.push_back({where + "maxLevel", raw[kUpperValue], "limit górny 10–100%"});
+            found.push_back(refusal(where + "maxLevel", raw[kUpperValue], "limit górny 10–100%", true));
         } else if (refused == kLowerValue) {
-            found.push_back({where + "minLevel", raw[kLowerValue], "limit dolny do 90% i o co najmniej 10 punktów procentowych niższy od górnego (" +
-                                                                       std::to_string(working[kUpperValue]) + "%)"});
+            found.push_back(refusal(where + "minLevel", raw[kLowerValue], "limit dolny do 90% i o co najmniej 10 punktów procentowych niższy od górnego (" +
+                                                                       std::to_string(working[kUpperValue]) + "%)", true));
         }
     }
 }
@@ -66,7 +82,7 @@ void checkEntries(const ConfigImage& image, ConfigArea area, std::vector<EditorR
             if (refusedEntryField(*job, alone) != j) continue;
             const std::string key = j < kEntryRiseValue ? "levels[" + std::to_string(j) + "]"
                                                         : (j == kEntryRiseValue ? "riseTime" : "duration");
-            found.push_back({where + key, entry.values[j], upTo(entryValueMax(j))});
+            found.push_back(refusal(where + key, entry.values[j], upTo(entryValueMax(j))));
         }
     }
 }
@@ -79,6 +95,7 @@ std::vector<EditorRefusal> editorRefusals(const ConfigImage& image, ConfigArea a
         checkSettings(image, found);
     } else {
         checkEntries(image, area, found);
+        checkEndStep(image, area, found);
     }
     return found;
 }

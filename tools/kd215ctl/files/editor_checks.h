@@ -8,12 +8,14 @@
 
 namespace kd215 {
 
-// One value an editor would refuse: the field by the backup's path, the value as the file holds
-// it, and the editor's rule in words ("0..999").
+// One value an editor would refuse: the field by the backup's path with its place counted from 1
+// ("settings.channels[2].minLevel (kanał 3)"), the value as the file holds it, as it is shown
+// (a level with its percent: "200 (78%)"), and the editor's rule in words ("0–999").
 struct EditorRefusal {
     std::string field;
     unsigned value = 0;
     std::string rule;
+    std::string shown;
 };
 
 // Every value of `area` in `image` that its editor would not let a user commit.

@@ -52,6 +52,14 @@ inline std::string portOpenFailureText(const std::string& path, uint32_t errorCo
     return portRefusal(path, errorCode).text;
 }
 
+// Another process that has the port open, locked or not ("minicom (PID 1234)"); "" when none
+// is seen. The other end of a pseudo-terminal, which plays the device, is not one.
+std::string otherProcessHolding(const std::string& path);
+
+// Whether a port's system error says its adapter is gone (pulled out, powered off): the line
+// is given up at once, with no retry.
+bool adapterGone(uint32_t errorCode);
+
 // What this system calls the adapter's own driver in the list of ports: "moduł" (of the kernel)
 // on Linux, "sterownik systemowy" on Windows.
 extern const char* const kAdapterDriverWord;

@@ -4,6 +4,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <grp.h>
+#include <pwd.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -107,14 +108,37 @@ std::string processLocking(const struct stat& device) {
     return "";
 }
 
-// "minicom (PID 1234)": the lock's holder, else the first other process with the device open,
-// from /proc/*/fd; "" when none is visible (another user's processes are, to an ordinary user, not).
-std::string processHolding(const std::string& path) {
-    char device[PATH_MAX];
-    struct stat info {};
-    if (::realpath(path.c_str(), device) == nullptr || ::stat(device, &info) != 0) return "";
-    std::string holder = processLocking(info);
-    if (!holder.empty()) return holder;
+// Whether process `pid` holds the master side of the pseudo-terminal `device` (/dev/pts/N): it is
+// the line's other end, playing the device, not a program using the port.
+bool holdsPtyMaster(const std::string& pid, const std::string& device) {
+    const std::string prefix = "/dev/pts/";
+    if (device.compare(0, prefix.size(), prefix) != 0) return false;
+    const std::string index = device.substr(prefix.size());
+    const std::string fdDirectory = "/proc/" + pid + "/fd";
+    DIR* fds = ::opendir(fdDirectory.c_str());
+    if (fds == nullptr) return false;
+    bool master = false;
+    while (const dirent* fd = ::readdir(fds)) {
+        char target[PATH_MAX];
+        const ssize_t n = ::readlink((fdDirectory + "/" + fd->d_name).c_str(), target, sizeof target - 1);
+        const std::string name(target, n > 0 ? static_cast<std::size_t>(n) : 0);
+        if (name != "/dev/ptmx" && name != "/dev/pts/ptmx") continue;
+        std::ifstream info("/proc/" + pid + "/fdinfo/" + fd->d_name);
+        for (std::string line; std::getline(info, line);) {
+            if (line.rfind("tty-index:", 0) == 0) {
+                master = std::strtoul(line.c_str() + 10, nullptr, 10) == std::strtoul(index.c_str(), nullptr, 10);
+            }
+        }
+        if (master) break;
+    }
+    ::closedir(fds);
+    return master;
+}
+
+// The first process but this one with `device` open, from /proc/*/fd; "" when none is visible
+// (another user's processes are, to an ordinary user, not).
+std::string processWithDeviceOpen(const std::string& device) {
+    std::string holder;
     DIR* proc = ::opendir("/proc");
     if (proc == nullptr) return "";
     const std::string self = std::to_string(::getpid());
@@ -128,7 +152,7 @@ std::string processHolding(const std::string& path) {
             char target[PATH_MAX];
             const ssize_t n = ::readlink((fdDirectory + "/" + fd->d_name).c_str(), target, sizeof target - 1);
             if (n <= 0 || std::string(target, static_cast<std::size_t>(n)) != device) continue;
-            holder = processName(pid);
+            if (!holdsPtyMaster(pid, device)) holder = processName(pid);
             break;
         }
         ::closedir(fds);
@@ -136,6 +160,35 @@ std::string processHolding(const std::string& path) {
     }
     ::closedir(proc);
     return holder;
+}
+
+// "minicom (PID 1234)": the lock's holder, else the first other process with the device open.
+std::string processHolding(const std::string& path) {
+    char device[PATH_MAX];
+    struct stat info {};
+    if (::realpath(path.c_str(), device) == nullptr || ::stat(device, &info) != 0) return "";
+    const std::string holder = processLocking(info);
+    return holder.empty() ? processWithDeviceOpen(device) : holder;
+}
+
+// "grupa dialout (tylko odczyt)", "właściciel root": who the device's mode lets read and write.
+std::string forbiddenPortAdvice(const std::string& path, uint32_t errorCode) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) return systemErrorText(errorCode);
+    const group* grp = ::getgrgid(info.st_gid);
+    const passwd* owner = ::getpwuid(info.st_uid);
+    const std::string groupName = grp != nullptr ? grp->gr_name : std::to_string(info.st_gid);
+    const std::string ownerName = owner != nullptr ? owner->pw_name : std::to_string(info.st_uid);
+    if ((info.st_mode & 060) == 060 && grp != nullptr) {
+        return "brak uprawnień – użytkownik musi należeć do grupy " + groupName + ", do której należy port (sudo usermod -aG " +
+               groupName + " $USER, potem ponowne zalogowanie)";
+    }
+    char mode[8];
+    std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(info.st_mode & 07777));
+    // Joining a group that may only read, or none at all, would not help: say who may.
+    return "brak uprawnień – port (prawa " + std::string(mode) + ", właściciel " + ownerName + ", grupa " + groupName +
+           ") może czytać i zapisywać tylko jego właściciel " + ownerName +
+           "; dostęp może dać administrator (reguła udev) albo polecenie uruchomione przez sudo";
 }
 
 }  // namespace
@@ -159,20 +212,22 @@ PortRefusal portRefusal(const std::string& path, uint32_t errorCode) {
                "; jeśli nikt go nie używa (został tak po przerwanym programie), zwolni go ponowne podłączenie "
                "adaptera albo sudo kd215ctl version --port " + path};
     }
-    if (error == EACCES) {
-        struct stat info {};
-        const group* owner = ::stat(path.c_str(), &info) == 0 ? ::getgrgid(info.st_gid) : nullptr;
-        if (owner != nullptr) {
-            const std::string name = owner->gr_name;
-            return {"forbidden", "brak uprawnień – użytkownik musi należeć do grupy " + name +
-                                     ", do której należy port (sudo usermod -aG " + name +
-                                     " $USER, potem ponowne zalogowanie)"};
-        }
-        return {"forbidden", systemErrorText(errorCode)};
-    }
+    if (error == EACCES) return {"forbidden", forbiddenPortAdvice(path, errorCode)};
     if (error == ENOENT || error == ENODEV || error == ENXIO) return {"missing", systemErrorText(errorCode)};
     if (error == ENOTTY) return {"not-serial", systemErrorText(errorCode)};
     return {"error", systemErrorText(errorCode)};
+}
+
+// Called with the port open and locked by this process: no other lock can be on it, so only the
+// processes with the device open are looked at.
+std::string otherProcessHolding(const std::string& path) {
+    char device[PATH_MAX];
+    return ::realpath(path.c_str(), device) == nullptr ? "" : processWithDeviceOpen(device);
+}
+
+bool adapterGone(uint32_t errorCode) {
+    const int error = static_cast<int>(errorCode);
+    return error == EIO || error == ENXIO || error == ENODEV;
 }
 
 std::FILE* openForAppend(const std::string& path) { return std::fopen(path.c_str(), "a"); }

@@ -93,6 +93,19 @@ PortRefusal portRefusal(const std::string&, uint32_t errorCode) {
     return {"error", systemErrorText(errorCode)};
 }
 
+// Windows opens a port for one process only: a holder shows as the open's refusal.
+std::string otherProcessHolding(const std::string&) { return ""; }
+
+bool adapterGone(uint32_t errorCode) {
+    switch (errorCode) {
+        case ERROR_DEVICE_REMOVED:
+        case ERROR_DEVICE_NOT_CONNECTED:
+        case ERROR_BAD_COMMAND:
+        case ERROR_GEN_FAILURE: return true;
+        default: return false;
+    }
+}
+
 std::FILE* openForAppend(const std::string& path) { return _wfopen(widen(path).c_str(), L"ab"); }
 
 }  // namespace kd215

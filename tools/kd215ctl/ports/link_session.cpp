@@ -8,6 +8,7 @@
 #include "link/probe.h"
 #include "link/serial_port.h"
 #include "link/transfer_engine.h"
+#include "platform/files.h"
 #include "ports/ctl_platform.h"
 
 namespace kd215 {
@@ -20,6 +21,45 @@ constexpr unsigned kStepWaitMs = 20;
 // and than the controller's usual turnaround. A drain gives up after kMaxDrainMs of steady noise.
 constexpr std::size_t kQuietBytes = 1;  // one byte's read time-out, kReadTotalTimeoutPerByteMs
 constexpr unsigned kMaxDrainMs = 3000;
+
+const char* const kNoControllerWords = "nie odpowiedział żaden sterownik Kd215; sprawdź kabel, zasilanie i port";
+const char* const kOtherDeviceWords = "odpowiedziało urządzenie, które nie jest sterownikiem Kd215; nic do niego nie wysłano";
+const char* const kStoppedAnsweringWords = "sterownik przestał odpowiadać, także na sprawdzenie połączenia; bez ponowień";
+
+// "1 bajt", "3 bajty", "8 bajtów", "22 bajty".
+std::string byteCount(uint32_t n) {
+    const uint32_t last = n % 10, lastTwo = n % 100;
+    const char* noun = n == 1 ? "bajt" : (last >= 2 && last <= 4 && (lastTwo < 12 || lastTwo > 14)) ? "bajty" : "bajtów";
+    return std::to_string(n) + " " + noun;
+}
+
+std::string probeReplyWords(uint32_t received) {
+    return received == 0 ? "brak odpowiedzi" : "odpowiedź nie jest potwierdzeniem sterownika, odebrano " + byteCount(received);
+}
+
+std::string systemFailureWords(uint32_t errorCode) {
+    return adapterGone(errorCode) ? "adapter odłączony" : systemErrorText(errorCode);
+}
+
+// What came, in kd215ctl's words: the program calls every answer to a write but an
+// acknowledgement a NAK, and garbage "brak danych" by the number of bytes it was.
+std::string whatCame(const TransferOutcome& outcome) {
+    if (outcome.fault == TransferFault::SystemError) return systemFailureWords(outcome.value);
+    if (outcome.fault == TransferFault::NoPort) return "";
+    if (outcome.refused) return "sterownik odmówił";
+    if (outcome.received == 0) return "brak odpowiedzi";
+    const char* what = outcome.fault == TransferFault::BadChecksum    ? "zła suma kontrolna, "
+                       : outcome.fault == TransferFault::WrongAddress ? "zły adres zwrotny, "
+                       : outcome.fault == TransferFault::ProtocolError ? "nie ta odpowiedź, "
+                                                                       : "";
+    return std::string("odpowiedź uszkodzona: ") + what + "odebrano " + byteCount(outcome.received);
+}
+
+// The program's text for the fault, then what came: "Błąd komunikacji : NAK (brak odpowiedzi)".
+std::string faultLine(const TransferOutcome& outcome) {
+    const std::string words = whatCame(outcome);
+    return transferFaultText(outcome) + (words.empty() ? "" : " (" + words + ")");
+}
 
 std::size_t characterCount(const std::string& text) {
     std::size_t n = 0;
@@ -78,7 +118,6 @@ LinkSession::LinkSession(LoggingPort& port, const std::string& portPath, Progres
 }
 
 void LinkSession::drainLine() {
-    const uint64_t before = port_.bytesReceived();
     port_.purge();
     uint8_t sink[16];
     const auto giveUpAt = std::chrono::steady_clock::now() + std::chrono::milliseconds(kMaxDrainMs);
@@ -92,7 +131,35 @@ void LinkSession::drainLine() {
         if (got.status != IoStatus::Complete || got.bytes == 0) break;
     }
     port_.purge();
-    drained_ += port_.bytesReceived() - before;  // leftovers do not show that a controller answered
+}
+
+LinkStatus LinkSession::confirmController() {
+    ProbeReply reply;
+    for (int attempt = 0;; ++attempt) {
+        if (interruptSignal() != 0) return LinkStatus::Interrupted;
+        reply = probeOpenPort(port_);
+        if (reply.acknowledged) return LinkStatus::Done;
+        if (reply.errorCode != 0 && interruptSignal() == 0) {
+            progress_.message(portPath_ + ": " + systemFailureWords(reply.errorCode));
+            return LinkStatus::CommunicationFailed;
+        }
+        if (attempt >= retries_ || interruptSignal() != 0) break;
+        progress_.note(portPath_ + ": " + probeReplyWords(reply.received) + " – ponowienie " + std::to_string(attempt + 1) +
+                       " z " + std::to_string(retries_));
+        drainLine();
+    }
+    if (interruptSignal() != 0) return LinkStatus::Interrupted;
+    if (reply.received == 0) {
+        progress_.message(portPath_ + ": " + kNoControllerWords);
+        return LinkStatus::NoController;
+    }
+    progress_.message(portPath_ + ": " + kOtherDeviceWords + " (" + probeReplyWords(reply.received) + ")");
+    return LinkStatus::NotAController;
+}
+
+bool LinkSession::stillAnswers() {
+    drainLine();
+    return probeOpenPort(port_).acknowledged;
 }
 
 bool LinkSession::retryAfter(const TransferOutcome& outcome) {
@@ -101,22 +168,25 @@ bool LinkSession::retryAfter(const TransferOutcome& outcome) {
         failed(outcome);
         return false;
     }
+    // A request met by silence is not sent again into a line that no longer answers the probe:
+    // the line is given up after one probe's time-out, not after every retry's full wait.
+    if (outcome.received == 0 && !stillAnswers()) {
+        silenced_ = true;
+        failed(outcome);
+        return false;
+    }
     ++retriesUsed_;
-    progress_.note(portPath_ + ": " + transferFaultText(outcome) + " – ponowienie " + std::to_string(retriesUsed_) + " z " +
-                      std::to_string(retries_));
+    progress_.note(portPath_ + ": " + faultLine(outcome) + " – ponowienie " + std::to_string(retriesUsed_) + " z " +
+                   std::to_string(retries_));
     // The rest of a spoiled reply may still be coming: the retry is sent into a quiet line.
     drainLine();
     return true;
 }
 
 void LinkSession::noteAnswer(const TransferOutcome& outcome) {
-    // The engine calls every answer to a write but an acknowledgement a NAK; only a whole, sound
-    // NAK frame says the controller refused the block. Anything else may hide a stored one.
-    const uint8_t* rx = link_.rxBuffer.data();
-    const bool refused = outcome.fault == TransferFault::Nak && link_.bytesRead == kAckFrame.size() &&
-                         rx[0] == static_cast<uint8_t>(FrameCode::Nak) &&
-                         static_cast<uint8_t>(rx[0] + rx[1] + rx[2]) == 0;
-    if (sent_ && !refused) unanswered_ = true;
+    // Only a whole, sound NAK says the controller refused the block; anything else may hide a
+    // stored one whose answer was lost or spoiled.
+    if (sent_ && !outcome.refused) unanswered_ = true;
     sent_ = false;
 }
 
@@ -129,6 +199,7 @@ void LinkSession::failed(const TransferOutcome& outcome) {
 LinkStatus LinkSession::run(TransferAction action, ConfigArea area) {
     retriesUsed_ = 0;  // the retry budget is per exchange
     failed_ = false;
+    silenced_ = false;
     sent_ = false;
     unanswered_ = false;
     if (interruptSignal() != 0) return LinkStatus::Interrupted;
@@ -153,10 +224,9 @@ LinkStatus LinkSession::run(TransferAction action, ConfigArea area) {
     }
     if (!failed_) return LinkStatus::Done;
     if (interruptSignal() != 0) return LinkStatus::Interrupted;
-
-    progress_.message(portPath_ + ": " + transferFaultText(failure_));
-    if (failure_.fault != TransferFault::SystemError && port_.bytesReceived() == drained_) {
-        progress_.message(portPath_ + ": nie odpowiedział żaden sterownik. " + kControllerNotFoundText);
+    progress_.message(portPath_ + ": " + faultLine(failure_));
+    if (silenced_) {
+        progress_.message(portPath_ + ": " + kStoppedAnsweringWords);
         return LinkStatus::NoController;
     }
     return LinkStatus::CommunicationFailed;
@@ -175,8 +245,8 @@ LinkStatus LinkSession::readArea(ConfigArea area, ConfigImage& image, ByteBuffer
     const LinkStatus status = run(TransferAction::ReadController, area);
     if (status != LinkStatus::Done) return status;
     image = image_;
-    const uint8_t* data = link_.rxBuffer.data() + kPayloadOffset;
-    payload.assign(data, data + areaBlock(area).length);
+    payload.assign(areaBlock(area).length, 0);
+    encodeAreaPayload(image_, area, payload.data());
     return status;
 }
 

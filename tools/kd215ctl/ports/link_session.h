@@ -42,6 +42,7 @@ private:
 enum class LinkStatus {
     Done,
     NoController,         // the line stayed silent: nothing at all came back during this run
+    NotAController,       // something answered the probe, but not as a Kd215 does
     CommunicationFailed,  // the controller answered badly, or the port failed, and retries ran out
     Interrupted,          // a signal came: the exchange was stopped where it stood
 };
@@ -51,19 +52,22 @@ enum class LinkStatus {
 // nothing, every difference is kept.
 class LinkSession final : public LinkReporter {
 public:
-    // `port` is open (a LoggingPort, whose byte count tells a silent line) on `portPath`.
+    // `port` is open on `portPath`.
     LinkSession(LoggingPort& port, const std::string& portPath, Progress& progress, int retries);
 
     // Waits until the line has been quiet for a while and throws away what came: the rest of a
     // reply to an earlier run that was cut off, which would otherwise be taken for this run's.
     void drainLine();
+    // Sends the probe, with the retries, before anything else goes out: a line where nothing
+    // answers, or something that is not a Kd215, gets no other frame. Done when it acknowledged.
+    LinkStatus confirmController();
     // Whether the last exchange, having failed, may still have been carried out: a request went
     // out and some answer to it was not a clear refusal (spoiled, missing, or cut off by a signal).
     bool mayHaveTakenEffect() const { return unanswered_; }
 
     LinkStatus version(std::string& firmwareText);
     LinkStatus restart();
-    // Reads `area` into its part of `image` and hands back the raw payload as received.
+    // Reads `area` into its part of `image` and hands back its payload as the image encodes it.
     LinkStatus readArea(ConfigArea area, ConfigImage& image, ByteBuffer& payload);
     // Writes the area's part of `image`; done when the controller acknowledged it.
     LinkStatus writeArea(ConfigArea area, const ConfigImage& image);
@@ -77,6 +81,8 @@ public:
 private:
     LinkStatus run(TransferAction action, ConfigArea area);
     void noteAnswer(const TransferOutcome& outcome);
+    // After a request went unanswered: whether the controller still answers the probe.
+    bool stillAnswers();
 
     LoggingPort& port_;
     std::string portPath_;
@@ -84,9 +90,9 @@ private:
     int retries_;
     int retriesUsed_ = 0;
     bool failed_ = false;
+    bool silenced_ = false;  // the controller stopped answering mid-run: no retry is sent
     bool sent_ = false;        // a request of this attempt went out
     bool unanswered_ = false;  // an attempt of this exchange went out and was not refused
-    uint64_t drained_ = 0;  // bytes thrown away by drains
     TransferOutcome failure_;
     std::string firmwareText_;
     LinkState link_;
