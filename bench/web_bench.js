@@ -15,9 +15,11 @@ const wireSeconds = 536 * byteSeconds;  // four requests of 6 bytes, replies of 
 const median = (values) => [...values].sort((a, b) => a - b)[Math.floor(values.length / 2)];
 
 // One read of the four areas, timed at the controller: from the first request's first byte on the
-// line to the last reply's last byte.
+// line to the last reply's last byte. Beside it, the page's own share of each turn between a reply
+// and the next request (from the reply's last bytes reaching the page to its write), in ms.
 async function timedReadAll(page, sim) {
   const before = sim.frames().length;
+  await page.evaluate(() => window.kd215StandIn.events());
   await d.menu(page, 'Akcja', 'Odczyt ze sterownika', 'Wszystko');
   const frames = await d.waitFor('program 2 answered', () => {
     const now = sim.frames().slice(before).filter((f) => f.dir !== 'EV');
@@ -28,7 +30,14 @@ async function timedReadAll(page, sim) {
   const last = frames.filter((f) => f.dir === 'TX').pop();
   const requestBytes = 6;
   const replyBytes = last.hex.split(' ').length;
-  return (last.time + replyBytes * byteSeconds) - (first.time - requestBytes * byteSeconds);
+  const seconds = (last.time + replyBytes * byteSeconds) - (first.time - requestBytes * byteSeconds);
+  const events = await page.evaluate(() => window.kd215StandIn.events());
+  // Every write but the first, which answers the menu, follows a reply.
+  const turns = [];
+  events.forEach(([ms, what], i) => {
+    if (what === 'tx' && i > 0 && events[i - 1][1] === 'rx') turns.push(ms - events[i - 1][0]);
+  });
+  return { seconds, pageTurnsMs: turns };
 }
 
 // From the navigation to a menu bar that answers, the page and its module coming from the cache.
@@ -72,8 +81,16 @@ async function main() {
     check(await d.fwShown(page, 1000), 'no "FW : 1.05" after the probe');
     await timedReadAll(page, sim);  // not counted: the engine's first run through the module
     const reads = [];
-    for (let i = 0; i < runs; i++) reads.push(await timedReadAll(page, sim));
+    const turns = [];
+    for (let i = 0; i < runs; i++) {
+      const read = await timedReadAll(page, sim);
+      reads.push(read.seconds);
+      turns.push(...read.pageTurnsMs);
+    }
     console.log(`four-area read, seconds at the controller: ${reads.map((s) => s.toFixed(4)).join(' ')}; wire time ${wireSeconds.toFixed(4)}`);
+    // The rest of the time between a reply and the next request is the relay's: pty, Node, DevTools protocol.
+    console.log(`the page's own time from a reply to the next request, ms: median ${median(turns).toFixed(2)}, `
+      + `longest ${Math.max(...turns).toFixed(2)} (${turns.length} turns)`);
     goal('four-area read / wire time (median)', median(reads) / wireSeconds, 1.10, 'x');
     const loads = [];
     for (let i = 0; i < runs; i++) loads.push(await cachedLoad(page));

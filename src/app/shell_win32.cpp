@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "app/commands.h"
+#include "app/shell_texts.h"
 #include "platform/text_win32.h"
 #include "editors/editors_win32.h"
 #include "link/transfer_engine.h"
@@ -16,24 +17,15 @@ namespace kd215 {
 
 const wchar_t* const kMainClassName = L"Kd215<->PC";
 const wchar_t* const kClientClassName = L"ClientWndProc";
-const char* const kMainWindowTitle = "Program komunikacyjny Kd215 <--> PC";
 const char* const kNoPortsText = "Brak dostępnych portów szeregowych";
 const char* const kNoPortsCaption = "Klęska !";
 
 namespace {
 
-const char* const kEditingStatusText = "\tEdycja";
-
 const char* const kMenuBarKey = "Kd215<->PC";
 const char* const kChoiceKey = "Wybór";
 const char* const kPortKey = "Port";
 const char* const kHelpFileName = "Kd215.chm";
-const char* const kNoHelpText = "Plik pomocy nie jest na razie dostępny !";
-const char* const kNoHelpCaption = "Brak dostępu !";
-const char* const kAboutCaption = "O programie :";
-const char* const kExitWarningText =
-    "UWAGA !!!\nWszystkie zmiany nie zapisane do pliku\nlub do sterownika zostaną utracone !!!\n"
-    "Czy na pewno chcesz zakończyć ?";
 
 const COLORREF kBackgroundColour = RGB(241, 245, 247);
 constexpr int kActionMenuPosition = 0;  // "&Akcja" on the bar

@@ -16,7 +16,6 @@ namespace kd215 {
 
 extern const wchar_t* const kMainClassName;    // "Kd215<->PC"
 extern const wchar_t* const kClientClassName;  // "ClientWndProc"
-extern const char* const kMainWindowTitle;     // "Program komunikacyjny Kd215 <--> PC"
 extern const char* const kNoPortsText;         // "Brak dostępnych portów szeregowych"
 extern const char* const kNoPortsCaption;      // "Klęska !"
 

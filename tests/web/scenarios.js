@@ -253,6 +253,18 @@ async function reportAsKd215ctls(page, backup, downloads) {
   check(dateless(ours) === dateless(fs.readFileSync(theirs, 'utf8')), "the page's report differs from kd215ctl report's");
 }
 
+// The window's texts the page shares with the program's shell: its title, and the warning of
+// "Koniec pracy" ("Nie" leaves the port open for the scenarios after it).
+async function shellTexts(page) {
+  const title = await page.$eval('#title', (el) => el.textContent);
+  check(title === 'Program komunikacyjny Kd215 <--> PC', `the title reads "${title}"`);
+  await d.menu(page, 'Koniec pracy');
+  const warning = await d.messageBox(page, 'Ostrzeżenie');
+  check(warning === 'UWAGA !!!\nWszystkie zmiany nie zapisane do pliku\nlub do sterownika zostaną utracone !!!\n'
+    + 'Czy na pewno chcesz zakończyć ?', `"Koniec pracy" warns: ${JSON.stringify(warning)}`);
+  await d.pressButton(page, d.aria('alertdialog', 'Ostrzeżenie'), 'Nie');
+}
+
 async function screenshots(page, shots) {
   await page.screenshot({ path: path.join(shots, 'strona-1280x800.png') });
   await page.setViewport({ width: 390, height: 844 });
@@ -289,6 +301,7 @@ async function pageScenarios(browser, sim) {
   check(line === '{"baudRate":38400,"dataBits":8,"stopBits":2,"parity":"none","flowControl":"none"}', `port opened with ${line}`);
   let backup = null;
   const scenarios = [
+    ['the window\'s texts', () => shellTexts(page)],
     ['read all and area files', () => readAllAndSaveFiles(page, sim, downloads)],
     ['screenshots', () => screenshots(page, shots)],
     ['an edit in each editor', () => editorsReachTheController(page, sim, shots)],

@@ -2,7 +2,10 @@
 // functions the Node driver exposes, which carry the bytes to kd215-sim's pseudo-terminal.
 // Injected before the page's own scripts; the driver passes the list of ports it offers.
 (ports) => {
-  const standIn = { ports: [], serial: null };
+  const standIn = { ports: [], serial: null, events: [] };
+  // When bytes reached the page and when it wrote, on the page's clock, so that the benchmark can
+  // tell the page's own time between a reply and the next request from the relay's; the latest only.
+  const note = (what) => { standIn.events.push([performance.now(), what]); if (standIn.events.length > 512) standIn.events.shift(); };
   const grantedKey = 'kd215-standin-granted';
   // Chromium keeps a grant per origin across reloads; the stand-in keeps it in the same place.
   const granted = () => JSON.parse(localStorage.getItem(grantedKey) || '[]');
@@ -72,6 +75,7 @@
     }
     receive(bytes) {
       if (this.#state !== 'opened') return;
+      note('rx');
       if (this.#sink) this.#sink.enqueue(new Uint8Array(bytes)); else this.#pending.push(new Uint8Array(bytes));
     }
 
@@ -85,6 +89,7 @@
             throw new TypeError('Can only write an ArrayBuffer or ArrayBufferView.');
           const view = chunk instanceof ArrayBuffer ? new Uint8Array(chunk)
             : new Uint8Array(chunk.buffer, chunk.byteOffset, chunk.byteLength);
+          note('tx');
           if (!(await window.kd215SerialWrite(id, Array.from(view)))) {
             release();
             controller.error(domError('NetworkError', 'The device has been lost.'));
@@ -168,5 +173,5 @@
   }
   const port = (id) => standIn.ports.find((p) => p.id === id);
   window.kd215StandIn = { receive: (id, bytes) => port(id).receive(bytes), lose: (id) => port(id).lose(),
-    plugBack: (id) => port(id).plugBack() };
+    plugBack: (id) => port(id).plugBack(), events: () => standIn.events.splice(0) };
 }

@@ -11,6 +11,7 @@
 #include "app/commands.h"
 #include "app/file_step.h"
 #include "app/program_state.h"
+#include "app/shell_texts.h"
 #include "link/transfer_engine.h"
 #include "web_line.h"
 #include "web_shell.h"
@@ -18,16 +19,6 @@
 namespace kd215 {
 
 namespace {
-
-// The Win32 shell's own texts (its file cannot build here); they belong beside the command table.
-const char* const kMainWindowTitle = "Program komunikacyjny Kd215 <--> PC";
-const char* const kEditingStatusText = "\tEdycja";
-const char* const kNoHelpText = "Plik pomocy nie jest na razie dostępny !";
-const char* const kNoHelpCaption = "Brak dostępu !";
-const char* const kAboutCaption = "O programie :";
-const char* const kExitWarningText =
-    "UWAGA !!!\nWszystkie zmiany nie zapisane do pliku\nlub do sterownika zostaną utracone !!!\n"
-    "Czy na pewno chcesz zakończyć ?";
 
 // ---- the page, through Module.kdPage (page.js) ------------------------------------------------
 
