@@ -23,4 +23,7 @@ FileReadStatus readFileBytes(const std::string& path, std::size_t limit, ByteBuf
     return FileReadStatus::Ok;
 }
 
+// Every file the page holds came as the bytes of one the user chose: none is a folder or a device.
+std::string nonRegularKind(const std::string&) { return ""; }
+
 }  // namespace kd215

@@ -21,6 +21,7 @@
 #include "ports/frame_log.h"
 #include "link/probe.h"
 #include "ports/link_session.h"
+#include "link/frames.h"
 #include "report/report.h"
 #include "kd215_version.h"
 
@@ -271,11 +272,28 @@ std::size_t reportDifferences(Context& c, const std::string& heading, const std:
     return differences.size();
 }
 
+// The file's area as a write frame carries it and a read brings it back: the controller keeps an
+// inverted input as one bit, so the editors' 255 travels, and returns, as 1.
+ConfigImage asCarried(const ConfigImage& image, ConfigArea area) {
+    std::vector<uint8_t> payload(areaBlock(area).length);
+    encodeAreaPayload(image, area, payload.data());
+    ConfigImage carried = image;
+    decodeAreaPayload(payload.data(), area, carried);
+    return carried;
+}
+
 // What the controller sent for `area` against what the file holds: controller first, file second.
+// A value the controller holds as the file's would be written is no difference; one that is
+// shows the file's own value.
 std::size_t reportVerifyDifferences(Context& c, ConfigArea area, const ConfigImage& controller, const ConfigImage& expected) {
+    const std::vector<FieldValue> held = listAreaFields(controller, area);
+    const std::vector<FieldValue> carried = listAreaFields(asCarried(expected, area), area);
+    std::vector<FieldValue> inFile = listAreaFields(expected, area);
+    for (std::size_t i = 0; i < inFile.size(); ++i) {
+        if (carried[i].value == held[i].value) inFile[i].value = held[i].value;
+    }
     return reportDifferences(c, std::string("Weryfikacja: ") + areaPolishName(area),
-                             compareFields(listAreaFields(controller, area), listAreaFields(expected, area),
-                                           kControllerAndFile));
+                             compareFields(held, inFile, kControllerAndFile));
 }
 
 int summary(Context& c, std::size_t differences) {
