@@ -37,11 +37,10 @@
 #include "ports/port_names.h"
 #include "link/pty_pair.h"
 #include "sim_process_posix.h"
+#include "support/ctl_harness.h"
 
 namespace kd215 {
 namespace {
-
-struct CtlRun { int code; std::string out, err; };
 
 // A configuration with values of its own in every area.
 ConfigImage siteImage() {
@@ -51,13 +50,6 @@ ConfigImage siteImage() {
     for (Program& program : image.programs) program.steps[13].duration = 900;
     image.programs[0].endStep = 13;
     return image;
-}
-
-// The controller's 512-byte memory holding `image` in its four areas.
-std::vector<uint8_t> memoryOf(const ConfigImage& image) {
-    std::vector<uint8_t> memory(512, 0xA5);
-    for (const AreaBlock& block : kAreaBlocks) encodeAreaPayload(image, block.area, memory.data() + block.address);
-    return memory;
 }
 
 std::string areaBytes(const ConfigImage& image, ConfigArea area) {
@@ -82,14 +74,8 @@ std::vector<std::string> listDirectory(const std::string& path) {
     return names;
 }
 
-class CtlOnSim : public ::testing::Test {
+class CtlOnSim : public CtlFolderTest {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/kd215ctl-test-XXXXXX";
-        dir_ = ::mkdtemp(pattern);
-    }
-    void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
-
     void startSim(const std::vector<uint8_t>& memory = memoryOf(siteImage()), const std::vector<std::string>& extra = {}) {
         sim.presetMemory(memory);
         ASSERT_TRUE(sim.start(extra));
@@ -97,18 +83,14 @@ protected:
     // The command with --port naming the simulator's line.
     CtlRun onLine(std::vector<std::string> args) {
         args.insert(args.begin() + 1, {"--port", sim.link()});
-        std::ostringstream out, err;
-        const int code = runKd215ctl(args, out, err, false);
-        return {code, out.str(), err.str()};
+        return ctl(args);
     }
-    std::string path(const std::string& name) const { return dir_ + "/" + name; }
     std::string file(const std::string& name, const std::string& bytes) const {
         std::ofstream(path(name), std::ios::binary) << bytes;
         return path(name);
     }
 
     SimProcess sim;
-    std::string dir_;
 };
 
 // Starts the built kd215ctl as an ordinary user would: a tty in exclusive mode refuses every
@@ -521,11 +503,7 @@ TEST_F(CtlOnSim, EveryJsonResultHasItsCommandsShapeAndCarriesWhatItsTextSays) {
         const bool onPort = offLine.count(args[0]) == 0;
         std::vector<std::string> withPort = args;
         if (args[0] == "probe") withPort.push_back(sim.link());
-        const auto run = [&](std::vector<std::string> a) {
-            std::ostringstream out, err;
-            if (onPort) a.insert(a.begin() + 1, {"--port", sim.link()});
-            return CtlRun{runKd215ctl(a, out, err, false), out.str(), err.str()};
-        };
+        const auto run = [&](std::vector<std::string> a) { return onPort ? onLine(a) : ctl(a); };
         const CtlRun text = run(withPort);
         withPort.push_back("--json");
         const CtlRun json = run(withPort);

@@ -10,6 +10,7 @@
 #include "commands/ctl_json.h"
 #include "config/area_files.h"
 #include "files/config_text.h"
+#include "support/ctl_harness.h"
 
 namespace kd215 {
 namespace {
@@ -60,19 +61,8 @@ TEST(DifferenceRecord, SaysEachKindOfFieldAsTheEditorsShowIt) {
               "scena 2 kanał 5: 127 (49%) <> 128 (50%)");
 }
 
-struct CtlResult {
-    int code;
-    std::string out, err;
-};
-
-CtlResult ctl(const std::vector<std::string>& args) {
-    std::ostringstream out, err;
-    const int code = runKd215ctl(args, out, err, false);
-    return {code, out.str(), err.str()};
-}
-
 TEST(Kd215ctlHelp, EachCommandHasItsOwnPageAndASlipGetsTheNearestWord) {
-    const CtlResult page = ctl({"help", "backup"});
+    const CtlRun page = ctl({"help", "backup"});
     EXPECT_EQ(page.code, 0);
     EXPECT_EQ(page.out, ctl({"backup", "--help"}).out);
     EXPECT_EQ(page.out.rfind("Użycie: kd215ctl backup (--port PORT [--port PORT]... | --ports-from PLIK | --all) PLIK [--site TEKST]", 0), 0u) << page.out;
@@ -91,7 +81,7 @@ TEST(Kd215ctlHelp, EachCommandHasItsOwnPageAndASlipGetsTheNearestWord) {
         {{"ports", "--prot", "x"}, "nieznana opcja --prot. Czy chodziło o: --port?"},
     };
     for (const auto& [args, message] : slips) {
-        const CtlResult run = ctl(args);
+        const CtlRun run = ctl(args);
         EXPECT_EQ(run.code, 2) << args[0];
         EXPECT_NE(run.err.find(message), std::string::npos) << run.err;
     }
@@ -103,7 +93,7 @@ TEST(Kd215ctlUsage, OneAreaFileForSeveralAreasIsAUsageError) {
     const std::vector<uint8_t> bytes = encodeAreaFile(defaultConfigImage(), ConfigArea::Settings);
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     // Refused before the port is opened: this one does not exist.
-    const CtlResult run = ctl({"verify", "settings", "scenes", "--port", "kd215-no-such-line", path});
+    const CtlRun run = ctl({"verify", "settings", "scenes", "--port", "kd215-no-such-line", path});
     EXPECT_EQ(run.code, 2) << run.err;
     EXPECT_NE(run.err.find("kd215ctl: " + path + ": obszarów 2"), std::string::npos) << run.err;
 }

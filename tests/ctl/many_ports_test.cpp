@@ -21,20 +21,10 @@
 #include "files/config_files.h"
 #include "link/frames.h"
 #include "sim_process_posix.h"
+#include "support/ctl_harness.h"
 
 namespace kd215 {
 namespace {
-
-struct CtlRun {
-    int code;
-    std::string out, err;
-};
-
-CtlRun ctl(const std::vector<std::string>& args) {
-    std::ostringstream out, err;
-    const int code = runKd215ctl(args, out, err, false);
-    return {code, out.str(), err.str()};
-}
 
 ByteBuffer bytesOf(const std::string& text) { return ByteBuffer(text.begin(), text.end()); }
 
@@ -42,12 +32,6 @@ ByteBuffer bytesOf(const std::string& text) { return ByteBuffer(text.begin(), te
 void writeBackup(const std::string& path, const ConfigImage& image) {
     std::ofstream(path + ".tmp") << writeBackupJson(image, {});
     std::rename((path + ".tmp").c_str(), path.c_str());
-}
-
-std::vector<uint8_t> memoryOf(const ConfigImage& image) {
-    std::vector<uint8_t> memory(512, 0xA5);
-    for (const AreaBlock& block : kAreaBlocks) encodeAreaPayload(image, block.area, memory.data() + block.address);
-    return memory;
 }
 
 ConfigImage imageNumbered(int n) {
@@ -64,26 +48,14 @@ std::string tableRow(const std::string& out, const std::string& name) {
     return at == std::string::npos ? "" : out.substr(at + 1, out.find('\n', at + 1) - at - 1);
 }
 
-class ManyControllers : public ::testing::Test {
+class ManyControllers : public CtlFolderTest {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/kd215ctl-many-XXXXXX";
-        dir_ = ::mkdtemp(pattern);
-    }
-    void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
-
     SimProcess& startSim(const ConfigImage& image, const std::vector<std::string>& extra = {}) {
-        sims_.push_back(std::make_unique<SimProcess>());
-        sims_.back()->presetMemory(memoryOf(image));
-        EXPECT_TRUE(sims_.back()->start(extra));
-        return *sims_.back();
+        return startSimWith(memoryOf(image), extra);
     }
-    std::string path(const std::string& name) const { return dir_ + "/" + name; }
     // The file-safe name kd215ctl gives the simulator's line in {port}: "line-" and its own letters.
     std::string nameOf(const SimProcess& sim) const { return portFileName(sim.link()); }
 
-    std::vector<std::unique_ptr<SimProcess>> sims_;
-    std::string dir_;
 };
 
 TEST_F(ManyControllers, BackupOfFourKeepsEachFaultOnItsOwnLine) {
@@ -123,30 +95,6 @@ TEST_F(ManyControllers, BackupOfFourKeepsEachFaultOnItsOwnLine) {
     const std::size_t nak = run.err.find("kd215ctl: " + nameOf(naking) + ": Błąd komunikacji : NAK (sterownik odmówił)");
     ASSERT_NE(nak, std::string::npos) << run.err;
     EXPECT_EQ(run.err.find(naking.link()), std::string::npos) << run.err;
-}
-
-TEST_F(ManyControllers, RestoreSendsOneConfigurationToEachAndVerifiesIt) {
-    std::vector<SimProcess*> sims;
-    std::string list = "# hala A\n";
-    for (int n = 1; n <= 3; ++n) {
-        sims.push_back(&startSim(defaultConfigImage()));
-        list += sims.back()->link() + (n == 2 ? "   # przy scenie\n" : "\n");
-    }
-    std::ofstream(path("hala.txt")) << list << "\n";
-    std::ofstream(path("site.json")) << writeBackupJson(imageNumbered(7), {});
-    const CtlRun run = ctl({"restore", "--ports-from", path("hala.txt"), path("site.json"), "--json"});
-    ASSERT_EQ(run.code, 0) << run.out << run.err;
-    const Json result = Json::parse(run.out, nullptr, false);
-    ASSERT_TRUE(result.is_array()) << run.out;
-    ASSERT_EQ(result.size(), 3u);
-    for (std::size_t i = 0; i < 3; ++i) {
-        EXPECT_EQ(sims[i]->memory(), memoryOf(imageNumbered(7))) << i;
-        EXPECT_EQ(result[i]["port"], sims[i]->link());
-        EXPECT_EQ(result[i]["exit"], 0);
-        EXPECT_EQ(result[i]["verified"], true);
-        EXPECT_EQ(result[i]["differences"].size(), 0u);
-        EXPECT_FALSE(result[i].contains("error"));
-    }
 }
 
 TEST_F(ManyControllers, OutputsWithoutPortAndDoubledPortsAreRefusedBeforeAnyPortOpens) {

@@ -140,16 +140,6 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{"SilentOnWrite", "silent", TransferAction::WriteController, "Błąd komunikacji : NAK"}),
     [](const ::testing::TestParamInfo<FaultCase>& info) { return std::string(info.param.name); });
 
-TEST_F(EngineOnSim, RetrySendsTheSameRequestAgainAndRecovers) {
-    startSim({"--fault", "nak:1"});
-    ui.answers = {UserAnswer::Retry};
-    start(TransferAction::ReadController, ConfigArea::Scenes);
-    ASSERT_TRUE(runToIdle());
-    EXPECT_EQ(ui.messages.size(), 1u);
-    EXPECT_EQ(sim.frames("RX"), (std::vector<std::string>{"12 46 50 00 50 08", "12 46 50 00 50 08"}));
-    EXPECT_EQ(s.image.scenes[0].levels[0], patternMemory()[80]);
-}
-
 TEST_F(EngineOnSim, CancelInTheMiddleOfAChainKeepsTheAreasBefore) {
     startSim();
     start(TransferAction::ReadController, ConfigArea::Settings, true);

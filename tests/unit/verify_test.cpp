@@ -91,20 +91,5 @@ TEST(Verify, ProgramAsksEveryStepPcValueFirstThenTheEndStepButNotTheFiller) {
     EXPECT_EQ(v.asked, expected);
 }
 
-TEST(Verify, NoStopsAtThatDifferenceAndLeavesTheImage) {
-    ConfigImage pc = defaultConfigImage();
-    ConfigImage controller = pc;
-    controller.scenes[0].levels[0] = 1;
-    controller.scenes[0].riseTime = 2;
-    controller.scenes[7].levels[7] = 3;
-    const ConfigImage before = pc;
-    const Verification first(ConfigArea::Scenes, payloadOf(controller, ConfigArea::Scenes), pc, {false});
-    EXPECT_EQ(first.outcome, VerifyOutcome::StoppedByUser);
-    EXPECT_EQ(first.asked.size(), 1u);
-    EXPECT_EQ(std::memcmp(&before, &pc, sizeof pc), 0);
-    const Verification second(ConfigArea::Scenes, payloadOf(controller, ConfigArea::Scenes), pc, {true, false});
-    EXPECT_EQ(second.asked.size(), 2u);
-}
-
 }  // namespace
 }  // namespace kd215

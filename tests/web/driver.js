@@ -8,8 +8,8 @@ const tty = require('tty');
 const { spawn } = require('child_process');
 
 const SKIP = 77;  // ctest's SKIP_RETURN_CODE for the suite and the benchmark
-if (!fs.existsSync(path.join(__dirname, 'node_modules', 'puppeteer-core'))) {
-  console.log('SKIP: tests/web/node_modules is missing: run tests/web/install.sh (scripts/test.sh does)');
+if (!fs.existsSync(path.join(__dirname, '..', '..', 'node_modules', 'puppeteer-core'))) {
+  console.log('SKIP: node_modules is missing: run tests/web/install.sh (scripts/test.sh does)');
   process.exit(SKIP);
 }
 const puppeteer = require('puppeteer-core');
