@@ -93,7 +93,7 @@ async function readAllAndSaveFiles(page, sim, downloads) {
   await d.idle(page);
   const ours = path.join(args.work, 'ctl-read');
   fs.mkdirSync(ours);
-  ctl('read', 'all', '--port', sim.link, '-o', path.join(ours, 'hala'), '-q');
+  await ctlBesideThePage(page, sim, 'read', 'all', '--port', sim.link, '-o', path.join(ours, 'hala'), '-q');
   for (const ext of areaFiles) {
     const name = saved.find((n) => n.endsWith(`.${ext}`));
     check(name && fs.readFileSync(path.join(downloads, name)).equals(fs.readFileSync(path.join(ours, `hala.${ext}`))),
@@ -209,6 +209,19 @@ async function pickFile(page, buttonName, file) {
   await chooser.accept([file]);
 }
 
+
+// kd215ctl is refused a line another program holds open, and the page holds it while its port is
+// open: "Koniec pracy" lets the port go first, and the port is chosen again afterwards.
+async function ctlBesideThePage(page, sim, ...words) {
+  await d.menu(page, 'Koniec pracy');
+  await d.pressButton(page, d.aria('alertdialog', 'Ostrzeżenie'), 'Tak');
+  await d.idle(page);
+  try { ctl(...words); } finally {
+    const back = sim.frames().length;
+    await d.menu(page, 'Wybór portu', d.ftdiPortItem);
+    await waitForFrames(sim, back, (f) => f.some((x) => x.dir === 'TX' && x.hex.startsWith('13 06 00 00 02')), 'the version again');
+  }
+}
 const areasOf = (memory) => Buffer.concat([memory.subarray(4, 72), memory.subarray(80, 160),
   memory.subarray(160, 329), memory.subarray(330, 499)]);
 
@@ -219,13 +232,11 @@ async function backupsBothWays(page, sim, downloads) {
   await d.pressButton(page, d.aria('dialog', 'Zapisz kopię zapasową'), 'Zapisz');
   const pageBackup = await d.downloaded(downloads, 'sterownik.json');
   await reloadMemory(sim, Buffer.alloc(512));
-  // Without kd215ctl's own check after writing: it takes an inverted input stored as 255 by the
-  // editor for a difference from the 1 read back. The controller's memory is what is compared.
-  ctl('restore', '--port', sim.link, pageBackup, '--no-verify', '-q');
+  await ctlBesideThePage(page, sim, 'restore', '--port', sim.link, pageBackup, '-q');
   check(areasOf(sim.memoryBytes()).equals(areasOf(held)), "kd215ctl restore of the page's backup left other areas in the controller");
 
   const ctlBackup = path.join(args.work, 'kd215ctl.json');
-  ctl('backup', '--port', sim.link, ctlBackup, '-q');
+  await ctlBesideThePage(page, sim, 'backup', '--port', sim.link, ctlBackup, '-q');
   await reloadMemory(sim, Buffer.alloc(512));
   await pickFile(page, 'Otwórz kopię zapasową…', ctlBackup);
   await d.messageBox(page, 'Kd215 link w przeglądarce');
