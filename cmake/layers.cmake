@@ -5,7 +5,7 @@
 # its place (the records and the report go between editors and app).
 # Source naming: *_win32.cpp builds only for Windows, *_posix.cpp only elsewhere. The page's build
 # (web/CMakeLists.txt, Emscripten) takes the same layers from its own source folder, hence the root here.
-set(KD215_LAYERS config platform link editors app)
+set(KD215_LAYERS config platform link editors records app)
 get_filename_component(KD215_SOURCE_ROOT ${CMAKE_CURRENT_LIST_DIR}/.. ABSOLUTE)
 
 set(KD215_LAYERS_BELOW)
@@ -31,10 +31,17 @@ foreach(layer ${KD215_LAYERS})
     # is given are the page's own (web/src/web_line.cpp, web_files.cpp).
     list(FILTER sources EXCLUDE REGEX "/(serial|pty|port_list|files)_posix\\.cpp$")
   endif()
-  add_library(kd215_${layer} STATIC ${sources})
-  target_include_directories(kd215_${layer} PUBLIC ${root})
+  # A layer of headers only is an interface library: a static one needs a source.
+  if(sources)
+    add_library(kd215_${layer} STATIC ${sources})
+    set(scope PUBLIC)
+  else()
+    add_library(kd215_${layer} INTERFACE)
+    set(scope INTERFACE)
+  endif()
+  target_include_directories(kd215_${layer} ${scope} ${root})
   if(KD215_LAYER_UNDER)
-    target_link_libraries(kd215_${layer} PUBLIC kd215_${KD215_LAYER_UNDER})
+    target_link_libraries(kd215_${layer} ${scope} kd215_${KD215_LAYER_UNDER})
   endif()
   list(APPEND KD215_LAYERS_BELOW ${layer})
   set(KD215_LAYER_UNDER ${layer})
@@ -42,6 +49,19 @@ endforeach()
 
 # The product's version (kd215_version.h, generated) is a fact every layer and program may read.
 target_include_directories(kd215_config PUBLIC ${CMAKE_BINARY_DIR}/generated)
+# JSON by nlohmann-json, header only, for the records layer and what stands on it. The MinGW builds
+# do not search /usr/include, and opening all of it to them would mix the host's headers in: only
+# the library's own folder is linked in.
+find_path(KD215_NLOHMANN_INCLUDE nlohmann/json.hpp PATHS /usr/include NO_CMAKE_FIND_ROOT_PATH REQUIRED)
+set(KD215_JSON_INCLUDE ${CMAKE_BINARY_DIR}/json-include)
+file(MAKE_DIRECTORY ${KD215_JSON_INCLUDE})
+file(CREATE_LINK ${KD215_NLOHMANN_INCLUDE}/nlohmann ${KD215_JSON_INCLUDE}/nlohmann SYMBOLIC)
+get_target_property(KD215_RECORDS_TYPE kd215_records TYPE)
+if(KD215_RECORDS_TYPE STREQUAL "INTERFACE_LIBRARY")
+  target_include_directories(kd215_records SYSTEM INTERFACE ${KD215_JSON_INCLUDE})
+else()
+  target_include_directories(kd215_records SYSTEM PUBLIC ${KD215_JSON_INCLUDE})
+endif()
 if(WIN32)
   # The port list reads the registry's serial device map.
   target_link_libraries(kd215_link PUBLIC advapi32)

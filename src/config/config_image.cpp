@@ -1,6 +1,9 @@
 // The image's defaults, the area table and the level conversions.
 #include "config/config_image.h"
 
+#include <algorithm>
+#include <cctype>
+
 namespace kd215 {
 
 const std::array<AreaBlock, kDataAreaCount> kAreaBlocks = {{
@@ -17,6 +20,28 @@ bool isDataArea(ConfigArea area) {
 
 const AreaBlock& areaBlock(ConfigArea area) {
     return kAreaBlocks[static_cast<std::size_t>(area)];
+}
+
+std::string lowerFileExtension(const std::string& path) {
+    // A backslash separates folders only on Windows; elsewhere it is a letter of a file name.
+#ifdef _WIN32
+    const std::size_t slash = path.find_last_of("/\\");
+#else
+    const std::size_t slash = path.find_last_of('/');
+#endif
+    const std::size_t dot = path.rfind('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
+    std::string ext = path.substr(dot + 1);
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+    return ext;
+}
+
+ConfigArea areaOfFileName(const std::string& path) {
+    const std::string ext = lowerFileExtension(path);
+    for (const AreaBlock& block : kAreaBlocks) {
+        if (ext == block.fileExtension) return block.area;
+    }
+    return ConfigArea::NoArea;
 }
 
 ConfigArea nextChainArea(ConfigArea area) {

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace kd215 {
 
@@ -105,6 +106,12 @@ extern const std::array<AreaBlock, kDataAreaCount> kAreaBlocks;
 bool isDataArea(ConfigArea area);
 // The table row of a data area; only valid when isDataArea(area).
 const AreaBlock& areaBlock(ConfigArea area);
+// The extension of a file name, lower-cased, without its dot ("site/Hall.PG2" -> "pg2"); "" when
+// the last part of the name has no dot.
+std::string lowerFileExtension(const std::string& path);
+// The data area whose file a name is, by its extension in any case ("hall.PG2" -> Program2):
+// a program file says which program it holds only by its name. NoArea for any other name.
+ConfigArea areaOfFileName(const std::string& path);
 // The area that "&Wszystko" moves to after `area`; NoArea after Program2.
 ConfigArea nextChainArea(ConfigArea area);
 // Status-bar text for part 1, "" for NoArea and out-of-range values.

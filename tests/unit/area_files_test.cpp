@@ -40,5 +40,21 @@ TEST(AreaFiles, AFileOneByteShortIsRefusedAndTheWholeOneLoads) {
     }
 }
 
+// A program file says which program it is only by its name, in whatever case the user typed it;
+// a dot in a folder's name is no extension.
+TEST(AreaFiles, ANameTellsItsAreaByItsExtensionInAnyCase) {
+    const struct {
+        const char* name;
+        ConfigArea area;
+    } cases[] = {{"hall.pg2", ConfigArea::Program2}, {"site/HALL.PG2", ConfigArea::Program2},
+                 {"hall.Pg1", ConfigArea::Program1}, {"a.UST", ConfigArea::Settings},
+                 {"a.sce", ConfigArea::Scenes},     {"a.pg2.json", ConfigArea::NoArea},
+                 {"dir.pg2/hall", ConfigArea::NoArea}, {"pg2", ConfigArea::NoArea}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(areaOfFileName(c.name), c.area);
+    }
+}
+
 }  // namespace
 }  // namespace kd215

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "commands/area_names.h"
+#include "config/area_names.h"
 #include "config/area_files.h"
 #include "files/config_files.h"
 

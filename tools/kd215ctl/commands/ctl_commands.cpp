@@ -8,7 +8,7 @@
 #include <memory>
 #include <mutex>
 
-#include "commands/area_names.h"
+#include "config/area_names.h"
 #include "files/backup_file.h"
 #include "config/area_files.h"
 #include "files/config_files.h"

@@ -25,9 +25,8 @@
 
 #include <string>
 
-#include <nlohmann/json.hpp>
-
 #include "config/config_image.h"
+#include "records/json.h"
 
 namespace kd215 {
 
@@ -41,8 +40,6 @@ struct BackupInfo {
     std::string customer;
     std::string note;
 };
-
-using Json = nlohmann::ordered_json;
 
 // The backup document of `image` (every field the controller holds; `reserved` is not one of them).
 Json backupJson(const ConfigImage& image, const BackupInfo& info);

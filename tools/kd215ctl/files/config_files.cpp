@@ -1,12 +1,9 @@
 // Loading area files and backups: kind by name, content and size, with a clear word for each fault.
 #include "files/config_files.h"
 
-#include <algorithm>
-#include <cctype>
-
-#include "commands/area_names.h"
 #include "config/area_files.h"
-#include "ports/ctl_platform.h"
+#include "config/area_names.h"
+#include "platform/files.h"
 
 namespace kd215 {
 
@@ -32,25 +29,14 @@ const KindRow& row(FileKind kind) {
     return kKinds[0];
 }
 
-std::string lowerExtension(const std::string& path) {
-    const std::size_t slash = path.find_last_of(kPathSeparators);
-    const std::size_t dot = path.rfind('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
-    std::string ext = path.substr(dot + 1);
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
-    return ext;
-}
-
 // The kind a file's name promises, or false when the name says nothing.
 bool kindFromExtension(const std::string& path, FileKind& kind) {
-    const std::string ext = lowerExtension(path);
-    for (const AreaBlock& block : kAreaBlocks) {
-        if (ext == block.fileExtension) {
-            kind = fileKindOfArea(block.area);
-            return true;
-        }
+    const ConfigArea area = areaOfFileName(path);
+    if (area != ConfigArea::NoArea) {
+        kind = fileKindOfArea(area);
+        return true;
     }
-    if (ext != "json") return false;
+    if (lowerFileExtension(path) != "json") return false;
     kind = FileKind::Backup;
     return true;
 }

@@ -199,8 +199,7 @@ std::vector<FieldValue> listFields(const ConfigFile& file) {
         case FileKind::Program: {
             // A program file does not say which program it is but by its name; its steps are in
             // programs[0] either way.
-            const bool second = file.path.size() > 4 && (file.path.compare(file.path.size() - 4, 4, ".pg2") == 0 ||
-                                                         file.path.compare(file.path.size() - 4, 4, ".PG2") == 0);
+            const bool second = areaOfFileName(file.path) == ConfigArea::Program2;
             addStepFields(file.image.programs[0], programKey(second ? 1 : 0), "", kFileSteps, fields);
             break;
         }

@@ -3,13 +3,12 @@
 #include "report/report.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <ctime>
 #include <sstream>
 #include <utility>
 
-#include "commands/area_names.h"
+#include "config/area_names.h"
 #include "files/config_text.h"
 #include "files/printable_text.h"
 #include "report/report_chart.h"
@@ -124,13 +123,6 @@ std::string sheetFooter(const ReportVisit& visit) {
            "  @bottom-center { content: " + cssString(customerDateText(visit.madeAt)) + "; font: 8pt \"DejaVu Sans\", Arial, sans-serif; color: #555; }\n"
            "  @bottom-right { content: \"strona \" counter(page) \" z \" counter(pages); font: 8pt \"DejaVu Sans\", Arial, sans-serif; color: #555; }\n"
            "}\n";
-}
-
-bool hasProgramExtension2(const std::string& path) {
-    if (path.size() < 4) return false;
-    std::string ext = path.substr(path.size() - 4);
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
-    return ext == ".pg2";
 }
 
 // The page being written and its two sources.
@@ -447,7 +439,7 @@ FileLoadResult addFileToSource(const ConfigFile& file, ReportSource& source) {
             source.hasScenes = true;
             break;
         case FileKind::Program: {
-            const int p = hasProgramExtension2(file.path) ? 1 : 0;
+            const int p = areaOfFileName(file.path) == ConfigArea::Program2 ? 1 : 0;
             if (source.programSteps[p]) return taken(std::string(areaPolishName(p ? ConfigArea::Program2 : ConfigArea::Program1)) + " jest");
             source.image.programs[p].steps = file.image.programs[0].steps;
             source.programSteps[p] = kProgramFileSteps;

@@ -1,5 +1,5 @@
 // The area names of the command line, one table.
-#include "commands/area_names.h"
+#include "config/area_names.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-// The data areas as kd215ctl names them on its command line and in its messages.
+// The data areas by name: the words of kd215ctl's command line and the Polish names its messages and the report use.
 #pragma once
 
 #include <string>
