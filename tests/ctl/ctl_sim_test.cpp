@@ -238,18 +238,18 @@ TEST_F(CtlOnSim, ValuesTheEditorsWouldRefuseAreNamedAndWrittenOnlyWithForce) {
     const std::string backup = file("odd.json", writeBackupJson(odd, {}));
     const CtlRun refused = onLine({"restore", backup});
     EXPECT_EQ(refused.code, 5);
-    for (const std::string field : {"settings.switchOnTime: 250, edytor przyjmuje 0–99",
-                                    "settings.channels[2].riseTime (kanał 3): 5000, edytor przyjmuje 0–999",
-                                    "settings.channels[4].minLevel (kanał 5): 200 (78%), edytor przyjmuje limit dolny",
-                                    "programs[1].steps[3].duration (program 2, scena programu 4): 1000, edytor przyjmuje 0–999",
-                                    "programs[0].endStep (program 1): 14, edytor przyjmuje 0–13 (scena kończąca 1–14) albo 15 (brak)"}) {
+    for (const std::string field : {"czas załączania: 250 – edytor przyjmuje 0–99",
+                                    "kanał 3 czas narastania: 5000 – edytor przyjmuje 0–999",
+                                    "kanał 5 limit dolny: 200 (78%) – edytor przyjmuje najwyżej 90%",
+                                    "program 2, scena programu 4 czas trwania: 1000 – edytor przyjmuje 0–999",
+                                    "program 1 scena kończąca: 14 – edytor przyjmuje 0–13 (sceny 1–14) albo 15 (brak)"}) {
         EXPECT_NE(refused.err.find("kd215ctl: " + backup + ": " + field), std::string::npos) << refused.err;
     }
     EXPECT_TRUE(sim.frames("RX").empty());
 
     const CtlRun forced = onLine({"restore", "--force", backup});
     EXPECT_EQ(forced.code, 0) << forced.err;
-    EXPECT_NE(forced.err.find("riseTime (kanał 3): 5000, edytor przyjmuje 0–999; zapisuję bez zmian (--force)"), std::string::npos);
+    EXPECT_NE(forced.err.find("kanał 3 czas narastania: 5000 – edytor przyjmuje 0–999; zapisuję bez zmian (--force)"), std::string::npos);
     EXPECT_EQ(sim.memory(), memoryOf(odd));
 }
 
@@ -277,25 +277,26 @@ CtlRun afterTheProbe(SimProcess& sim, const std::function<CtlRun()>& command, co
 TEST_F(CtlOnSim, FailedWriteNamesEachAreaAsWrittenUnknownOrUnchanged) {
     startSim(memoryOf(defaultConfigImage()));
     const std::string backup = file("site.json", writeBackupJson(siteImage(), {}));
-    const std::string check = "; sprawdź: kd215ctl verify --port " + sim.link() + " all " + backup + "\n";
+    const std::string check = "; zweryfikuj: kd215ctl verify --port " + sim.link() + " all " + backup + "\n";
     // A bad address spoils the next read only: the check after the settings were written.
     sim.control("fault bad-address 1");
     const CtlRun cut = onLine({"restore", "--retries", "0", backup});
     EXPECT_EQ(cut.code, 4);
     EXPECT_NE(cut.err.find("Błąd komunikacji : adres zwrotny 5 (odpowiedź uszkodzona: zły adres zwrotny, odebrano 74 bajty)\nkd215ctl: " + sim.link() +
-                           ": ustawienia – zapisano, sceny – bez zmian, program 1 – bez zmian, program 2 – bez zmian" + check),
+                           ": ustawienia – zapis potwierdzony, sceny – bez zmian (nie wysłano), program 1 – bez zmian (nie wysłano), program 2 – bez zmian (nie wysłano)" + check),
               std::string::npos) << cut.err;
 
     // A refused write was not stored; one whose acknowledgement came spoiled may have been. A slow
     // controller, so that the fault is set after the probe was answered.
     sim.stop();
     startSim(memoryOf(defaultConfigImage()), {"--turnaround-ms", "300"});
-    for (const auto& [fault, state] : {std::pair<const char*, const char*>{"nak", "bez zmian"}, {"bad-checksum", "stan nieznany"}}) {
+    for (const auto& [fault, state] : {std::pair<const char*, const char*>{"nak", "bez zmian (nie wysłano)"},
+                                                                        {"bad-checksum", "stan nieznany (wysłano, brak potwierdzenia)"}}) {
         SCOPED_TRACE(fault);
         const CtlRun run = afterTheProbe(sim, [&] { return onLine({"write", "program1", "--retries", "0", "--no-verify", backup}); },
                                          std::string("fault ") + fault + " 1");
         EXPECT_EQ(run.code, 4);
-        EXPECT_NE(run.err.find(": program 1 – " + std::string(state) + "; sprawdź: kd215ctl verify --port " + sim.link() +
+        EXPECT_NE(run.err.find(": program 1 – " + std::string(state) + "; zweryfikuj: kd215ctl verify --port " + sim.link() +
                                " program1 " + backup + "\n"), std::string::npos) << run.err;
     }
     // With a retry left, the spoiled answer is waited out and the write sent again goes through.
@@ -379,8 +380,8 @@ TEST_F(CtlOnSim, InterruptionsLeaveNoTemporaryAndSayWhatTheControllerHolds) {
     ::close(out[0]);
     ::waitpid(pid, &status, 0);
     EXPECT_EQ(WEXITSTATUS(status), 130) << status;
-    EXPECT_NE(text.find(": ustawienia – zapisano, sceny – stan nieznany, program 1 – bez zmian, program 2 – bez zmian; "
-                        "sprawdź: kd215ctl verify --port " + sim.link() + " all " + backup + "\n"), std::string::npos) << text;
+    EXPECT_NE(text.find(": ustawienia – zapis potwierdzony, sceny – stan nieznany (wysłano, brak potwierdzenia), program 1 – bez zmian (nie wysłano), program 2 – bez zmian (nie wysłano); "
+                        "zweryfikuj: kd215ctl verify --port " + sim.link() + " all " + backup + "\n"), std::string::npos) << text;
 }
 
 TEST_F(CtlOnSim, LineIsCleanAndLockedBeforeARunTouchesIt) {
@@ -541,7 +542,7 @@ TEST_F(CtlOnSim, PortsThatWillNotServeSayWhyAndEndWithThree) {
     ::waitpid(holder, nullptr, 0);
     ASSERT_TRUE(opened);
     EXPECT_EQ(busy.code, 3);
-    EXPECT_NE(busy.out.find("kd215ctl: " + sim.link() + ": port zajęty – używa go kd215_tests (PID " + std::to_string(holder) + ")\n"),
+    EXPECT_NE(busy.out.find("kd215ctl: " + sim.link() + ": port zajęty, używa go kd215_tests (PID " + std::to_string(holder) + ")\n"),
               std::string::npos) << busy.out;
     EXPECT_NE(busy.out.find("kd215ctl: " + silentLine.devicePath + ": nie odpowiedział żaden sterownik\n"), std::string::npos)
         << busy.out;
@@ -623,7 +624,7 @@ bool onlyProbesSent(const SimProcess& sim) {
 
 TEST_F(CtlOnSim, ALineThatIsNotAKd215GetsNothingButTheProbe) {
     const std::string backup = file("site.json", writeBackupJson(siteImage(), {}));
-    const std::string unchanged = ": ustawienia – bez zmian, sceny – bez zmian, program 1 – bez zmian, program 2 – bez zmian; ";
+    const std::string unchanged = ": ustawienia – bez zmian (nie wysłano), sceny – bez zmian (nie wysłano), program 1 – bez zmian (nie wysłano), program 2 – bez zmian (nie wysłano); ";
     // Another device (it answers the probe with bytes of its own), then nothing at all.
     for (const auto& [fault, words] : {std::pair<const char*, const char*>{"garbage:20", "odpowiedziało urządzenie, które nie jest sterownikiem Kd215"},
                                        {"silent:20", "nie odpowiedział żaden sterownik Kd215"}}) {
@@ -664,7 +665,7 @@ TEST_F(CtlOnSim, APortHeldOpenWithoutALockIsNamedWithItsHolderAndGetsNothing) {
     EXPECT_EQ(run.code, 3);
     EXPECT_NE(run.err.find(sim.link() + ": port zajęty – otwarty także przez kd215_tests (PID " + std::to_string(holder) +
                            "); nic nie wysłano\n"), std::string::npos) << run.err;
-    EXPECT_NE(run.err.find(": ustawienia – bez zmian, sceny – bez zmian"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find(": ustawienia – bez zmian (nie wysłano), sceny – bez zmian (nie wysłano)"), std::string::npos) << run.err;
     EXPECT_TRUE(sim.frames("RX").empty());
     EXPECT_EQ(onLine({"restore", backup}).code, 0);  // once it let go
 }
@@ -724,7 +725,7 @@ TEST_F(CtlOnSim, BackupOfValuesTheEditorsRefuseIsMadeWithAWarningThatRestoringNe
     const CtlRun run = onLine({"backup", path("erased.json")});
     EXPECT_EQ(run.code, 0) << run.err;
     EXPECT_EQ(run.out, path("erased.json") + "\n");
-    EXPECT_NE(run.err.find("settings.switchOnTime: 255, edytor przyjmuje 0–99\n"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("czas załączania: 255 – edytor przyjmuje 0–99\n"), std::string::npos) << run.err;
     EXPECT_NE(run.err.find(": sterownik ma wartości, których edytory nie przyjmą ("), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("(98, pierwsze 5 powyżej); odtworzenie tej kopii zapasowej wymaga opcji --force\n"), std::string::npos)
         << run.err;

@@ -76,9 +76,9 @@ TEST(Kd215ctlHelp, EachCommandHasItsOwnPageAndASlipGetsTheNearestWord) {
     EXPECT_NE(page.out, ctl({"report", "--help"}).out);
 
     const std::vector<std::pair<std::vector<std::string>, std::string>> slips = {
-        {{"bakup"}, "kd215ctl: nieznane polecenie \"bakup\". Czy chodziło o: backup? (pomoc: kd215ctl help)\n"},
-        {{"help", "vrfy"}, "Czy chodziło o: verify?"},
-        {{"ports", "--prot", "x"}, "nieznana opcja --prot. Czy chodziło o: --port?"},
+        {{"bakup"}, "kd215ctl: nieznane polecenie \"bakup\". Czy chodziło o backup? (pomoc: kd215ctl help)\n"},
+        {{"help", "vrfy"}, "Czy chodziło o verify?"},
+        {{"ports", "--prot", "x"}, "nieznana opcja --prot. Czy chodziło o --port?"},
     };
     for (const auto& [args, message] : slips) {
         const CtlRun run = ctl(args);
@@ -95,7 +95,7 @@ TEST(Kd215ctlUsage, OneAreaFileForSeveralAreasIsAUsageError) {
     // Refused before the port is opened: this one does not exist.
     const CtlRun run = ctl({"verify", "settings", "scenes", "--port", "kd215-no-such-line", path});
     EXPECT_EQ(run.code, 2) << run.err;
-    EXPECT_NE(run.err.find("kd215ctl: " + path + ": obszarów 2"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("kd215ctl: " + path + ": podano 2 obszary"), std::string::npos) << run.err;
 }
 
 // The README's table of JSON results, row by row: `name` | `{"key", ...}`.

@@ -21,7 +21,7 @@ page=$(groff -man -Tutf8 -ww -P-cbou "$man" 2>"$prefix/warnings")
 [ ! -s "$prefix/warnings" ] || fail "manual page: $(cat "$prefix/warnings")"
 mandoc -T lint -W warning "$man" >"$prefix/lint" 2>&1 || fail "manual page lint: $(cat "$prefix/lint")"
 headings=$(printf '%s\n' "$page" | grep -E '^[[:upper:]ĄĆĘŁŃÓŚŹŻ][[:upper:]ĄĆĘŁŃÓŚŹŻ ]*$' | tr '\n' '/')
-[ "$headings" = "NAZWA/SKŁADNIA/OPIS/POLECENIA/OPCJE/JSON/KOD WYJŚCIA/PRZYKŁADY/PLIKI/ZOBACZ TAKŻE/" ] ||
+[ "$headings" = "NAZWA/SKŁADNIA/OPIS/POLECENIA/OPCJE/JSON/KODY WYJŚCIA/PRZYKŁADY/PLIKI/ZOBACZ TAKŻE/" ] ||
   fail "manual page sections: $headings"
 case $page in *"kd215ctl backup --port /dev/ttyUSB0 sterownik.json"*) ;; *) fail "manual page lacks the examples" ;; esac
 

@@ -90,7 +90,7 @@ TEST_F(ManyControllers, BackupOfFourKeepsEachFaultOnItsOwnLine) {
     EXPECT_NE(::access(path(nameOf(naking) + ".json").c_str(), F_OK), 0);
     EXPECT_GE(naking.frames("RX").size(), 3u);  // it had answered before it refused
     EXPECT_NE(tableRow(run.out, nameOf(silent)).find("brak sterownika – "), std::string::npos) << run.out;
-    EXPECT_NE(tableRow(run.out, nameOf(naking)).find("błąd komunikacji – "), std::string::npos) << run.out;
+    EXPECT_NE(tableRow(run.out, nameOf(naking)).find("błąd komunikacji: NAK (sterownik odmówił)"), std::string::npos) << run.out;
     // Each message in the one form, the port named once, by its short name.
     const std::size_t nak = run.err.find("kd215ctl: " + nameOf(naking) + ": Błąd komunikacji : NAK (sterownik odmówił)");
     ASSERT_NE(nak, std::string::npos) << run.err;
@@ -206,7 +206,7 @@ TEST_F(ManyControllers, AllAccountsForASilentAndABusyPort) {
     }
     EXPECT_NE(tableRow(run.out, nameOf(silent)).find("brak sterownika – nie odpowiedział żaden sterownik"),
               std::string::npos) << run.out;
-    EXPECT_NE(tableRow(run.out, nameOf(busy)).find("brak sterownika – port zajęty"), std::string::npos) << run.out;
+    EXPECT_NE(tableRow(run.out, nameOf(busy)).find("port niedostępny – port zajęty"), std::string::npos) << run.out;
     EXPECT_NE(run.err.find("kd215ctl: " + nameOf(busy) + ": port zajęty"), std::string::npos) << run.err;
 
     const CtlRun answering = onAll(site, {"backup", "--all", "--answering", path("{port}.json"), "--json"});

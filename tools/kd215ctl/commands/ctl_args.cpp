@@ -28,14 +28,14 @@ const CommandRule kCommands[] = {
     {"ports", PortUse::None, false, 0, 0, false,
      {"ports [--all]",
       "Porty szeregowe tego komputera z opisem urządzenia: najpierw nazwa stała (/dev/serial/by-id/...), "
-      "potem urządzenie, opis, producent, identyfikatory USB, numer seryjny i moduł jądra przejściówki.",
+      "potem urządzenie, opis, producent, identyfikatory USB, numer seryjny i moduł jądra adaptera.",
       {"kd215ctl ports", "kd215ctl ports --all --json"}}},
     {"probe", PortUse::Optional, false, 0, -1, false,
      {"probe [PORT... | --port PORT]",
       "Szuka sterownika na portach po kolei (bez PORT: na wszystkich) i wypisuje pierwszy port, na którym "
-      "odpowiedział, tak jak go podać następnym razem. O każdym pominiętym porcie mówi dlaczego: zajęty "
-      "(i przez jaki proces), brak uprawnień (i do jakiej grupy dołączyć), to nie port szeregowy, "
-      "nikt nie odpowiedział. Z --port podanym kilka razy, --ports-from albo --all sprawdza każdy port "
+      "odpowiedział sterownik, w postaci, w jakiej należy go podać następnym razem. O każdym pominiętym porcie mówi dlaczego: zajęty "
+      "(i przez jaki proces), brak uprawnień (i do jakiej grupy dołączyć), to nie jest port szeregowy, "
+      "nie odpowiedział żaden sterownik. Z --port podanym kilka razy, --ports-from albo --all sprawdza każdy port "
       "osobno i kończy tabelą wszystkich; porty po poleceniu i te opcje razem to błąd użycia.",
       {"kd215ctl probe", "kd215ctl probe /dev/ttyUSB0 /dev/ttyUSB1"}}},
     {"version", PortUse::Required, false, 0, 0, false,
@@ -122,15 +122,15 @@ const OptionRule kOptions[] = {
          if (v.empty()) e = "--port: pusta nazwa portu";
          return !v.empty();
      },
-     "PORT", "port szeregowy, np. /dev/ttyUSB0, /dev/serial/by-id/..., COM3; podany kilka razy: każdy port "
-             "równolegle, a nazwy plików wynikowych muszą mieć {port}; dwie nazwy jednego portu to błąd użycia"},
+     "PORT", "port szeregowy, np. /dev/ttyUSB0, /dev/serial/by-id/..., COM3; podany kilka razy: polecenie "
+             "działa na wszystkich tych portach równolegle, a nazwy plików wynikowych muszą zawierać {port}; dwie nazwy jednego portu to błąd użycia"},
     {"--ports-from", nullptr, true, KD215_PORT_COMMANDS,
      [](CtlOptions& o, const std::string& v, std::string& e) {
          o.portsFrom = v;
          if (v.empty()) e = "--ports-from: pusta nazwa pliku";
          return !v.empty();
      },
-     "PLIK", "porty z listy portów, jeden w wierszu (# zaczyna komentarz; znacznik BOM i końce wierszy CRLF "
+     "PLIK", "porty z listy portów, po jednym w wierszu (# zaczyna komentarz; znacznik BOM i końce wierszy CRLF "
              "dozwolone), np. nazwy stałe wypisane przez ports; pusta lista daje kod wyjścia 3"},
     {"--output", "-o", true, "read report", [](CtlOptions& o, const std::string& v, std::string&) { o.output = v; return true; },
      "KATALOG|NAZWA",
@@ -160,15 +160,15 @@ const OptionRule kOptions[] = {
      [](CtlOptions& o, const std::string&, std::string&) { return o.force = true; }, nullptr,
      "zapis mimo wartości, których nie przyjęłyby okna programu"},
     {"--json", nullptr, false, nullptr, [](CtlOptions& o, const std::string&, std::string&) { return o.json = true; },
-     nullptr, "wynik w JSON na standardowym wyjściu; komunikaty i błędy nadal tekstem na standardowym wyjściu błędów"},
+     nullptr, "wynik w formacie JSON na standardowym wyjściu; komunikaty i błędy nadal tekstem na standardowym wyjściu błędów"},
     {"--quiet", "-q", false, nullptr, [](CtlOptions& o, const std::string&, std::string&) { return o.quiet = true; },
-     nullptr, "tylko wyniki i błędy: bez postępu i bez komunikatów o ponowieniach"},
+     nullptr, "tylko wyniki i błędy: bez informacji o postępie i bez komunikatów o ponowieniach"},
     {"--verbose", "-v", false, KD215_PORT_COMMANDS, [](CtlOptions& o, const std::string&, std::string&) { return o.verbose = true; },
      nullptr, "każda ramka (jak --log) także na standardowym wyjściu błędów"},
     {"--all", nullptr, false, "ports " KD215_PORT_COMMANDS,
      [](CtlOptions& o, const std::string&, std::string&) { return o.allPorts = true; }, nullptr,
-     "ports: także porty ttyS bez układu UART; pozostałe: każdy port, na którym odpowiada sterownik, a w tabeli "
-     "każdy pominięty i dlaczego; port, na którym nic nie odpowiedziało, daje kod wyjścia 3"},
+     "ports: także porty ttyS bez układu UART; pozostałe polecenia: wszystkie porty, na których odpowiada sterownik, "
+     "a w tabeli wyników każdy pominięty i dlaczego; port, na którym nic nie odpowiedziało, daje kod wyjścia 3"},
     {"--answering", nullptr, false, KD215_PORT_COMMANDS,
      [](CtlOptions& o, const std::string&, std::string&) { return o.answering = true; }, nullptr,
      "z --all: wystarczą porty, na których sterownik odpowiedział; pozostałe są w tabeli, ale nie zmieniają kodu "
@@ -237,7 +237,7 @@ std::vector<std::string> optionNames() {
     return names;
 }
 
-// ". Czy chodziło o: backup?" when a known word is near the mistyped one.
+// ". Czy chodziło o backup?" when a known word is near the mistyped one.
 std::string suggestion(const std::string& word, const std::vector<std::string>& choices);
 
 std::string fileCount(int n) { return std::to_string(n) + (n == 1 ? " pliku" : " plików"); }
@@ -348,7 +348,7 @@ ParseResult checkFileCount(const CommandRule& command, const CtlOptions& options
     }
     if (command.takesAreas && files > 1 && files != static_cast<int>(options.areas.size())) {
         return usage("obszarów: " + std::to_string(options.areas.size()) + ", plików: " + std::to_string(files) +
-                     "; potrzeba pliku na każdy obszar albo jednej kopii zapasowej");
+                     "; potrzeba jednego pliku na każdy obszar albo jednej kopii zapasowej");
     }
     return {true, {}};
 }
@@ -494,9 +494,12 @@ std::vector<OptionHelp> optionDocs(const std::string& command) {
         for (std::size_t at = commands.find(','); at != std::string::npos; at = commands.find(',', at + 2)) {
             commands.insert(at + 1, " ");
         }
+        // A text that says what the option does in each command ("read: …; report: …") names them.
+        const std::string first = commands.substr(0, commands.find(','));
+        if (!first.empty() && std::string(rule.help).rfind(first + ":", 0) == 0) commands.clear();
         docs.push_back({names, commands, rule.help});
     }
-    docs.push_back({"-h, --help", "", "pomoc: cała albo, po nazwie polecenia, tego polecenia"});
+    docs.push_back({"-h, --help", "", "pomoc ogólna albo – po nazwie polecenia – pomoc do tego polecenia"});
     return docs;
 }
 
@@ -590,7 +593,7 @@ std::string commandHelpText(const std::string& name) {
 namespace {
 std::string suggestion(const std::string& word, const std::vector<std::string>& choices) {
     const std::string nearest = nearestWord(word, choices);
-    return nearest.empty() ? "" : ". Czy chodziło o: " + nearest + "?";
+    return nearest.empty() ? "" : ". Czy chodziło o " + nearest + "?";
 }
 }  // namespace
 

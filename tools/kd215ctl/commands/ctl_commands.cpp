@@ -320,8 +320,8 @@ int loadAreaFiles(Context& c, std::vector<ConfigFile>& files, std::vector<const 
     // of files that matches neither.
     if (files.size() == 1 && areas.size() > 1 && files[0].kind != FileKind::Backup) {
         return fail(c,
-                    files[0].path + ": obszarów " + std::to_string(areas.size()) + ", a " + fileKindName(files[0].kind) +
-                        " mieści jeden; potrzeba pliku na każdy obszar albo jednej kopii zapasowej",
+                    files[0].path + ": podano " + std::to_string(areas.size()) + " obszary, a " + fileKindName(files[0].kind) +
+                        " mieści jeden; potrzeba jednego pliku na każdy obszar albo jednej kopii zapasowej",
                     kExitUsage);
     }
     for (std::size_t i = 0; i < areas.size(); ++i) {
@@ -358,7 +358,8 @@ std::string shellWord(const std::string& word) {
 // names each area as written and acknowledged, sent without an answer (it may have stored it), or
 // not sent, then the command that checks it against the files.
 void reportAreaStates(Context& c, const std::vector<ConfigArea>& areas, const std::vector<AreaState>& states) {
-    static const char* const kStateWords[] = {"bez zmian", "stan nieznany", "zapisano"};
+    static const char* const kStateWords[] = {"bez zmian (nie wysłano)", "stan nieznany (wysłano, brak potwierdzenia)",
+                                                "zapis potwierdzony"};
     std::string text = "kd215ctl: " + c.options.port + ": ";
     for (std::size_t i = 0; i < areas.size(); ++i) {
         text += std::string(i == 0 ? "" : ", ") + areaPolishName(areas[i]) + " – " +
@@ -371,7 +372,7 @@ void reportAreaStates(Context& c, const std::vector<ConfigArea>& areas, const st
         for (const ConfigArea area : c.options.areas) check += std::string(" ") + areaArgumentName(area);
     }
     for (const std::string& operand : c.options.operands) check += " " + shellWord(operand);
-    c.progress.message(text + "; sprawdź: " + check);
+    c.progress.message(text + "; zweryfikuj: " + check);
 }
 
 // A file may hold what no editor would let a user commit (a switch-on time of 250, a lower limit
@@ -384,7 +385,7 @@ int checkEditorRules(Context& c, const std::vector<ConfigArea>& areas, const std
         for (const EditorRefusal& refusal : editorRefusals(imageForArea(file, areas[i], defaultConfigImage()), areas[i])) {
             any = true;
             c.progress.message("kd215ctl: " + file.path + ": " + refusal.field + ": " + refusal.shown +
-                               ", edytor przyjmuje " + refusal.rule + (c.options.force ? "; zapisuję bez zmian (--force)" : ""));
+                               " – edytor przyjmuje " + refusal.rule + (c.options.force ? "; zapisuję bez zmian (--force)" : ""));
         }
     }
     if (!any || c.options.force) return kExitDone;
@@ -401,7 +402,7 @@ void warnOfEditorRefusals(Context& c, const std::string& path, const ConfigImage
         for (const EditorRefusal& refusal : editorRefusals(image, block.area)) {
             if (++count > kNamed) continue;
             c.progress.message("kd215ctl: " + path + ": " + refusal.field + ": " + refusal.shown +
-                               ", edytor przyjmuje " + refusal.rule);
+                               " – edytor przyjmuje " + refusal.rule);
         }
     }
     if (count == 0) return;
@@ -830,7 +831,7 @@ int runKd215ctl(const std::vector<std::string>& args, std::ostream& out, std::os
 }
 
 int runCommand(const CtlOptions& options, const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-               bool errIsTerminal, Json* result) {
+               bool errIsTerminal, Json* result, bool* lineOpened) {
     // The frame lines of -v take standard error; a progress line would break into them.
     Context c{options, out, Progress(err, errIsTerminal && !options.verbose, options.quiet), {}, {{"schema", kJsonSchema}}};
     if (options.verbose) c.log.echoTo(err);
@@ -864,6 +865,7 @@ int runCommand(const CtlOptions& options, const std::vector<std::string>& args, 
             // that found nothing has still done its work: the ports it passed over, and why.
             const bool answered = code == kExitDone || code == kExitDifferences ||
                                   (options.command == "probe" && code == kExitNoController && !c.result["tried"].empty());
+            if (lineOpened != nullptr) *lineOpened = c.result.contains("port");
             if (result != nullptr) {
                 *result = answered ? c.result : Json();
             } else if (options.json && answered) {

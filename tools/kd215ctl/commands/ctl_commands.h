@@ -18,8 +18,10 @@ int runKd215ctl(const std::vector<std::string>& args, std::ostream& out, std::os
 
 // One parsed command on one port (or none). With `result` the JSON result is handed back there
 // (null when the command failed) instead of printed; `args` go into the frame log's first line.
+// `lineOpened`, when given, says whether the port opened and was ours alone, so that a failure can
+// be told apart: a port unavailable, or a port on which no controller answered.
 int runCommand(const CtlOptions& options, const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-               bool errIsTerminal, Json* result);
+               bool errIsTerminal, Json* result, bool* lineOpened = nullptr);
 
 // The files one run of a command reads and writes, by the names it was given (after {port}).
 struct CommandFiles {

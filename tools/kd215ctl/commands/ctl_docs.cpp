@@ -81,10 +81,11 @@ void writeManPage(std::ostream& out) {
         first = false;
     }
     out << ".SH OPIS\n"
-        << roffText("kd215ctl czyta i zapisuje sterownik Kd215 na łączu szeregowym tym samym rdzeniem co program Kd215 "
-                "link: kopie zapasowe, pliki obszarów (.ust, .sce, .pg1, .pg2), weryfikacja i raport. Wyniki idą na "
-                "standardowe wyjście, komunikaty na standardowe wyjście błędów, każdy w jednym wierszu: "
-                "\"kd215ctl: \", plik lub port i dwukropek, potem treść.")
+        << roffText("kd215ctl odczytuje i zapisuje konfigurację sterownika Kd215 przez łącze szeregowe, korzystając z "
+                "tego samego rdzenia co program Kd215 link: tworzy kopie zapasowe i pliki obszarów (.ust, .sce, .pg1, "
+                ".pg2), weryfikuje sterownik i sporządza raport. Wyniki trafiają na standardowe wyjście, komunikaty na "
+                "standardowe wyjście błędów, każdy w jednym wierszu: „kd215ctl: ”, plik lub port i dwukropek, potem "
+                "treść.")
         << "\n.PP\n"
         << roffText("Pliki podane po obszarach odpowiadają im po kolei; zamiast nich można podać jedną kopię zapasową. "
                 "Plik programu mieści sceny 1–12 bez sceny kończącej: jego zapis zostawia w sterowniku sceny 13 i 14 "
@@ -101,14 +102,14 @@ void writeManPage(std::ostream& out) {
     }
     out << ".SH JSON\n"
         << roffText("Z --json polecenie wypisuje jedną wartość JSON zamiast tekstu, a po błędzie nic (probe, które "
-                "nie znalazło sterownika, wypisuje pominięte porty). Każda wartość ma klucz \"schema\" (teraz " +
-                std::to_string(kJsonSchema) + "); rośnie, gdy klucz zmienia znaczenie lub znika. Klucz ze znakiem ? "
+                "nie znalazło sterownika, wypisuje pominięte porty). Każda wartość ma klucz \"schema\" (obecnie " +
+                std::to_string(kJsonSchema) + "); jego wartość rośnie, gdy któryś klucz zmienia znaczenie lub znika. Klucz ze znakiem ? "
                 "bywa nieobecny. W DIFFERENCE \"first\" to sterownik (verify, write, restore) albo pierwsze "
-                "źródło (diff, report --compare), \"second\" plik albo drugie źródło; wartości surowe, "
+                "źródło (diff, report --compare), \"second\" – plik albo drugie źródło, obie jako wartości surowe; "
                 "\"text\" to wiersz tekstu.")
         << "\n";
     for (const JsonShape& shape : kJsonShapes) tagged(out, shape.name, shape.shape);
-    out << ".SH " << roff("KOD WYJŚCIA") << "\n";
+    out << ".SH " << roff("KODY WYJŚCIA") << "\n";
     for (const ExitCodeDoc& exit : kExitCodeDocs) tagged(out, std::to_string(exit.code), exit.meaning);
     out << ".SH " << roff("PRZYKŁADY") << "\n";
     first = true;
@@ -119,12 +120,13 @@ void writeManPage(std::ostream& out) {
     out << ".SH PLIKI\n";
     tagged(out, "/dev/serial/by-id/*", "stałe nazwy portów USB, które podają ports i probe");
     tagged(out, "*.ust, *.sce, *.pg1, *.pg2", "pliki obszarów programu Kd215 link");
-    tagged(out, "*.json", "kopie zapasowe kd215ctl backup");
+    tagged(out, "*.json", "kopie zapasowe zapisane przez kd215ctl backup");
     tagged(out, "endStep", "scena kończąca programu w kopii zapasowej, liczona od 0: 0–13 to sceny programu 1–14, "
                            "15 to brak (żadna scena nie jest zaznaczona); 14 nie da się ustawić w edytorze programu, "
                            "więc restore i write zapisują je tylko z --force.");
     out << ".SH " << roff("ZOBACZ TAKŻE") << "\n"
-        << roffText("Przewodnik programu Kd215 link (Kd215.chm, rozdział o kd215ctl); kd215-sim --help, "
+        << roffText("Poradnik użytkownika programu Kd215 link (Kd215.chm, rozdziały „Kopie zapasowe: kd215ctl” i „Kilka "
+                "sterowników na obiekcie”); kd215-sim --help, "
                 "symulator sterownika do prób bez urządzenia.")
         << "\n";
 }

@@ -243,7 +243,7 @@ int nameRuns(std::vector<PortRun>& runs, std::ostream& err) {
             if (!device && runs[i].name != runs[j].name) continue;
             err << kMessageForm << runs[j].given << ": "
                 << (device ? "ten sam port podany dwa razy (" + runs[i].given + ")"
-                           : "ta sama nazwa {port} (" + runs[j].name + ") co " + runs[i].given +
+                           : "ta sama nazwa {port} (" + runs[j].name + ") co nazwa portu " + runs[i].given +
                                  "; pliki obu portów byłyby jednym")
                 << " (pomoc: kd215ctl help)\n";
             return kExitUsage;
@@ -339,13 +339,24 @@ std::string outcomeText(const PortRun& run) {
     }
     const auto withWhy = [&](const char* word) { return why.empty() ? std::string(word) : word + (" – " + why); };
     if (std::string(run.passed.reason) == "bluetooth") return withWhy("pominięty");
+    // The port's reason when a probe passed it over: --all's, or probe's own on this port.
+    std::string reason = run.passed.reason;
+    if (reason.empty() && run.result.is_object() && !run.result.value("tried", Json::array()).empty()) {
+        reason = run.result["tried"][0].value("reason", "");
+    }
+    const bool unavailable = reason.empty() ? !run.opened : reason != "silent" && reason != "other-device";
     if (run.code == kExitDone) return "gotowe";
     if (run.code == kExitDifferences) {
         const std::size_t n = run.result.is_object() && run.result.contains("differences") ? run.result["differences"].size() : 0;
         return "różnice: " + std::to_string(n);
     }
     if (run.code >= kExitSignalBase) return withWhy(kInterruptedWord);
-    if (run.code == kExitNoController) return withWhy("brak sterownika");
+    if (run.code == kExitNoController) return withWhy(unavailable ? "port niedostępny" : "brak sterownika");
+    // The program's own "Błąd komunikacji : NAK" after the table's word would say it twice.
+    static const std::string kProgramsWords = "Błąd komunikacji : ";
+    if (run.code == kExitCommunication && why.rfind(kProgramsWords, 0) == 0) {
+        return "błąd komunikacji: " + why.substr(kProgramsWords.size());
+    }
     if (run.code == kExitCommunication) return withWhy("błąd komunikacji");
     if (run.code == kExitFile) return withWhy("błąd pliku");
     return withWhy("błąd");
@@ -396,7 +407,7 @@ void runLine(PortRun& run, std::size_t index, const std::vector<std::string>& ar
         PortLines outLines(out, run, false, shared, index, block);
         PortLines errLines(err, run, true, shared, index, block);
         std::ostream runOut(&outLines), runErr(&errLines);
-        run.code = runCommand(run.options, args, runOut, runErr, redraw, &run.result);
+        run.code = runCommand(run.options, args, runOut, runErr, redraw, &run.result, &run.opened);
         runOut.flush();
         runErr.flush();
         run.messages = errLines.lines();

@@ -45,6 +45,7 @@ struct PortRun {
     int code = kExitDone;
     Json result;
     std::vector<std::string> messages;  // its messages, without the form and the port's name
+    bool opened = false;                // the port opened and was ours: a failure was the controller's
     double seconds = 0;
 };
 

@@ -77,7 +77,7 @@ std::string readInputFile(const std::string& path, ByteBuffer& bytes) {
         case FileReadStatus::ReadFailed: return readFailureText(path);
     }
     if (bytes.size() > kLargestFile) {
-        return "kd215ctl: " + path + ": plik ma ponad 16 MB; żaden plik sterownika ani kopia zapasowa nie jest tak duża";
+        return "kd215ctl: " + path + ": plik ma ponad 16 MB, a pliki obszarów i kopie zapasowe są znacznie mniejsze";
     }
     return "";
 }
@@ -134,7 +134,7 @@ FileLoadResult loadConfigBytes(const std::string& path, ByteBuffer bytes, Config
 
 FileLoadResult checkFileForArea(const ConfigFile& file, ConfigArea area) {
     if (file.kind == FileKind::Backup || file.kind == fileKindOfArea(area)) return {true, {}};
-    return {false, file.path + ": zły rodzaj pliku: to " + fileKindName(file.kind) + ", a obszar " +
+    return {false, file.path + ": zły rodzaj pliku: to " + fileKindName(file.kind) + ", a dla obszaru " +
                        areaArgumentName(area) + " (" + areaPolishName(area) + ") potrzebny jest " + fileKindName(fileKindOfArea(area))};
 }
 

@@ -17,9 +17,23 @@ const char* const kChannelKeys[kChannelValueCount] = {"riseTime", "duration", "f
 
 std::string upTo(unsigned max) { return "0–" + std::to_string(max); }
 
+// The field as the program's windows name it: its place, then the quantity ("kanał 1 limit dolny").
+std::string fieldWords(const std::string& path) {
+    static const std::pair<const char*, const char*> kWords[] = {
+        {"riseTime", "czas narastania"}, {"duration", "czas trwania"},      {"fallTime", "czas opadania"},
+        {"maxLevel", "limit górny"},     {"minLevel", "limit dolny"},       {"switchOnTime", "czas załączania"},
+        {"switchOffTime", "czas wyłączania"}, {"endStep", "scena kończąca"}};
+    const std::string key = path.substr(path.find_last_of('.') + 1);
+    std::string field = pathPlace(path);
+    for (const auto& [name, words] : kWords) {
+        if (key == name) field += (field.empty() ? "" : " ") + std::string(words);
+    }
+    return field;
+}
+
 EditorRefusal refusal(const std::string& path, unsigned value, const std::string& rule, bool level = false) {
     const std::string shown = std::to_string(value) + (level ? " (" + std::to_string(levelToPercent(value)) + "%)" : "");
-    return {placedPath(path), value, rule, shown};
+    return {fieldWords(path), value, rule, shown};
 }
 
 // The program's editor marks one of the 14 scenes as the end or none (15): 14 it cannot produce.
@@ -29,7 +43,7 @@ void checkEndStep(const ConfigImage& image, ConfigArea area, std::vector<EditorR
     const uint8_t endStep = image.programs[job->program].endStep;
     if (endStep < kStepCount || endStep == kNoEndStep) return;
     found.push_back(refusal("programs[" + std::to_string(job->program) + "].endStep", endStep,
-                            "0–13 (scena kończąca 1–14) albo 15 (brak)"));
+                            "0–13 (sceny 1–14) albo 15 (brak)"));
 }
 
 void checkSettings(const ConfigImage& image, std::vector<EditorRefusal>& found) {
@@ -59,9 +73,9 @@ void checkSettings(const ConfigImage& image, std::vector<EditorRefusal>& found) 
         WorkingChannel limits{0, 0, 0, working[kUpperValue], working[kLowerValue]};
         const std::optional<int> refused = refusedChannelField(texts, limits);
         if (refused == kUpperValue) {
-            found.push_back(refusal(where + "maxLevel", raw[kUpperValue], "limit górny 10–100%", true));
+            found.push_back(refusal(where + "maxLevel", raw[kUpperValue], "10–100%", true));
         } else if (refused == kLowerValue) {
-            found.push_back(refusal(where + "minLevel", raw[kLowerValue], "limit dolny do 90% i o co najmniej 10 punktów procentowych niższy od górnego (" +
+            found.push_back(refusal(where + "minLevel", raw[kLowerValue], "najwyżej 90% i co najmniej 10 punktów procentowych mniej niż limit górny (" +
                                                                        std::to_string(working[kUpperValue]) + "%)", true));
         }
     }

@@ -8,8 +8,8 @@
 
 namespace kd215 {
 
-// One value an editor would refuse: the field by the backup's path with its place counted from 1
-// ("settings.channels[2].minLevel (kanał 3)"), the value as the file holds it, as it is shown
+// One value an editor would refuse: the field as the program's windows name it, its place counted
+// from 1 ("kanał 3 limit dolny"), the value as the file holds it, as it is shown
 // (a level with its percent: "200 (78%)"), and the editor's rule in words ("0–999").
 struct EditorRefusal {
     std::string field;

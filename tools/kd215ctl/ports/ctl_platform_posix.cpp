@@ -205,12 +205,12 @@ PortRefusal portRefusal(const std::string& path, uint32_t errorCode) {
         struct stat info {};
         const bool known = ::realpath(path.c_str(), device) != nullptr && ::stat(device, &info) == 0;
         const std::string locker = known ? processLocking(info) : "";
-        if (!locker.empty()) return {"busy", "port zajęty – używa go " + locker};
+        if (!locker.empty()) return {"busy", "port zajęty, używa go " + locker};
         if (error != EBUSY) return {"busy", "port zajęty przez inny program"};
         const std::string user = processHolding(path);
         return {"busy", "port w trybie wyłącznym" + (user.empty() ? std::string() : ", otwarty przez " + user) +
-               "; jeśli nikt go nie używa (został tak po przerwanym programie), zwolni go ponowne podłączenie "
-               "adaptera albo sudo kd215ctl version --port " + path};
+               "; jeśli nikt go nie używa (mógł tak zostać po przerwanym programie), zwolni go ponowne podłączenie "
+               "adaptera albo polecenie sudo kd215ctl version --port " + path};
     }
     if (error == EACCES) return {"forbidden", forbiddenPortAdvice(path, errorCode)};
     if (error == ENOENT || error == ENODEV || error == ENXIO) return {"missing", systemErrorText(errorCode)};
