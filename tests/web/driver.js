@@ -71,6 +71,9 @@ function makeRelay(link) {
   relay.close = () => {
     if (relay.stream) relay.stream.destroy();
     relay.stream = null;
+    // libuv reopens a tty for its stream, so the descriptor opened above is still ours to close.
+    if (relay.fd !== undefined) fs.closeSync(relay.fd);
+    relay.fd = undefined;
   };
   relay.unplug = () => { relay.unplugged = true; relay.close(); relay.lose(); };
   relay.plug = () => { relay.unplugged = false; };

@@ -32,6 +32,7 @@ async function standInKeepsTheRules(browser, sim) {
     'close while locked: TypeError', 'reply: 13 06 00 00 02 05 01 df', 'granted: 1'].join('\n'),
   `the stand-in's own check:\n${out}`);
   await page.close();
+  relays.a.close();  // a closed tab leaves the line to the next user, as the browser does
   server.close();
 }
 
@@ -216,6 +217,13 @@ async function ctlBesideThePage(page, sim, ...words) {
   await d.menu(page, 'Koniec pracy');
   await d.pressButton(page, d.aria('alertdialog', 'Ostrzeżenie'), 'Tak');
   await d.idle(page);
+  // The relay's descriptor closes a moment after the page's port: wait until this process holds no
+  // descriptor of the line, so that kd215ctl finds it free.
+  const line = fs.realpathSync(sim.link);
+  const holds = () => fs.readdirSync('/proc/self/fd').some((fd) => {
+    try { return fs.readlinkSync(`/proc/self/fd/${fd}`) === line; } catch { return false; }
+  });
+  for (let i = 0; i < 100 && holds(); i++) await d.sleep(20);
   try { ctl(...words); } finally {
     const back = sim.frames().length;
     await d.menu(page, 'Wybór portu', d.ftdiPortItem);
