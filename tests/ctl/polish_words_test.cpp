@@ -6,7 +6,6 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -26,6 +25,7 @@
 #include "link/pty_pair.h"
 #include "report/report.h"
 #include "sim_process_posix.h"
+#include "support/ctl_harness.h"
 
 namespace kd215 {
 namespace {
@@ -326,42 +326,6 @@ TEST(PolishWords, RuledOutWordsAreNowhereAndByteCountsAgree) {
     }
 }
 
-struct CtlRun {
-    int code;
-    std::string out, err;
-};
-
-// The built kd215ctl, run as a user runs it, its standard output and error kept apart.
-CtlRun runKd215ctlProgram(std::vector<std::string> args) {
-    int out[2], err[2];
-    if (::pipe(out) != 0 || ::pipe(err) != 0) return {-1, "", ""};
-    args.insert(args.begin(), KD215CTL_PATH);
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::dup2(out[1], STDOUT_FILENO);
-        ::dup2(err[1], STDERR_FILENO);
-        std::vector<char*> argv;
-        for (auto& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
-    }
-    ::close(out[1]);
-    ::close(err[1]);
-    const auto drain = [](int fd) {
-        std::string text;
-        char buffer[512];
-        for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;) text.append(buffer, static_cast<std::size_t>(n));
-        ::close(fd);
-        return text;
-    };
-    CtlRun run{-1, drain(out[0]), drain(err[0])};
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
-}
-
 // Every line kd215ctl printed: the rules of every text, and those of its messages: one line each
 // in the form "kd215ctl: ...", kd215ctl's own sentence not followed by the program's text, no
 // phrase said twice in a line.
@@ -403,7 +367,7 @@ TEST(PolishWords, Kd215ctlSaysItsMessagesInTheProjectsWords) {
         return dir + "/" + name;
     };
     const auto run = [&](const std::string& what, int code, const std::vector<std::string>& args) {
-        const CtlRun r = runKd215ctlProgram(args);
+        const CtlRun r = ctl(args);
         EXPECT_EQ(r.code, code) << what << "\n" << r.out << r.err;
         checkRun(what, r);
     };
