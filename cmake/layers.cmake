@@ -2,10 +2,10 @@
 # the layer below it and nothing above. A layer compiles against an include root of its own in the build
 # tree (layers/<layer>/, links to src/<layer> and to every layer below), so an include that points up the
 # house names a file the compiler cannot find and the build fails. A new layer is one more name here, at
-# its place (the records and the report go between editors and app).
+# its place.
 # Source naming: *_win32.cpp builds only for Windows, *_posix.cpp only elsewhere. The page's build
 # (web/CMakeLists.txt, Emscripten) takes the same layers from its own source folder, hence the root here.
-set(KD215_LAYERS config platform link editors records app)
+set(KD215_LAYERS config platform link editors records report app)
 get_filename_component(KD215_SOURCE_ROOT ${CMAKE_CURRENT_LIST_DIR}/.. ABSOLUTE)
 
 set(KD215_LAYERS_BELOW)

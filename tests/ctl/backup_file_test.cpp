@@ -5,7 +5,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "files/backup_file.h"
+#include "records/backup_file.h"
 
 namespace kd215 {
 namespace {

@@ -26,16 +26,16 @@
 #include <thread>
 #include <tuple>
 
-#include "files/backup_file.h"
-#include "config/area_files.h"
 #include "commands/ctl_commands.h"
 #include "commands/ctl_json.h"
+#include "config/area_files.h"
 #include "link/frames.h"
+#include "link/pty_pair.h"
 #include "link/serial_posix.h"
 #include "platform/files.h"
 #include "ports/ctl_platform.h"
 #include "ports/port_names.h"
-#include "link/pty_pair.h"
+#include "records/backup_file.h"
 #include "sim_process_posix.h"
 #include "support/ctl_harness.h"
 

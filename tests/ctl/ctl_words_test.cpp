@@ -9,7 +9,7 @@
 #include "commands/ctl_commands.h"
 #include "commands/ctl_json.h"
 #include "config/area_files.h"
-#include "files/config_text.h"
+#include "records/config_text.h"
 #include "support/ctl_harness.h"
 
 namespace kd215 {

@@ -13,13 +13,13 @@
 #include <sstream>
 #include <thread>
 
-#include "commands/ctl_commands.h"
 #include "commands/ctl_args.h"
+#include "commands/ctl_commands.h"
 #include "commands/many_ports.h"
 #include "config/area_files.h"
-#include "files/backup_file.h"
-#include "files/config_files.h"
+#include "files/input_files.h"
 #include "link/frames.h"
+#include "records/backup_file.h"
 #include "sim_process_posix.h"
 #include "support/ctl_harness.h"
 

@@ -21,8 +21,8 @@
 #include "commands/ctl_args.h"
 #include "config/config_image.h"
 #include "editors/control_rules.h"
-#include "files/config_files.h"
 #include "link/pty_pair.h"
+#include "records/config_files.h"
 #include "report/report.h"
 #include "sim_process_posix.h"
 #include "support/ctl_harness.h"
@@ -195,12 +195,15 @@ std::vector<ProjectText> projectTexts() {
 }
 
 // The guide quotes the program's own texts, which stay as they are: every piece of a literal in
-// src/ and resources/ between escapes is taken out before the words are judged.
+// the program's layers of src/ and in resources/ between escapes is taken out before the words are judged.
 std::string withoutProgramTexts(std::string text) {
     static const std::vector<std::string> pieces = [] {
-        std::vector<std::string> found, literals = literalsUnder("src");
-        const std::vector<std::string> resources = literalsUnder("resources");
-        literals.insert(literals.end(), resources.begin(), resources.end());
+        // The records and the report are kd215ctl's and the page's words, not the program's.
+        std::vector<std::string> found, literals;
+        for (const char* folder : {"src/config", "src/platform", "src/link", "src/editors", "src/app", "resources"}) {
+            const std::vector<std::string> more = literalsUnder(folder);
+            literals.insert(literals.end(), more.begin(), more.end());
+        }
         const std::regex escape(R"(\\.|%[0-9]*[a-z])");
         for (const std::string& literal : literals) {
             for (std::sregex_token_iterator piece(literal.begin(), literal.end(), escape, -1), end; piece != end; ++piece) {
@@ -318,11 +321,13 @@ TEST(PolishWords, RuledOutWordsAreNowhereAndByteCountsAgree) {
         {1, "1 bajt"}, {2, "2 bajty"}, {5, "5 bajtów"}, {12, "12 bajtów"},
         {22, "22 bajty"}, {83, "83 bajty"}, {144, "144 bajty"}};
     for (const auto& [n, text] : agreeing) EXPECT_EQ(byteCount(n), text);
-    // A count of bytes is said only through byteCount: no literal of kd215ctl puts the noun after
-    // a number of its own or after one appended before it.
+    // A count of bytes is said only through byteCount: no literal of kd215ctl, its records or its
+    // report puts the noun after a number of its own or after one appended before it.
     const std::regex byHand(R"(^ +bajt|[0-9] *bajt)");
-    for (const std::string& literal : literalsUnder("tools")) {
-        EXPECT_FALSE(std::regex_search(literal, byHand)) << '"' << literal << '"';
+    for (const char* folder : {"tools", "src/records", "src/report"}) {
+        for (const std::string& literal : literalsUnder(folder)) {
+            EXPECT_FALSE(std::regex_search(literal, byHand)) << '"' << literal << '"';
+        }
     }
 }
 

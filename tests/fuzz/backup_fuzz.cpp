@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "files/backup_file.h"
+#include "records/backup_file.h"
 
 using namespace kd215;
 

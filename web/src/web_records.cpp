@@ -1,4 +1,4 @@
-// Backups, the report and the demo controller for the page, over kd215ctl's files and report and
+// Backups, the report and the demo controller for the page, over the records and the report, and
 // kd215-sim's controller: bytes and texts in, bytes and texts out. Plain exports, callable at any
 // time, also while the engine waits on a message box (the demo's line keeps running then).
 #include <emscripten.h>
@@ -9,9 +9,9 @@
 #include <nlohmann/json.hpp>
 
 #include "controller.h"
-#include "files/backup_file.h"
-#include "files/config_files.h"
+#include "files/input_files.h"
 #include "ports/frame_log.h"
+#include "records/backup_file.h"
 #include "report/report.h"
 #include "web_files.h"
 #include "web_shell.h"

@@ -6,7 +6,7 @@
 
 #include "config/area_names.h"
 #include "config/area_files.h"
-#include "files/config_files.h"
+#include "records/config_files.h"
 
 namespace kd215 {
 

@@ -9,11 +9,12 @@
 #include <mutex>
 
 #include "config/area_names.h"
-#include "files/backup_file.h"
+#include "records/backup_file.h"
 #include "config/area_files.h"
-#include "files/config_files.h"
-#include "files/config_text.h"
-#include "files/editor_checks.h"
+#include "records/config_files.h"
+#include "files/input_files.h"
+#include "records/config_text.h"
+#include "records/editor_checks.h"
 #include "commands/ctl_args.h"
 #include "commands/ctl_json.h"
 #include "commands/many_ports.h"

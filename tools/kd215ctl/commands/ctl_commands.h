@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "commands/ctl_args.h"
-#include "files/backup_file.h"
+#include "records/backup_file.h"
 #include "link/port_list.h"
 #include "ports/frame_log.h"
 

@@ -1,5 +1,5 @@
-// Loading area files and backups: kind by name, content and size, with a clear word for each fault.
-#include "files/config_files.h"
+// Loading area files and backups from their bytes: kind by name, content and size, with a clear word for each fault.
+#include "records/config_files.h"
 
 #include "config/area_files.h"
 #include "config/area_names.h"
@@ -51,8 +51,6 @@ bool kindFromSize(std::size_t size, FileKind& kind) {
     return false;
 }
 
-std::string readFailureText(const std::string& path) { return path + ": Błąd odczytu !"; }
-
 }  // namespace
 
 const char* fileKindName(FileKind kind) { return row(kind).name; }
@@ -63,30 +61,6 @@ FileKind fileKindOfArea(ConfigArea area) {
         case ConfigArea::Scenes: return FileKind::Scenes;
         default: return FileKind::Program;
     }
-}
-
-std::string readInputFile(const std::string& path, ByteBuffer& bytes) {
-    const std::string kind = nonRegularKind(path);
-    if (!kind.empty()) return "kd215ctl: " + path + ": to " + kind + ", nie zwykły plik; nie czytam go";
-    // Nothing kd215ctl reads is near this big; a larger "file" is a device or a mistake.
-    constexpr std::size_t kLargestFile = 16 * 1024 * 1024;
-    switch (readFileBytes(path, kLargestFile + 1, bytes)) {
-        case FileReadStatus::Ok: break;
-        case FileReadStatus::Missing: return path + ": nie ma takiego pliku";
-        case FileReadStatus::OpenFailed: return path + ": " + kFileOpenFailedText;
-        case FileReadStatus::ReadFailed: return readFailureText(path);
-    }
-    if (bytes.size() > kLargestFile) {
-        return "kd215ctl: " + path + ": plik ma ponad 16 MB, a pliki obszarów i kopie zapasowe są znacznie mniejsze";
-    }
-    return "";
-}
-
-FileLoadResult loadConfigFile(const std::string& path, ConfigFile& out) {
-    ByteBuffer bytes;
-    const std::string error = readInputFile(path, bytes);
-    if (!error.empty()) return {false, error};
-    return loadConfigBytes(path, std::move(bytes), out);
 }
 
 FileLoadResult loadConfigBytes(const std::string& path, ByteBuffer bytes, ConfigFile& out) {
@@ -143,24 +117,6 @@ ConfigImage imageForArea(const ConfigFile& file, ConfigArea area, const ConfigIm
     ConfigImage image = controller;
     decodeAreaFile(file.bytes, area, image);
     return image;
-}
-
-std::string folderOfPath(const std::string& path) {
-    const std::size_t slash = path.find_last_of(kPathSeparators);
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? path.substr(0, 1) : path.substr(0, slash);
-}
-
-std::string lastPartOfPath(const std::string& path) {
-    const std::size_t slash = path.find_last_of(kPathSeparators);
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-bool namesOneFile(const std::string& a, const std::string& b) {
-    const FileIdentity first = fileIdentity(a), second = fileIdentity(b);
-    if (first.exists || second.exists) return sameFile(first, second);
-    if (a == b) return true;
-    return lastPartOfPath(a) == lastPartOfPath(b) && sameFile(fileIdentity(folderOfPath(a)), fileIdentity(folderOfPath(b)));
 }
 
 // "84 bajty", "80 bajtów": the numeral agrees with its noun, as in any careful Polish text.

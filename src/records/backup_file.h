@@ -52,8 +52,8 @@ Json scenesJson(const ConfigImage& image);
 Json stepsJson(const Program& program, int stepCount);
 Json programsJson(const ConfigImage& image);
 
-// The text of a JSON value as kd215ctl writes it: two-space indent, each record of numbers on
-// one line; a text that is not UTF-8 (a file name, say) has its bad bytes replaced.
+// The text of a JSON value as backups and JSON results are written: two-space indent, each record
+// of numbers on one line; a text that is not UTF-8 (a file name, say) has its bad bytes replaced.
 std::string jsonText(const Json& value);
 
 struct BackupLoadResult {

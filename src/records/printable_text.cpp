@@ -1,5 +1,5 @@
 // Decoding UTF-8 strictly (no overlong forms, no surrogates, nothing above U+10FFFF).
-#include "files/printable_text.h"
+#include "records/printable_text.h"
 
 #include <cstdint>
 

@@ -1,10 +1,10 @@
 // Tables, JSON and differences of configuration files; one field list serves the differences.
-#include "files/config_text.h"
-#include "files/printable_text.h"
+#include "records/config_text.h"
+#include "records/printable_text.h"
 
 #include <cstdio>
 
-#include "files/backup_file.h"
+#include "records/backup_file.h"
 
 namespace kd215 {
 

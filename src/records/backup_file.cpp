@@ -1,6 +1,6 @@
 // Writing and checking the backup text; every fault on load names the field it found it in.
-#include "files/backup_file.h"
-#include "files/printable_text.h"
+#include "records/backup_file.h"
+#include "records/printable_text.h"
 
 #include <algorithm>
 #include <cmath>
@@ -451,7 +451,7 @@ std::size_t editDistance(const std::string& a, const std::string& b) {
     return row[b.size()];
 }
 
-// The first key of `given` that `known` (the same object as kd215ctl writes it) lacks, with the
+// The first key of `given` that `known` (the same object as a backup is written) lacks, with the
 // nearest known key; a misspelt key would otherwise be passed over and its value lost unseen.
 std::string unknownKeyFault(const Json& given, const Json& known, const std::string& path) {
     if (given.is_array() && known.is_array() && !known.empty()) {

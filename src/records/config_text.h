@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "files/backup_file.h"
-#include "files/config_files.h"
+#include "records/backup_file.h"
+#include "records/config_files.h"
 
 namespace kd215 {
 

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "config/config_image.h"
-#include "files/config_files.h"
-#include "files/config_text.h"
+#include "records/config_files.h"
+#include "records/config_text.h"
 
 namespace kd215 {
 

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <sstream>
 
-#include "files/config_text.h"
+#include "records/config_text.h"
 
 namespace kd215 {
 

@@ -9,8 +9,8 @@
 #include <utility>
 
 #include "config/area_names.h"
-#include "files/config_text.h"
-#include "files/printable_text.h"
+#include "records/config_text.h"
+#include "records/printable_text.h"
 #include "report/report_chart.h"
 
 namespace kd215 {

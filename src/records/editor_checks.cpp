@@ -1,13 +1,13 @@
 // Each field put to its editor's commit check alone, so that every refused value is found, not
 // just the first of each dialog.
-#include "files/editor_checks.h"
+#include "records/editor_checks.h"
 
 #include <array>
 
 #include "editors/channel_form.h"
-#include "files/backup_file.h"
 #include "editors/common_settings_form.h"
 #include "editors/scene_form.h"
+#include "records/backup_file.h"
 
 namespace kd215 {
 

@@ -1,11 +1,11 @@
-// The files kd215ctl reads: area files (.ust, .sce, .pg1, .pg2) and backups, told apart and checked.
+// Configuration files: area files (.ust, .sce, .pg1, .pg2) and backups, told apart by name, size and content, and checked.
 #pragma once
 
 #include <string>
 
 #include "config/byte_buffer.h"
 #include "config/config_image.h"
-#include "files/backup_file.h"
+#include "records/backup_file.h"
 
 namespace kd215 {
 
@@ -33,30 +33,11 @@ struct FileLoadResult {
     std::string error;  // the program's words where it has them, then the detail
 };
 
-// Reads a file and decides its kind: a backup by its ".json" name or, for other names, by its
-// first character '{'; an area file by its extension, or by its size when the name does not
-// tell. An area file must have exactly its kind's size.
-FileLoadResult loadConfigFile(const std::string& path, ConfigFile& out);
-
-// The same from bytes read before (`path` names them in messages and tells the kind).
+// Decides the kind of bytes read from a file and loads them: a backup by its ".json" name or, for
+// other names, by its first character '{'; an area file by its extension, or by its size when the
+// name does not tell. An area file must have exactly its kind's size. `path` names the bytes in
+// messages.
 FileLoadResult loadConfigBytes(const std::string& path, ByteBuffer bytes, ConfigFile& out);
-
-// Reads an input whole, refusing at once what is not a regular file (a FIFO would block, a
-// device never end). "" when read, else the message.
-std::string readInputFile(const std::string& path, ByteBuffer& bytes);
-
-// What separates folders in a file name here: a backslash is a letter of a Linux file name.
-#ifdef _WIN32
-constexpr const char* kPathSeparators = "/\\";
-#else
-constexpr const char* kPathSeparators = "/";
-#endif
-// The folder a file name is in ("." for a bare name) and its last part.
-std::string folderOfPath(const std::string& path);
-std::string lastPartOfPath(const std::string& path);
-// Whether two names reach one file: by identity when either exists, else by the folder's
-// identity and the last part, so that "./a.json" and "a.json" are one file before it is made.
-bool namesOneFile(const std::string& a, const std::string& b);
 
 // Whether `file` can supply `area`: a backup always, an area file of the matching kind.
 FileLoadResult checkFileForArea(const ConfigFile& file, ConfigArea area);

@@ -1,0 +1,57 @@
+// kd215ctl's inputs read from their paths (refusing what is no regular file, or far too big) and
+// the names of files on this system: the folder, the last part, whether two names are one file.
+#include "files/input_files.h"
+
+#include "platform/files.h"
+
+namespace kd215 {
+
+namespace {
+
+std::string readFailureText(const std::string& path) { return path + ": Błąd odczytu !"; }
+
+}  // namespace
+
+std::string readInputFile(const std::string& path, ByteBuffer& bytes) {
+    const std::string kind = nonRegularKind(path);
+    if (!kind.empty()) return "kd215ctl: " + path + ": to " + kind + ", nie zwykły plik; nie czytam go";
+    // Nothing kd215ctl reads is near this big; a larger "file" is a device or a mistake.
+    constexpr std::size_t kLargestFile = 16 * 1024 * 1024;
+    switch (readFileBytes(path, kLargestFile + 1, bytes)) {
+        case FileReadStatus::Ok: break;
+        case FileReadStatus::Missing: return path + ": nie ma takiego pliku";
+        case FileReadStatus::OpenFailed: return path + ": " + kFileOpenFailedText;
+        case FileReadStatus::ReadFailed: return readFailureText(path);
+    }
+    if (bytes.size() > kLargestFile) {
+        return "kd215ctl: " + path + ": plik ma ponad 16 MB, a pliki obszarów i kopie zapasowe są znacznie mniejsze";
+    }
+    return "";
+}
+
+FileLoadResult loadConfigFile(const std::string& path, ConfigFile& out) {
+    ByteBuffer bytes;
+    const std::string error = readInputFile(path, bytes);
+    if (!error.empty()) return {false, error};
+    return loadConfigBytes(path, std::move(bytes), out);
+}
+
+std::string folderOfPath(const std::string& path) {
+    const std::size_t slash = path.find_last_of(kPathSeparators);
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? path.substr(0, 1) : path.substr(0, slash);
+}
+
+std::string lastPartOfPath(const std::string& path) {
+    const std::size_t slash = path.find_last_of(kPathSeparators);
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool namesOneFile(const std::string& a, const std::string& b) {
+    const FileIdentity first = fileIdentity(a), second = fileIdentity(b);
+    if (first.exists || second.exists) return sameFile(first, second);
+    if (a == b) return true;
+    return lastPartOfPath(a) == lastPartOfPath(b) && sameFile(fileIdentity(folderOfPath(a)), fileIdentity(folderOfPath(b)));
+}
+
+}  // namespace kd215
