@@ -34,7 +34,7 @@
 #include "link/serial_posix.h"
 #include "platform/files.h"
 #include "ports/ctl_platform.h"
-#include "ports/port_names.h"
+#include "ports/port_names_posix.h"
 #include "link/pty_pair.h"
 #include "sim_process_posix.h"
 #include "support/ctl_harness.h"
@@ -605,7 +605,7 @@ TEST_F(CtlOnSim, PortsNamesTheUsbAdapterByItsStableNameAndHidesPortsWithoutUart)
     ::symlink("../../ttyUSB0", stable.c_str());
 
     const PortRoots roots{path("sys"), path("dev"), path("run/udev")};
-    const std::vector<PortEntry> ports = listSerialPorts(roots, false);
+    const std::vector<PortEntry> ports = listSerialPortsUnder(roots, false);
     ASSERT_EQ(ports.size(), 1u);
     EXPECT_EQ(ports[0].name, stable);
     EXPECT_EQ(ports[0].device, path("dev/ttyUSB0"));
@@ -613,7 +613,7 @@ TEST_F(CtlOnSim, PortsNamesTheUsbAdapterByItsStableNameAndHidesPortsWithoutUart)
     EXPECT_EQ(ports[0].manufacturer + " " + ports[0].vendorId + ":" + ports[0].productId + " " + ports[0].serial + " " +
                   ports[0].driver,
               "FTDI 0403:6001 A50285BI ftdi_sio");
-    EXPECT_EQ(listSerialPorts(roots, true).size(), 2u);
+    EXPECT_EQ(listSerialPortsUnder(roots, true).size(), 2u);
 }
 
 // Every RX frame the simulator logged was the probe.

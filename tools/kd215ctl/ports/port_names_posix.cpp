@@ -1,6 +1,6 @@
 // Naming Linux serial ports: the device nodes under /dev, the stable links of /dev/serial/by-id,
 // the adapter's USB strings from sysfs and the device database's names from udev.
-#include "ports/port_names.h"
+#include "ports/port_names_posix.h"
 
 #include <climits>
 #include <cstdlib>
@@ -8,7 +8,7 @@
 
 #include <unistd.h>
 
-#include "link/port_list.h"
+#include "link/port_list_posix.h"
 
 namespace kd215 {
 
@@ -87,10 +87,10 @@ bool describe(const PortRoots& roots, const std::string& name, PortEntry& entry)
 
 }  // namespace
 
-std::vector<PortEntry> listSerialPorts(const PortRoots& roots, bool all) {
+std::vector<PortEntry> listSerialPortsUnder(const PortRoots& roots, bool all) {
     std::vector<PortEntry> entries;
     const std::string byIdDirectory = roots.dev + "/serial/by-id/";
-    for (const PortInfo& port : ListPorts(roots.dev)) {
+    for (const PortInfo& port : listPortsUnder(roots.dev)) {
         const std::string& path = port.name;
         if (path.compare(0, byIdDirectory.size(), byIdDirectory) == 0) {
             // A stable link names a device listed already: it becomes that device's name.
@@ -110,7 +110,7 @@ std::vector<PortEntry> listSerialPorts(const PortRoots& roots, bool all) {
     return entries;
 }
 
-std::vector<PortEntry> listSerialPorts(bool all) { return listSerialPorts(PortRoots{}, all); }
+std::vector<PortEntry> listSerialPorts(bool all) { return listSerialPortsUnder(PortRoots{}, all); }
 
 const PortEntry* findPort(const std::vector<PortEntry>& ports, const std::string& name) {
     const std::string path = portDevicePath(name);
