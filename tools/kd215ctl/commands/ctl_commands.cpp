@@ -422,7 +422,6 @@ int writeAreas(Context& c, const std::vector<ConfigArea>& areas, const std::vect
             reportAreaStates(c, areas, states);
             return exitFor(status);
         };
-        ByteBuffer payload;
         for (std::size_t i = 0; i < areas.size(); ++i) {
             const ConfigArea area = areas[i];
             const ConfigFile& file = *perArea[i];
@@ -430,7 +429,7 @@ int writeAreas(Context& c, const std::vector<ConfigArea>& areas, const std::vect
             if (file.kind == FileKind::Program) {
                 // The file lacks steps 13 and 14 and the end step: the controller keeps its own.
                 c.progress.show(progressText(TransferAction::ReadController, area, i, areas.size()));
-                const LinkStatus read = link.readArea(area, controller, payload);
+                const LinkStatus read = link.readArea(area, controller);
                 if (read != LinkStatus::Done) return failed(read);
             }
             const ConfigImage image = imageForArea(file, area, controller);
@@ -445,7 +444,7 @@ int writeAreas(Context& c, const std::vector<ConfigArea>& areas, const std::vect
             if (!verifyAfter) continue;
             c.progress.show(progressText(TransferAction::Verify, area, i, areas.size()));
             ConfigImage readBack = defaultConfigImage();
-            const LinkStatus read = link.readArea(area, readBack, payload);
+            const LinkStatus read = link.readArea(area, readBack);
             if (read != LinkStatus::Done) return failed(read);
             differences += reportVerifyDifferences(c, area, readBack, image);
         }
@@ -621,10 +620,9 @@ int readCommand(Context& c) {
     const std::vector<ConfigArea>& areas = c.options.areas;
     ConfigImage image = defaultConfigImage();
     const int code = withLink(c, [&](LinkSession& link) {
-        ByteBuffer payload;
         for (std::size_t i = 0; i < areas.size(); ++i) {
             c.progress.show(progressText(TransferAction::ReadController, areas[i], i, areas.size()));
-            const LinkStatus status = link.readArea(areas[i], image, payload);
+            const LinkStatus status = link.readArea(areas[i], image);
             if (status != LinkStatus::Done) return exitFor(status);  // no file touched
         }
         return kExitDone;
@@ -657,11 +655,10 @@ int verifyCommand(Context& c) {
     const std::vector<ConfigArea>& areas = c.options.areas;
     return withLink(c, [&](LinkSession& link) {
         std::size_t differences = 0;
-        ByteBuffer payload;
         for (std::size_t i = 0; i < areas.size(); ++i) {
             c.progress.show(progressText(TransferAction::Verify, areas[i], i, areas.size()));
             ConfigImage controller = defaultConfigImage();
-            const LinkStatus status = link.readArea(areas[i], controller, payload);
+            const LinkStatus status = link.readArea(areas[i], controller);
             if (status != LinkStatus::Done) return exitFor(status);
             // What the file does not hold (a program file's steps 13, 14, end step) is taken
             // from the controller, so only what the file holds is compared.
@@ -678,11 +675,10 @@ int readWholeController(Context& c, LinkSession& link, ConfigImage& image, std::
     c.progress.show(withoutTab(areaLabel(ConfigArea::Version)));
     LinkStatus status = link.version(firmware);
     if (status != LinkStatus::Done) return exitFor(status);
-    ByteBuffer payload;
     for (std::size_t i = 0; i < kAreaBlocks.size(); ++i) {
         const ConfigArea area = kAreaBlocks[i].area;
         c.progress.show(progressText(TransferAction::ReadController, area, i, kAreaBlocks.size()));
-        status = link.readArea(area, image, payload);
+        status = link.readArea(area, image);
         if (status != LinkStatus::Done) return exitFor(status);
     }
     c.progress.clear();

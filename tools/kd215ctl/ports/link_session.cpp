@@ -240,13 +240,10 @@ LinkStatus LinkSession::version(std::string& firmwareText) {
 
 LinkStatus LinkSession::restart() { return run(TransferAction::WriteController, ConfigArea::Restart); }
 
-LinkStatus LinkSession::readArea(ConfigArea area, ConfigImage& image, ByteBuffer& payload) {
+LinkStatus LinkSession::readArea(ConfigArea area, ConfigImage& image) {
     image_ = image;
     const LinkStatus status = run(TransferAction::ReadController, area);
-    if (status != LinkStatus::Done) return status;
-    image = image_;
-    payload.assign(areaBlock(area).length, 0);
-    encodeAreaPayload(image_, area, payload.data());
+    if (status == LinkStatus::Done) image = image_;
     return status;
 }
 
