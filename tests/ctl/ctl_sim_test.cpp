@@ -33,7 +33,7 @@
 #include "link/frames.h"
 #include "link/serial_posix.h"
 #include "platform/files.h"
-#include "ports/ctl_platform.h"
+#include "console/console.h"
 #include "ports/port_names_posix.h"
 #include "link/pty_pair.h"
 #include "sim_process_posix.h"

@@ -6,7 +6,6 @@
 #include <functional>
 #include <iterator>
 #include <memory>
-#include <mutex>
 
 #include "config/area_names.h"
 #include "files/backup_file.h"
@@ -17,7 +16,10 @@
 #include "commands/ctl_args.h"
 #include "commands/ctl_json.h"
 #include "commands/many_ports.h"
-#include "ports/ctl_platform.h"
+#include "platform/files.h"
+#include "platform/interrupts.h"
+#include "ports/port_access.h"
+#include "ports/port_names.h"
 #include "ports/frame_log.h"
 #include "link/probe.h"
 #include "ports/link_session.h"
@@ -103,7 +105,7 @@ int withLink(Context& c, const std::function<int(LinkSession&)>& body, const std
     c.result["port"] = c.options.port;
     LinkSession session(port, path, c.progress, c.options.retries);
     // An interruption from here on stops the exchange, so the command can say where it stood.
-    deferInterrupts(true);
+    const InterruptGuard exchanging;
     session.drainLine();
     c.progress.show(path + ": sprawdzam, czy odpowiada sterownik");
     const LinkStatus confirmed = session.confirmController();
@@ -111,9 +113,9 @@ int withLink(Context& c, const std::function<int(LinkSession&)>& body, const std
     if (confirmed != LinkStatus::Done && confirmed != LinkStatus::Interrupted && unconfirmed) unconfirmed();
     c.progress.clear();
     port.close();
-    deferInterrupts(false);
     if (interruptSignal() != 0) {
         // Also one that came after the last exchange: nothing more is done, no file is written.
+        answerInterruption();
         c.progress.message("kd215ctl: " + c.options.port + ": przerwano");
         code = kExitSignalBase + interruptSignal();
     }
@@ -122,19 +124,9 @@ int withLink(Context& c, const std::function<int(LinkSession&)>& body, const std
 
 // Writes every file or, when one cannot be written, none: all are staged first, then renamed
 // into place.
-// Lines run side by side share the table of temporaries an interruption removes: one line at a
-// time stages files.
-std::mutex& stagingLock() {
-    static std::mutex oneSetAtATime;
-    return oneSetAtATime;
-}
-
 int writeFiles(Context& c, const std::vector<std::pair<std::string, ByteBuffer>>& files) {
-    std::unique_lock<std::mutex> writing(stagingLock());
     FileSetFailure failure;
-    const bool replaced = replaceFiles(files, true, failure);
-    writing.unlock();
-    if (!replaced) {
+    if (!replaceFiles(files, true, failure)) {
         const std::string& path = files[failure.failed].first;
         const FileError& error = failure.error;
         std::string text = error.notRegular.empty()
@@ -226,10 +218,8 @@ int checkOutputPlace(Context& c, const std::string& output) {
     }
     StagedFile trial;
     FileError error;
-    std::unique_lock<std::mutex> staging(stagingLock());
     const bool staged = stageFile(output, {}, false, trial, error);
     if (staged) discardStagedFile(trial);
-    staging.unlock();
     if (!staged) return fail(c, fileWriteFailedText(output) + " (" + systemErrorText(error.code) + ")", kExitFile);
     return kExitDone;
 }

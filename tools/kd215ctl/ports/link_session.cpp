@@ -9,7 +9,8 @@
 #include "link/serial_port.h"
 #include "link/transfer_engine.h"
 #include "platform/files.h"
-#include "ports/ctl_platform.h"
+#include "platform/interrupts.h"
+#include "ports/port_access.h"
 
 namespace kd215 {
 
