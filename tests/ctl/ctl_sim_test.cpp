@@ -33,6 +33,7 @@
 #include "link/frames.h"
 #include "link/serial_posix.h"
 #include "platform/files.h"
+#include "platform/interrupts.h"
 #include "console/console.h"
 #include "ports/port_names_posix.h"
 #include "link/pty_pair.h"
@@ -364,6 +365,23 @@ TEST_F(CtlOnSim, InterruptionsLeaveNoTemporaryAndSayWhatTheControllerHolds) {
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
     EXPECT_EQ(listDirectory(dir_), std::vector<std::string>{"a.ust"});
     EXPECT_EQ(readFile(path("a.ust")), "old");
+
+    // Signalled under a guard, as a set's renames hold one: the set goes in whole, then the
+    // process dies of it when the guard ends.
+    const pid_t renaming = ::fork();
+    if (renaming == 0) {
+        prepareConsole();
+        {
+            const InterruptGuard renames;
+            ::raise(SIGTERM);
+            FileSetFailure failure;
+            replaceFiles({{path("a.ust"), textBytes("set")}, {path("b.sce"), textBytes("set")}}, false, failure);
+        }
+        ::_exit(0);
+    }
+    ::waitpid(renaming, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+    EXPECT_EQ(readFile(path("a.ust")) + readFile(path("b.sce")), "setset");
 
     // Ctrl+C part way through a restore to a slow controller.
     startSim(memoryOf(defaultConfigImage()), {"--turnaround-ms", "300"});
