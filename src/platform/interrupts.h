@@ -1,5 +1,4 @@
-// Interruptions (Ctrl+C, TERM, HUP, QUIT, a closed pipe; on Windows the console's events) and the
-// work none may cut short. One implementation per platform: interrupts_posix.cpp, interrupts_win32.cpp.
+// Interruptions (Ctrl+C, TERM, HUP, QUIT, a closed pipe, the console's events) and the guard of work none may cut.
 #pragma once
 
 namespace kd215 {

@@ -1,7 +1,4 @@
-// kd215ctl's console on this platform: its arguments, the terminal standard error is, and what an
-// interruption leaves of both. One implementation per platform: console_posix.cpp, console_win32.cpp.
-// Interruptions themselves, and the guard a command holds while it talks to the controller, are
-// platform/interrupts.h.
+// kd215ctl's console on this platform: its arguments, the terminal, what an interruption leaves of them.
 #pragma once
 
 #include <string>
@@ -11,6 +8,9 @@ namespace kd215 {
 
 // The arguments as UTF-8 (Windows hands a console program its arguments in the ANSI code page).
 std::vector<std::string> commandLineArguments(int argc, char** argv);
+// Interruptions themselves, and the guard a command holds while it talks to the controller, are
+// platform/interrupts.h.
+
 // Makes the console show UTF-8 text (the Polish messages) where it needs telling, and catches
 // interruptions: one that comes while no command holds them off ends the process at once, with
 // its temporary files removed, its port out of exclusive mode and the console as it was; the

@@ -1,5 +1,4 @@
-// kd215ctl's ports on this system: the serial backend, why a port will not open and who holds it,
-// when its adapter is gone. One implementation per platform: port_access_posix.cpp, port_access_win32.cpp.
+// kd215ctl's ports on this system: the serial backend, why one will not open, who holds it, when it is gone.
 #pragma once
 
 #include <cstdint>

@@ -1,5 +1,4 @@
-// kd215ctl's ports on Linux and other POSIX systems: the termios port, who holds a device, why
-// one is refused.
+// kd215ctl's ports on Linux and other POSIX systems: the termios port, who holds a device, why one is refused.
 #include "ports/port_access.h"
 
 #include <dirent.h>
