@@ -25,16 +25,10 @@ std::string portDevicePath(const std::string& name);
 // Whether the system's device name is that of a Bluetooth virtual port ("\Device\BthModem0").
 bool isBluetoothDeviceName(const std::string& deviceName);
 
-#ifdef _WIN32
-// The ports from the registry's serial device map (each with its device name), else from the
-// spooler's port enumeration (raw names such as "COM1:" and "LPT1:"), else "COM1" and "COM2".
-// Unsorted and unfiltered: buildPortTable makes the menu's table of it.
+// The serial ports present, unfiltered: buildPortTable makes the menu's table of them. Windows: the
+// registry's serial device map (each with its device name), else the spooler's port enumeration
+// (raw names such as "COM1:" and "LPT1:"), else "COM1" and "COM2", in the system's order.
+// Elsewhere: listPortsUnder("/dev") (link/port_list_posix.h).
 std::vector<PortInfo> ListPorts();
-#else
-// The serial lines present: /dev/ttyS*, /dev/ttyUSB*, /dev/ttyACM* by name and number (ttyS2
-// before ttyS10), then the stable links in /dev/serial/by-id/ when it exists, each its own entry
-// with the link as its name. `deviceDirectory` stands for /dev.
-std::vector<PortInfo> ListPorts(const std::string& deviceDirectory = "/dev");
-#endif
 
 }  // namespace kd215

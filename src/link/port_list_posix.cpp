@@ -1,5 +1,5 @@
 // Listing the serial lines of a Linux machine by their device names.
-#include "link/port_list.h"
+#include "link/port_list_posix.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -37,7 +37,7 @@ bool deviceLess(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-std::vector<PortInfo> ListPorts(const std::string& deviceDirectory) {
+std::vector<PortInfo> listPortsUnder(const std::string& deviceDirectory) {
     std::vector<std::string> paths;
     for (const char* prefix : {"ttyS", "ttyUSB", "ttyACM"}) addEntries(deviceDirectory, prefix, paths);
     std::sort(paths.begin(), paths.end(), deviceLess);
@@ -49,5 +49,7 @@ std::vector<PortInfo> ListPorts(const std::string& deviceDirectory) {
     for (const std::string& path : paths) ports.push_back({path, portDevicePath(path), "", false});
     return ports;
 }
+
+std::vector<PortInfo> ListPorts() { return listPortsUnder("/dev"); }
 
 }  // namespace kd215

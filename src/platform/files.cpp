@@ -1,6 +1,8 @@
 // What the file functions of both systems share: stage and commit in one call, the failures' words.
 #include "platform/files.h"
 
+#include "platform/interrupts.h"
+
 namespace kd215 {
 
 const char* const kFileOpenFailedText = "Błąd otwarcia pliku !";
@@ -24,7 +26,7 @@ bool replaceFiles(const std::vector<std::pair<std::string, ByteBuffer>>& files, 
             return false;
         }
     }
-    const InterruptHold renaming;
+    const InterruptGuard renaming;
     bool ok = true;
     for (std::size_t i = 0; i < staged.size(); ++i) {
         if (ok && !commitStagedFile(staged[i], failure.error)) {

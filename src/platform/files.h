@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <utility>
 #include <vector>
@@ -64,29 +65,19 @@ struct FileSetFailure {
     FileError error;
 };
 // Several files, all or none: every one is staged before any is moved into place, so a file that
-// cannot be written leaves all the others as they were. Interruptions wait while the renames run.
+// cannot be written leaves all the others as they were. The renames run under an InterruptGuard
+// (platform/interrupts.h), so an interruption waits for the last of them.
 bool replaceFiles(const std::vector<std::pair<std::string, ByteBuffer>>& files, bool flush, FileSetFailure& failure);
 // Removes every temporary file this process has staged and not yet committed; safe to call from a
-// signal handler, which then ends the process without leaving them behind.
+// signal handler, which then ends the process without leaving them behind. Threads may stage,
+// commit and discard files side by side: the table of temporaries takes care of itself.
 void removeStagedTemporaries();
-// Keeps interruptions off while it lives, so a set's renames are never cut halfway: on POSIX the
-// calling thread's interrupt signals wait (as they were before, after it); on Windows the console's
-// Ctrl+C handler waits for it.
-class InterruptHold {
-public:
-    InterruptHold();
-    ~InterruptHold();
-    InterruptHold(const InterruptHold&) = delete;
-    InterruptHold& operator=(const InterruptHold&) = delete;
-
-private:
-    unsigned long long saved_[16];  // the POSIX thread's mask before, kept opaque here
-};
-
 enum class FileReadStatus { Ok, Missing, OpenFailed, ReadFailed };
 // Reads up to `limit` bytes from the start of the file; a shorter file is the caller's to judge.
 FileReadStatus readFileBytes(const std::string& path, std::size_t limit, ByteBuffer& bytes);
 bool isDirectory(const std::string& path);
+// Opens a file for appending text (a log); nullptr when it cannot.
+std::FILE* openForAppend(const std::string& path);
 
 // The words both programs use for a file that fails them.
 std::string fileMissingText(const std::string& path);      // "Plik PATH nie istnieje !"

@@ -2,15 +2,15 @@
 #include "platform/files.h"
 
 #include <fcntl.h>
-#include <pthread.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstring>
-#include <mutex>
+
+#include "platform/interrupts.h"
 
 namespace kd215 {
 
@@ -27,47 +27,58 @@ std::string baseNameOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// The temporaries staged and not yet committed, in plain arrays a signal handler may read. Threads
-// staging files side by side take and free slots under stagedLock; the handler only reads.
-constexpr int kMaxStaged = 16;
-char stagedNames[kMaxStaged][PATH_MAX];
-volatile sig_atomic_t stagedInUse[kMaxStaged];
-std::mutex stagedLock;
+// The temporaries staged and not yet committed, for a signal handler to remove. Threads staging
+// files side by side claim and free entries with atomic operations alone, which the handler may
+// use too; entries are never freed, only reused, so the list grows to the most staged at once.
+struct TemporaryEntry {
+    std::atomic<int> state{0};  // kFree, kClaimed (the name being written) or kStaged
+    char name[PATH_MAX];
+    TemporaryEntry* next = nullptr;
+};
+constexpr int kFree = 0, kClaimed = 1, kStaged = 2;
+std::atomic<TemporaryEntry*> temporaries{nullptr};
 
-const int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE};
-
-sigset_t interruptSet() {
-    sigset_t set;
-    sigemptyset(&set);
-    for (const int signalNumber : kInterrupts) sigaddset(&set, signalNumber);
-    return set;
+TemporaryEntry* claimEntry() {
+    for (TemporaryEntry* entry = temporaries.load(); entry != nullptr; entry = entry->next) {
+        int free = kFree;
+        if (entry->state.compare_exchange_strong(free, kClaimed)) return entry;
+    }
+    auto* entry = new TemporaryEntry;
+    entry->state.store(kClaimed);
+    entry->next = temporaries.load();
+    while (!temporaries.compare_exchange_weak(entry->next, entry)) {
+    }
+    return entry;
 }
 
-// Made and registered with interruptions held, so no temporary exists unknown to the handler.
-int makeRegisteredTemporary(std::string& pattern, int& slot) {
-    const InterruptHold registering;
-    const std::lock_guard<std::mutex> claiming(stagedLock);
-    slot = -1;
-    for (int i = 0; i < kMaxStaged && slot < 0; ++i) {
-        if (!stagedInUse[i]) slot = i;
-    }
-    int fd = -1;
-    if (slot < 0 || pattern.size() >= PATH_MAX) {
+// Made and registered under a guard, so no temporary exists unknown to the handler.
+int makeRegisteredTemporary(std::string& pattern, TemporaryEntry*& entry) {
+    const InterruptGuard registering;
+    entry = nullptr;
+    if (pattern.size() >= PATH_MAX) {  // no entry holds a longer one, nor would the system take it
         errno = EMFILE;
-    } else {
-        fd = ::mkstemp(pattern.data());
-        if (fd >= 0) {
-            std::memcpy(stagedNames[slot], pattern.c_str(), pattern.size() + 1);
-            stagedInUse[slot] = 1;
-        }
+        return -1;
     }
+    entry = claimEntry();
+    const int fd = ::mkstemp(pattern.data());
+    if (fd < 0) {
+        const int error = errno;
+        entry->state.store(kFree);
+        entry = nullptr;
+        errno = error;
+        return fd;
+    }
+    std::memcpy(entry->name, pattern.c_str(), pattern.size() + 1);
+    entry->state.store(kStaged);
     return fd;
 }
 
 void unregisterTemporary(const std::string& tempPath) {
-    const std::lock_guard<std::mutex> freeing(stagedLock);
-    for (int i = 0; i < kMaxStaged; ++i) {
-        if (stagedInUse[i] && tempPath == stagedNames[i]) stagedInUse[i] = 0;
+    for (TemporaryEntry* entry = temporaries.load(); entry != nullptr; entry = entry->next) {
+        if (entry->state.load() == kStaged && tempPath == entry->name) {
+            entry->state.store(kFree);
+            return;
+        }
     }
 }
 
@@ -136,8 +147,8 @@ bool stageFile(const std::string& path, const ByteBuffer& bytes, bool flush, Sta
         mode = target.st_mode & 07777;
     }
     std::string pattern = temporaryPattern(path);
-    int slot = -1;
-    const int fd = makeRegisteredTemporary(pattern, slot);
+    TemporaryEntry* entry = nullptr;
+    const int fd = makeRegisteredTemporary(pattern, entry);
     if (fd < 0) {
         error.code = static_cast<uint32_t>(errno);
         return false;
@@ -148,7 +159,7 @@ bool stageFile(const std::string& path, const ByteBuffer& bytes, bool flush, Sta
     ok = ::close(fd) == 0 && ok;
     if (!ok) {
         ::unlink(pattern.c_str());
-        stagedInUse[slot] = 0;
+        entry->state.store(kFree);
         error.code = static_cast<uint32_t>(writeError);
         return false;
     }
@@ -183,24 +194,10 @@ void discardStagedFile(StagedFile& staged) {
 }
 
 void removeStagedTemporaries() {
-    for (int i = 0; i < kMaxStaged; ++i) {
-        if (stagedInUse[i]) ::unlink(stagedNames[i]);
-        stagedInUse[i] = 0;
+    for (TemporaryEntry* entry = temporaries.load(); entry != nullptr; entry = entry->next) {
+        int staged = kStaged;
+        if (entry->state.compare_exchange_strong(staged, kFree)) ::unlink(entry->name);
     }
-}
-
-static_assert(sizeof(sigset_t) <= sizeof(unsigned long long[16]), "InterruptHold keeps a sigset_t");
-
-InterruptHold::InterruptHold() : saved_{} {
-    const sigset_t set = interruptSet();
-    // Per thread: another line's thread ending its own hold must not let a signal into this one.
-    ::pthread_sigmask(SIG_BLOCK, &set, reinterpret_cast<sigset_t*>(saved_));
-}
-
-InterruptHold::~InterruptHold() {
-    const int saved = errno;  // the caller reads the errno of what ran under the hold
-    ::pthread_sigmask(SIG_SETMASK, reinterpret_cast<const sigset_t*>(saved_), nullptr);
-    errno = saved;
 }
 
 FileIdentity fileIdentity(const std::string& path) {
@@ -242,6 +239,8 @@ bool isDirectory(const std::string& path) {
     struct stat info {};
     return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
+
+std::FILE* openForAppend(const std::string& path) { return std::fopen(path.c_str(), "a"); }
 
 namespace {
 

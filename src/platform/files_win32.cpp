@@ -5,7 +5,9 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <vector>
 
+#include "platform/interrupts.h"
 #include "platform/text_win32.h"
 
 namespace kd215 {
@@ -25,9 +27,9 @@ std::string baseNameOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// The temporaries staged and not yet committed, for the console's Ctrl+C handler.
-constexpr int kMaxStaged = 16;
-std::wstring stagedNames[kMaxStaged];
+// The temporaries staged and not yet committed, for the console's event handler, which runs on a
+// thread of its own and takes the same lock; a free entry is "".
+std::vector<std::wstring> stagedNames;
 CRITICAL_SECTION* stagedLock() {
     static CRITICAL_SECTION lock;
     static const bool ready = (InitializeCriticalSection(&lock), true);
@@ -37,13 +39,31 @@ CRITICAL_SECTION* stagedLock() {
 
 void registerTemporary(const std::wstring& name, bool add) {
     EnterCriticalSection(stagedLock());
-    for (std::wstring& slot : stagedNames) {
-        if (add ? slot.empty() : slot == name) {
-            slot = add ? name : std::wstring();
-            break;
-        }
+    const auto slot = std::find(stagedNames.begin(), stagedNames.end(), add ? std::wstring() : name);
+    if (slot != stagedNames.end()) {
+        *slot = add ? name : std::wstring();
+    } else if (add) {
+        stagedNames.push_back(name);
     }
     LeaveCriticalSection(stagedLock());
+}
+
+// A new file ".NAME.PID-N.tmp" beside `path`, made and registered under a guard, so no temporary
+// exists unknown to the console's event handler. CREATE_NEW never takes over somebody else's file.
+HANDLE createRegisteredTemporary(const std::string& path, std::string& tempPath) {
+    const InterruptGuard registering;
+    const std::string folder = folderOf(path);
+    const char* separator = folder.back() == '\\' || folder.back() == '/' ? "" : "\\";
+    HANDLE file = INVALID_HANDLE_VALUE;
+    for (unsigned attempt = 0; attempt < 100 && file == INVALID_HANDLE_VALUE; ++attempt) {
+        tempPath = folder + separator + "." + baseNameOf(path) + "." + std::to_string(GetCurrentProcessId()) + "-" +
+                   std::to_string(attempt) + ".tmp";
+        file = CreateFileW(widen(tempPath).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                           nullptr);
+        if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) break;
+    }
+    if (file != INVALID_HANDLE_VALUE) registerTemporary(widen(tempPath), true);
+    return file;
 }
 
 bool writeAll(HANDLE file, const ByteBuffer& bytes) {
@@ -75,24 +95,13 @@ bool stageFile(const std::string& path, const ByteBuffer& bytes, bool flush, Sta
             return false;
         }
     }
-    const std::string folder = folderOf(path);
-    const char* separator = folder.back() == '\\' || folder.back() == '/' ? "" : "\\";
-    HANDLE file = INVALID_HANDLE_VALUE;
     std::string tempPath;
-    // CREATE_NEW never takes over somebody else's file.
-    for (unsigned attempt = 0; attempt < 100 && file == INVALID_HANDLE_VALUE; ++attempt) {
-        tempPath = folder + separator + "." + baseNameOf(path) + "." + std::to_string(GetCurrentProcessId()) + "-" +
-                   std::to_string(attempt) + ".tmp";
-        file = CreateFileW(widen(tempPath).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                           nullptr);
-        if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) break;
-    }
+    const HANDLE file = createRegisteredTemporary(path, tempPath);
     if (file == INVALID_HANDLE_VALUE) {
         error.code = GetLastError();
         return false;
     }
     error.created = true;
-    registerTemporary(widen(tempPath), true);
     bool ok = writeAll(file, bytes) && (!flush || FlushFileBuffers(file));
     const DWORD writeError = GetLastError();
     ok = CloseHandle(file) != 0 && ok;
@@ -135,10 +144,6 @@ void removeStagedTemporaries() {
     }
     LeaveCriticalSection(stagedLock());
 }
-
-// Ctrl+C arrives on a thread of its own; its handler waits on the same lock as the renames.
-InterruptHold::InterruptHold() : saved_{} { EnterCriticalSection(stagedLock()); }
-InterruptHold::~InterruptHold() { LeaveCriticalSection(stagedLock()); }
 
 FileIdentity fileIdentity(const std::string& path) {
     const HANDLE file = CreateFileW(widen(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -187,6 +192,8 @@ bool isDirectory(const std::string& path) {
     const DWORD attributes = GetFileAttributesW(widen(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
+
+std::FILE* openForAppend(const std::string& path) { return _wfopen(widen(path).c_str(), L"ab"); }
 
 std::string systemErrorText(uint32_t code) {
     wchar_t* text = nullptr;

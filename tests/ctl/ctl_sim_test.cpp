@@ -33,8 +33,9 @@
 #include "link/pty_pair.h"
 #include "link/serial_posix.h"
 #include "platform/files.h"
-#include "ports/ctl_platform.h"
-#include "ports/port_names.h"
+#include "console/console.h"
+#include "platform/interrupts.h"
+#include "ports/port_names_posix.h"
 #include "records/backup_file.h"
 #include "sim_process_posix.h"
 #include "support/ctl_harness.h"
@@ -365,6 +366,23 @@ TEST_F(CtlOnSim, InterruptionsLeaveNoTemporaryAndSayWhatTheControllerHolds) {
     EXPECT_EQ(listDirectory(dir_), std::vector<std::string>{"a.ust"});
     EXPECT_EQ(readFile(path("a.ust")), "old");
 
+    // Signalled under a guard, as a set's renames hold one: the set goes in whole, then the
+    // process dies of it when the guard ends.
+    const pid_t renaming = ::fork();
+    if (renaming == 0) {
+        prepareConsole();
+        {
+            const InterruptGuard renames;
+            ::raise(SIGTERM);
+            FileSetFailure failure;
+            replaceFiles({{path("a.ust"), textBytes("set")}, {path("b.sce"), textBytes("set")}}, false, failure);
+        }
+        ::_exit(0);
+    }
+    ::waitpid(renaming, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+    EXPECT_EQ(readFile(path("a.ust")) + readFile(path("b.sce")), "setset");
+
     // Ctrl+C part way through a restore to a slow controller.
     startSim(memoryOf(defaultConfigImage()), {"--turnaround-ms", "300"});
     const std::string backup = file("site.json", writeBackupJson(siteImage(), {}));
@@ -605,7 +623,7 @@ TEST_F(CtlOnSim, PortsNamesTheUsbAdapterByItsStableNameAndHidesPortsWithoutUart)
     ::symlink("../../ttyUSB0", stable.c_str());
 
     const PortRoots roots{path("sys"), path("dev"), path("run/udev")};
-    const std::vector<PortEntry> ports = listSerialPorts(roots, false);
+    const std::vector<PortEntry> ports = listSerialPortsUnder(roots, false);
     ASSERT_EQ(ports.size(), 1u);
     EXPECT_EQ(ports[0].name, stable);
     EXPECT_EQ(ports[0].device, path("dev/ttyUSB0"));
@@ -613,7 +631,7 @@ TEST_F(CtlOnSim, PortsNamesTheUsbAdapterByItsStableNameAndHidesPortsWithoutUart)
     EXPECT_EQ(ports[0].manufacturer + " " + ports[0].vendorId + ":" + ports[0].productId + " " + ports[0].serial + " " +
                   ports[0].driver,
               "FTDI 0403:6001 A50285BI ftdi_sio");
-    EXPECT_EQ(listSerialPorts(roots, true).size(), 2u);
+    EXPECT_EQ(listSerialPortsUnder(roots, true).size(), 2u);
 }
 
 // Every RX frame the simulator logged was the probe.

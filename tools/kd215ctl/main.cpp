@@ -2,7 +2,7 @@
 #include <iostream>
 
 #include "commands/ctl_commands.h"
-#include "ports/ctl_platform.h"
+#include "console/console.h"
 
 int main(int argc, char** argv) {
     kd215::prepareConsole();

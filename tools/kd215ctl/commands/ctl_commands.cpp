@@ -6,7 +6,6 @@
 #include <functional>
 #include <iterator>
 #include <memory>
-#include <mutex>
 
 #include "config/area_names.h"
 #include "records/backup_file.h"
@@ -18,7 +17,10 @@
 #include "commands/ctl_args.h"
 #include "commands/ctl_json.h"
 #include "commands/many_ports.h"
-#include "ports/ctl_platform.h"
+#include "platform/files.h"
+#include "platform/interrupts.h"
+#include "ports/port_access.h"
+#include "ports/port_names.h"
 #include "ports/frame_log.h"
 #include "link/probe.h"
 #include "ports/link_session.h"
@@ -104,7 +106,7 @@ int withLink(Context& c, const std::function<int(LinkSession&)>& body, const std
     c.result["port"] = c.options.port;
     LinkSession session(port, path, c.progress, c.options.retries);
     // An interruption from here on stops the exchange, so the command can say where it stood.
-    deferInterrupts(true);
+    const InterruptGuard exchanging;
     session.drainLine();
     c.progress.show(path + ": sprawdzam, czy odpowiada sterownik");
     const LinkStatus confirmed = session.confirmController();
@@ -112,9 +114,9 @@ int withLink(Context& c, const std::function<int(LinkSession&)>& body, const std
     if (confirmed != LinkStatus::Done && confirmed != LinkStatus::Interrupted && unconfirmed) unconfirmed();
     c.progress.clear();
     port.close();
-    deferInterrupts(false);
     if (interruptSignal() != 0) {
         // Also one that came after the last exchange: nothing more is done, no file is written.
+        answerInterruption();
         c.progress.message("kd215ctl: " + c.options.port + ": przerwano");
         code = kExitSignalBase + interruptSignal();
     }
@@ -123,19 +125,9 @@ int withLink(Context& c, const std::function<int(LinkSession&)>& body, const std
 
 // Writes every file or, when one cannot be written, none: all are staged first, then renamed
 // into place.
-// Lines run side by side share the table of temporaries an interruption removes: one line at a
-// time stages files.
-std::mutex& stagingLock() {
-    static std::mutex oneSetAtATime;
-    return oneSetAtATime;
-}
-
 int writeFiles(Context& c, const std::vector<std::pair<std::string, ByteBuffer>>& files) {
-    std::unique_lock<std::mutex> writing(stagingLock());
     FileSetFailure failure;
-    const bool replaced = replaceFiles(files, true, failure);
-    writing.unlock();
-    if (!replaced) {
+    if (!replaceFiles(files, true, failure)) {
         const std::string& path = files[failure.failed].first;
         const FileError& error = failure.error;
         std::string text = error.notRegular.empty()
@@ -227,10 +219,8 @@ int checkOutputPlace(Context& c, const std::string& output) {
     }
     StagedFile trial;
     FileError error;
-    std::unique_lock<std::mutex> staging(stagingLock());
     const bool staged = stageFile(output, {}, false, trial, error);
     if (staged) discardStagedFile(trial);
-    staging.unlock();
     if (!staged) return fail(c, fileWriteFailedText(output) + " (" + systemErrorText(error.code) + ")", kExitFile);
     return kExitDone;
 }
@@ -423,7 +413,6 @@ int writeAreas(Context& c, const std::vector<ConfigArea>& areas, const std::vect
             reportAreaStates(c, areas, states);
             return exitFor(status);
         };
-        ByteBuffer payload;
         for (std::size_t i = 0; i < areas.size(); ++i) {
             const ConfigArea area = areas[i];
             const ConfigFile& file = *perArea[i];
@@ -431,7 +420,7 @@ int writeAreas(Context& c, const std::vector<ConfigArea>& areas, const std::vect
             if (file.kind == FileKind::Program) {
                 // The file lacks steps 13 and 14 and the end step: the controller keeps its own.
                 c.progress.show(progressText(TransferAction::ReadController, area, i, areas.size()));
-                const LinkStatus read = link.readArea(area, controller, payload);
+                const LinkStatus read = link.readArea(area, controller);
                 if (read != LinkStatus::Done) return failed(read);
             }
             const ConfigImage image = imageForArea(file, area, controller);
@@ -446,7 +435,7 @@ int writeAreas(Context& c, const std::vector<ConfigArea>& areas, const std::vect
             if (!verifyAfter) continue;
             c.progress.show(progressText(TransferAction::Verify, area, i, areas.size()));
             ConfigImage readBack = defaultConfigImage();
-            const LinkStatus read = link.readArea(area, readBack, payload);
+            const LinkStatus read = link.readArea(area, readBack);
             if (read != LinkStatus::Done) return failed(read);
             differences += reportVerifyDifferences(c, area, readBack, image);
         }
@@ -622,10 +611,9 @@ int readCommand(Context& c) {
     const std::vector<ConfigArea>& areas = c.options.areas;
     ConfigImage image = defaultConfigImage();
     const int code = withLink(c, [&](LinkSession& link) {
-        ByteBuffer payload;
         for (std::size_t i = 0; i < areas.size(); ++i) {
             c.progress.show(progressText(TransferAction::ReadController, areas[i], i, areas.size()));
-            const LinkStatus status = link.readArea(areas[i], image, payload);
+            const LinkStatus status = link.readArea(areas[i], image);
             if (status != LinkStatus::Done) return exitFor(status);  // no file touched
         }
         return kExitDone;
@@ -658,11 +646,10 @@ int verifyCommand(Context& c) {
     const std::vector<ConfigArea>& areas = c.options.areas;
     return withLink(c, [&](LinkSession& link) {
         std::size_t differences = 0;
-        ByteBuffer payload;
         for (std::size_t i = 0; i < areas.size(); ++i) {
             c.progress.show(progressText(TransferAction::Verify, areas[i], i, areas.size()));
             ConfigImage controller = defaultConfigImage();
-            const LinkStatus status = link.readArea(areas[i], controller, payload);
+            const LinkStatus status = link.readArea(areas[i], controller);
             if (status != LinkStatus::Done) return exitFor(status);
             // What the file does not hold (a program file's steps 13, 14, end step) is taken
             // from the controller, so only what the file holds is compared.
@@ -679,11 +666,10 @@ int readWholeController(Context& c, LinkSession& link, ConfigImage& image, std::
     c.progress.show(withoutTab(areaLabel(ConfigArea::Version)));
     LinkStatus status = link.version(firmware);
     if (status != LinkStatus::Done) return exitFor(status);
-    ByteBuffer payload;
     for (std::size_t i = 0; i < kAreaBlocks.size(); ++i) {
         const ConfigArea area = kAreaBlocks[i].area;
         c.progress.show(progressText(TransferAction::ReadController, area, i, kAreaBlocks.size()));
-        status = link.readArea(area, image, payload);
+        status = link.readArea(area, image);
         if (status != LinkStatus::Done) return exitFor(status);
     }
     c.progress.clear();

@@ -18,8 +18,10 @@
 #include "files/input_files.h"
 #include "link/probe.h"
 #include "link/serial_port.h"
+#include "console/console.h"
 #include "platform/files.h"
-#include "ports/ctl_platform.h"
+#include "platform/interrupts.h"
+#include "ports/port_access.h"
 #include "ports/link_session.h"
 #include "ports/port_names.h"
 
@@ -461,7 +463,7 @@ void drawBoardUntilDone(Board& board, std::chrono::steady_clock::time_point star
 // where it stood, so the whole run is deferred until every line has ended.
 void runLines(std::vector<PortRun>& runs, const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
               bool redraw) {
-    deferInterrupts(true);
+    const InterruptGuard runningLines;
     Board board;
     for (const PortRun& run : runs) {
         board.ports.push_back({run.name, run.starts ? "" : outcomeText(run), 0});
@@ -475,7 +477,8 @@ void runLines(std::vector<PortRun>& runs, const std::vector<std::string>& args, 
     }
     if (redraw && !lines.empty()) drawBoardUntilDone(board, started, err);
     for (std::thread& line : lines) line.join();
-    deferInterrupts(false);
+    // Also one that came after the lines' last exchanges: the table and the exit code say it.
+    if (interruptSignal() != 0) answerInterruption();
 }
 
 // The ports that ended before their lines began, each said once; when no port is left to run,

@@ -5,7 +5,7 @@
 #include <chrono>
 #include <ctime>
 
-#include "ports/ctl_platform.h"
+#include "platform/files.h"
 
 namespace kd215 {
 

@@ -9,7 +9,8 @@
 #include "link/serial_port.h"
 #include "link/transfer_engine.h"
 #include "platform/files.h"
-#include "ports/ctl_platform.h"
+#include "platform/interrupts.h"
+#include "ports/port_access.h"
 
 namespace kd215 {
 
@@ -240,13 +241,10 @@ LinkStatus LinkSession::version(std::string& firmwareText) {
 
 LinkStatus LinkSession::restart() { return run(TransferAction::WriteController, ConfigArea::Restart); }
 
-LinkStatus LinkSession::readArea(ConfigArea area, ConfigImage& image, ByteBuffer& payload) {
+LinkStatus LinkSession::readArea(ConfigArea area, ConfigImage& image) {
     image_ = image;
     const LinkStatus status = run(TransferAction::ReadController, area);
-    if (status != LinkStatus::Done) return status;
-    image = image_;
-    payload.assign(areaBlock(area).length, 0);
-    encodeAreaPayload(image_, area, payload.data());
+    if (status == LinkStatus::Done) image = image_;
     return status;
 }
 

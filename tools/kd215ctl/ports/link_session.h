@@ -67,8 +67,8 @@ public:
 
     LinkStatus version(std::string& firmwareText);
     LinkStatus restart();
-    // Reads `area` into its part of `image` and hands back its payload as the image encodes it.
-    LinkStatus readArea(ConfigArea area, ConfigImage& image, ByteBuffer& payload);
+    // Reads `area` into its part of `image`; the image is left as it was unless the read is done.
+    LinkStatus readArea(ConfigArea area, ConfigImage& image);
     // Writes the area's part of `image`; done when the controller acknowledged it.
     LinkStatus writeArea(ConfigArea area, const ConfigImage& image);
 

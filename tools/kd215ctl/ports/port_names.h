@@ -24,16 +24,6 @@ struct PortEntry {
 // the built-in port names that have no UART behind them.
 std::vector<PortEntry> listSerialPorts(bool all);
 
-#ifndef _WIN32
-// Where the Linux listing looks; the tests point it at a tree of their own.
-struct PortRoots {
-    std::string sys = "/sys";
-    std::string dev = "/dev";
-    std::string udev = "/run/udev";  // data/cMAJOR:MINOR, the device database's properties
-};
-std::vector<PortEntry> listSerialPorts(const PortRoots& roots, bool all);
-#endif
-
 // The entry that stands for the port `name` names (by its stable name, its device or an alias of
 // it); null when the listing does not know it.
 const PortEntry* findPort(const std::vector<PortEntry>& ports, const std::string& name);

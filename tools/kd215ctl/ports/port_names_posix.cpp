@@ -1,18 +1,20 @@
 // Naming Linux serial ports: the device nodes under /dev, the stable links of /dev/serial/by-id,
 // the adapter's USB strings from sysfs and the device database's names from udev.
-#include "ports/port_names.h"
+#include "ports/port_names_posix.h"
 
-#include <climits>
-#include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <system_error>
 
 #include <unistd.h>
 
-#include "link/port_list.h"
+#include "link/port_list_posix.h"
 
 namespace kd215 {
 
 namespace {
+
+namespace fs = std::filesystem;
 
 std::string firstLine(const std::string& path) {
     std::ifstream in(path);
@@ -21,19 +23,10 @@ std::string firstLine(const std::string& path) {
     return line;
 }
 
-std::string baseName(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::string parentOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos || slash == 0 ? "" : path.substr(0, slash);
-}
-
+// The path with every link followed; "" when it leads nowhere.
 std::string resolved(const std::string& path) {
-    char target[PATH_MAX];
-    return ::realpath(path.c_str(), target) != nullptr ? target : "";
+    std::error_code error;
+    return std::filesystem::canonical(path, error).string();
 }
 
 // A ttyS name exists for every port the kernel was built for; one with no UART found behind it
@@ -61,13 +54,13 @@ bool describe(const PortRoots& roots, const std::string& name, PortEntry& entry)
     if (!device.empty()) {
         // The adapter's own module (ftdi_sio, cp210x, cdc_acm...): the kernel's serial layer puts
         // a "port" device of its own between some ttys and their hardware, so look past it.
-        for (std::string dir = device; entry.driver.empty() && dir.size() > roots.sys.size(); dir = parentOf(dir)) {
-            const std::string driver = baseName(resolved(dir + "/driver"));
+        for (std::string dir = device; entry.driver.empty() && dir.size() > roots.sys.size(); dir = fs::path(dir).parent_path().string()) {
+            const std::string driver = fs::path(resolved(dir + "/driver")).filename().string();
             if (driver != "port" && driver != "serial") entry.driver = driver;
             if (::access((dir + "/idVendor").c_str(), R_OK) == 0) break;  // the USB device: no further
         }
         // The USB strings sit on the device a few levels up from the interface the tty hangs on.
-        for (std::string dir = device; !dir.empty() && dir.size() > roots.sys.size(); dir = parentOf(dir)) {
+        for (std::string dir = device; !dir.empty() && dir.size() > roots.sys.size(); dir = fs::path(dir).parent_path().string()) {
             if (::access((dir + "/idVendor").c_str(), R_OK) != 0) continue;
             entry.vendorId = firstLine(dir + "/idVendor");
             entry.productId = firstLine(dir + "/idProduct");
@@ -87,17 +80,17 @@ bool describe(const PortRoots& roots, const std::string& name, PortEntry& entry)
 
 }  // namespace
 
-std::vector<PortEntry> listSerialPorts(const PortRoots& roots, bool all) {
+std::vector<PortEntry> listSerialPortsUnder(const PortRoots& roots, bool all) {
     std::vector<PortEntry> entries;
     const std::string byIdDirectory = roots.dev + "/serial/by-id/";
-    for (const PortInfo& port : ListPorts(roots.dev)) {
+    for (const PortInfo& port : listPortsUnder(roots.dev)) {
         const std::string& path = port.name;
         if (path.compare(0, byIdDirectory.size(), byIdDirectory) == 0) {
             // A stable link names a device listed already: it becomes that device's name.
-            char target[PATH_MAX];
-            const ssize_t n = ::readlink(path.c_str(), target, sizeof target - 1);
-            if (n <= 0) continue;
-            const std::string device = roots.dev + "/" + baseName(std::string(target, static_cast<std::size_t>(n)));
+            std::error_code error;
+            const fs::path target = fs::read_symlink(path, error);
+            if (error || target.empty()) continue;
+            const std::string device = roots.dev + "/" + target.filename().string();
             for (PortEntry& entry : entries) {
                 if (entry.device == device && entry.name == entry.device) entry.name = path;
             }
@@ -105,12 +98,12 @@ std::vector<PortEntry> listSerialPorts(const PortRoots& roots, bool all) {
         }
         PortEntry entry;
         entry.name = entry.device = path;
-        if (describe(roots, baseName(path), entry) || all) entries.push_back(entry);
+        if (describe(roots, fs::path(path).filename().string(), entry) || all) entries.push_back(entry);
     }
     return entries;
 }
 
-std::vector<PortEntry> listSerialPorts(bool all) { return listSerialPorts(PortRoots{}, all); }
+std::vector<PortEntry> listSerialPorts(bool all) { return listSerialPortsUnder(PortRoots{}, all); }
 
 const PortEntry* findPort(const std::vector<PortEntry>& ports, const std::string& name) {
     const std::string path = portDevicePath(name);

@@ -1,84 +1,26 @@
-// kd215ctl on Linux and other POSIX systems: termios port, /dev names and who holds them, signals.
-#include "ports/ctl_platform.h"
+// kd215ctl's ports on Linux and other POSIX systems: the termios port, who holds a device, why one is refused.
+#include "ports/port_access.h"
 
 #include <dirent.h>
 #include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
-#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
-#include <pthread.h>
-
-#include <atomic>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
-#include <csignal>
 #include <cstring>
 #include <fstream>
 #include <sstream>
 
 #include "link/serial_posix.h"
+#include "platform/files.h"
 
 namespace kd215 {
-
-std::vector<std::string> commandLineArguments(int argc, char** argv) {
-    std::vector<std::string> args;
-    for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
-    return args;
-}
-
-namespace {
-std::atomic<int> deferring{0};  // lock-free, so the handler may read it
-volatile sig_atomic_t pendingSignal = 0;
-}  // namespace
-
-// A port must not stay exclusive, nor a temporary file lie beside its target, when the user
-// interrupts: clear both, then die of the signal as if it had not been caught.
-extern "C" void releasePortAndDie(int signalNumber) {
-    if (deferring.load() > 0) {
-        pendingSignal = signalNumber;
-        return;
-    }
-    removeStagedTemporaries();
-    releaseExclusiveLine();
-    ::signal(signalNumber, SIG_DFL);
-    ::raise(signalNumber);
-}
-
-void prepareConsole() {
-    struct sigaction action {};
-    action.sa_handler = releasePortAndDie;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = 0;  // no SA_RESTART: a wait on the line wakes at once
-    for (int signalNumber : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE}) ::sigaction(signalNumber, &action, nullptr);
-}
-
-void deferInterrupts(bool defer) { deferring += defer ? 1 : -1; }
-
-void keepInterruptsFromThisThread() {
-    sigset_t set;
-    sigemptyset(&set);
-    for (int signalNumber : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE}) sigaddset(&set, signalNumber);
-    ::pthread_sigmask(SIG_BLOCK, &set, nullptr);
-}
-
-int interruptSignal() { return pendingSignal; }
-
-bool stderrIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
-
-bool stderrRedrawsLines() {
-    const char* term = std::getenv("TERM");
-    return stderrIsTerminal() && term != nullptr && *term != '\0' && std::strcmp(term, "dumb") != 0;
-}
-
-int stderrColumns() {
-    struct winsize size {};
-    return ::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 ? size.ws_col : 80;
-}
 
 std::unique_ptr<SerialPort> makeSerialPort() { return std::make_unique<PosixSerialPort>(); }
 
@@ -229,7 +171,5 @@ bool adapterGone(uint32_t errorCode) {
     const int error = static_cast<int>(errorCode);
     return error == EIO || error == ENXIO || error == ENODEV;
 }
-
-std::FILE* openForAppend(const std::string& path) { return std::fopen(path.c_str(), "a"); }
 
 }  // namespace kd215
