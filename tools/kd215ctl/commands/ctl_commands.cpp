@@ -16,6 +16,7 @@
 #include "files/editor_checks.h"
 #include "commands/ctl_args.h"
 #include "commands/ctl_json.h"
+#include "commands/help.h"
 #include "commands/many_ports.h"
 #include "ports/ctl_platform.h"
 #include "ports/frame_log.h"
@@ -27,18 +28,19 @@
 
 namespace kd215 {
 
-namespace {
-
-const char* const kNoPortsText = "Brak dostępnych portów szeregowych";
-const char* const kDefaultBaseName = "kd215";
-
-struct Context {
+// One command carried out: its line, where its results and messages go, the frame log.
+struct CommandRun {
     const CtlOptions& options;
     std::ostream& out;
     Progress progress;
     FrameLog log;
     Json result;  // --json: what the command found, printed once at its end in place of the text
 };
+
+namespace {
+
+const char* const kNoPortsText = "Brak dostępnych portów szeregowych";
+const char* const kDefaultBaseName = "kd215";
 
 Json areaNames(const std::vector<ConfigArea>& areas) {
     Json names = Json::array();
@@ -49,7 +51,7 @@ Json areaNames(const std::vector<ConfigArea>& areas) {
 Json orNull(const std::string& text) { return text.empty() ? Json() : Json(text); }
 
 // The text twin of a --json result goes to standard output only without --json.
-bool wantsText(const Context& c) { return !c.options.json; }
+bool wantsText(const CommandRun& c) { return !c.options.json; }
 
 int exitFor(LinkStatus status) {
     switch (status) {
@@ -62,7 +64,7 @@ int exitFor(LinkStatus status) {
     return kExitCommunication;
 }
 
-int fail(Context& c, const std::string& text, int code) {
+int fail(CommandRun& c, const std::string& text, int code) {
     c.progress.message(text);
     return code;
 }
@@ -76,7 +78,7 @@ std::string progressText(TransferAction action, ConfigArea area, std::size_t ind
 // Opens --port behind the logging wrapper, confirms that a Kd215 answers on it, and runs `body`
 // over it; 3 when the port will not open or no Kd215 answers, and then `unconfirmed` says what
 // that left (nothing was sent but the probe).
-int withLink(Context& c, const std::function<int(LinkSession&)>& body, const std::function<void()>& unconfirmed = {}) {
+int withLink(CommandRun& c, const std::function<int(LinkSession&)>& body, const std::function<void()>& unconfirmed = {}) {
     std::unique_ptr<SerialPort> device = makeSerialPort();
     LoggingPort port(*device, c.log);
     const std::string path = portDevicePath(c.options.port);
@@ -129,7 +131,7 @@ std::mutex& stagingLock() {
     return oneSetAtATime;
 }
 
-int writeFiles(Context& c, const std::vector<std::pair<std::string, ByteBuffer>>& files) {
+int writeFiles(CommandRun& c, const std::vector<std::pair<std::string, ByteBuffer>>& files) {
     std::unique_lock<std::mutex> writing(stagingLock());
     FileSetFailure failure;
     const bool replaced = replaceFiles(files, true, failure);
@@ -185,17 +187,17 @@ std::string reportOutputPath(const CtlOptions& options) {
 
 }  // namespace
 
-CommandFiles commandFiles(const CtlOptions& o) {
+CommandFiles commandFiles(const CtlOptions& options) {
     CommandFiles files;
-    if (readsOperands(o.command)) files.inputs = o.operands;
-    if (o.command == "read") {
-        for (const ConfigArea area : o.areas) files.outputs.push_back(readOutputPath(o, area));
-    } else if (o.command == "backup" && !o.operands.empty()) {
-        files.outputs.push_back(o.operands[0]);
-    } else if (o.command == "report") {
-        files.outputs.push_back(reportOutputPath(o));
+    const CommandSpec& command = *options.command;
+    if (command.operands == Operands::Inputs) files.inputs = options.operands;
+    if (command.operands == Operands::Output && !options.operands.empty()) files.outputs.push_back(options.operands[0]);
+    if (command.outputs == Outputs::AreaFiles) {
+        for (const ConfigArea area : options.areas) files.outputs.push_back(readOutputPath(options, area));
+    } else if (command.outputs == Outputs::Page) {
+        files.outputs.push_back(reportOutputPath(options));
     }
-    files.log = o.logPath;
+    files.log = options.logPath;
     return files;
 }
 
@@ -217,7 +219,7 @@ namespace {
 // Whether `output` can be written where it stands: a regular file or nothing there, its folder
 // there and open to this user. Tried by staging an empty file, so a read-only folder or file
 // system is found before the controller is read, not after.
-int checkOutputPlace(Context& c, const std::string& output) {
+int checkOutputPlace(CommandRun& c, const std::string& output) {
     const std::string kind = nonRegularKind(output);
     if (!kind.empty()) return fail(c, "kd215ctl: " + output + ": to " + kind + ", nie zwykły plik; nie zastępuję go", kExitFile);
     const std::string folder = folderOfPath(output);
@@ -237,7 +239,7 @@ int checkOutputPlace(Context& c, const std::string& output) {
 // Before anything is read from a file or the controller: no file the command reads is one it
 // writes (the page over its own source, the log over the backup it restores or writes), and
 // every output can be written. Returns the exit code.
-int checkOutputs(Context& c) {
+int checkOutputs(CommandRun& c) {
     const CommandFiles files = commandFiles(c.options);
     // The log is appended to, not replaced: any kind of file may take it, but no other file may be it.
     std::vector<std::string> written = files.outputs;
@@ -253,7 +255,7 @@ int checkOutputs(Context& c) {
 
 // An input as this run takes it: the bytes read before the lines started when there are any,
 // so that every port gets the same; else the file, read now.
-FileLoadResult loadInput(const Context& c, const std::string& path, ConfigFile& file) {
+FileLoadResult loadInput(const CommandRun& c, const std::string& path, ConfigFile& file) {
     for (const auto& [name, bytes] : c.options.readAhead) {
         if (name == path) return loadConfigBytes(path, bytes, file);
     }
@@ -261,7 +263,7 @@ FileLoadResult loadInput(const Context& c, const std::string& path, ConfigFile& 
 }
 
 // Lists every difference under a heading naming the area, in text and in the result.
-std::size_t reportDifferences(Context& c, const std::string& heading, const std::vector<Difference>& differences) {
+std::size_t reportDifferences(CommandRun& c, const std::string& heading, const std::vector<Difference>& differences) {
     if (differences.empty()) return 0;
     c.progress.clear();
     if (wantsText(c)) c.out << heading << "\n";
@@ -285,7 +287,7 @@ ConfigImage asCarried(const ConfigImage& image, ConfigArea area) {
 // What the controller sent for `area` against what the file holds: controller first, file second.
 // A value the controller holds as the file's would be written is no difference; one that is
 // shows the file's own value.
-std::size_t reportVerifyDifferences(Context& c, ConfigArea area, const ConfigImage& controller, const ConfigImage& expected) {
+std::size_t reportVerifyDifferences(CommandRun& c, ConfigArea area, const ConfigImage& controller, const ConfigImage& expected) {
     const std::vector<FieldValue> held = listAreaFields(controller, area);
     const std::vector<FieldValue> carried = listAreaFields(asCarried(expected, area), area);
     std::vector<FieldValue> inFile = listAreaFields(expected, area);
@@ -296,7 +298,7 @@ std::size_t reportVerifyDifferences(Context& c, ConfigArea area, const ConfigIma
                              compareFields(held, inFile, kControllerAndFile));
 }
 
-int summary(Context& c, std::size_t differences) {
+int summary(CommandRun& c, std::size_t differences) {
     c.progress.clear();
     if (!c.result.contains("differences")) c.result["differences"] = Json::array();
     if (differences == 0) {
@@ -309,7 +311,7 @@ int summary(Context& c, std::size_t differences) {
 
 // Loads the files of write and verify and pairs them with the areas: one file per area, or one
 // backup for all of them.
-int loadAreaFiles(Context& c, std::vector<ConfigFile>& files, std::vector<const ConfigFile*>& perArea) {
+int loadAreaFiles(CommandRun& c, std::vector<ConfigFile>& files, std::vector<const ConfigFile*>& perArea) {
     const std::vector<ConfigArea>& areas = c.options.areas;
     files.resize(c.options.operands.size());
     for (std::size_t i = 0; i < files.size(); ++i) {
@@ -357,7 +359,7 @@ std::string shellWord(const std::string& word) {
 // After a write failed or was interrupted the controller may hold a mix of old and new: one line
 // names each area as written and acknowledged, sent without an answer (it may have stored it), or
 // not sent, then the command that checks it against the files.
-void reportAreaStates(Context& c, const std::vector<ConfigArea>& areas, const std::vector<AreaState>& states) {
+void reportAreaStates(CommandRun& c, const std::vector<ConfigArea>& areas, const std::vector<AreaState>& states) {
     static const char* const kStateWords[] = {"bez zmian (nie wysłano)", "stan nieznany (wysłano, brak potwierdzenia)",
                                                 "zapis potwierdzony"};
     std::string text = "kd215ctl: " + c.options.port + ": ";
@@ -366,8 +368,8 @@ void reportAreaStates(Context& c, const std::vector<ConfigArea>& areas, const st
                 kStateWords[static_cast<int>(states[i])];
     }
     std::string check = "kd215ctl verify --port " + shellWord(c.options.port);
-    if (c.options.command == "restore") {
-        check += " all";
+    if (!c.options.command->takesAreas) {
+        check += " all";  // restore: the whole controller
     } else {
         for (const ConfigArea area : c.options.areas) check += std::string(" ") + areaArgumentName(area);
     }
@@ -378,7 +380,7 @@ void reportAreaStates(Context& c, const std::vector<ConfigArea>& areas, const st
 // A file may hold what no editor would let a user commit (a switch-on time of 250, a lower limit
 // above the upper): every such value is named, and nothing is written unless --force says to
 // write it as it is.
-int checkEditorRules(Context& c, const std::vector<ConfigArea>& areas, const std::vector<const ConfigFile*>& perArea) {
+int checkEditorRules(CommandRun& c, const std::vector<ConfigArea>& areas, const std::vector<const ConfigFile*>& perArea) {
     bool any = false;
     for (std::size_t i = 0; i < areas.size(); ++i) {
         const ConfigFile& file = *perArea[i];
@@ -394,7 +396,7 @@ int checkEditorRules(Context& c, const std::vector<ConfigArea>& areas, const std
 
 // A backup keeps what the controller holds, but a value its editors would refuse (an erased
 // controller's, say) will need --force to go back: said on standard error, the backup still made.
-void warnOfEditorRefusals(Context& c, const std::string& path, const ConfigImage& image) {
+void warnOfEditorRefusals(CommandRun& c, const std::string& path, const ConfigImage& image) {
     // An erased controller has a hundred of them: the first few name the kind, the count the rest.
     constexpr std::size_t kNamed = 5;
     std::size_t count = 0;
@@ -412,10 +414,12 @@ void warnOfEditorRefusals(Context& c, const std::string& path, const ConfigImage
 }
 
 // Writes each area from its file and, unless told not to, reads it back and compares.
-int writeAreas(Context& c, const std::vector<ConfigArea>& areas, const std::vector<const ConfigFile*>& perArea) {
+// `backup` names the backup it came from in the result; "" for area files.
+int writeAreas(CommandRun& c, const std::vector<ConfigArea>& areas, const std::vector<const ConfigFile*>& perArea,
+               const std::string& backup = "") {
     const bool verifyAfter = !c.options.noVerify;
     return withLink(c, [&](LinkSession& link) {
-        if (c.options.command == "restore") c.result["file"] = c.options.operands[0];
+        if (!backup.empty()) c.result["file"] = backup;
         std::size_t differences = 0;
         std::vector<AreaState> states(areas.size(), AreaState::Unchanged);
         const auto failed = [&](LinkStatus status) {
@@ -477,7 +481,9 @@ std::string portLine(const PortEntry& port) {
     return line;
 }
 
-int portsCommand(Context& c) {
+}  // namespace
+
+int portsCommand(CommandRun& c) {
     const std::vector<PortEntry> ports = listSerialPorts(c.options.allPorts);
     if (ports.empty()) return fail(c, kNoPortsText, kExitNoController);
     c.result["ports"] = Json::array();
@@ -495,6 +501,8 @@ int portsCommand(Context& c) {
     }
     return kExitDone;
 }
+
+namespace {
 
 // Opens `name` once to learn why the probe could not use it.
 PassedOver whyNotOpened(SerialPort& port, const std::string& name) {
@@ -552,11 +560,9 @@ std::string notFoundText(const std::vector<std::string>& tried) {
     return "kd215ctl: " + text + (names.empty() ? "" : " Sprawdzone porty: " + names + ".");
 }
 
-namespace {
-
 // Each port in turn; every port passed over is said on standard error with the reason, so that a
 // port held by another program or closed to this user is not taken for a missing controller.
-int probeCommand(Context& c) {
+int probeCommand(CommandRun& c) {
     const std::vector<PortEntry> known = listSerialPorts(true);
     const std::vector<PortInfo> candidates = probeCandidates(c.options.operands);
     if (candidates.empty()) return fail(c, kNoPortsText, kExitNoController);
@@ -591,7 +597,7 @@ int probeCommand(Context& c) {
     return kExitNoController;
 }
 
-int versionCommand(Context& c) {
+int versionCommand(CommandRun& c) {
     return withLink(c, [&](LinkSession& link) {
         c.progress.show(withoutTab(areaLabel(ConfigArea::Version)));
         std::string firmware;
@@ -604,7 +610,7 @@ int versionCommand(Context& c) {
     });
 }
 
-int restartCommand(Context& c) {
+int restartCommand(CommandRun& c) {
     return withLink(c, [&](LinkSession& link) {
         const LinkStatus status = link.restart();
         if (status != LinkStatus::Done) return exitFor(status);
@@ -617,7 +623,7 @@ int restartCommand(Context& c) {
     });
 }
 
-int readCommand(Context& c) {
+int readCommand(CommandRun& c) {
     const std::vector<ConfigArea>& areas = c.options.areas;
     ConfigImage image = defaultConfigImage();
     const int code = withLink(c, [&](LinkSession& link) {
@@ -639,7 +645,7 @@ int readCommand(Context& c) {
     return writeFiles(c, files);
 }
 
-int writeCommand(Context& c) {
+int writeCommand(CommandRun& c) {
     std::vector<ConfigFile> files;
     std::vector<const ConfigFile*> perArea;
     const int loaded = loadAreaFiles(c, files, perArea);
@@ -649,7 +655,7 @@ int writeCommand(Context& c) {
     return writeAreas(c, c.options.areas, perArea);
 }
 
-int verifyCommand(Context& c) {
+int verifyCommand(CommandRun& c) {
     std::vector<ConfigFile> files;
     std::vector<const ConfigFile*> perArea;
     const int loaded = loadAreaFiles(c, files, perArea);
@@ -673,8 +679,10 @@ int verifyCommand(Context& c) {
     });
 }
 
+namespace {
+
 // The firmware version and all four areas, as backup and report take the controller whole.
-int readWholeController(Context& c, LinkSession& link, ConfigImage& image, std::string& firmware) {
+int readWholeController(CommandRun& c, LinkSession& link, ConfigImage& image, std::string& firmware) {
     c.progress.show(withoutTab(areaLabel(ConfigArea::Version)));
     LinkStatus status = link.version(firmware);
     if (status != LinkStatus::Done) return exitFor(status);
@@ -689,7 +697,13 @@ int readWholeController(Context& c, LinkSession& link, ConfigImage& image, std::
     return kExitDone;
 }
 
-int backupCommand(Context& c) {
+Json sourceJson(const ReportSource& source) {
+    return {{"port", source.port.empty() ? Json() : Json(source.port)}, {"files", source.files}};
+}
+
+}  // namespace
+
+int backupCommand(CommandRun& c) {
     const std::string& path = c.options.operands[0];
     ConfigImage image = defaultConfigImage();
     BackupInfo info;
@@ -708,7 +722,7 @@ int backupCommand(Context& c) {
     return written;
 }
 
-int restoreCommand(Context& c) {
+int restoreCommand(CommandRun& c) {
     ConfigFile file;
     const FileLoadResult loaded = loadInput(c, c.options.operands[0], file);
     if (!loaded.ok) return fail(c, loaded.error, kExitFile);
@@ -726,10 +740,10 @@ int restoreCommand(Context& c) {
     }
     const int checked = checkEditorRules(c, areas, perArea);
     if (checked != kExitDone) return checked;
-    return writeAreas(c, areas, perArea);
+    return writeAreas(c, areas, perArea, c.options.operands[0]);
 }
 
-int showCommand(Context& c) {
+int showCommand(CommandRun& c) {
     int code = kExitDone;
     Json shown = Json::array();
     for (const std::string& path : c.options.operands) {
@@ -746,7 +760,7 @@ int showCommand(Context& c) {
     return code;
 }
 
-int diffCommand(Context& c) {
+int diffCommand(CommandRun& c) {
     ConfigFile first, second;
     FileLoadResult loaded = loadConfigFile(c.options.operands[0], first);
     if (!loaded.ok) return fail(c, loaded.error, kExitFile);
@@ -764,13 +778,9 @@ int diffCommand(Context& c) {
                                         compareFields(listFields(first), listFields(second))));
 }
 
-Json sourceJson(const ReportSource& source) {
-    return {{"port", source.port.empty() ? Json() : Json(source.port)}, {"files", source.files}};
-}
-
 // The report's sources, files first so that a bad file stops it before the line is used; then the
 // controller, read whole as backup reads it; then the page, written in one step.
-int reportCommand(Context& c) {
+int reportCommand(CommandRun& c) {
     std::vector<ReportSource> sources(c.options.compare ? c.options.operands.size() : 1);
     for (std::size_t i = 0; i < c.options.operands.size(); ++i) {
         ConfigFile file;
@@ -805,8 +815,6 @@ int reportCommand(Context& c) {
     return summary(c, reportDifferences(c, "Różnice źródeł", sourceDifferences(sources[0], sources[1])));
 }
 
-}  // namespace
-
 int runKd215ctl(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool errIsTerminal) {
     CtlOptions options;
     const ParseResult parsed = parseCommandLine(args, options);
@@ -814,7 +822,7 @@ int runKd215ctl(const std::vector<std::string>& args, std::ostream& out, std::os
         err << messageLine(parsed.error + " (pomoc: kd215ctl help)") << "\n";
         return kExitUsage;
     }
-    if (options.command == "help") {
+    if (options.help) {
         out << (options.helpTopic.empty() ? helpText() : commandHelpText(options.helpTopic));
         return kExitDone;
     }
@@ -833,7 +841,7 @@ int runKd215ctl(const std::vector<std::string>& args, std::ostream& out, std::os
 int runCommand(const CtlOptions& options, const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                bool errIsTerminal, Json* result, bool* lineOpened) {
     // The frame lines of -v take standard error; a progress line would break into them.
-    Context c{options, out, Progress(err, errIsTerminal && !options.verbose, options.quiet), {}, {{"schema", kJsonSchema}}};
+    CommandRun c{options, out, Progress(err, errIsTerminal && !options.verbose, options.quiet), {}, {{"schema", kJsonSchema}}};
     if (options.verbose) c.log.echoTo(err);
     const int checked = checkOutputs(c);
     if (checked != kExitDone) return checked;
@@ -851,31 +859,21 @@ int runCommand(const CtlOptions& options, const std::vector<std::string>& args, 
         }
     }
 
-    static const std::pair<const char*, int (*)(Context&)> kRunners[] = {
-        {"ports", portsCommand},     {"probe", probeCommand},     {"version", versionCommand},
-        {"restart", restartCommand}, {"read", readCommand},       {"write", writeCommand},
-        {"verify", verifyCommand},   {"backup", backupCommand},   {"restore", restoreCommand},
-        {"show", showCommand},       {"diff", diffCommand},       {"report", reportCommand},
-    };
-    for (const auto& runner : kRunners) {
-        if (options.command == runner.first) {
-            const int code = runner.second(c);
-            // A run that failed has said why on standard error; a result is printed only for
-            // what was done, so that a script never takes half an answer for a whole one. A probe
-            // that found nothing has still done its work: the ports it passed over, and why.
-            const bool answered = code == kExitDone || code == kExitDifferences ||
-                                  (options.command == "probe" && code == kExitNoController && !c.result["tried"].empty());
-            if (lineOpened != nullptr) *lineOpened = c.result.contains("port");
-            if (result != nullptr) {
-                *result = answered ? c.result : Json();
-            } else if (options.json && answered) {
-                out << jsonText(c.result) << "\n";
-            }
-            c.log.note("kod wyjścia " + std::to_string(code));
-            return code;
-        }
+    const CommandSpec& command = *options.command;
+    const int code = command.run(c);
+    // A run that failed has said why on standard error; a result is printed only for what was
+    // done, so that a script never takes half an answer for a whole one. A probe that found
+    // nothing has still done its work: the ports it passed over, and why.
+    const bool answered = code == kExitDone || code == kExitDifferences ||
+                          (command.resultWhenNotFound && code == kExitNoController && !c.result["tried"].empty());
+    if (lineOpened != nullptr) *lineOpened = c.result.contains("port");
+    if (result != nullptr) {
+        *result = answered ? c.result : Json();
+    } else if (options.json && answered) {
+        out << jsonText(c.result) << "\n";
     }
-    return kExitUsage;  // parseCommandLine knows only the commands above
+    c.log.note("kod wyjścia " + std::to_string(code));
+    return code;
 }
 
 }  // namespace kd215

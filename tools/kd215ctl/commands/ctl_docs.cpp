@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "commands/ctl_args.h"
+#include "commands/help.h"
 #include "commands/ctl_json.h"
 #include "kd215_version.h"
 
@@ -97,7 +98,7 @@ void writeManPage(std::ostream& out) {
     out << ".SS OBSZARY\n";
     for (const auto& [name, text] : areaDocs()) tagged(out, name, text);
     out << ".SH OPCJE\n";
-    for (const OptionHelp& option : optionDocs("")) {
+    for (const OptionHelp& option : optionDocs(nullptr)) {
         tagged(out, option.names, (option.commands.empty() ? "" : option.commands + ": ") + option.help);
     }
     out << ".SH JSON\n"
@@ -171,7 +172,7 @@ void writeCompletion(std::ostream& out) {
         << "        '') COMPREPLY=($(compgen -W \"" << joined(words.commands, " ") << "\" -- \"$cur\")) ;;\n"
         << "        " << joined(words.areaCommands, "|") << ") COMPREPLY=($(compgen -W \""
         << joined(words.areas, " ") << "\" -- \"$cur\") $(compgen -f -- \"$cur\")) ;;\n"
-        << "        probe) COMPREPLY=($(compgen -W \"$(_kd215ctl_ports)\" -- \"$cur\")) ;;\n"
+        << "        " << joined(words.portCommands, "|") << ") COMPREPLY=($(compgen -W \"$(_kd215ctl_ports)\" -- \"$cur\")) ;;\n"
         << "        *) COMPREPLY=($(compgen -f -- \"$cur\")) ;;\n"
         << "    esac\n"
         << "}\n"

@@ -259,7 +259,7 @@ CtlOptions portOptions(const CtlOptions& options, const PortRun& run) {
     o.ports = {run.given};
     o.portsFrom.clear();
     o.allPorts = false;
-    if (o.command == "probe") {
+    if (o.command->operands == Operands::Ports) {
         o.operands = {run.given};
     } else {
         for (std::string& operand : o.operands) operand = replaced(operand, run.name);
@@ -593,7 +593,7 @@ std::string progressBlock(const std::vector<PortProgress>& ports, std::size_t co
 }
 
 bool namesPorts(const CtlOptions& o) {
-    if (!talksToController(o.command)) return false;
+    if (o.command == nullptr || !talksToController(*o.command)) return false;
     return !o.ports.empty() || !o.portsFrom.empty() || o.allPorts;
 }
 
