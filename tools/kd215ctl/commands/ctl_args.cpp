@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <iterator>
 
 #include "config/area_names.h"
 
@@ -18,72 +19,74 @@ bool parseRetries(const std::string& text, int& retries) {
     return retries <= kMaxRetries;
 }
 
+const OptionRule kOptions[] = {
+    {"--port", nullptr, true, OptionScope::Line,
+     [](CtlOptions& options, const std::string& value, std::string& error) {
+         if (options.port.empty()) options.port = value;
+         options.ports.push_back(value);
+         if (value.empty()) error = "--port: pusta nazwa portu";
+         return !value.empty();
+     },
+     "PORT", "port szeregowy, np. /dev/ttyUSB0, /dev/serial/by-id/..., COM3; podany kilka razy: polecenie "
+             "działa na wszystkich tych portach równolegle, a nazwy plików wynikowych muszą zawierać {port}; dwie nazwy jednego portu to błąd użycia"},
+    {"--ports-from", nullptr, true, OptionScope::Line,
+     [](CtlOptions& options, const std::string& value, std::string& error) {
+         options.portsFrom = value;
+         if (value.empty()) error = "--ports-from: pusta nazwa pliku";
+         return !value.empty();
+     },
+     "PLIK", "porty z listy portów, po jednym w wierszu (# zaczyna komentarz; znacznik BOM i końce wierszy CRLF "
+             "dozwolone), np. nazwy stałe wypisane przez ports; pusta lista daje kod wyjścia 3"},
+    {"--output", "-o", true, OptionScope::Own, [](CtlOptions& options, const std::string& value, std::string&) { options.output = value; return true; },
+     "KATALOG|NAZWA",
+     "read: istniejący katalog (pliki KATALOG/kd215.*) albo nazwa plików bez rozszerzenia; report: plik "
+     "raportu (domyślnie raport.html)"},
+    {"--compare", nullptr, false, OptionScope::Own, [](CtlOptions& options, const std::string&, std::string&) { return options.compare = true; },
+     nullptr, "dwa źródła, różnice zaznaczone"},
+    {"--site", nullptr, true, OptionScope::Own, [](CtlOptions& options, const std::string& value, std::string&) { options.site = value; return true; },
+     "TEKST", "obiekt, w którym pracuje sterownik; w raporcie w nagłówku i w stopce każdej strony (bez opcji: z kopii zapasowej)"},
+    {"--customer", nullptr, true, OptionScope::Own,
+     [](CtlOptions& options, const std::string& value, std::string&) { options.customer = value; return true; }, "TEKST", "klient"},
+    {"--note", nullptr, true, OptionScope::Own, [](CtlOptions& options, const std::string& value, std::string&) { options.note = value; return true; },
+     "TEKST", "uwagi, np. co zmieniono podczas wizyty serwisowej"},
+    {"--retries", nullptr, true, OptionScope::Line,
+     [](CtlOptions& options, const std::string& value, std::string& error) {
+         if (parseRetries(value, options.retries)) return true;
+         error = "--retries: oczekiwano liczby od 0 do " + std::to_string(kMaxRetries) + ", jest \"" + value + "\"";
+         return false;
+     },
+     "N", "ile razy ponowić wymianę po błędzie komunikacji (domyślnie 2)"},
+    {"--log", nullptr, true, OptionScope::Line, [](CtlOptions& options, const std::string& value, std::string&) { options.logPath = value; return true; },
+     "PLIK", "dopisuje do PLIKU każdą ramkę: czas, kierunek (TX do sterownika, RX od sterownika), bajty szesnastkowo i jako ASCII"},
+    {"--no-verify", nullptr, false, OptionScope::Own,
+     [](CtlOptions& options, const std::string&, std::string&) { return options.noVerify = true; }, nullptr,
+     "bez odczytu i weryfikacji po zapisie"},
+    {"--force", nullptr, false, OptionScope::Own,
+     [](CtlOptions& options, const std::string&, std::string&) { return options.force = true; }, nullptr,
+     "zapis mimo wartości, których nie przyjęłyby okna programu"},
+    {"--json", nullptr, false, OptionScope::Every, [](CtlOptions& options, const std::string&, std::string&) { return options.json = true; },
+     nullptr, "wynik w formacie JSON na standardowym wyjściu; komunikaty i błędy nadal tekstem na standardowym wyjściu błędów"},
+    {"--quiet", "-q", false, OptionScope::Every, [](CtlOptions& options, const std::string&, std::string&) { return options.quiet = true; },
+     nullptr, "tylko wyniki i błędy: bez informacji o postępie i bez komunikatów o ponowieniach"},
+    {"--verbose", "-v", false, OptionScope::Line, [](CtlOptions& options, const std::string&, std::string&) { return options.verbose = true; },
+     nullptr, "każda ramka (jak --log) także na standardowym wyjściu błędów"},
+    {"--all", nullptr, false, OptionScope::Line,
+     [](CtlOptions& options, const std::string&, std::string&) { return options.allPorts = true; }, nullptr,
+     "ports: także porty ttyS bez układu UART; pozostałe polecenia: wszystkie porty, na których odpowiada sterownik, "
+     "a w tabeli wyników każdy pominięty i dlaczego; port, na którym nic nie odpowiedziało, daje kod wyjścia 3"},
+    {"--answering", nullptr, false, OptionScope::Line,
+     [](CtlOptions& options, const std::string&, std::string&) { return options.answering = true; }, nullptr,
+     "z --all: wystarczą porty, na których sterownik odpowiedział; pozostałe są w tabeli, ale nie zmieniają kodu "
+     "wyjścia"},
+    {"--version", nullptr, false, OptionScope::Every, [](CtlOptions& options, const std::string&, std::string&) { return options.version = true; },
+     nullptr, "wersja kd215ctl"},
+};
+
 }  // namespace
 
 const std::vector<OptionRule>& optionTable() {
-    static const std::vector<OptionRule> kOptions = {
-        {"--port", nullptr, true, OptionScope::Line,
-         [](CtlOptions& options, const std::string& value, std::string& error) {
-             if (options.port.empty()) options.port = value;
-             options.ports.push_back(value);
-             if (value.empty()) error = "--port: pusta nazwa portu";
-             return !value.empty();
-         },
-         "PORT", "port szeregowy, np. /dev/ttyUSB0, /dev/serial/by-id/..., COM3; podany kilka razy: polecenie "
-                 "działa na wszystkich tych portach równolegle, a nazwy plików wynikowych muszą zawierać {port}; dwie nazwy jednego portu to błąd użycia"},
-        {"--ports-from", nullptr, true, OptionScope::Line,
-         [](CtlOptions& options, const std::string& value, std::string& error) {
-             options.portsFrom = value;
-             if (value.empty()) error = "--ports-from: pusta nazwa pliku";
-             return !value.empty();
-         },
-         "PLIK", "porty z listy portów, po jednym w wierszu (# zaczyna komentarz; znacznik BOM i końce wierszy CRLF "
-                 "dozwolone), np. nazwy stałe wypisane przez ports; pusta lista daje kod wyjścia 3"},
-        {"--output", "-o", true, OptionScope::Own, [](CtlOptions& options, const std::string& value, std::string&) { options.output = value; return true; },
-         "KATALOG|NAZWA",
-         "read: istniejący katalog (pliki KATALOG/kd215.*) albo nazwa plików bez rozszerzenia; report: plik "
-         "raportu (domyślnie raport.html)"},
-        {"--compare", nullptr, false, OptionScope::Own, [](CtlOptions& options, const std::string&, std::string&) { return options.compare = true; },
-         nullptr, "dwa źródła, różnice zaznaczone"},
-        {"--site", nullptr, true, OptionScope::Own, [](CtlOptions& options, const std::string& value, std::string&) { options.site = value; return true; },
-         "TEKST", "obiekt, w którym pracuje sterownik; w raporcie w nagłówku i w stopce każdej strony (bez opcji: z kopii zapasowej)"},
-        {"--customer", nullptr, true, OptionScope::Own,
-         [](CtlOptions& options, const std::string& value, std::string&) { options.customer = value; return true; }, "TEKST", "klient"},
-        {"--note", nullptr, true, OptionScope::Own, [](CtlOptions& options, const std::string& value, std::string&) { options.note = value; return true; },
-         "TEKST", "uwagi, np. co zmieniono podczas wizyty serwisowej"},
-        {"--retries", nullptr, true, OptionScope::Line,
-         [](CtlOptions& options, const std::string& value, std::string& error) {
-             if (parseRetries(value, options.retries)) return true;
-             error = "--retries: oczekiwano liczby od 0 do " + std::to_string(kMaxRetries) + ", jest \"" + value + "\"";
-             return false;
-         },
-         "N", "ile razy ponowić wymianę po błędzie komunikacji (domyślnie 2)"},
-        {"--log", nullptr, true, OptionScope::Line, [](CtlOptions& options, const std::string& value, std::string&) { options.logPath = value; return true; },
-         "PLIK", "dopisuje do PLIKU każdą ramkę: czas, kierunek (TX do sterownika, RX od sterownika), bajty szesnastkowo i jako ASCII"},
-        {"--no-verify", nullptr, false, OptionScope::Own,
-         [](CtlOptions& options, const std::string&, std::string&) { return options.noVerify = true; }, nullptr,
-         "bez odczytu i weryfikacji po zapisie"},
-        {"--force", nullptr, false, OptionScope::Own,
-         [](CtlOptions& options, const std::string&, std::string&) { return options.force = true; }, nullptr,
-         "zapis mimo wartości, których nie przyjęłyby okna programu"},
-        {"--json", nullptr, false, OptionScope::Every, [](CtlOptions& options, const std::string&, std::string&) { return options.json = true; },
-         nullptr, "wynik w formacie JSON na standardowym wyjściu; komunikaty i błędy nadal tekstem na standardowym wyjściu błędów"},
-        {"--quiet", "-q", false, OptionScope::Every, [](CtlOptions& options, const std::string&, std::string&) { return options.quiet = true; },
-         nullptr, "tylko wyniki i błędy: bez informacji o postępie i bez komunikatów o ponowieniach"},
-        {"--verbose", "-v", false, OptionScope::Line, [](CtlOptions& options, const std::string&, std::string&) { return options.verbose = true; },
-         nullptr, "każda ramka (jak --log) także na standardowym wyjściu błędów"},
-        {"--all", nullptr, false, OptionScope::Line,
-         [](CtlOptions& options, const std::string&, std::string&) { return options.allPorts = true; }, nullptr,
-         "ports: także porty ttyS bez układu UART; pozostałe polecenia: wszystkie porty, na których odpowiada sterownik, "
-         "a w tabeli wyników każdy pominięty i dlaczego; port, na którym nic nie odpowiedziało, daje kod wyjścia 3"},
-        {"--answering", nullptr, false, OptionScope::Line,
-         [](CtlOptions& options, const std::string&, std::string&) { return options.answering = true; }, nullptr,
-         "z --all: wystarczą porty, na których sterownik odpowiedział; pozostałe są w tabeli, ale nie zmieniają kodu "
-         "wyjścia"},
-        {"--version", nullptr, false, OptionScope::Every, [](CtlOptions& options, const std::string&, std::string&) { return options.version = true; },
-         nullptr, "wersja kd215ctl"},
-    };
-    return kOptions;
+    static const std::vector<OptionRule> table(std::begin(kOptions), std::end(kOptions));
+    return table;
 }
 
 const OptionRule* findOption(const std::string& name) {
