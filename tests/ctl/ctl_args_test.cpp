@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "commands/ctl_args.h"
+#include "commands/help.h"
 
 namespace kd215 {
 namespace {
@@ -73,7 +74,8 @@ TEST(CtlArgs, EachCommandTakesItsPortAreasFilesAndOptionsOnly) {
 TEST(CtlArgs, AGoodLineSetsWhatItSays) {
     CtlOptions o;
     ASSERT_TRUE(parseCommandLine({"verify", "all", "--port", "COM3", "kopia.json", "--retries=7", "-q"}, o).ok);
-    EXPECT_EQ(o.command, "verify");
+    ASSERT_NE(o.command, nullptr);
+    EXPECT_STREQ(o.command->name, "verify");
     EXPECT_EQ(o.areas, (std::vector<ConfigArea>{ConfigArea::Settings, ConfigArea::Scenes, ConfigArea::Program1,
                                                 ConfigArea::Program2}));
     EXPECT_EQ(o.operands, std::vector<std::string>{"kopia.json"});
@@ -86,7 +88,7 @@ TEST(CtlArgs, AGoodLineSetsWhatItSays) {
     ASSERT_TRUE(parseCommandLine({"probe", "--port", "COM2"}, o).ok);
     EXPECT_EQ(o.operands, (std::vector<std::string>{"COM2"}));
     ASSERT_TRUE(parseCommandLine({"read", "settings", "--help"}, o).ok);
-    EXPECT_EQ(o.command, "help");
+    EXPECT_TRUE(o.help);
 }
 
 // A command's page lists what the command takes and nothing it refuses; every exit code is in the

@@ -21,7 +21,6 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
-#include <set>
 #include <sstream>
 #include <thread>
 #include <tuple>
@@ -518,10 +517,11 @@ TEST_F(CtlOnSim, EveryJsonResultHasItsCommandsShapeAndCarriesWhatItsTextSays) {
     };
     for (const auto& [args, check] : cases) {
         SCOPED_TRACE(args[0]);
-        const std::set<std::string> offLine = {"show", "diff", "--version", "probe", "report"};
-        const bool onPort = offLine.count(args[0]) == 0;
+        // Off the line: the commands that need no port, and those that find or take one of their own.
+        const CommandSpec* command = findCommand(args[0]);
+        const bool onPort = command != nullptr && command->port == PortUse::Required;
         std::vector<std::string> withPort = args;
-        if (args[0] == "probe") withPort.push_back(sim.link());
+        if (command != nullptr && command->operands == Operands::Ports) withPort.push_back(sim.link());
         const auto run = [&](std::vector<std::string> a) { return onPort ? onLine(a) : ctl(a); };
         const CtlRun text = run(withPort);
         withPort.push_back("--json");

@@ -33,4 +33,7 @@ complete_words() {
 [ "$(complete_words "$prefix/bin/kd215ctl" ve)" = "version verify" ] || fail "commands: $(complete_words kd215ctl ve)"
 [ "$(complete_words "$prefix/bin/kd215ctl" --port /dev/ttyS0 read prog)" = "program1 program2" ] ||
   fail "areas: $(complete_words kd215ctl --port /dev/ttyS0 read prog)"
+# Ports after a command whose operands are ports, as the kd215ctl being completed lists them.
+printf '#!/bin/sh\necho "/dev/ttyKD0  (opis)"\n' >"$prefix/ports-lister" && chmod +x "$prefix/ports-lister"
+[ "$(complete_words "$prefix/ports-lister" probe /dev/tty)" = "/dev/ttyKD0" ] || fail "ports after probe"
 echo "installed and checked in $prefix"

@@ -19,6 +19,7 @@
 
 #include "app/commands.h"
 #include "commands/ctl_args.h"
+#include "commands/help.h"
 #include "config/config_image.h"
 #include "editors/control_rules.h"
 #include "link/pty_pair.h"

@@ -16,6 +16,7 @@
 #include "records/editor_checks.h"
 #include "commands/ctl_args.h"
 #include "commands/ctl_json.h"
+#include "commands/help.h"
 #include "commands/many_ports.h"
 #include "platform/files.h"
 #include "platform/interrupts.h"
@@ -30,18 +31,19 @@
 
 namespace kd215 {
 
-namespace {
-
-const char* const kNoPortsText = "Brak dostępnych portów szeregowych";
-const char* const kDefaultBaseName = "kd215";
-
-struct Context {
+// One command carried out: its line, where its results and messages go, the frame log.
+struct CommandRun {
     const CtlOptions& options;
     std::ostream& out;
     Progress progress;
     FrameLog log;
     Json result;  // --json: what the command found, printed once at its end in place of the text
 };
+
+namespace {
+
+const char* const kNoPortsText = "Brak dostępnych portów szeregowych";
+const char* const kDefaultBaseName = "kd215";
 
 Json areaNames(const std::vector<ConfigArea>& areas) {
     Json names = Json::array();
@@ -52,7 +54,7 @@ Json areaNames(const std::vector<ConfigArea>& areas) {
 Json orNull(const std::string& text) { return text.empty() ? Json() : Json(text); }
 
 // The text twin of a --json result goes to standard output only without --json.
-bool wantsText(const Context& c) { return !c.options.json; }
+bool wantsText(const CommandRun& run) { return !run.options.json; }
 
 int exitFor(LinkStatus status) {
     switch (status) {
@@ -65,8 +67,8 @@ int exitFor(LinkStatus status) {
     return kExitCommunication;
 }
 
-int fail(Context& c, const std::string& text, int code) {
-    c.progress.message(text);
+int fail(CommandRun& run, const std::string& text, int code) {
+    run.progress.message(text);
     return code;
 }
 
@@ -79,17 +81,17 @@ std::string progressText(TransferAction action, ConfigArea area, std::size_t ind
 // Opens --port behind the logging wrapper, confirms that a Kd215 answers on it, and runs `body`
 // over it; 3 when the port will not open or no Kd215 answers, and then `unconfirmed` says what
 // that left (nothing was sent but the probe).
-int withLink(Context& c, const std::function<int(LinkSession&)>& body, const std::function<void()>& unconfirmed = {}) {
+int withLink(CommandRun& run, const std::function<int(LinkSession&)>& body, const std::function<void()>& unconfirmed = {}) {
     std::unique_ptr<SerialPort> device = makeSerialPort();
-    LoggingPort port(*device, c.log);
-    const std::string path = portDevicePath(c.options.port);
-    const OpenResult opened = port.open(c.options.port);
+    LoggingPort port(*device, run.log);
+    const std::string path = portDevicePath(run.options.port);
+    const OpenResult opened = port.open(run.options.port);
     if (opened != OpenResult::Opened) {
         const uint32_t error = port.lastOpenError();
         const std::string detail = error == 0                          ? ""
                                    : opened == OpenResult::OpenFailed ? portOpenFailureText(path, error)
                                                                       : systemErrorText(error);
-        return fail(c,
+        return fail(run,
                     path + ": " + openResultText(opened) +
                         (detail.empty() ? "" : " (" + detail + ")"),
                     kExitNoController);
@@ -99,25 +101,25 @@ int withLink(Context& c, const std::function<int(LinkSession&)>& body, const std
     const std::string holder = otherProcessHolding(path);
     if (!holder.empty()) {
         port.close();
-        c.progress.message(path + ": port zajęty – otwarty także przez " + holder + "; nic nie wysłano");
+        run.progress.message(path + ": port zajęty – otwarty także przez " + holder + "; nic nie wysłano");
         if (unconfirmed) unconfirmed();
         return kExitNoController;
     }
-    c.result["port"] = c.options.port;
-    LinkSession session(port, path, c.progress, c.options.retries);
+    run.result["port"] = run.options.port;
+    LinkSession session(port, path, run.progress, run.options.retries);
     // An interruption from here on stops the exchange, so the command can say where it stood.
     const InterruptGuard exchanging;
     session.drainLine();
-    c.progress.show(path + ": sprawdzam, czy odpowiada sterownik");
+    run.progress.show(path + ": sprawdzam, czy odpowiada sterownik");
     const LinkStatus confirmed = session.confirmController();
     int code = confirmed == LinkStatus::Done ? body(session) : exitFor(confirmed);
     if (confirmed != LinkStatus::Done && confirmed != LinkStatus::Interrupted && unconfirmed) unconfirmed();
-    c.progress.clear();
+    run.progress.clear();
     port.close();
     if (interruptSignal() != 0) {
         // Also one that came after the last exchange: nothing more is done, no file is written.
         answerInterruption();
-        c.progress.message("kd215ctl: " + c.options.port + ": przerwano");
+        run.progress.message("kd215ctl: " + run.options.port + ": przerwano");
         code = kExitSignalBase + interruptSignal();
     }
     return code;
@@ -125,7 +127,7 @@ int withLink(Context& c, const std::function<int(LinkSession&)>& body, const std
 
 // Writes every file or, when one cannot be written, none: all are staged first, then renamed
 // into place.
-int writeFiles(Context& c, const std::vector<std::pair<std::string, ByteBuffer>>& files) {
+int writeFiles(CommandRun& run, const std::vector<std::pair<std::string, ByteBuffer>>& files) {
     FileSetFailure failure;
     if (!replaceFiles(files, true, failure)) {
         const std::string& path = files[failure.failed].first;
@@ -142,11 +144,11 @@ int writeFiles(Context& c, const std::vector<std::pair<std::string, ByteBuffer>>
             }
             text += "\nkd215ctl: nowe pliki: " + fresh + "; bez zmian: " + old;
         }
-        return fail(c, text, kExitFile);
+        return fail(run, text, kExitFile);
     }
     for (const auto& file : files) {
-        if (wantsText(c)) c.out << file.first << "\n";
-        c.result["files"].push_back(file.first);
+        if (wantsText(run)) run.out << file.first << "\n";
+        run.result["files"].push_back(file.first);
     }
     return kExitDone;
 }
@@ -178,17 +180,17 @@ std::string reportOutputPath(const CtlOptions& options) {
 
 }  // namespace
 
-CommandFiles commandFiles(const CtlOptions& o) {
+CommandFiles commandFiles(const CtlOptions& options) {
     CommandFiles files;
-    if (readsOperands(o.command)) files.inputs = o.operands;
-    if (o.command == "read") {
-        for (const ConfigArea area : o.areas) files.outputs.push_back(readOutputPath(o, area));
-    } else if (o.command == "backup" && !o.operands.empty()) {
-        files.outputs.push_back(o.operands[0]);
-    } else if (o.command == "report") {
-        files.outputs.push_back(reportOutputPath(o));
+    const CommandSpec& command = *options.command;
+    if (command.operands == Operands::Inputs) files.inputs = options.operands;
+    if (command.operands == Operands::Output && !options.operands.empty()) files.outputs.push_back(options.operands[0]);
+    if (command.outputs == Outputs::AreaFiles) {
+        for (const ConfigArea area : options.areas) files.outputs.push_back(readOutputPath(options, area));
+    } else if (command.outputs == Outputs::Page) {
+        files.outputs.push_back(reportOutputPath(options));
     }
-    files.log = o.logPath;
+    files.log = options.logPath;
     return files;
 }
 
@@ -210,33 +212,33 @@ namespace {
 // Whether `output` can be written where it stands: a regular file or nothing there, its folder
 // there and open to this user. Tried by staging an empty file, so a read-only folder or file
 // system is found before the controller is read, not after.
-int checkOutputPlace(Context& c, const std::string& output) {
+int checkOutputPlace(CommandRun& run, const std::string& output) {
     const std::string kind = nonRegularKind(output);
-    if (!kind.empty()) return fail(c, "kd215ctl: " + output + ": to " + kind + ", nie zwykły plik; nie zastępuję go", kExitFile);
+    if (!kind.empty()) return fail(run, "kd215ctl: " + output + ": to " + kind + ", nie zwykły plik; nie zastępuję go", kExitFile);
     const std::string folder = folderOfPath(output);
     if (!isDirectory(folder)) {
-        return fail(c, "kd215ctl: " + output + ": nie ma katalogu " + folder + ", w którym miałby powstać", kExitFile);
+        return fail(run, "kd215ctl: " + output + ": nie ma katalogu " + folder + ", w którym miałby powstać", kExitFile);
     }
     StagedFile trial;
     FileError error;
     const bool staged = stageFile(output, {}, false, trial, error);
     if (staged) discardStagedFile(trial);
-    if (!staged) return fail(c, fileWriteFailedText(output) + " (" + systemErrorText(error.code) + ")", kExitFile);
+    if (!staged) return fail(run, fileWriteFailedText(output) + " (" + systemErrorText(error.code) + ")", kExitFile);
     return kExitDone;
 }
 
 // Before anything is read from a file or the controller: no file the command reads is one it
 // writes (the page over its own source, the log over the backup it restores or writes), and
 // every output can be written. Returns the exit code.
-int checkOutputs(Context& c) {
-    const CommandFiles files = commandFiles(c.options);
+int checkOutputs(CommandRun& run) {
+    const CommandFiles files = commandFiles(run.options);
     // The log is appended to, not replaced: any kind of file may take it, but no other file may be it.
     std::vector<std::string> written = files.outputs;
     if (!files.log.empty()) written.push_back(files.log);
     const std::string clash = sameFileText(files.inputs, written);
-    if (!clash.empty()) return fail(c, clash, kExitUsage);
+    if (!clash.empty()) return fail(run, clash, kExitUsage);
     for (const std::string& output : files.outputs) {
-        const int code = checkOutputPlace(c, output);
+        const int code = checkOutputPlace(run, output);
         if (code != kExitDone) return code;
     }
     return kExitDone;
@@ -244,21 +246,21 @@ int checkOutputs(Context& c) {
 
 // An input as this run takes it: the bytes read before the lines started when there are any,
 // so that every port gets the same; else the file, read now.
-FileLoadResult loadInput(const Context& c, const std::string& path, ConfigFile& file) {
-    for (const auto& [name, bytes] : c.options.readAhead) {
+FileLoadResult loadInput(const CommandRun& run, const std::string& path, ConfigFile& file) {
+    for (const auto& [name, bytes] : run.options.readAhead) {
         if (name == path) return loadConfigBytes(path, bytes, file);
     }
     return loadConfigFile(path, file);
 }
 
 // Lists every difference under a heading naming the area, in text and in the result.
-std::size_t reportDifferences(Context& c, const std::string& heading, const std::vector<Difference>& differences) {
+std::size_t reportDifferences(CommandRun& run, const std::string& heading, const std::vector<Difference>& differences) {
     if (differences.empty()) return 0;
-    c.progress.clear();
-    if (wantsText(c)) c.out << heading << "\n";
+    run.progress.clear();
+    if (wantsText(run)) run.out << heading << "\n";
     for (const Difference& difference : differences) {
-        if (wantsText(c)) c.out << "  " << difference.text << "\n";
-        c.result["differences"].push_back(differenceJson(difference));
+        if (wantsText(run)) run.out << "  " << difference.text << "\n";
+        run.result["differences"].push_back(differenceJson(difference));
     }
     return differences.size();
 }
@@ -276,41 +278,41 @@ ConfigImage asCarried(const ConfigImage& image, ConfigArea area) {
 // What the controller sent for `area` against what the file holds: controller first, file second.
 // A value the controller holds as the file's would be written is no difference; one that is
 // shows the file's own value.
-std::size_t reportVerifyDifferences(Context& c, ConfigArea area, const ConfigImage& controller, const ConfigImage& expected) {
+std::size_t reportVerifyDifferences(CommandRun& run, ConfigArea area, const ConfigImage& controller, const ConfigImage& expected) {
     const std::vector<FieldValue> held = listAreaFields(controller, area);
     const std::vector<FieldValue> carried = listAreaFields(asCarried(expected, area), area);
     std::vector<FieldValue> inFile = listAreaFields(expected, area);
     for (std::size_t i = 0; i < inFile.size(); ++i) {
         if (carried[i].value == held[i].value) inFile[i].value = held[i].value;
     }
-    return reportDifferences(c, std::string("Weryfikacja: ") + areaPolishName(area),
+    return reportDifferences(run, std::string("Weryfikacja: ") + areaPolishName(area),
                              compareFields(held, inFile, kControllerAndFile));
 }
 
-int summary(Context& c, std::size_t differences) {
-    c.progress.clear();
-    if (!c.result.contains("differences")) c.result["differences"] = Json::array();
+int summary(CommandRun& run, std::size_t differences) {
+    run.progress.clear();
+    if (!run.result.contains("differences")) run.result["differences"] = Json::array();
     if (differences == 0) {
-        if (wantsText(c)) c.out << "Brak różnic.\n";
+        if (wantsText(run)) run.out << "Brak różnic.\n";
         return kExitDone;
     }
-    if (wantsText(c)) c.out << "Różnice: " << differences << ".\n";
+    if (wantsText(run)) run.out << "Różnice: " << differences << ".\n";
     return kExitDifferences;
 }
 
 // Loads the files of write and verify and pairs them with the areas: one file per area, or one
 // backup for all of them.
-int loadAreaFiles(Context& c, std::vector<ConfigFile>& files, std::vector<const ConfigFile*>& perArea) {
-    const std::vector<ConfigArea>& areas = c.options.areas;
-    files.resize(c.options.operands.size());
+int loadAreaFiles(CommandRun& run, std::vector<ConfigFile>& files, std::vector<const ConfigFile*>& perArea) {
+    const std::vector<ConfigArea>& areas = run.options.areas;
+    files.resize(run.options.operands.size());
     for (std::size_t i = 0; i < files.size(); ++i) {
-        const FileLoadResult loaded = loadInput(c, c.options.operands[i], files[i]);
-        if (!loaded.ok) return fail(c, loaded.error, kExitFile);
+        const FileLoadResult loaded = loadInput(run, run.options.operands[i], files[i]);
+        if (!loaded.ok) return fail(run, loaded.error, kExitFile);
     }
     // One file for several areas must be a backup; anything else is a usage slip, like a count
     // of files that matches neither.
     if (files.size() == 1 && areas.size() > 1 && files[0].kind != FileKind::Backup) {
-        return fail(c,
+        return fail(run,
                     files[0].path + ": podano " + std::to_string(areas.size()) + " obszary, a " + fileKindName(files[0].kind) +
                         " mieści jeden; potrzeba jednego pliku na każdy obszar albo jednej kopii zapasowej",
                     kExitUsage);
@@ -318,7 +320,7 @@ int loadAreaFiles(Context& c, std::vector<ConfigFile>& files, std::vector<const 
     for (std::size_t i = 0; i < areas.size(); ++i) {
         const ConfigFile& file = files.size() == 1 ? files[0] : files[i];
         const FileLoadResult fits = checkFileForArea(file, areas[i]);
-        if (!fits.ok) return fail(c, fits.error, kExitFile);
+        if (!fits.ok) return fail(run, fits.error, kExitFile);
         perArea.push_back(&file);
     }
     return kExitDone;
@@ -348,69 +350,71 @@ std::string shellWord(const std::string& word) {
 // After a write failed or was interrupted the controller may hold a mix of old and new: one line
 // names each area as written and acknowledged, sent without an answer (it may have stored it), or
 // not sent, then the command that checks it against the files.
-void reportAreaStates(Context& c, const std::vector<ConfigArea>& areas, const std::vector<AreaState>& states) {
+void reportAreaStates(CommandRun& run, const std::vector<ConfigArea>& areas, const std::vector<AreaState>& states) {
     static const char* const kStateWords[] = {"bez zmian (nie wysłano)", "stan nieznany (wysłano, brak potwierdzenia)",
                                                 "zapis potwierdzony"};
-    std::string text = "kd215ctl: " + c.options.port + ": ";
+    std::string text = "kd215ctl: " + run.options.port + ": ";
     for (std::size_t i = 0; i < areas.size(); ++i) {
         text += std::string(i == 0 ? "" : ", ") + areaPolishName(areas[i]) + " – " +
                 kStateWords[static_cast<int>(states[i])];
     }
-    std::string check = "kd215ctl verify --port " + shellWord(c.options.port);
-    if (c.options.command == "restore") {
-        check += " all";
+    std::string check = "kd215ctl verify --port " + shellWord(run.options.port);
+    if (!run.options.command->takesAreas) {
+        check += " all";  // restore: the whole controller
     } else {
-        for (const ConfigArea area : c.options.areas) check += std::string(" ") + areaArgumentName(area);
+        for (const ConfigArea area : run.options.areas) check += std::string(" ") + areaArgumentName(area);
     }
-    for (const std::string& operand : c.options.operands) check += " " + shellWord(operand);
-    c.progress.message(text + "; zweryfikuj: " + check);
+    for (const std::string& operand : run.options.operands) check += " " + shellWord(operand);
+    run.progress.message(text + "; zweryfikuj: " + check);
 }
 
 // A file may hold what no editor would let a user commit (a switch-on time of 250, a lower limit
 // above the upper): every such value is named, and nothing is written unless --force says to
 // write it as it is.
-int checkEditorRules(Context& c, const std::vector<ConfigArea>& areas, const std::vector<const ConfigFile*>& perArea) {
+int checkEditorRules(CommandRun& run, const std::vector<ConfigArea>& areas, const std::vector<const ConfigFile*>& perArea) {
     bool any = false;
     for (std::size_t i = 0; i < areas.size(); ++i) {
         const ConfigFile& file = *perArea[i];
         for (const EditorRefusal& refusal : editorRefusals(imageForArea(file, areas[i], defaultConfigImage()), areas[i])) {
             any = true;
-            c.progress.message("kd215ctl: " + file.path + ": " + refusal.field + ": " + refusal.shown +
-                               " – edytor przyjmuje " + refusal.rule + (c.options.force ? "; zapisuję bez zmian (--force)" : ""));
+            run.progress.message("kd215ctl: " + file.path + ": " + refusal.field + ": " + refusal.shown +
+                               " – edytor przyjmuje " + refusal.rule + (run.options.force ? "; zapisuję bez zmian (--force)" : ""));
         }
     }
-    if (!any || c.options.force) return kExitDone;
-    return fail(c, "kd215ctl: nie zapisuję wartości, których edytory nie przyjmą; --force zapisze je bez zmian", kExitFile);
+    if (!any || run.options.force) return kExitDone;
+    return fail(run, "kd215ctl: nie zapisuję wartości, których edytory nie przyjmą; --force zapisze je bez zmian", kExitFile);
 }
 
 // A backup keeps what the controller holds, but a value its editors would refuse (an erased
 // controller's, say) will need --force to go back: said on standard error, the backup still made.
-void warnOfEditorRefusals(Context& c, const std::string& path, const ConfigImage& image) {
+void warnOfEditorRefusals(CommandRun& run, const std::string& path, const ConfigImage& image) {
     // An erased controller has a hundred of them: the first few name the kind, the count the rest.
     constexpr std::size_t kNamed = 5;
     std::size_t count = 0;
     for (const AreaBlock& block : kAreaBlocks) {
         for (const EditorRefusal& refusal : editorRefusals(image, block.area)) {
             if (++count > kNamed) continue;
-            c.progress.message("kd215ctl: " + path + ": " + refusal.field + ": " + refusal.shown +
+            run.progress.message("kd215ctl: " + path + ": " + refusal.field + ": " + refusal.shown +
                                " – edytor przyjmuje " + refusal.rule);
         }
     }
     if (count == 0) return;
     const std::string more = count > kNamed ? ", pierwsze " + std::to_string(kNamed) + " powyżej" : "";
-    c.progress.message("kd215ctl: " + path + ": sterownik ma wartości, których edytory nie przyjmą (" +
+    run.progress.message("kd215ctl: " + path + ": sterownik ma wartości, których edytory nie przyjmą (" +
                        std::to_string(count) + more + "); odtworzenie tej kopii zapasowej wymaga opcji --force");
 }
 
 // Writes each area from its file and, unless told not to, reads it back and compares.
-int writeAreas(Context& c, const std::vector<ConfigArea>& areas, const std::vector<const ConfigFile*>& perArea) {
-    const bool verifyAfter = !c.options.noVerify;
-    return withLink(c, [&](LinkSession& link) {
-        if (c.options.command == "restore") c.result["file"] = c.options.operands[0];
+// `backup` names the backup it came from in the result; "" for area files.
+int writeAreas(CommandRun& run, const std::vector<ConfigArea>& areas, const std::vector<const ConfigFile*>& perArea,
+               const std::string& backup = "") {
+    const bool verifyAfter = !run.options.noVerify;
+    return withLink(run, [&](LinkSession& link) {
+        if (!backup.empty()) run.result["file"] = backup;
         std::size_t differences = 0;
         std::vector<AreaState> states(areas.size(), AreaState::Unchanged);
         const auto failed = [&](LinkStatus status) {
-            reportAreaStates(c, areas, states);
+            reportAreaStates(run, areas, states);
             return exitFor(status);
         };
         for (std::size_t i = 0; i < areas.size(); ++i) {
@@ -419,12 +423,12 @@ int writeAreas(Context& c, const std::vector<ConfigArea>& areas, const std::vect
             ConfigImage controller = defaultConfigImage();
             if (file.kind == FileKind::Program) {
                 // The file lacks steps 13 and 14 and the end step: the controller keeps its own.
-                c.progress.show(progressText(TransferAction::ReadController, area, i, areas.size()));
+                run.progress.show(progressText(TransferAction::ReadController, area, i, areas.size()));
                 const LinkStatus read = link.readArea(area, controller);
                 if (read != LinkStatus::Done) return failed(read);
             }
             const ConfigImage image = imageForArea(file, area, controller);
-            c.progress.show(progressText(TransferAction::WriteController, area, i, areas.size()));
+            run.progress.show(progressText(TransferAction::WriteController, area, i, areas.size()));
             const LinkStatus write = link.writeArea(area, image);
             if (write != LinkStatus::Done) {
                 // A write that went out may have been stored though its answer was lost or spoiled.
@@ -433,22 +437,22 @@ int writeAreas(Context& c, const std::vector<ConfigArea>& areas, const std::vect
             }
             states[i] = AreaState::Written;
             if (!verifyAfter) continue;
-            c.progress.show(progressText(TransferAction::Verify, area, i, areas.size()));
+            run.progress.show(progressText(TransferAction::Verify, area, i, areas.size()));
             ConfigImage readBack = defaultConfigImage();
             const LinkStatus read = link.readArea(area, readBack);
             if (read != LinkStatus::Done) return failed(read);
-            differences += reportVerifyDifferences(c, area, readBack, image);
+            differences += reportVerifyDifferences(run, area, readBack, image);
         }
-        c.progress.clear();
-        if (wantsText(c)) c.out << "Zapisano do sterownika: " << areaList(areas.begin(), areas.end()) << ".\n";
-        c.result["areas"] = areaNames(areas);
-        c.result["verified"] = verifyAfter;
+        run.progress.clear();
+        if (wantsText(run)) run.out << "Zapisano do sterownika: " << areaList(areas.begin(), areas.end()) << ".\n";
+        run.result["areas"] = areaNames(areas);
+        run.result["verified"] = verifyAfter;
         if (!verifyAfter) {
-            c.result["differences"] = Json::array();
+            run.result["differences"] = Json::array();
             return kExitDone;
         }
-        return summary(c, differences);
-    }, [&] { reportAreaStates(c, areas, std::vector<AreaState>(areas.size(), AreaState::Unchanged)); });
+        return summary(run, differences);
+    }, [&] { reportAreaStates(run, areas, std::vector<AreaState>(areas.size(), AreaState::Unchanged)); });
 }
 
 // "/dev/serial/by-id/usb-FTDI_...  (/dev/ttyUSB0)  FT232R USB UART, FTDI, USB 0403:6001, nr seryjny
@@ -467,13 +471,15 @@ std::string portLine(const PortEntry& port) {
     return line;
 }
 
-int portsCommand(Context& c) {
-    const std::vector<PortEntry> ports = listSerialPorts(c.options.allPorts);
-    if (ports.empty()) return fail(c, kNoPortsText, kExitNoController);
-    c.result["ports"] = Json::array();
+}  // namespace
+
+int portsCommand(CommandRun& run) {
+    const std::vector<PortEntry> ports = listSerialPorts(run.options.allPorts);
+    if (ports.empty()) return fail(run, kNoPortsText, kExitNoController);
+    run.result["ports"] = Json::array();
     for (const PortEntry& port : ports) {
-        if (wantsText(c)) c.out << portLine(port) << "\n";
-        c.result["ports"].push_back({{"name", port.name},
+        if (wantsText(run)) run.out << portLine(port) << "\n";
+        run.result["ports"].push_back({{"name", port.name},
                             {"device", port.device},
                             {"description", orNull(port.description)},
                             {"manufacturer", orNull(port.manufacturer)},
@@ -485,6 +491,8 @@ int portsCommand(Context& c) {
     }
     return kExitDone;
 }
+
+namespace {
 
 // Opens `name` once to learn why the probe could not use it.
 PassedOver whyNotOpened(SerialPort& port, const std::string& name) {
@@ -542,165 +550,171 @@ std::string notFoundText(const std::vector<std::string>& tried) {
     return "kd215ctl: " + text + (names.empty() ? "" : " Sprawdzone porty: " + names + ".");
 }
 
-namespace {
-
 // Each port in turn; every port passed over is said on standard error with the reason, so that a
 // port held by another program or closed to this user is not taken for a missing controller.
-int probeCommand(Context& c) {
+int probeCommand(CommandRun& run) {
     const std::vector<PortEntry> known = listSerialPorts(true);
-    const std::vector<PortInfo> candidates = probeCandidates(c.options.operands);
-    if (candidates.empty()) return fail(c, kNoPortsText, kExitNoController);
+    const std::vector<PortInfo> candidates = probeCandidates(run.options.operands);
+    if (candidates.empty()) return fail(run, kNoPortsText, kExitNoController);
     std::unique_ptr<SerialPort> device = makeSerialPort();
-    LoggingPort port(*device, c.log);
-    c.result["port"] = nullptr;
-    c.result["device"] = nullptr;
-    c.result["tried"] = Json::array();
+    LoggingPort port(*device, run.log);
+    run.result["port"] = nullptr;
+    run.result["device"] = nullptr;
+    run.result["tried"] = Json::array();
     std::vector<std::string> tried;
     for (std::size_t i = 0; i < candidates.size(); ++i) {
         const std::string& candidate = candidates[i].name;
-        c.progress.show("Szukam sterownika: " + candidate + " (" + std::to_string(i + 1) + "/" +
+        run.progress.show("Szukam sterownika: " + candidate + " (" + std::to_string(i + 1) + "/" +
                         std::to_string(candidates.size()) + ")");
         const PortTried outcome = probePort(port, candidates[i]);
         if (outcome.found) {
-            c.progress.clear();
+            run.progress.clear();
             // Named the way that stays right after the next reboot or replugging, where there is one.
             const PortEntry* entry = findPort(known, candidate);
             const std::string name = entry != nullptr ? entry->name : candidate;
-            if (wantsText(c)) c.out << name << "\n";
-            c.result["port"] = name;
-            c.result["device"] = entry != nullptr ? entry->device : portDevicePath(candidate);
+            if (wantsText(run)) run.out << name << "\n";
+            run.result["port"] = name;
+            run.result["device"] = entry != nullptr ? entry->device : portDevicePath(candidate);
             return kExitDone;
         }
-        if (std::string(outcome.passed.reason) == "error") return fail(c, outcome.passed.text, kExitCommunication);
-        c.progress.message(candidate + ": " + outcome.passed.text);
-        c.result["tried"].push_back(
+        if (std::string(outcome.passed.reason) == "error") return fail(run, outcome.passed.text, kExitCommunication);
+        run.progress.message(candidate + ": " + outcome.passed.text);
+        run.result["tried"].push_back(
             {{"port", candidate}, {"reason", outcome.passed.reason}, {"text", outcome.passed.text}});
         if (std::string(outcome.passed.reason) != "bluetooth") tried.push_back(candidate);
     }
-    c.progress.message(notFoundText(tried));
+    run.progress.message(notFoundText(tried));
     return kExitNoController;
 }
 
-int versionCommand(Context& c) {
-    return withLink(c, [&](LinkSession& link) {
-        c.progress.show(withoutTab(areaLabel(ConfigArea::Version)));
+int versionCommand(CommandRun& run) {
+    return withLink(run, [&](LinkSession& link) {
+        run.progress.show(withoutTab(areaLabel(ConfigArea::Version)));
         std::string firmware;
         const LinkStatus status = link.version(firmware);
         if (status != LinkStatus::Done) return exitFor(status);
-        c.progress.clear();
-        if (wantsText(c)) c.out << firmware << "\n";
-        c.result["firmware"] = firmware;
+        run.progress.clear();
+        if (wantsText(run)) run.out << firmware << "\n";
+        run.result["firmware"] = firmware;
         return kExitDone;
     });
 }
 
-int restartCommand(Context& c) {
-    return withLink(c, [&](LinkSession& link) {
+int restartCommand(CommandRun& run) {
+    return withLink(run, [&](LinkSession& link) {
         const LinkStatus status = link.restart();
         if (status != LinkStatus::Done) return exitFor(status);
         // The restart frame has no answer: what is known is that the controller answered the
         // probe just before, and that the frame went out.
-        if (wantsText(c)) c.out << "Wysłano polecenie restartu sterownika; sterownik odpowiadał przed nim, restartu nie potwierdza.\n";
-        c.result["sent"] = true;
-        c.result["answeredBefore"] = true;
+        if (wantsText(run)) run.out << "Wysłano polecenie restartu sterownika; sterownik odpowiadał przed nim, restartu nie potwierdza.\n";
+        run.result["sent"] = true;
+        run.result["answeredBefore"] = true;
         return kExitDone;
     });
 }
 
-int readCommand(Context& c) {
-    const std::vector<ConfigArea>& areas = c.options.areas;
+int readCommand(CommandRun& run) {
+    const std::vector<ConfigArea>& areas = run.options.areas;
     ConfigImage image = defaultConfigImage();
-    const int code = withLink(c, [&](LinkSession& link) {
+    const int code = withLink(run, [&](LinkSession& link) {
         for (std::size_t i = 0; i < areas.size(); ++i) {
-            c.progress.show(progressText(TransferAction::ReadController, areas[i], i, areas.size()));
+            run.progress.show(progressText(TransferAction::ReadController, areas[i], i, areas.size()));
             const LinkStatus status = link.readArea(areas[i], image);
             if (status != LinkStatus::Done) return exitFor(status);  // no file touched
         }
         return kExitDone;
     });
     if (code != kExitDone) return code;
-    c.result["areas"] = areaNames(areas);
-    c.result["files"] = Json::array();
+    run.result["areas"] = areaNames(areas);
+    run.result["files"] = Json::array();
     std::vector<std::pair<std::string, ByteBuffer>> files;
     for (const ConfigArea area : areas) {
-        files.emplace_back(readOutputPath(c.options, area), encodeAreaFile(image, area));
+        files.emplace_back(readOutputPath(run.options, area), encodeAreaFile(image, area));
     }
-    return writeFiles(c, files);
+    return writeFiles(run, files);
 }
 
-int writeCommand(Context& c) {
+int writeCommand(CommandRun& run) {
     std::vector<ConfigFile> files;
     std::vector<const ConfigFile*> perArea;
-    const int loaded = loadAreaFiles(c, files, perArea);
+    const int loaded = loadAreaFiles(run, files, perArea);
     if (loaded != kExitDone) return loaded;
-    const int checked = checkEditorRules(c, c.options.areas, perArea);
+    const int checked = checkEditorRules(run, run.options.areas, perArea);
     if (checked != kExitDone) return checked;
-    return writeAreas(c, c.options.areas, perArea);
+    return writeAreas(run, run.options.areas, perArea);
 }
 
-int verifyCommand(Context& c) {
+int verifyCommand(CommandRun& run) {
     std::vector<ConfigFile> files;
     std::vector<const ConfigFile*> perArea;
-    const int loaded = loadAreaFiles(c, files, perArea);
+    const int loaded = loadAreaFiles(run, files, perArea);
     if (loaded != kExitDone) return loaded;
-    const std::vector<ConfigArea>& areas = c.options.areas;
-    return withLink(c, [&](LinkSession& link) {
+    const std::vector<ConfigArea>& areas = run.options.areas;
+    return withLink(run, [&](LinkSession& link) {
         std::size_t differences = 0;
         for (std::size_t i = 0; i < areas.size(); ++i) {
-            c.progress.show(progressText(TransferAction::Verify, areas[i], i, areas.size()));
+            run.progress.show(progressText(TransferAction::Verify, areas[i], i, areas.size()));
             ConfigImage controller = defaultConfigImage();
             const LinkStatus status = link.readArea(areas[i], controller);
             if (status != LinkStatus::Done) return exitFor(status);
             // What the file does not hold (a program file's steps 13, 14, end step) is taken
             // from the controller, so only what the file holds is compared.
             const ConfigImage expected = imageForArea(*perArea[i], areas[i], controller);
-            differences += reportVerifyDifferences(c, areas[i], controller, expected);
+            differences += reportVerifyDifferences(run, areas[i], controller, expected);
         }
-        c.result["areas"] = areaNames(areas);
-        return summary(c, differences);
+        run.result["areas"] = areaNames(areas);
+        return summary(run, differences);
     });
 }
 
+namespace {
+
 // The firmware version and all four areas, as backup and report take the controller whole.
-int readWholeController(Context& c, LinkSession& link, ConfigImage& image, std::string& firmware) {
-    c.progress.show(withoutTab(areaLabel(ConfigArea::Version)));
+int readWholeController(CommandRun& run, LinkSession& link, ConfigImage& image, std::string& firmware) {
+    run.progress.show(withoutTab(areaLabel(ConfigArea::Version)));
     LinkStatus status = link.version(firmware);
     if (status != LinkStatus::Done) return exitFor(status);
     for (std::size_t i = 0; i < kAreaBlocks.size(); ++i) {
         const ConfigArea area = kAreaBlocks[i].area;
-        c.progress.show(progressText(TransferAction::ReadController, area, i, kAreaBlocks.size()));
+        run.progress.show(progressText(TransferAction::ReadController, area, i, kAreaBlocks.size()));
         status = link.readArea(area, image);
         if (status != LinkStatus::Done) return exitFor(status);
     }
-    c.progress.clear();
+    run.progress.clear();
     return kExitDone;
 }
 
-int backupCommand(Context& c) {
-    const std::string& path = c.options.operands[0];
+Json sourceJson(const ReportSource& source) {
+    return {{"port", source.port.empty() ? Json() : Json(source.port)}, {"files", source.files}};
+}
+
+}  // namespace
+
+int backupCommand(CommandRun& run) {
+    const std::string& path = run.options.operands[0];
     ConfigImage image = defaultConfigImage();
     BackupInfo info;
-    const int read = withLink(c, [&](LinkSession& link) { return readWholeController(c, link, image, info.firmware); });
+    const int read = withLink(run, [&](LinkSession& link) { return readWholeController(run, link, image, info.firmware); });
     if (read != kExitDone) return read;
     info.created = isoLocalTimeText();
-    info.site = c.options.site;
-    info.customer = c.options.customer;
-    info.note = c.options.note;
-    c.result["file"] = path;
-    c.result["firmware"] = info.firmware;
-    c.result["created"] = info.created;
-    const int written = writeFiles(c, {{path, textBytes(writeBackupJson(image, info))}});
-    if (written == kExitDone) warnOfEditorRefusals(c, path, image);
-    c.result.erase("files");
+    info.site = run.options.site;
+    info.customer = run.options.customer;
+    info.note = run.options.note;
+    run.result["file"] = path;
+    run.result["firmware"] = info.firmware;
+    run.result["created"] = info.created;
+    const int written = writeFiles(run, {{path, textBytes(writeBackupJson(image, info))}});
+    if (written == kExitDone) warnOfEditorRefusals(run, path, image);
+    run.result.erase("files");
     return written;
 }
 
-int restoreCommand(Context& c) {
+int restoreCommand(CommandRun& run) {
     ConfigFile file;
-    const FileLoadResult loaded = loadInput(c, c.options.operands[0], file);
-    if (!loaded.ok) return fail(c, loaded.error, kExitFile);
+    const FileLoadResult loaded = loadInput(run, run.options.operands[0], file);
+    if (!loaded.ok) return fail(run, loaded.error, kExitFile);
     if (file.kind != FileKind::Backup) {
-        return fail(c,
+        return fail(run,
                     file.path + ": to nie kopia zapasowa, tylko " + fileKindName(file.kind) +
                         " (plik obszaru zapisuje polecenie write)",
                     kExitFile);
@@ -711,88 +725,82 @@ int restoreCommand(Context& c) {
         areas.push_back(block.area);
         perArea.push_back(&file);
     }
-    const int checked = checkEditorRules(c, areas, perArea);
+    const int checked = checkEditorRules(run, areas, perArea);
     if (checked != kExitDone) return checked;
-    return writeAreas(c, areas, perArea);
+    return writeAreas(run, areas, perArea, run.options.operands[0]);
 }
 
-int showCommand(Context& c) {
+int showCommand(CommandRun& run) {
     int code = kExitDone;
     Json shown = Json::array();
-    for (const std::string& path : c.options.operands) {
+    for (const std::string& path : run.options.operands) {
         ConfigFile file;
         const FileLoadResult loaded = loadConfigFile(path, file);
         if (!loaded.ok) {
-            code = fail(c, loaded.error, kExitFile);
+            code = fail(run, loaded.error, kExitFile);
             continue;
         }
-        if (wantsText(c)) c.out << (shown.empty() ? "" : "\n") << showTable(file);
+        if (wantsText(run)) run.out << (shown.empty() ? "" : "\n") << showTable(file);
         shown.push_back(showJson(file));
     }
-    c.result["files"] = shown;
+    run.result["files"] = shown;
     return code;
 }
 
-int diffCommand(Context& c) {
+int diffCommand(CommandRun& run) {
     ConfigFile first, second;
-    FileLoadResult loaded = loadConfigFile(c.options.operands[0], first);
-    if (!loaded.ok) return fail(c, loaded.error, kExitFile);
-    loaded = loadConfigFile(c.options.operands[1], second);
-    if (!loaded.ok) return fail(c, loaded.error, kExitFile);
+    FileLoadResult loaded = loadConfigFile(run.options.operands[0], first);
+    if (!loaded.ok) return fail(run, loaded.error, kExitFile);
+    loaded = loadConfigFile(run.options.operands[1], second);
+    if (!loaded.ok) return fail(run, loaded.error, kExitFile);
     if (first.kind != second.kind) {
-        return fail(c,
+        return fail(run,
                     std::string("pliki różnego rodzaju: ") + first.path + " to " + fileKindName(first.kind) + ", " +
                         second.path + " to " + fileKindName(second.kind),
                     kExitFile);
     }
-    c.result["files"] = {first.path, second.path};
-    c.result["differences"] = Json::array();
-    return summary(c, reportDifferences(c, first.path + " <> " + second.path,
+    run.result["files"] = {first.path, second.path};
+    run.result["differences"] = Json::array();
+    return summary(run, reportDifferences(run, first.path + " <> " + second.path,
                                         compareFields(listFields(first), listFields(second))));
-}
-
-Json sourceJson(const ReportSource& source) {
-    return {{"port", source.port.empty() ? Json() : Json(source.port)}, {"files", source.files}};
 }
 
 // The report's sources, files first so that a bad file stops it before the line is used; then the
 // controller, read whole as backup reads it; then the page, written in one step.
-int reportCommand(Context& c) {
-    std::vector<ReportSource> sources(c.options.compare ? c.options.operands.size() : 1);
-    for (std::size_t i = 0; i < c.options.operands.size(); ++i) {
+int reportCommand(CommandRun& run) {
+    std::vector<ReportSource> sources(run.options.compare ? run.options.operands.size() : 1);
+    for (std::size_t i = 0; i < run.options.operands.size(); ++i) {
         ConfigFile file;
-        FileLoadResult loaded = loadInput(c, c.options.operands[i], file);
-        if (loaded.ok) loaded = addFileToSource(file, sources[c.options.compare ? i : 0]);
-        if (!loaded.ok) return fail(c, loaded.error, kExitFile);
+        FileLoadResult loaded = loadInput(run, run.options.operands[i], file);
+        if (loaded.ok) loaded = addFileToSource(file, sources[run.options.compare ? i : 0]);
+        if (!loaded.ok) return fail(run, loaded.error, kExitFile);
     }
-    if (!c.options.port.empty()) {
-        const int code = withLink(c, [&](LinkSession& link) {
+    if (!run.options.port.empty()) {
+        const int code = withLink(run, [&](LinkSession& link) {
             ConfigImage image = defaultConfigImage();
             std::string firmware;
-            const int read = readWholeController(c, link, image, firmware);
+            const int read = readWholeController(run, link, image, firmware);
             if (read != kExitDone) return read;
-            sources.insert(sources.begin(), controllerSource(c.options.port, image, firmware));
-            if (!c.options.compare) sources.pop_back();  // the empty file source
+            sources.insert(sources.begin(), controllerSource(run.options.port, image, firmware));
+            if (!run.options.compare) sources.pop_back();  // the empty file source
             return kExitDone;
         });
         if (code != kExitDone) return code;
     }
-    ReportVisit visit{c.options.site, c.options.customer, c.options.note, isoLocalTimeText()};
+    ReportVisit visit{run.options.site, run.options.customer, run.options.note, isoLocalTimeText()};
     const std::string html = reportHtml(sources[0], sources.size() > 1 ? &sources[1] : nullptr, visit);
-    const std::string path = reportOutputPath(c.options);
-    c.result.erase("port");  // the sources say where each came from
-    c.result["file"] = path;
-    c.result["sources"] = Json::array();
-    for (const ReportSource& source : sources) c.result["sources"].push_back(sourceJson(source));
-    c.result["differences"] = Json::array();
-    const int written = writeFiles(c, {{path, textBytes(html)}});
-    c.result.erase("files");
+    const std::string path = reportOutputPath(run.options);
+    run.result.erase("port");  // the sources say where each came from
+    run.result["file"] = path;
+    run.result["sources"] = Json::array();
+    for (const ReportSource& source : sources) run.result["sources"].push_back(sourceJson(source));
+    run.result["differences"] = Json::array();
+    const int written = writeFiles(run, {{path, textBytes(html)}});
+    run.result.erase("files");
     if (written != kExitDone || sources.size() < 2) return written;
     // The page lists the differences; the exit code and the result say them as diff does.
-    return summary(c, reportDifferences(c, "Różnice źródeł", sourceDifferences(sources[0], sources[1])));
+    return summary(run, reportDifferences(run, "Różnice źródeł", sourceDifferences(sources[0], sources[1])));
 }
-
-}  // namespace
 
 int runKd215ctl(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool errIsTerminal) {
     CtlOptions options;
@@ -801,7 +809,7 @@ int runKd215ctl(const std::vector<std::string>& args, std::ostream& out, std::os
         err << messageLine(parsed.error + " (pomoc: kd215ctl help)") << "\n";
         return kExitUsage;
     }
-    if (options.command == "help") {
+    if (options.help) {
         out << (options.helpTopic.empty() ? helpText() : commandHelpText(options.helpTopic));
         return kExitDone;
     }
@@ -820,49 +828,39 @@ int runKd215ctl(const std::vector<std::string>& args, std::ostream& out, std::os
 int runCommand(const CtlOptions& options, const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                bool errIsTerminal, Json* result, bool* lineOpened) {
     // The frame lines of -v take standard error; a progress line would break into them.
-    Context c{options, out, Progress(err, errIsTerminal && !options.verbose, options.quiet), {}, {{"schema", kJsonSchema}}};
-    if (options.verbose) c.log.echoTo(err);
-    const int checked = checkOutputs(c);
+    CommandRun run{options, out, Progress(err, errIsTerminal && !options.verbose, options.quiet), {}, {{"schema", kJsonSchema}}};
+    if (options.verbose) run.log.echoTo(err);
+    const int checked = checkOutputs(run);
     if (checked != kExitDone) return checked;
     if (!options.logPath.empty()) {
         std::string error;
-        if (!c.log.open(options.logPath, error)) return fail(c, error, kExitFile);
+        if (!run.log.open(options.logPath, error)) return fail(run, error, kExitFile);
         std::string line = "kd215ctl";
         for (const std::string& arg : args) line += " " + arg;
-        c.log.note(line);
+        run.log.note(line);
         // A log that cannot take its first line (a full disk) would keep nothing of the run.
-        if (c.log.writeError() != 0) {
-            return fail(c, "kd215ctl: " + options.logPath + ": nie da się zapisać dziennika ramek (" +
-                               systemErrorText(static_cast<uint32_t>(c.log.writeError())) + ")",
+        if (run.log.writeError() != 0) {
+            return fail(run, "kd215ctl: " + options.logPath + ": nie da się zapisać dziennika ramek (" +
+                               systemErrorText(static_cast<uint32_t>(run.log.writeError())) + ")",
                         kExitFile);
         }
     }
 
-    static const std::pair<const char*, int (*)(Context&)> kRunners[] = {
-        {"ports", portsCommand},     {"probe", probeCommand},     {"version", versionCommand},
-        {"restart", restartCommand}, {"read", readCommand},       {"write", writeCommand},
-        {"verify", verifyCommand},   {"backup", backupCommand},   {"restore", restoreCommand},
-        {"show", showCommand},       {"diff", diffCommand},       {"report", reportCommand},
-    };
-    for (const auto& runner : kRunners) {
-        if (options.command == runner.first) {
-            const int code = runner.second(c);
-            // A run that failed has said why on standard error; a result is printed only for
-            // what was done, so that a script never takes half an answer for a whole one. A probe
-            // that found nothing has still done its work: the ports it passed over, and why.
-            const bool answered = code == kExitDone || code == kExitDifferences ||
-                                  (options.command == "probe" && code == kExitNoController && !c.result["tried"].empty());
-            if (lineOpened != nullptr) *lineOpened = c.result.contains("port");
-            if (result != nullptr) {
-                *result = answered ? c.result : Json();
-            } else if (options.json && answered) {
-                out << jsonText(c.result) << "\n";
-            }
-            c.log.note("kod wyjścia " + std::to_string(code));
-            return code;
-        }
+    const CommandSpec& command = *options.command;
+    const int code = command.run(run);
+    // A run that failed has said why on standard error; a result is printed only for what was
+    // done, so that a script never takes half an answer for a whole one. A probe that found
+    // nothing has still done its work: the ports it passed over, and why.
+    const bool answered = code == kExitDone || code == kExitDifferences ||
+                          (command.resultWhenNotFound && code == kExitNoController && !run.result["tried"].empty());
+    if (lineOpened != nullptr) *lineOpened = run.result.contains("port");
+    if (result != nullptr) {
+        *result = answered ? run.result : Json();
+    } else if (options.json && answered) {
+        out << jsonText(run.result) << "\n";
     }
-    return kExitUsage;  // parseCommandLine knows only the commands above
+    run.log.note("kod wyjścia " + std::to_string(code));
+    return code;
 }
 
 }  // namespace kd215

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "commands/ctl_args.h"
+#include "commands/help.h"
 #include "commands/ctl_json.h"
 #include "kd215_version.h"
 
@@ -69,6 +70,8 @@ void example(std::ostream& out, const std::vector<std::string>& lines, bool firs
     out << ".fi\n.RE\n";
 }
 
+void writeManReference(std::ostream& out);
+
 // The page from the same tables as the help: the text reflows to the reader's width.
 void writeManPage(std::ostream& out) {
     using namespace kd215;
@@ -97,9 +100,15 @@ void writeManPage(std::ostream& out) {
     out << ".SS OBSZARY\n";
     for (const auto& [name, text] : areaDocs()) tagged(out, name, text);
     out << ".SH OPCJE\n";
-    for (const OptionHelp& option : optionDocs("")) {
+    for (const OptionHelp& option : optionDocs(nullptr)) {
         tagged(out, option.names, (option.commands.empty() ? "" : option.commands + ": ") + option.help);
     }
+    writeManReference(out);
+}
+
+// The JSON results, the exit codes, examples, files and where else to read: the page's second half.
+void writeManReference(std::ostream& out) {
+    using namespace kd215;
     out << ".SH JSON\n"
         << roffText("Z --json polecenie wypisuje jedną wartość JSON zamiast tekstu, a po błędzie nic (probe, które "
                 "nie znalazło sterownika, wypisuje pominięte porty). Każda wartość ma klucz \"schema\" (obecnie " +
@@ -112,7 +121,7 @@ void writeManPage(std::ostream& out) {
     out << ".SH " << roff("KODY WYJŚCIA") << "\n";
     for (const ExitCodeDoc& exit : kExitCodeDocs) tagged(out, std::to_string(exit.code), exit.meaning);
     out << ".SH " << roff("PRZYKŁADY") << "\n";
-    first = true;
+    bool first = true;
     for (const CommandHelp& command : commandDocs()) {
         example(out, {command.doc.examples[0], command.doc.examples[1]}, first);
         first = false;
@@ -171,7 +180,7 @@ void writeCompletion(std::ostream& out) {
         << "        '') COMPREPLY=($(compgen -W \"" << joined(words.commands, " ") << "\" -- \"$cur\")) ;;\n"
         << "        " << joined(words.areaCommands, "|") << ") COMPREPLY=($(compgen -W \""
         << joined(words.areas, " ") << "\" -- \"$cur\") $(compgen -f -- \"$cur\")) ;;\n"
-        << "        probe) COMPREPLY=($(compgen -W \"$(_kd215ctl_ports)\" -- \"$cur\")) ;;\n"
+        << "        " << joined(words.portCommands, "|") << ") COMPREPLY=($(compgen -W \"$(_kd215ctl_ports)\" -- \"$cur\")) ;;\n"
         << "        *) COMPREPLY=($(compgen -f -- \"$cur\")) ;;\n"
         << "    esac\n"
         << "}\n"

@@ -162,14 +162,14 @@ std::string withoutForm(std::string text) {
 bool isPassedOver(const PortRun& run) { return run.passed.reason[0] != '\0'; }
 
 // The ports --port and --ports-from name, in order; the port list is read here, once.
-int givenPorts(const CtlOptions& o, std::vector<std::string>& given, std::ostream& err) {
-    given = o.ports;
-    if (o.portsFrom.empty()) return kExitDone;
+int givenPorts(const CtlOptions& options, std::vector<std::string>& given, std::ostream& err) {
+    given = options.ports;
+    if (options.portsFrom.empty()) return kExitDone;
     ByteBuffer bytes;
-    std::string error = readInputFile(o.portsFrom, bytes);
+    std::string error = readInputFile(options.portsFrom, bytes);
     if (error.empty()) {
         error = parsePortList(bytes, given);
-        if (!error.empty()) error = o.portsFrom + ": " + error;
+        if (!error.empty()) error = options.portsFrom + ": " + error;
     }
     if (error.empty()) return kExitDone;
     err << messageLine(error) << "\n";
@@ -256,19 +256,19 @@ int nameRuns(std::vector<PortRun>& runs, std::ostream& err) {
 
 // The command line of one port's run: its port, and {port} in every file name made its name.
 CtlOptions portOptions(const CtlOptions& options, const PortRun& run) {
-    CtlOptions o = options;
-    o.port = run.given;
-    o.ports = {run.given};
-    o.portsFrom.clear();
-    o.allPorts = false;
-    if (o.command == "probe") {
-        o.operands = {run.given};
+    CtlOptions portLine = options;
+    portLine.port = run.given;
+    portLine.ports = {run.given};
+    portLine.portsFrom.clear();
+    portLine.allPorts = false;
+    if (portLine.command->operands == Operands::Ports) {
+        portLine.operands = {run.given};
     } else {
-        for (std::string& operand : o.operands) operand = replaced(operand, run.name);
+        for (std::string& operand : portLine.operands) operand = replaced(operand, run.name);
     }
-    o.output = replaced(o.output, run.name);
-    o.logPath = replaced(o.logPath, run.name);
-    return o;
+    portLine.output = replaced(portLine.output, run.name);
+    portLine.logPath = replaced(portLine.logPath, run.name);
+    return portLine;
 }
 
 // Across every port, after {port}: no output is an input (the port list too) or another output.
@@ -595,9 +595,9 @@ std::string progressBlock(const std::vector<PortProgress>& ports, std::size_t co
     return block;
 }
 
-bool namesPorts(const CtlOptions& o) {
-    if (!talksToController(o.command)) return false;
-    return !o.ports.empty() || !o.portsFrom.empty() || o.allPorts;
+bool namesPorts(const CtlOptions& options) {
+    if (options.command == nullptr || !talksToController(*options.command)) return false;
+    return !options.ports.empty() || !options.portsFrom.empty() || options.allPorts;
 }
 
 int runOnPorts(const CtlOptions& options, const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
