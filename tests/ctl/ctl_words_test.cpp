@@ -1,5 +1,5 @@
-// kd215ctl's words: the difference line of each kind of field, help per command and the nearest
-// word after a slip, and the README's JSON table against the program's.
+// kd215ctl's words: the difference line of each kind of field, which program a file's name says,
+// help per command and the nearest word after a slip, and the README's JSON table against the program's.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -59,6 +59,27 @@ TEST(DifferenceRecord, SaysEachKindOfFieldAsTheEditorsShowIt) {
               R"({"area":"program1","field":"endStep","first":9,"second":3,"text":")" + expected[6] + "\"}");
     EXPECT_EQ(compareFields(listAreaFields(controller, ConfigArea::Scenes), listAreaFields(file, ConfigArea::Scenes))[0].text,
               "scena 2 kanał 5: 127 (49%) <> 128 (50%)");
+}
+
+// A program file says which program it holds only by its name, in whatever case it was typed.
+TEST_F(CtlFolderTest, AProgramFileNamedPg2InAnyCaseIsProgramTwoToDiffShowAndReport) {
+    const auto write = [&](const std::string& name, std::size_t size, char first) {
+        std::string bytes(size, '\0');
+        bytes[0] = first;
+        std::ofstream(path(name), std::ios::binary) << bytes;
+        return path(name);
+    };
+    const std::string upper = write("hala.PG2", 144, 'x'), mixed = write("inna.Pg2", 144, 'y');
+    const CtlRun diff = ctl({"diff", upper, mixed, "--json"});
+    EXPECT_EQ(diff.code, 1);
+    EXPECT_NE(diff.out.find(R"({"area": "program2", "field": "levels", "scene": 1, "channel": 1)"), std::string::npos) << diff.out;
+    // Named a program file, it is one whatever its size.
+    const CtlRun show = ctl({"show", write("sceny.PG2", 80, 0)});
+    EXPECT_EQ(show.code, 5);
+    EXPECT_NE(show.err.find("Plik ma 80 bajtów, a plik programu (.pg1, .pg2) ma 144 bajty."), std::string::npos) << show.err;
+    // Beside a program 1 file, the second program of one report, not program 1 twice.
+    const CtlRun report = ctl({"report", write("hala.pg1", 144, 0), upper, "-o", path("r.html")});
+    EXPECT_EQ(report.code, 0) << report.err;
 }
 
 TEST(Kd215ctlHelp, EachCommandHasItsOwnPageAndASlipGetsTheNearestWord) {

@@ -1,7 +1,6 @@
 // The transfer engine's failures that a device cannot easily show: port errors, protocol errors.
 #include <gtest/gtest.h>
 
-#include "link/frames.h"
 #include "link/transfer_engine.h"
 #include "support/recording_ui.h"
 #include "support/scripted_port.h"
@@ -10,17 +9,7 @@ namespace kd215 {
 namespace {
 
 using Reply = fakes::ScriptedPort::Reply;
-
-std::vector<uint8_t> settingsReply(uint8_t code) {
-    std::vector<uint8_t> frame(68 + kFrameOverhead, 0);
-    frame[0] = code;
-    frame[1] = 0x46;
-    frame[2] = 4;
-    frame[4] = 68;
-    frame[5 + 2] = 77;  // switch-on time
-    frame.back() = FrameChecksum(frame.data(), 68);
-    return frame;
-}
+using fakes::settingsReply;
 
 class EngineScripted : public ::testing::Test {
 protected:
@@ -44,7 +33,7 @@ TEST_F(EngineScripted, ReplyThatFailsTheAreaTestIsAProtocolError) {
     EXPECT_EQ(ui.messages[0].buttons, MessageButtons::Ok);
     EXPECT_EQ(s.image.common.switchOnTime, 30);
 
-    port.reads = {Reply{IoStatus::Pending, {}, 0}, Reply{IoStatus::Complete, settingsReply(0x13), 0}};
+    port.reads = {Reply{IoStatus::Pending, {}, 0}, Reply{IoStatus::Complete, settingsReply(), 0}};
     run(TransferAction::ReadController, ConfigArea::Settings);
     EXPECT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(s.image.common.switchOnTime, 77);
@@ -69,9 +58,9 @@ TEST_F(EngineScripted, PortFailuresAreSystemErrorsWithTheirCode) {
 // A spoiled reply may be followed by the rest of it: the line is emptied before the request goes
 // out again, so the retry reads its own answer.
 TEST_F(EngineScripted, ARetryAfterASpoiledReplyGoesOutOnAnEmptiedLine) {
-    std::vector<uint8_t> spoiled = settingsReply(0x13);
+    std::vector<uint8_t> spoiled = settingsReply();
     spoiled.back() ^= 0x01;
-    port.reads = {Reply{IoStatus::Complete, spoiled, 0}, Reply{IoStatus::Complete, settingsReply(0x13), 0}};
+    port.reads = {Reply{IoStatus::Complete, spoiled, 0}, Reply{IoStatus::Complete, settingsReply(), 0}};
     ui.answers = {UserAnswer::Retry};
     run(TransferAction::ReadController, ConfigArea::Settings);
     ASSERT_EQ(ui.messages.size(), 1u);
@@ -133,7 +122,7 @@ TEST(EngineOutcome, SaysARefusalOnlyForAWholeNakAndHowManyBytesCame) {
 }
 
 TEST_F(EngineScripted, AChainThatLosesItsPortIsRefusedAndClearsTheChainFlag) {
-    port.reads.push_back({IoStatus::Complete, settingsReply(0x13), 0});
+    port.reads.push_back({IoStatus::Complete, settingsReply(), 0});
     SelectAction(s.link, TransferAction::ReadController);
     beginAllAreas(s.link);
     for (int i = 0; i < 10 && s.link.transferState != TransferState::AwaitReply; ++i) StepTransfer(s.link, s.image);

@@ -6,6 +6,7 @@
 #include <deque>
 #include <vector>
 
+#include "link/frames.h"
 #include "link/serial_port.h"
 
 namespace kd215::fakes {
@@ -63,5 +64,18 @@ private:
     uint8_t* readInto_ = nullptr;
     std::size_t readWanted_ = 0;
 };
+
+// The controller's answer to a settings read with reply code `code`: all zero but the switch-on
+// time, 77, which no default image holds.
+inline std::vector<uint8_t> settingsReply(uint8_t code = 0x13) {
+    std::vector<uint8_t> frame(68 + kFrameOverhead, 0);
+    frame[0] = code;
+    frame[1] = 0x46;
+    frame[2] = 4;
+    frame[4] = 68;
+    frame[5 + 2] = 77;
+    frame.back() = FrameChecksum(frame.data(), 68);
+    return frame;
+}
 
 }  // namespace kd215::fakes

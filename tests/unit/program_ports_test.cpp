@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "app/commands.h"
-#include "link/frames.h"
 #include "link/transfer_engine.h"
 #include "support/fake_port_list.h"
 #include "support/recording_ui.h"
@@ -60,21 +59,10 @@ TEST_F(ProgramPorts, APortWhoseProbeWriteFailedIsNeverCheckedByARebuiltMenu) {
     EXPECT_TRUE(ui.portChecked.empty());
 }
 
-std::vector<uint8_t> settingsReply() {
-    std::vector<uint8_t> frame(68 + kFrameOverhead, 0);
-    frame[0] = 0x13;
-    frame[1] = 0x46;
-    frame[2] = 4;
-    frame[4] = 68;
-    frame[5 + 2] = 77;  // switch-on time: the image holds 30, so the verification asks
-    frame.back() = FrameChecksum(frame.data(), 68);
-    return frame;
-}
-
 TEST_F(ProgramPorts, AChainWhosePortGoesDuringAVerificationPromptEndsTheTransfer) {
     runLinkCommand(s, kCmdFirstPort);  // COM1
     AbandonTransfer(s.link);
-    port.reads.push_back({IoStatus::Complete, settingsReply(), 0});
+    port.reads.push_back({IoStatus::Complete, fakes::settingsReply(), 0});  // the image holds 30: asked
     ui.whileShown = [this](const fakes::ShownMessage& message) {
         if (message.buttons != MessageButtons::YesNo) return;
         fakes::systemPorts() = fakes::portsNamed({"COM3"});  // the adapter is pulled
