@@ -39,8 +39,7 @@ TEST(LinkSession, ARetryWaitsOutTheRestOfASpoiledAnswer) {
     read.line.reads = {Reply{IoStatus::Complete, firstHalf, 0}, Reply{IoStatus::Complete, rest, 0}, Reply{},
                        Reply{IoStatus::Complete, reply, 0}};
     ConfigImage image = defaultConfigImage();
-    ByteBuffer payload;
-    EXPECT_EQ(read.session.readArea(ConfigArea::Settings, image, payload), LinkStatus::Done) << read.err.str();
+    EXPECT_EQ(read.session.readArea(ConfigArea::Settings, image), LinkStatus::Done) << read.err.str();
     EXPECT_EQ(image.common.switchOnTime, 77);
 }
 
