@@ -10,12 +10,13 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <system_error>
 
 #include "link/serial_posix.h"
 #include "platform/files.h"
@@ -25,6 +26,8 @@ namespace kd215 {
 std::unique_ptr<SerialPort> makeSerialPort() { return std::make_unique<PosixSerialPort>(); }
 
 namespace {
+
+namespace fs = std::filesystem;
 
 std::string processName(const std::string& pid) {
     std::string name;
@@ -61,9 +64,8 @@ bool holdsPtyMaster(const std::string& pid, const std::string& device) {
     if (fds == nullptr) return false;
     bool master = false;
     while (const dirent* fd = ::readdir(fds)) {
-        char target[PATH_MAX];
-        const ssize_t n = ::readlink((fdDirectory + "/" + fd->d_name).c_str(), target, sizeof target - 1);
-        const std::string name(target, n > 0 ? static_cast<std::size_t>(n) : 0);
+        std::error_code unreadable;
+        const std::string name = fs::read_symlink(fdDirectory + "/" + fd->d_name, unreadable).string();
         if (name != "/dev/ptmx" && name != "/dev/pts/ptmx") continue;
         std::ifstream info("/proc/" + pid + "/fdinfo/" + fd->d_name);
         for (std::string line; std::getline(info, line);) {
@@ -91,9 +93,8 @@ std::string processWithDeviceOpen(const std::string& device) {
         DIR* fds = ::opendir(fdDirectory.c_str());
         if (fds == nullptr) continue;
         while (const dirent* fd = ::readdir(fds)) {
-            char target[PATH_MAX];
-            const ssize_t n = ::readlink((fdDirectory + "/" + fd->d_name).c_str(), target, sizeof target - 1);
-            if (n <= 0 || std::string(target, static_cast<std::size_t>(n)) != device) continue;
+            std::error_code unreadable;
+            if (fs::read_symlink(fdDirectory + "/" + fd->d_name, unreadable).string() != device) continue;
             if (!holdsPtyMaster(pid, device)) holder = processName(pid);
             break;
         }
@@ -106,9 +107,10 @@ std::string processWithDeviceOpen(const std::string& device) {
 
 // "minicom (PID 1234)": the lock's holder, else the first other process with the device open.
 std::string processHolding(const std::string& path) {
-    char device[PATH_MAX];
+    std::error_code unresolved;
+    const std::string device = fs::canonical(path, unresolved).string();
     struct stat info {};
-    if (::realpath(path.c_str(), device) == nullptr || ::stat(device, &info) != 0) return "";
+    if (unresolved || ::stat(device.c_str(), &info) != 0) return "";
     const std::string holder = processLocking(info);
     return holder.empty() ? processWithDeviceOpen(device) : holder;
 }
@@ -143,9 +145,10 @@ PortRefusal portRefusal(const std::string& path, uint32_t errorCode) {
     // exclusive mode; where no lock says who set it, a program killed outright may have left it so,
     // and root's open, which passes the exclusive mode, clears it on close.
     if (error == EBUSY || error == EAGAIN || error == EWOULDBLOCK) {
-        char device[PATH_MAX];
+        std::error_code unresolved;
+        const std::string device = fs::canonical(path, unresolved).string();
         struct stat info {};
-        const bool known = ::realpath(path.c_str(), device) != nullptr && ::stat(device, &info) == 0;
+        const bool known = !unresolved && ::stat(device.c_str(), &info) == 0;
         const std::string locker = known ? processLocking(info) : "";
         if (!locker.empty()) return {"busy", "port zajęty, używa go " + locker};
         if (error != EBUSY) return {"busy", "port zajęty przez inny program"};
@@ -163,8 +166,9 @@ PortRefusal portRefusal(const std::string& path, uint32_t errorCode) {
 // Called with the port open and locked by this process: no other lock can be on it, so only the
 // processes with the device open are looked at.
 std::string otherProcessHolding(const std::string& path) {
-    char device[PATH_MAX];
-    return ::realpath(path.c_str(), device) == nullptr ? "" : processWithDeviceOpen(device);
+    std::error_code unresolved;
+    const std::string device = fs::canonical(path, unresolved).string();
+    return unresolved ? "" : processWithDeviceOpen(device);
 }
 
 bool adapterGone(uint32_t errorCode) {
