@@ -53,7 +53,7 @@ struct CommandSpec {
     bool resultWhenNotFound;
     // A rule of its own on the whole line, after the common ones; nullptr without.
     ParseResult (*checkLine)(const CtlOptions& options);
-    int (*run)(CommandRun& run);
+    int (*runner)(CommandRun& run);
     CommandDoc doc;
 };
 

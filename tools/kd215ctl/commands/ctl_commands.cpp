@@ -847,7 +847,7 @@ int runCommand(const CtlOptions& options, const std::vector<std::string>& args, 
     }
 
     const CommandSpec& command = *options.command;
-    const int code = command.run(run);
+    const int code = command.runner(run);
     // A run that failed has said why on standard error; a result is printed only for what was
     // done, so that a script never takes half an answer for a whole one. A probe that found
     // nothing has still done its work: the ports it passed over, and why.
