@@ -165,9 +165,9 @@ TEST_F(CtlOnSim, NoFileACommandReadsIsOneItWritesAndNoOutputIsADevice) {
     for (const auto& [args, code, message] : cases) {
         std::vector<std::string> withPort = args;
         if (args[0] != "report") withPort.insert(withPort.begin() + 1, {"--port", sim.link()});
-        std::ostringstream out, err;
-        EXPECT_EQ(runKd215ctl(withPort, out, err, false), code) << args[0];
-        EXPECT_NE(err.str().find(message), std::string::npos) << err.str();
+        const CtlRun run = ctl(withPort);
+        EXPECT_EQ(run.code, code) << args[0];
+        EXPECT_NE(run.err.find(message), std::string::npos) << run.err;
     }
     EXPECT_EQ(readFile(backup), writeBackupJson(siteImage(), {}));
     EXPECT_TRUE(sim.frames("RX").empty());
@@ -561,25 +561,20 @@ TEST_F(CtlOnSim, PortsThatWillNotServeSayWhyAndEndWithThree) {
                                ") może czytać i zapisywać tylko jego właściciel root;"), std::string::npos) << refused.out;
 
     // Scripts get the same list, with a word for each reason, even though nothing was found.
-    std::ostringstream probeOut, probeErr;
-    EXPECT_EQ(runKd215ctl({"probe", "--json", "kd215-no-such-line", silentLine.devicePath}, probeOut, probeErr, false), 3);
-    const Json probed = Json::parse(probeOut.str(), nullptr, false);
-    ASSERT_TRUE(probed.is_object()) << probeOut.str();
+    const CtlRun probe = ctl({"probe", "--json", "kd215-no-such-line", silentLine.devicePath});
+    EXPECT_EQ(probe.code, 3);
+    const Json probed = Json::parse(probe.out, nullptr, false);
+    ASSERT_TRUE(probed.is_object()) << probe.out;
     EXPECT_TRUE(probed["port"].is_null());
     ASSERT_EQ(probed["tried"].size(), 2u);
     EXPECT_EQ(probed["tried"][0]["reason"], "missing");
     EXPECT_EQ(probed["tried"][1]["reason"], "silent");
 
-    // A bare name is looked for in /dev and shown as such; a line nobody answers on says so.
-    std::ostringstream out, err;
-    EXPECT_EQ(runKd215ctl({"version", "--port", "kd215-no-such-line"}, out, err, false), 3);
-    EXPECT_NE(err.str().find("kd215ctl: /dev/kd215-no-such-line: Błąd otwarcia portu ! (nie ma takiego pliku ani urządzenia)\n"),
-              std::string::npos) << err.str();
-    sim.control("fault silent 1");
-    const CtlRun silent = onLine({"version", "--retries", "0"});
-    EXPECT_EQ(silent.code, 3);
-    EXPECT_NE(silent.err.find("kd215ctl: " + sim.link() + ": nie odpowiedział żaden sterownik Kd215; sprawdź kabel, zasilanie i port\n"),
-              std::string::npos) << silent.err;
+    // A bare name is looked for in /dev and shown as such.
+    const CtlRun missing = ctl({"version", "--port", "kd215-no-such-line"});
+    EXPECT_EQ(missing.code, 3);
+    EXPECT_NE(missing.err.find("kd215ctl: /dev/kd215-no-such-line: Błąd otwarcia portu ! (nie ma takiego pliku ani urządzenia)\n"),
+              std::string::npos) << missing.err;
 }
 
 TEST_F(CtlOnSim, PortsNamesTheUsbAdapterByItsStableNameAndHidesPortsWithoutUart) {
