@@ -2,7 +2,6 @@
 // a failed read, bad files refused before anything is sent, and the line freed on every way out.
 #include <gtest/gtest.h>
 
-#include <dirent.h>
 #include <grp.h>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -18,7 +17,7 @@
 #include <climits>
 #include <functional>
 #include <csignal>
-#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <set>
@@ -64,14 +63,18 @@ std::string readFile(const std::string& path) {
 
 std::vector<std::string> listDirectory(const std::string& path) {
     std::vector<std::string> names;
-    if (DIR* dir = ::opendir(path.c_str())) {
-        while (const dirent* entry = ::readdir(dir)) {
-            if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0) names.push_back(entry->d_name);
-        }
-        ::closedir(dir);
-    }
+    for (const auto& entry : std::filesystem::directory_iterator(path)) names.push_back(entry.path().filename());
     std::sort(names.begin(), names.end());
     return names;
+}
+
+// Everything written into the pipe `fd` until its last writer closes it.
+std::string readAll(int fd) {
+    std::string text;
+    char buffer[256];
+    for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;) text.append(buffer, static_cast<std::size_t>(n));
+    ::close(fd);
+    return text;
 }
 
 class CtlOnSim : public CtlFolderTest {
@@ -121,10 +124,7 @@ CtlRun runCtlAsUser(const std::vector<std::string>& args, uid_t uid = 0) {
     if (::pipe(out) != 0) return {-1, "", ""};
     const pid_t pid = startCtl(args, out[1], uid);
     ::close(out[1]);
-    std::string text;
-    char buffer[256];
-    for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;) text.append(buffer, static_cast<std::size_t>(n));
-    ::close(out[0]);
+    const std::string text = readAll(out[0]);
     int status = 0;
     ::waitpid(pid, &status, 0);
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, text, ""};
@@ -374,10 +374,7 @@ TEST_F(CtlOnSim, InterruptionsLeaveNoTemporaryAndSayWhatTheControllerHolds) {
     ::close(out[1]);
     sim.frames("RX", 3);  // the probe, the settings; the scenes' write is on its way
     ::kill(pid, SIGINT);
-    std::string text;
-    char buffer[256];
-    for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;) text.append(buffer, static_cast<std::size_t>(n));
-    ::close(out[0]);
+    const std::string text = readAll(out[0]);
     ::waitpid(pid, &status, 0);
     EXPECT_EQ(WEXITSTATUS(status), 130) << status;
     EXPECT_NE(text.find(": ustawienia – zapis potwierdzony, sceny – stan nieznany (wysłano, brak potwierdzenia), program 1 – bez zmian (nie wysłano), program 2 – bez zmian (nie wysłano); "
