@@ -203,6 +203,9 @@ TEST_F(CtlOnSim, FilesOfOneReadAreWrittenAllOrNoneAndKeepTheirModeAndOwner) {
     const std::string longName = path(std::string(251, 'n') + ".sce");
     EXPECT_EQ(onLine({"read", "scenes", "-o", longName}).code, 0);
     EXPECT_EQ(readFile(longName), areaBytes(image, ConfigArea::Scenes));
+    // An area file's name, in whatever case, gives the base of the files read.
+    EXPECT_EQ(onLine({"read", "program2", "-o", path("hala.PG2")}).code, 0);
+    EXPECT_EQ(readFile(path("hala.pg2")), areaBytes(image, ConfigArea::Program2));
 }
 
 TEST_F(CtlOnSim, ShortDamagedOrNewerFilesAreRefusedBeforeAnythingIsSent) {
