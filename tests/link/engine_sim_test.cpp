@@ -107,39 +107,6 @@ TEST_F(EngineOnSim, VerifyAllAsksAboutEachDifferenceYesGoesOnAndNoEndsTheChain) 
     EXPECT_TRUE(sameImage(s.image, before));
 }
 
-struct FaultCase {
-    const char* name;
-    const char* fault;
-    TransferAction action;
-    std::string expectedStart;  // the message text begins so
-};
-
-void PrintTo(const FaultCase& c, std::ostream* out) { *out << c.name; }
-
-class EngineFaults : public EngineOnSim, public ::testing::WithParamInterface<FaultCase> {};
-
-TEST_P(EngineFaults, AreReportedWithRetryAndCancelAndLeaveTheImage) {
-    const FaultCase& c = GetParam();
-    startSim({"--fault", std::string(c.fault) + ":1"});
-    start(c.action, ConfigArea::Scenes);
-    ASSERT_TRUE(runToIdle(15000));
-    ASSERT_EQ(ui.messages.size(), 1u);
-    EXPECT_EQ(ui.messages[0].text.rfind(c.expectedStart, 0), 0u) << ui.messages[0].text;
-    EXPECT_EQ(ui.messages[0].caption, "Niepowodzenie");
-    EXPECT_EQ(ui.messages[0].buttons, MessageButtons::RetryCancel);
-    EXPECT_TRUE(sameImage(s.image, defaultConfigImage()));
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Each, EngineFaults,
-    ::testing::Values(
-        FaultCase{"NakOnRead", "nak", TransferAction::ReadController, "Błąd komunikacji : NAK"},
-        FaultCase{"BadChecksum", "bad-checksum", TransferAction::ReadController, "Błąd komunikacji : suma kontrolna = "},
-        FaultCase{"WrongAddress", "bad-address", TransferAction::ReadController, "Błąd komunikacji : adres zwrotny "},
-        FaultCase{"NakOnWrite", "nak", TransferAction::WriteController, "Błąd komunikacji : NAK"},
-        FaultCase{"SilentOnWrite", "silent", TransferAction::WriteController, "Błąd komunikacji : NAK"}),
-    [](const ::testing::TestParamInfo<FaultCase>& info) { return std::string(info.param.name); });
-
 TEST_F(EngineOnSim, CancelInTheMiddleOfAChainKeepsTheAreasBefore) {
     startSim();
     start(TransferAction::ReadController, ConfigArea::Settings, true);

@@ -22,6 +22,20 @@ TEST(AreaFiles, ProgramFileKeepsStepsThirteenAndFourteenAndTheEndStep) {
     EXPECT_EQ(target.programs[0].endStep, 7);
 }
 
+// The files users already keep, byte for byte: the four common settings, then ten bytes per
+// channel; a program file's steps twelve bytes each; times little-endian.
+TEST(AreaFiles, EachFieldSitsAtItsByte) {
+    ConfigImage image = defaultConfigImage();
+    image.common = {1, 2, 3, 4};
+    image.channels[1] = {5, 6, 0x0807, 0x0A09, 0x0C0B, 13, 14};
+    image.programs[0].steps[1] = {{15, 0, 0, 0, 0, 0, 0, 16}, 0x1211, 0x1413};
+    const ByteBuffer settings = encodeAreaFile(image, ConfigArea::Settings);
+    EXPECT_EQ(ByteBuffer(settings.begin(), settings.begin() + 4), (ByteBuffer{1, 2, 3, 4}));
+    EXPECT_EQ(ByteBuffer(settings.begin() + 14, settings.begin() + 24), (ByteBuffer{5, 6, 7, 8, 9, 10, 11, 12, 13, 14}));
+    const ByteBuffer program = encodeAreaFile(image, ConfigArea::Program1);
+    EXPECT_EQ(ByteBuffer(program.begin() + 12, program.begin() + 24), (ByteBuffer{15, 0, 0, 0, 0, 0, 0, 16, 0x11, 0x12, 0x13, 0x14}));
+}
+
 // A file one byte short would leave its area half old, half new: it loads nothing.
 TEST(AreaFiles, AFileOneByteShortIsRefusedAndTheWholeOneLoads) {
     const struct {

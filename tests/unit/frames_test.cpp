@@ -96,7 +96,7 @@ TEST(Replies, EachFailureNamesItsDetail) {
     const Case cases[] = {
         {"checksum", badSum, 86, "Błąd komunikacji : suma kontrolna = 255"},
         {"length byte", longer, 86, "Błąd komunikacji : brak danych : 86"},
-        {"nothing", good, 0, "Błąd komunikacji : brak danych : 0"},
+        {"nothing, a NAK left in the buffer", nak, 0, "Błąd komunikacji : brak danych : 0"},
         {"half", good, 40, "Błąd komunikacji : brak danych : 40"},
         {"address", highAddress, 86, "Błąd komunikacji : adres zwrotny " + std::to_string(65536 + 80)},
         {"nak", nak, 86, "Błąd komunikacji : NAK"},
@@ -107,11 +107,6 @@ TEST(Replies, EachFailureNamesItsDetail) {
         EXPECT_FALSE(check.passed) << c.what;
         EXPECT_EQ(faultText(check), c.text) << c.what;
     }
-}
-
-TEST(Replies, ANakLeftInTheBufferIsNotThisExchangesAnswer) {
-    const uint8_t stale[] = {0x15, 0x03, 0xE8};
-    EXPECT_EQ(faultText(checkBlockReply(stale, 0, 80)), "Błąd komunikacji : brak danych : 0");
 }
 
 TEST(Replies, AreaTestChecksCodeSelectorAndLength) {
