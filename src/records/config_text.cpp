@@ -2,6 +2,7 @@
 #include "records/config_text.h"
 #include "records/printable_text.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "records/backup_file.h"
@@ -70,9 +71,13 @@ std::string recordCells(const ConfigImage& image, const std::vector<const Config
 
 std::string settingsTable(const ConfigImage& image, bool withReserved) {
     std::string out = "Ustawienia wspólne\n";
-    for (const ConfigFieldSpec* spec : recordFields(FieldRecord::Common)) {
+    // The values in one column, a space after the longest heading.
+    const std::vector<const ConfigFieldSpec*> common = recordFields(FieldRecord::Common);
+    std::size_t width = 0;
+    for (const ConfigFieldSpec* spec : common) width = std::max(width, characterCount(spec->heading) + 2);
+    for (const ConfigFieldSpec* spec : common) {
         const std::string heading = std::string(spec->heading) + ":";
-        out += "  " + heading + std::string(21 - characterCount(heading), ' ') + formatValue(spec->get(image, {}), spec->style) + "\n";
+        out += "  " + heading + std::string(width - characterCount(heading), ' ') + formatValue(spec->get(image, {}), spec->style) + "\n";
     }
     out += "\nUstawienia kanałów (limity: procent i wartość surowa 0–255)\n";
     const std::vector<const ConfigFieldSpec*> columns = recordFields(FieldRecord::Channel, withReserved);
