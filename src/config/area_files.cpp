@@ -9,8 +9,6 @@ namespace {
 
 constexpr std::size_t kCommonBytes = 4;
 constexpr std::size_t kChannelRecord = 10;
-// A program file holds the first twelve of the fourteen steps and no end step.
-constexpr int kStepsInFile = 12;
 
 void encodeSettings(const ConfigImage& image, uint8_t* p) {
     p[0] = image.common.operatingMode;
@@ -59,8 +57,8 @@ ByteBuffer encodeAreaFile(const ConfigImage& image, ConfigArea area) {
     switch (area) {
         case ConfigArea::Settings: encodeSettings(image, bytes.data()); break;
         case ConfigArea::Scenes: encodeScenes(image, bytes.data()); break;
-        case ConfigArea::Program1: encodeSteps(image.programs[0], kStepsInFile, bytes.data()); break;
-        case ConfigArea::Program2: encodeSteps(image.programs[1], kStepsInFile, bytes.data()); break;
+        case ConfigArea::Program1: encodeSteps(image.programs[0], areaBlock(area).fileSteps, bytes.data()); break;
+        case ConfigArea::Program2: encodeSteps(image.programs[1], areaBlock(area).fileSteps, bytes.data()); break;
         default: break;
     }
     return bytes;
@@ -73,8 +71,8 @@ bool decodeAreaFile(const ByteBuffer& bytes, ConfigArea area, ConfigImage& image
     switch (area) {
         case ConfigArea::Settings: decodeSettings(bytes.data(), image); break;
         case ConfigArea::Scenes: decodeScenes(bytes.data(), image); break;
-        case ConfigArea::Program1: decodeSteps(bytes.data(), kStepsInFile, image.programs[0]); break;
-        case ConfigArea::Program2: decodeSteps(bytes.data(), kStepsInFile, image.programs[1]); break;
+        case ConfigArea::Program1: decodeSteps(bytes.data(), areaBlock(area).fileSteps, image.programs[0]); break;
+        case ConfigArea::Program2: decodeSteps(bytes.data(), areaBlock(area).fileSteps, image.programs[1]); break;
         default: return false;
     }
     return true;

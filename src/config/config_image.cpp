@@ -7,10 +7,10 @@
 namespace kd215 {
 
 const std::array<AreaBlock, kDataAreaCount> kAreaBlocks = {{
-    {ConfigArea::Settings, 0x0004, 68, "\tUstaw.", "ust", 84},
-    {ConfigArea::Scenes, 0x0050, 80, "\tSceny", "sce", 80},
-    {ConfigArea::Program1, 0x00A0, 170, "\tPgm1", "pg1", 144},
-    {ConfigArea::Program2, 0x014A, 170, "\tPgm2", "pg2", 144},
+    {ConfigArea::Settings, 0x0004, 68, "\tUstaw.", "ust", 84, 0},
+    {ConfigArea::Scenes, 0x0050, 80, "\tSceny", "sce", 80, 0},
+    {ConfigArea::Program1, 0x00A0, 170, "\tPgm1", "pg1", 144, 12},
+    {ConfigArea::Program2, 0x014A, 170, "\tPgm2", "pg2", 144, 12},
 }};
 
 bool isDataArea(ConfigArea area) {
@@ -21,6 +21,8 @@ bool isDataArea(ConfigArea area) {
 const AreaBlock& areaBlock(ConfigArea area) {
     return kAreaBlocks[static_cast<std::size_t>(area)];
 }
+
+int programFileSteps() { return areaBlock(ConfigArea::Program1).fileSteps; }
 
 std::string lowerFileExtension(const std::string& path) {
     // A backslash separates folders only on Windows; elsewhere it is a letter of a file name.

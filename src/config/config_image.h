@@ -98,6 +98,7 @@ struct AreaBlock {
     const char* statusLabel;    // status-bar part 1 while the area moves
     const char* fileExtension;  // of the area's file
     std::size_t fileSize;       // bytes in the area's file
+    int fileSteps;              // program steps the area's file holds (no end step); 0 for no program
 };
 
 constexpr int kDataAreaCount = 4;
@@ -106,6 +107,8 @@ extern const std::array<AreaBlock, kDataAreaCount> kAreaBlocks;
 bool isDataArea(ConfigArea area);
 // The table row of a data area; only valid when isDataArea(area).
 const AreaBlock& areaBlock(ConfigArea area);
+// Steps a program file holds: the first 12 of the 14, and no end step.
+int programFileSteps();
 // The extension of a file name, lower-cased, without its dot ("site/Hall.PG2" -> "pg2"); "" when
 // the last part of the name has no dot.
 std::string lowerFileExtension(const std::string& path);

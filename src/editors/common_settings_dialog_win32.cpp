@@ -26,12 +26,12 @@ struct RunTimeCaption {
 const RunTimeCaption kRunTimeCaptions[] = {
     {IDC_INPUTS_GROUP, "Inwersja wejść"},
     {IDC_COMMON_INPUT_GROUP, "Wejście wspólne"},
-    {IDC_FIRST_COMMON_INPUT + 2, "Zawsze zał."},
+    {IDC_FIRST_COMMON_INPUT + 2, kCommonInputCaptions[2]},
     {IDC_SWITCH_ON_LABEL, "Załączania"},
     {IDC_SWITCH_OFF_LABEL, "Wyłączania"},
-    {IDC_FIRST_MODE + 0, "Ręczna 1-kan."},
-    {IDC_FIRST_MODE + 1, "Ręczna 2-kan."},
-    {IDC_FIRST_MODE + 3, "Półautomat."},
+    {IDC_FIRST_MODE + 0, kOperatingModeCaptions[0]},
+    {IDC_FIRST_MODE + 1, kOperatingModeCaptions[1]},
+    {IDC_FIRST_MODE + 3, kOperatingModeCaptions[3]},
     {IDC_COMMIT, kCommitCaption},
 };
 

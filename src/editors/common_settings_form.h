@@ -25,6 +25,12 @@ struct CommonSettingsForm {
     std::array<uint8_t, 2> workingTimes{};
 };
 
+// The captions of the mode buttons, mode n on button 130 + n, and of the common input's, 150 + k;
+// kd215ctl and the report name a stored mode by them too.
+inline constexpr const char* kOperatingModeCaptions[kOperatingModeCount] = {
+    "Ręczna 1-kan.", "Ręczna 2-kan.", "Automatyczna", "Półautomat.", "Sceny", "Program 1", "Program 2"};
+inline constexpr const char* kCommonInputCaptions[kCommonInputCount] = {"Normalne", "Inwersja", "Zawsze zał."};
+
 extern const char* const kCommonSettingsTitle;  // "Kd215 : ustawianie wspólnych parametrów"
 // Caption of the check box for the input of channel n + 1: "Wejście 1" .. "Wejście 8".
 std::string inputCheckBoxCaption(int n);

@@ -6,9 +6,10 @@
 namespace kd215 {
 
 const char* const kFileOpenFailedText = "Błąd otwarcia pliku !";
+const char* const kFileReadFailedText = "Błąd odczytu !";
 
 std::string fileMissingText(const std::string& path) { return "Plik " + path + " nie istnieje !"; }
-std::string fileReadFailedText(const std::string& path) { return path + " :\nBłąd odczytu !"; }
+std::string fileReadFailedText(const std::string& path) { return path + " :\n" + kFileReadFailedText; }
 std::string fileWriteFailedText(const std::string& path) { return path + " :\nBłąd zapisu !"; }
 
 bool replaceFile(const std::string& path, const ByteBuffer& bytes, bool flush, FileError& error) {

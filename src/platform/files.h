@@ -82,6 +82,7 @@ std::FILE* openForAppend(const std::string& path);
 // The words both programs use for a file that fails them.
 std::string fileMissingText(const std::string& path);      // "Plik PATH nie istnieje !"
 extern const char* const kFileOpenFailedText;               // "Błąd otwarcia pliku !"
+extern const char* const kFileReadFailedText;               // "Błąd odczytu !"
 std::string fileReadFailedText(const std::string& path);   // "PATH :\nBłąd odczytu !"
 std::string fileWriteFailedText(const std::string& path);  // "PATH :\nBłąd zapisu !"
 

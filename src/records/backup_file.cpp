@@ -1,6 +1,5 @@
 // Writing and checking the backup text; every fault on load names the field it found it in.
 #include "records/backup_file.h"
-#include "records/printable_text.h"
 
 #include <algorithm>
 #include <cmath>
@@ -9,6 +8,9 @@
 #include <functional>
 #include <set>
 #include <vector>
+
+#include "records/config_fields.h"
+#include "records/printable_text.h"
 
 namespace kd215 {
 
@@ -60,15 +62,11 @@ std::string syntaxFaultText(const std::string& text) {
     Json::sax_parse(text, &fault, nlohmann::detail::input_format_t::json, true);
     const std::size_t at = std::min(fault.offset, text.size());
     if (at >= text.size() && text.find_first_not_of(" \t\r\n") == std::string::npos) return "niespodziewany koniec pliku";
-    std::size_t line = 1, column = 1;
-    for (std::size_t i = 0; i + 1 < at; ++i) {
-        if (text[i] == '\n') {
-            ++line;
-            column = 1;
-        } else if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) {
-            ++column;
-        }
-    }
+    // The parser's offset is one past the offending character.
+    const std::string before = text.substr(0, at == 0 ? 0 : at - 1);
+    const std::size_t lineStart = before.find_last_of('\n') == std::string::npos ? 0 : before.find_last_of('\n') + 1;
+    const std::size_t line = 1 + static_cast<std::size_t>(std::count(before.begin(), before.end(), '\n'));
+    const std::size_t column = 1 + characterCount(before.substr(lineStart));
     std::string where = "wiersz " + std::to_string(line) + ", kolumna " + std::to_string(column);
     if (at >= text.size()) return where + ": niespodziewany koniec pliku";
     return where + (fault.token.empty() ? "" : ": błąd przy „" + printableText(fault.token.substr(0, 40)) + "”");
@@ -241,15 +239,6 @@ public:
         return value == nullptr ? 0 : integer(*value, join(path, name), low, high);
     }
 
-    void levels(const Json& object, const std::string& path, std::array<uint8_t, kChannelCount>& out) {
-        const Json* array = arrayMember(object, path, "levels", kChannelCount);
-        if (array == nullptr) return;
-        for (int c = 0; c < kChannelCount; ++c) {
-            out[c] = static_cast<uint8_t>(integer((*array)[static_cast<std::size_t>(c)],
-                                                  index(join(path, "levels"), static_cast<std::size_t>(c)), 0, 255));
-        }
-    }
-
     // Each element of `array` must be an object; `read` takes it with its path.
     void forEachObject(const Json& array, const std::string& path,
                        const std::function<void(const Json&, const std::string&, std::size_t)>& read) {
@@ -287,24 +276,32 @@ private:
     std::string error_;
 };
 
+// Each field of one record, by its key and within its range, onto the image.
+void readRecord(Reader& r, const Json& object, const std::string& path, FieldRecord record, const FieldPlace& at,
+                ConfigImage& image) {
+    for (const ConfigFieldSpec* spec : recordFields(record)) {
+        if (!spec->perChannel) {
+            spec->set(image, at, r.integerMember(object, path, spec->key, 0, spec->max));
+            continue;
+        }
+        const Json* values = r.arrayMember(object, path, spec->key, kChannelCount);
+        if (values == nullptr) return;
+        FieldPlace level = at;
+        for (level.channel = 0; level.channel < kChannelCount; ++level.channel) {
+            const std::size_t c = static_cast<std::size_t>(level.channel);
+            spec->set(image, level, r.integer((*values)[c], Reader::index(Reader::join(path, spec->key), c), 0, spec->max));
+        }
+    }
+}
+
 void readSettings(Reader& r, const Json& root, ConfigImage& image) {
     const Json* settings = r.objectMember(root, "", "settings");
     if (settings == nullptr) return;
-    CommonSettings& common = image.common;
-    common.operatingMode = static_cast<uint8_t>(r.integerMember(*settings, "settings", "operatingMode", 0, 15));
-    common.commonInputMode = static_cast<uint8_t>(r.integerMember(*settings, "settings", "commonInputMode", 0, 15));
-    common.switchOnTime = static_cast<uint8_t>(r.integerMember(*settings, "settings", "switchOnTime", 0, 255));
-    common.switchOffTime = static_cast<uint8_t>(r.integerMember(*settings, "settings", "switchOffTime", 0, 255));
+    readRecord(r, *settings, "settings", FieldRecord::Common, {}, image);
     const Json* channels = r.arrayMember(*settings, "settings", "channels", kChannelCount);
     if (channels == nullptr) return;
     r.forEachObject(*channels, "settings.channels", [&](const Json& item, const std::string& path, std::size_t i) {
-        ChannelSettings& c = image.channels[i];
-        c.minLevel = static_cast<uint8_t>(r.integerMember(item, path, "minLevel", 0, 255));
-        c.maxLevel = static_cast<uint8_t>(r.integerMember(item, path, "maxLevel", 0, 255));
-        c.riseTime = static_cast<uint16_t>(r.integerMember(item, path, "riseTime", 0, 65535));
-        c.duration = static_cast<uint16_t>(r.integerMember(item, path, "duration", 0, 65535));
-        c.fallTime = static_cast<uint16_t>(r.integerMember(item, path, "fallTime", 0, 65535));
-        c.inputInverted = static_cast<uint8_t>(r.integerMember(item, path, "inputInverted", 0, 255));
+        readRecord(r, item, path, FieldRecord::Channel, {static_cast<int>(i)}, image);
     });
 }
 
@@ -312,8 +309,7 @@ void readScenes(Reader& r, const Json& root, ConfigImage& image) {
     const Json* scenes = r.arrayMember(root, "", "scenes", kSceneCount);
     if (scenes == nullptr) return;
     r.forEachObject(*scenes, "scenes", [&](const Json& item, const std::string& path, std::size_t s) {
-        r.levels(item, path, image.scenes[s].levels);
-        image.scenes[s].riseTime = static_cast<uint16_t>(r.integerMember(item, path, "riseTime", 0, 65535));
+        readRecord(r, item, path, FieldRecord::Scene, {static_cast<int>(s)}, image);
     });
 }
 
@@ -321,15 +317,12 @@ void readPrograms(Reader& r, const Json& root, ConfigImage& image) {
     const Json* programs = r.arrayMember(root, "", "programs", kProgramCount);
     if (programs == nullptr) return;
     r.forEachObject(*programs, "programs", [&](const Json& item, const std::string& path, std::size_t p) {
-        Program& program = image.programs[p];
-        program.endStep = static_cast<uint8_t>(r.integerMember(item, path, "endStep", 0, 15));
+        const int program = static_cast<int>(p);
+        readRecord(r, item, path, FieldRecord::Program, {program}, image);
         const Json* steps = r.arrayMember(item, path, "steps", kStepCount);
         if (steps == nullptr) return;
         r.forEachObject(*steps, path + ".steps", [&](const Json& stepItem, const std::string& stepPath, std::size_t k) {
-            ProgramStep& step = program.steps[k];
-            r.levels(stepItem, stepPath, step.levels);
-            step.riseTime = static_cast<uint16_t>(r.integerMember(stepItem, stepPath, "riseTime", 0, 65535));
-            step.duration = static_cast<uint16_t>(r.integerMember(stepItem, stepPath, "duration", 0, 65535));
+            readRecord(r, stepItem, stepPath, FieldRecord::Step, {program, static_cast<int>(k)}, image);
         });
     });
 }
@@ -379,39 +372,52 @@ std::string jsonText(const Json& value) {
     return out;
 }
 
+namespace {
+
+// One record's members: each field by its key, the levels as one list.
+Json recordJson(const ConfigImage& image, FieldRecord record, const FieldPlace& at, bool withReserved = false) {
+    Json json = Json::object();
+    for (const ConfigFieldSpec* spec : recordFields(record, withReserved)) {
+        if (!spec->perChannel) {
+            json[spec->key] = spec->get(image, at);
+            continue;
+        }
+        Json levels = Json::array();
+        FieldPlace level = at;
+        for (level.channel = 0; level.channel < kChannelCount; ++level.channel) levels.push_back(spec->get(image, level));
+        json[spec->key] = std::move(levels);
+    }
+    return json;
+}
+
+}  // namespace
+
 Json settingsJson(const ConfigImage& image, bool withReserved) {
     Json channels = Json::array();
-    for (const ChannelSettings& c : image.channels) {
-        Json channel = {{"minLevel", c.minLevel}, {"maxLevel", c.maxLevel}, {"riseTime", c.riseTime},
-                        {"duration", c.duration}, {"fallTime", c.fallTime}, {"inputInverted", c.inputInverted}};
-        if (withReserved) channel["reserved"] = c.reserved;
-        channels.push_back(std::move(channel));
-    }
-    const CommonSettings& common = image.common;
-    return {{"operatingMode", common.operatingMode}, {"commonInputMode", common.commonInputMode},
-            {"switchOnTime", common.switchOnTime},   {"switchOffTime", common.switchOffTime},
-            {"channels", std::move(channels)}};
+    for (int i = 0; i < kChannelCount; ++i) channels.push_back(recordJson(image, FieldRecord::Channel, {i}, withReserved));
+    Json settings = recordJson(image, FieldRecord::Common, {});
+    settings["channels"] = std::move(channels);
+    return settings;
 }
 
 Json scenesJson(const ConfigImage& image) {
     Json scenes = Json::array();
-    for (const Scene& scene : image.scenes) scenes.push_back({{"levels", scene.levels}, {"riseTime", scene.riseTime}});
+    for (int s = 0; s < kSceneCount; ++s) scenes.push_back(recordJson(image, FieldRecord::Scene, {s}));
     return scenes;
 }
 
-Json stepsJson(const Program& program, int stepCount) {
+Json stepsJson(const ConfigImage& image, int program, int stepCount) {
     Json steps = Json::array();
-    for (int k = 0; k < stepCount; ++k) {
-        const ProgramStep& step = program.steps[k];
-        steps.push_back({{"levels", step.levels}, {"riseTime", step.riseTime}, {"duration", step.duration}});
-    }
+    for (int k = 0; k < stepCount; ++k) steps.push_back(recordJson(image, FieldRecord::Step, {program, k}));
     return steps;
 }
 
 Json programsJson(const ConfigImage& image) {
     Json programs = Json::array();
-    for (const Program& program : image.programs) {
-        programs.push_back({{"endStep", program.endStep}, {"steps", stepsJson(program, kStepCount)}});
+    for (int p = 0; p < kProgramCount; ++p) {
+        Json program = recordJson(image, FieldRecord::Program, {p});
+        program["steps"] = stepsJson(image, p, kStepCount);
+        programs.push_back(std::move(program));
     }
     return programs;
 }

@@ -49,7 +49,7 @@ std::string writeBackupJson(const ConfigImage& image, const BackupInfo& info);
 // The sections of the backup, also used to show area files as JSON.
 Json settingsJson(const ConfigImage& image, bool withReserved);
 Json scenesJson(const ConfigImage& image);
-Json stepsJson(const Program& program, int stepCount);
+Json stepsJson(const ConfigImage& image, int program, int stepCount);
 Json programsJson(const ConfigImage& image);
 
 // The text of a JSON value as backups and JSON results are written: two-space indent, each record

@@ -1,7 +1,8 @@
-// Tables, JSON and differences of configuration files; one field list serves the differences.
+// Tables, JSON and differences of configuration files, all made from the table of fields.
 #include "records/config_text.h"
 #include "records/printable_text.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "records/backup_file.h"
@@ -9,16 +10,6 @@
 namespace kd215 {
 
 namespace {
-
-// Captions of the settings dialog, by value.
-const char* const kOperatingModeCaptions[] = {"Ręczna 1-kan.", "Ręczna 2-kan.", "Automatyczna", "Półautomat.",
-                                              "Sceny",         "Program 1",     "Program 2"};
-const char* const kInputModeCaptions[] = {"Normalne", "Inwersja", "Zawsze zał."};
-
-template <std::size_t N>
-std::string captioned(unsigned value, const char* const (&captions)[N]) {
-    return std::to_string(value) + " (" + (value < N ? captions[value] : "nieznany") + ")";
-}
 
 std::string kindKey(FileKind kind) {
     switch (kind) {
@@ -30,12 +21,14 @@ std::string kindKey(FileKind kind) {
     return "?";
 }
 
-// Right-aligns `text` in `width` columns, counting UTF-8 characters, not bytes.
+// Right-aligns `text` in `width` columns.
 std::string pad(const std::string& text, std::size_t width) {
-    std::size_t characters = 0;
-    for (const char c : text) characters += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    const std::size_t characters = characterCount(text);
     return characters >= width ? text : std::string(width - characters, ' ') + text;
 }
+
+// A column as wide as its heading and two spaces before it.
+std::size_t columnWidth(const ConfigFieldSpec& spec) { return characterCount(spec.heading) + 2; }
 
 std::string levelCell(unsigned level) {
     char cell[16];
@@ -49,53 +42,68 @@ std::string levelHeader() {
     return out;
 }
 
-std::string levelRow(const std::array<uint8_t, kChannelCount>& levels) {
+std::string levelRow(const ConfigImage& image, const ConfigFieldSpec& spec, FieldPlace at) {
     std::string out;
-    for (const uint8_t level : levels) out += "  " + levelCell(level);
+    for (at.channel = 0; at.channel < kChannelCount; ++at.channel) out += "  " + levelCell(spec.get(image, at));
+    return out;
+}
+
+// The headings of a record's columns: K1..K8 for the levels, each other field's own.
+std::string recordHeadings(const std::vector<const ConfigFieldSpec*>& columns) {
+    std::string out;
+    for (const ConfigFieldSpec* spec : columns) out += spec->perChannel ? levelHeader() : pad(spec->heading, columnWidth(*spec));
+    return out;
+}
+
+// A record's values under those headings: a level in percent and raw, the rest as they read.
+std::string recordCells(const ConfigImage& image, const std::vector<const ConfigFieldSpec*>& columns, const FieldPlace& at) {
+    std::string out;
+    for (const ConfigFieldSpec* spec : columns) {
+        if (spec->perChannel) {
+            out += levelRow(image, *spec, at);
+            continue;
+        }
+        const unsigned value = spec->get(image, at);
+        out += pad(spec->style == ValueStyle::Level ? levelCell(value) : formatValue(value, spec->style), columnWidth(*spec));
+    }
     return out;
 }
 
 std::string settingsTable(const ConfigImage& image, bool withReserved) {
-    const CommonSettings& common = image.common;
     std::string out = "Ustawienia wspólne\n";
-    out += "  Tryb pracy:          " + formatValue(common.operatingMode, ValueStyle::OperatingMode) + "\n";
-    out += "  Wejście wspólne (9): " + formatValue(common.commonInputMode, ValueStyle::InputMode) + "\n";
-    out += "  Czas załączania:     " + std::to_string(common.switchOnTime) + "\n";
-    out += "  Czas wyłączania:     " + std::to_string(common.switchOffTime) + "\n\n";
-    out += "Ustawienia kanałów (limity: procent i wartość surowa 0–255)\n";
-    out += "Kanał" + pad("Limit dolny", 13) + pad("Limit górny", 13) + pad("Czas narastania", 17) + pad("Czas trwania", 14) +
-           pad("Czas opadania", 15) + pad("Inwersja wejścia", 18);
-    out += withReserved ? "  Rezerwa\n" : "\n";
-    for (int i = 0; i < kChannelCount; ++i) {
-        const ChannelSettings& c = image.channels[i];
-        out += pad(std::to_string(i + 1), 5) + pad(levelCell(c.minLevel), 13) + pad(levelCell(c.maxLevel), 13) +
-               pad(std::to_string(c.riseTime), 17) + pad(std::to_string(c.duration), 14) +
-               pad(std::to_string(c.fallTime), 15) + pad(formatValue(c.inputInverted, ValueStyle::Inverted), 18);
-        out += withReserved ? pad(std::to_string(c.reserved), 9) + "\n" : "\n";
+    // The values in one column, a space after the longest heading.
+    const std::vector<const ConfigFieldSpec*> common = recordFields(FieldRecord::Common);
+    std::size_t width = 0;
+    for (const ConfigFieldSpec* spec : common) width = std::max(width, characterCount(spec->heading) + 2);
+    for (const ConfigFieldSpec* spec : common) {
+        const std::string heading = std::string(spec->heading) + ":";
+        out += "  " + heading + std::string(width - characterCount(heading), ' ') + formatValue(spec->get(image, {}), spec->style) + "\n";
     }
+    out += "\nUstawienia kanałów (limity: procent i wartość surowa 0–255)\n";
+    const std::vector<const ConfigFieldSpec*> columns = recordFields(FieldRecord::Channel, withReserved);
+    out += "Kanał" + recordHeadings(columns) + "\n";
+    for (int i = 0; i < kChannelCount; ++i) out += pad(std::to_string(i + 1), 5) + recordCells(image, columns, {i}) + "\n";
     return out;
 }
 
 std::string scenesTable(const ConfigImage& image) {
     std::string out = "Sceny (poziomy kanałów K1–K8: procent i wartość surowa 0–255)\n";
-    out += "Scena" + levelHeader() + pad("Czas narastania", 17) + "\n";
-    for (int s = 0; s < kSceneCount; ++s) {
-        out += pad(std::to_string(s + 1), 5) + levelRow(image.scenes[s].levels) +
-               pad(std::to_string(image.scenes[s].riseTime), 17) + "\n";
-    }
+    const std::vector<const ConfigFieldSpec*> columns = recordFields(FieldRecord::Scene);
+    out += "Scena" + recordHeadings(columns) + "\n";
+    for (int s = 0; s < kSceneCount; ++s) out += pad(std::to_string(s + 1), 5) + recordCells(image, columns, {s}) + "\n";
     return out;
 }
 
-// `stepCount` rows; with `withEndStep` the heading names the end step and its row is marked.
-std::string programTable(const Program& program, const std::string& title, int stepCount, bool withEndStep) {
+// `stepCount` rows of program `p`; with `withEndStep` the heading names the end step and its row is marked.
+std::string programTable(const ConfigImage& image, int p, const std::string& title, int stepCount, bool withEndStep) {
+    const Program& program = image.programs[p];
     std::string out = title;
     out += withEndStep ? ", scena kończąca: " + formatValue(program.endStep, ValueStyle::EndStep) + "\n"
-                       : " (plik programu: sceny 1–12, bez sceny kończącej)\n";
-    out += "Scena" + levelHeader() + pad("Czas narastania", 17) + pad("Czas trwania", 14) + "\n";
+                       : " (plik programu: sceny 1–" + std::to_string(programFileSteps()) + ", bez sceny kończącej)\n";
+    const std::vector<const ConfigFieldSpec*> columns = recordFields(FieldRecord::Step);
+    out += "Scena" + recordHeadings(columns) + "\n";
     for (int k = 0; k < stepCount; ++k) {
-        const ProgramStep& step = program.steps[k];
-        out += pad(std::to_string(k + 1), 5) + levelRow(step.levels) + pad(std::to_string(step.riseTime), 17) +
-               pad(std::to_string(step.duration), 14);
+        out += pad(std::to_string(k + 1), 5) + recordCells(image, columns, {p, k});
         out += withEndStep && program.endStep == k ? "  <- kończąca\n" : "\n";
     }
     return out;
@@ -103,72 +111,56 @@ std::string programTable(const Program& program, const std::string& title, int s
 
 const char* programKey(int program) { return program == 0 ? "program1" : "program2"; }
 
+// What the fields of one record are listed with: their area, where the record is, its scene (or
+// step) and channel number (0 for none), and the words before each label ("scena 2 ").
+struct RecordPlace {
+    const char* area;
+    FieldPlace at;
+    int scene;
+    int channel;
+    std::string words;
+};
+
+void addRecordFields(const ConfigImage& image, FieldRecord record, const RecordPlace& place, bool withReserved,
+                     std::vector<FieldValue>& fields) {
+    for (const ConfigFieldSpec* spec : recordFields(record, withReserved)) {
+        if (!spec->perChannel) {
+            fields.push_back({place.area, spec->key, place.scene, place.channel, place.words + spec->label,
+                              spec->get(image, place.at), spec->style});
+            continue;
+        }
+        FieldPlace at = place.at;
+        for (at.channel = 0; at.channel < kChannelCount; ++at.channel) {
+            fields.push_back({place.area, spec->key, place.scene, at.channel + 1,
+                              place.words + "kanał " + std::to_string(at.channel + 1), spec->get(image, at), spec->style});
+        }
+    }
+}
+
 void addSettingsFields(const ConfigImage& image, bool withReserved, std::vector<FieldValue>& fields) {
-    const CommonSettings& common = image.common;
-    const char* const area = "settings";
-    fields.push_back({area, "operatingMode", 0, 0, "tryb pracy", common.operatingMode, ValueStyle::OperatingMode});
-    fields.push_back({area, "commonInputMode", 0, 0, "wejście wspólne (9)", common.commonInputMode, ValueStyle::InputMode});
-    fields.push_back({area, "switchOnTime", 0, 0, "czas załączania", common.switchOnTime, ValueStyle::Plain});
-    fields.push_back({area, "switchOffTime", 0, 0, "czas wyłączania", common.switchOffTime, ValueStyle::Plain});
+    addRecordFields(image, FieldRecord::Common, {"settings", {}, 0, 0, ""}, false, fields);
     for (int i = 0; i < kChannelCount; ++i) {
-        const ChannelSettings& c = image.channels[i];
-        const std::string channel = "kanał " + std::to_string(i + 1) + " ";
-        const int n = i + 1;
-        fields.push_back({area, "minLevel", 0, n, channel + "limit dolny", c.minLevel, ValueStyle::Level});
-        fields.push_back({area, "maxLevel", 0, n, channel + "limit górny", c.maxLevel, ValueStyle::Level});
-        fields.push_back({area, "riseTime", 0, n, channel + "czas narastania", c.riseTime, ValueStyle::Plain});
-        fields.push_back({area, "duration", 0, n, channel + "czas trwania", c.duration, ValueStyle::Plain});
-        fields.push_back({area, "fallTime", 0, n, channel + "czas opadania", c.fallTime, ValueStyle::Plain});
-        fields.push_back({area, "inputInverted", 0, n, channel + "inwersja wejścia", c.inputInverted, ValueStyle::Inverted});
-        if (withReserved) fields.push_back({area, "reserved", 0, n, channel + "bajt zarezerwowany", c.reserved, ValueStyle::Plain});
+        addRecordFields(image, FieldRecord::Channel, {"settings", {i}, 0, i + 1, "kanał " + std::to_string(i + 1) + " "},
+                        withReserved, fields);
     }
 }
 
 void addSceneFields(const ConfigImage& image, std::vector<FieldValue>& fields) {
     for (int s = 0; s < kSceneCount; ++s) {
-        const std::string scene = "scena " + std::to_string(s + 1) + " ";
-        for (int c = 0; c < kChannelCount; ++c) {
-            fields.push_back({"scenes", "levels", s + 1, c + 1, scene + "kanał " + std::to_string(c + 1),
-                              image.scenes[s].levels[c], ValueStyle::Level});
-        }
-        fields.push_back({"scenes", "riseTime", s + 1, 0, scene + "czas narastania", image.scenes[s].riseTime, ValueStyle::Plain});
+        addRecordFields(image, FieldRecord::Scene, {"scenes", {s}, s + 1, 0, "scena " + std::to_string(s + 1) + " "}, false,
+                        fields);
     }
 }
 
-void addStepFields(const Program& program, const char* area, const std::string& prefix, int stepCount,
+void addStepFields(const ConfigImage& image, int p, const char* area, const std::string& prefix, int stepCount,
                    std::vector<FieldValue>& fields) {
     for (int k = 0; k < stepCount; ++k) {
-        const ProgramStep& step = program.steps[k];
-        const std::string scene = prefix + "scena " + std::to_string(k + 1) + " ";
-        for (int c = 0; c < kChannelCount; ++c) {
-            fields.push_back({area, "levels", k + 1, c + 1, scene + "kanał " + std::to_string(c + 1), step.levels[c], ValueStyle::Level});
-        }
-        fields.push_back({area, "riseTime", k + 1, 0, scene + "czas narastania", step.riseTime, ValueStyle::Plain});
-        fields.push_back({area, "duration", k + 1, 0, scene + "czas trwania", step.duration, ValueStyle::Plain});
+        addRecordFields(image, FieldRecord::Step, {area, {p, k}, k + 1, 0, prefix + "scena " + std::to_string(k + 1) + " "},
+                        false, fields);
     }
 }
-
-// Steps a program file holds.
-constexpr int kFileSteps = 12;
 
 }  // namespace
-
-std::string formatValue(unsigned value, ValueStyle style) {
-    switch (style) {
-        case ValueStyle::Plain: return std::to_string(value);
-        case ValueStyle::Level: return std::to_string(value) + " (" + std::to_string(levelToPercent(value)) + "%)";
-        case ValueStyle::OperatingMode: return captioned(value, kOperatingModeCaptions);
-        case ValueStyle::InputMode: return captioned(value, kInputModeCaptions);
-        // Any non-zero byte inverts; a value other than 1 is shown so that two of them differ.
-        case ValueStyle::Inverted: return value == 0 ? "nie" : value == 1 ? "tak" : "tak (" + std::to_string(value) + ")";
-        case ValueStyle::EndStep:
-            // In words: the stored number counts from 0 and 15 means none, which no reader should decode.
-            if (value == kNoEndStep) return "brak";
-            if (value < kStepCount) return "scena " + std::to_string(value + 1);
-            return "poza zakresem (" + std::to_string(value) + ")";
-    }
-    return std::to_string(value);
-}
 
 std::vector<FieldValue> listAreaFields(const ConfigImage& image, ConfigArea area, int steps, bool withEndStep) {
     std::vector<FieldValue> fields;
@@ -179,11 +171,8 @@ std::vector<FieldValue> listAreaFields(const ConfigImage& image, ConfigArea area
         case ConfigArea::Program2: {
             const int p = area == ConfigArea::Program1 ? 0 : 1;
             const std::string prefix = "program " + std::to_string(p + 1) + " ";
-            addStepFields(image.programs[p], programKey(p), prefix, steps, fields);
-            if (withEndStep) {
-                fields.push_back({programKey(p), "endStep", 0, 0, prefix + "scena kończąca", image.programs[p].endStep,
-                                  ValueStyle::EndStep});
-            }
+            addStepFields(image, p, programKey(p), prefix, steps, fields);
+            if (withEndStep) addRecordFields(image, FieldRecord::Program, {programKey(p), {p}, 0, 0, prefix}, false, fields);
             break;
         }
         default: break;
@@ -200,7 +189,7 @@ std::vector<FieldValue> listFields(const ConfigFile& file) {
             // A program file does not say which program it is but by its name; its steps are in
             // programs[0] either way.
             const bool second = areaOfFileName(file.path) == ConfigArea::Program2;
-            addStepFields(file.image.programs[0], programKey(second ? 1 : 0), "", kFileSteps, fields);
+            addStepFields(file.image, 0, programKey(second ? 1 : 0), "", programFileSteps(), fields);
             break;
         }
         case FileKind::Backup:
@@ -218,7 +207,7 @@ std::string showTable(const ConfigFile& file) {
     switch (file.kind) {
         case FileKind::Settings: out += "\n" + settingsTable(file.image, true); break;
         case FileKind::Scenes: out += "\n" + scenesTable(file.image); break;
-        case FileKind::Program: out += "\n" + programTable(file.image.programs[0], "Program", kFileSteps, false); break;
+        case FileKind::Program: out += "\n" + programTable(file.image, 0, "Program", programFileSteps(), false); break;
         case FileKind::Backup:
             if (!file.info.firmware.empty()) out += "Oprogramowanie sterownika: " + file.info.firmware + "\n";
             if (!file.info.created.empty()) out += "Utworzona: " + file.info.created + "\n";
@@ -227,7 +216,7 @@ std::string showTable(const ConfigFile& file) {
             if (!file.info.note.empty()) out += "Uwagi: " + printableText(file.info.note) + "\n";
             out += "\n" + settingsTable(file.image, false) + "\n" + scenesTable(file.image);
             for (int p = 0; p < kProgramCount; ++p) {
-                out += "\n" + programTable(file.image.programs[p], "Program " + std::to_string(p + 1), kStepCount, true);
+                out += "\n" + programTable(file.image, p, "Program " + std::to_string(p + 1), kStepCount, true);
             }
             break;
     }
@@ -239,7 +228,7 @@ Json showJson(const ConfigFile& file) {
     switch (file.kind) {
         case FileKind::Settings: shown["settings"] = settingsJson(file.image, false); break;
         case FileKind::Scenes: shown["scenes"] = scenesJson(file.image); break;
-        case FileKind::Program: shown["steps"] = stepsJson(file.image.programs[0], kFileSteps); break;
+        case FileKind::Program: shown["steps"] = stepsJson(file.image, 0, programFileSteps()); break;
         case FileKind::Backup:
             // With its format and version, the output of a backup is itself a backup.
             shown.update(backupJson(file.image, file.info));

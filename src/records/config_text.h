@@ -5,13 +5,10 @@
 #include <vector>
 
 #include "records/backup_file.h"
+#include "records/config_fields.h"
 #include "records/config_files.h"
 
 namespace kd215 {
-
-// How a raw value reads: a level also in percent, a mode with its caption, and so on.
-enum class ValueStyle { Plain, Level, OperatingMode, InputMode, Inverted, EndStep };
-std::string formatValue(unsigned value, ValueStyle style);
 
 // One value of a configuration, named by the backup's keys for machines and as a person would
 // ("scena 2 kanał 5") for people.

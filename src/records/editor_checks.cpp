@@ -8,32 +8,36 @@
 #include "editors/common_settings_form.h"
 #include "editors/scene_form.h"
 #include "records/backup_file.h"
+#include "records/config_fields.h"
 
 namespace kd215 {
 
 namespace {
 
-const char* const kChannelKeys[kChannelValueCount] = {"riseTime", "duration", "fallTime", "maxLevel", "minLevel"};
-
 std::string upTo(unsigned max) { return "0–" + std::to_string(max); }
 
 // The field as the program's windows name it: its place, then the quantity ("kanał 1 limit dolny").
 std::string fieldWords(const std::string& path) {
-    static const std::pair<const char*, const char*> kWords[] = {
-        {"riseTime", "czas narastania"}, {"duration", "czas trwania"},      {"fallTime", "czas opadania"},
-        {"maxLevel", "limit górny"},     {"minLevel", "limit dolny"},       {"switchOnTime", "czas załączania"},
-        {"switchOffTime", "czas wyłączania"}, {"endStep", "scena kończąca"}};
-    const std::string key = path.substr(path.find_last_of('.') + 1);
-    std::string field = pathPlace(path);
-    for (const auto& [name, words] : kWords) {
-        if (key == name) field += (field.empty() ? "" : " ") + std::string(words);
-    }
-    return field;
+    const std::string words = keyLabel(path.substr(path.find_last_of('.') + 1));
+    const std::string place = pathPlace(path);
+    return place + (place.empty() || words.empty() ? "" : " ") + words;
 }
 
+// The value as its editor shows it: a level with its percent, "200 (78%)".
 EditorRefusal refusal(const std::string& path, unsigned value, const std::string& rule, bool level = false) {
-    const std::string shown = std::to_string(value) + (level ? " (" + std::to_string(levelToPercent(value)) + "%)" : "");
-    return {fieldWords(path), value, rule, shown};
+    return {fieldWords(path), value, rule, formatValue(value, level ? ValueStyle::Level : ValueStyle::Plain)};
+}
+
+// The field of `record` in slot `slot` of its editor's working copy (a scene's hidden duration,
+// which its editor never refuses, has none: the first field stands in).
+const ConfigFieldSpec& editorField(FieldRecord record, int slot) {
+    const std::vector<const ConfigFieldSpec*> fields = recordFields(record);
+    for (const ConfigFieldSpec* spec : fields) {
+        if (spec->editorSlot == slot || (spec->perChannel && slot >= spec->editorSlot && slot < spec->editorSlot + kChannelCount)) {
+            return *spec;
+        }
+    }
+    return *fields.front();
 }
 
 // The program's editor marks one of the 14 scenes as the end or none (15): 14 it cannot produce.
@@ -48,19 +52,18 @@ void checkEndStep(const ConfigImage& image, ConfigArea area, std::vector<EditorR
 
 void checkSettings(const ConfigImage& image, std::vector<EditorRefusal>& found) {
     const CommonSettingsForm form = loadCommonSettings(image);
-    const char* const timeKeys[2] = {"switchOnTime", "switchOffTime"};
     for (int i = 0; i < 2; ++i) {
         std::array<uint8_t, 2> alone{};
         alone[i] = form.workingTimes[i];
         if (refusedTimeField({"0", "0"}, alone)) {
-            found.push_back(refusal(std::string("settings.") + timeKeys[i], form.workingTimes[i], upTo(kSwitchTimeMax)));
+            found.push_back(refusal(std::string("settings.") + editorField(FieldRecord::Common, i).key, form.workingTimes[i],
+                                    upTo(kSwitchTimeMax)));
         }
     }
     for (int c = 0; c < kChannelCount; ++c) {
-        const ChannelSettings& channel = image.channels[c];
-        const WorkingChannel working = loadChannel(channel);
-        const unsigned raw[kChannelValueCount] = {channel.riseTime, channel.duration, channel.fallTime, channel.maxLevel,
-                                                  channel.minLevel};
+        const WorkingChannel working = loadChannel(image.channels[c]);
+        std::array<unsigned, kChannelValueCount> raw;
+        for (int j = 0; j < kChannelValueCount; ++j) raw[j] = editorField(FieldRecord::Channel, j).get(image, {c});
         const std::string where = "settings.channels[" + std::to_string(c) + "].";
         std::array<std::string, kChannelValueCount> texts;
         for (int j = 0; j < kChannelValueCount; ++j) texts[j] = std::to_string(working[j]);
@@ -68,15 +71,18 @@ void checkSettings(const ConfigImage& image, std::vector<EditorRefusal>& found) 
         for (int j = 0; j < kUpperValue; ++j) {
             WorkingChannel alone{0, 0, 0, static_cast<uint16_t>(kPercentMax), 0};
             alone[j] = working[j];
-            if (refusedChannelField(texts, alone) == j) found.push_back(refusal(where + kChannelKeys[j], raw[j], upTo(kTimeMax)));
+            if (refusedChannelField(texts, alone) == j) {
+                found.push_back(refusal(where + editorField(FieldRecord::Channel, j).key, raw[j], upTo(kTimeMax)));
+            }
         }
         WorkingChannel limits{0, 0, 0, working[kUpperValue], working[kLowerValue]};
         const std::optional<int> refused = refusedChannelField(texts, limits);
         if (refused == kUpperValue) {
-            found.push_back(refusal(where + "maxLevel", raw[kUpperValue], "10–100%", true));
+            found.push_back(refusal(where + editorField(FieldRecord::Channel, kUpperValue).key, raw[kUpperValue], "10–100%", true));
         } else if (refused == kLowerValue) {
-            found.push_back(refusal(where + "minLevel", raw[kLowerValue], "najwyżej 90% i co najmniej 10 punktów procentowych mniej niż limit górny (" +
-                                                                       std::to_string(working[kUpperValue]) + "%)", true));
+            const std::string rule = "najwyżej 90% i co najmniej 10 punktów procentowych mniej niż limit górny (" +
+                                     std::to_string(working[kUpperValue]) + "%)";
+            found.push_back(refusal(where + editorField(FieldRecord::Channel, kLowerValue).key, raw[kLowerValue], rule, true));
         }
     }
 }
@@ -94,8 +100,8 @@ void checkEntries(const ConfigImage& image, ConfigArea area, std::vector<EditorR
             alone.fill("0");
             alone[j] = std::to_string(entry.values[j]);
             if (refusedEntryField(*job, alone) != j) continue;
-            const std::string key = j < kEntryRiseValue ? "levels[" + std::to_string(j) + "]"
-                                                        : (j == kEntryRiseValue ? "riseTime" : "duration");
+            const ConfigFieldSpec& spec = editorField(job->program < 0 ? FieldRecord::Scene : FieldRecord::Step, j);
+            const std::string key = spec.key + (spec.perChannel ? "[" + std::to_string(j - spec.editorSlot) + "]" : "");
             found.push_back(refusal(where + key, entry.values[j], upTo(entryValueMax(j))));
         }
     }

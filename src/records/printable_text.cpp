@@ -48,4 +48,10 @@ std::string printableText(const std::string& text) {
     return out;
 }
 
+std::size_t characterCount(const std::string& text) {
+    std::size_t characters = 0;
+    for (const char c : text) characters += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    return characters;
+}
+
 }  // namespace kd215

@@ -1,4 +1,4 @@
-// Text from outside (file names, backup fields, a damaged file's bytes) made fit to show.
+// Text from outside (file names, backup fields, a damaged file's bytes) made fit to show, and counted.
 #pragma once
 
 #include <string>
@@ -9,5 +9,9 @@ namespace kd215 {
 // but tab and newline, replaced by U+FFFD: a page declared UTF-8, or a terminal, shows it as it is
 // and nothing in it acts on the display.
 std::string printableText(const std::string& text);
+
+// The characters of UTF-8 text, as columns on a terminal or widths on a page count them: every
+// byte but a continuation byte starts one.
+std::size_t characterCount(const std::string& text);
 
 }  // namespace kd215

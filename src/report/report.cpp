@@ -3,12 +3,14 @@
 #include "report/report.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <ctime>
 #include <sstream>
 #include <utility>
 
 #include "config/area_names.h"
+#include "records/config_fields.h"
 #include "records/config_text.h"
 #include "records/printable_text.h"
 #include "report/report_chart.h"
@@ -16,9 +18,6 @@
 namespace kd215 {
 
 namespace {
-
-// Steps a program file holds.
-constexpr int kProgramFileSteps = 12;
 
 // The page's look. Each section starts a new sheet in print; shading is kept on paper.
 const char* const kStyle = R"(
@@ -139,6 +138,17 @@ struct Compared {
     bool held;
 };
 
+// The other source's value of a field at `at`, when there is that source.
+Compared otherValue(const ConfigFieldSpec& spec, const ConfigImage* other, const FieldPlace& at) {
+    return {other ? spec.get(*other, at) : 0u, other != nullptr};
+}
+
+// A label as a heading: its first letter a capital (every label starts with a Latin one).
+std::string capitalised(std::string label) {
+    if (!label.empty()) label[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(label[0])));
+    return label;
+}
+
 // One value's cell. When the other source holds the value too and it differs, the cell is marked,
 // shows the other value below.
 void valueCell(Page& page, const std::string& label, unsigned value, const Compared& other, ValueStyle style,
@@ -238,48 +248,43 @@ void settingsSection(Page& page) {
     const bool compared = page.other && page.other->hasSettings;
     const ConfigImage& a = s.image;
     const ConfigImage* b = compared ? &page.other->image : nullptr;
-    struct Row {
-        const char* caption;
-        const char* label;
-        uint8_t CommonSettings::*field;
-        ValueStyle style;
-    };
-    static const Row kRows[] = {
-        {"Tryb pracy", "tryb pracy", &CommonSettings::operatingMode, ValueStyle::OperatingMode},
-        {"Wejście wspólne", "wejście wspólne", &CommonSettings::commonInputMode, ValueStyle::InputMode},
-        {"Czas załączania", "czas załączania", &CommonSettings::switchOnTime, ValueStyle::Plain},
-        {"Czas wyłączania", "czas wyłączania", &CommonSettings::switchOffTime, ValueStyle::Plain},
-    };
     h << "<table class=\"header\">\n";
-    for (const Row& row : kRows) {
-        const Compared other{b ? b->common.*row.field : 0u, b != nullptr};
-        h << "<tr><th>" << row.caption << "</th>";
-        valueCell(page, row.label, a.common.*row.field, other, row.style);
+    for (const ConfigFieldSpec* spec : recordFields(FieldRecord::Common)) {
+        const std::string label = spec->reportLabel ? spec->reportLabel : spec->label;
+        h << "<tr><th>" << capitalised(label) << "</th>";
+        valueCell(page, label, spec->get(a, {}), otherValue(*spec, b, {}), spec->style);
         h << "</tr>\n";
     }
     // The channels are a section of their own, under their own heading, on the settings' sheet.
+    const std::vector<const ConfigFieldSpec*> columns = recordFields(FieldRecord::Channel);
     h << "</table>\n</section>\n<section id=\"kanaly\">\n<h2>Ustawienia kanałów</h2>\n<table>\n"
-         "<tr><th class=\"name\">Kanał</th><th>Limit dolny</th><th>Limit górny</th>"
-         "<th>Czas narastania</th><th>Czas trwania</th><th>Czas opadania</th><th>Inwersja wejścia</th></tr>\n";
+         "<tr><th class=\"name\">Kanał</th>";
+    for (const ConfigFieldSpec* spec : columns) h << "<th>" << spec->heading << "</th>";
+    h << "</tr>\n";
     for (int i = 0; i < kChannelCount; ++i) {
-        const ChannelSettings& c = a.channels[i];
-        const ChannelSettings* o = b ? &b->channels[i] : nullptr;
         const std::string label = "kanał " + std::to_string(i + 1) + " ";
-        const auto cell = [&](const char* name, unsigned value, unsigned otherValue, ValueStyle style) {
-            const Compared other{otherValue, o != nullptr};
-            valueCell(page, label + name, value, other, style);
-        };
         h << "<tr><td class=\"name\">K" << i + 1 << "</td>";
-        cell("limit dolny", c.minLevel, o ? o->minLevel : 0, ValueStyle::Level);
-        cell("limit górny", c.maxLevel, o ? o->maxLevel : 0, ValueStyle::Level);
-        cell("czas narastania", c.riseTime, o ? o->riseTime : 0, ValueStyle::Plain);
-        cell("czas trwania", c.duration, o ? o->duration : 0, ValueStyle::Plain);
-        cell("czas opadania", c.fallTime, o ? o->fallTime : 0, ValueStyle::Plain);
-        // Raw, as the difference list has it: 1 and 255 both invert, but "tak (255)" shows they differ.
-        cell("inwersja wejścia", c.inputInverted, o ? o->inputInverted : 0, ValueStyle::Inverted);
+        for (const ConfigFieldSpec* spec : columns) {
+            valueCell(page, label + spec->label, spec->get(a, {i}), otherValue(*spec, b, {i}), spec->style);
+        }
         h << "</tr>\n";
     }
     h << "</table>\n</section>\n";
+}
+
+// The scenes' levels, a row per channel, each cell shaded by its level.
+void sceneLevelRows(Page& page, const ConfigFieldSpec& levels, const ConfigImage* other) {
+    for (int c = 0; c < kChannelCount; ++c) {
+        page.html << "<tr><td class=\"name\">K" << c + 1 << "</td>";
+        for (int sc = 0; sc < kSceneCount; ++sc) {
+            const FieldPlace at{sc, 0, c};
+            page.html << "\n";
+            valueCell(page, "scena " + std::to_string(sc + 1) + " kanał " + std::to_string(c + 1),
+                      levels.get(page.source.image, at), otherValue(levels, other, at), levels.style, true,
+                      "scena" + std::to_string(sc + 1) + "-k" + std::to_string(c + 1));
+        }
+        page.html << "</tr>\n";
+    }
 }
 
 void scenesSection(Page& page) {
@@ -295,24 +300,19 @@ void scenesSection(Page& page) {
          "<table class=\"grid\">\n<tr><th class=\"name\">Kanał</th>";
     for (int sc = 0; sc < kSceneCount; ++sc) h << "<th>Scena " << sc + 1 << "</th>";
     h << "</tr>\n";
-    for (int c = 0; c < kChannelCount; ++c) {
-        h << "<tr><td class=\"name\">K" << c + 1 << "</td>";
+    for (const ConfigFieldSpec* spec : recordFields(FieldRecord::Scene)) {
+        if (spec->perChannel) {
+            sceneLevelRows(page, *spec, b);
+            continue;
+        }
+        h << "<tr><th class=\"name\">" << spec->heading << "</th>";
         for (int sc = 0; sc < kSceneCount; ++sc) {
-            const Compared other{b ? b->scenes[sc].levels[c] : 0u, b != nullptr};
-            h << "\n";
-            valueCell(page, "scena " + std::to_string(sc + 1) + " kanał " + std::to_string(c + 1),
-                      s.image.scenes[sc].levels[c], other, ValueStyle::Level, true,
-                      "scena" + std::to_string(sc + 1) + "-k" + std::to_string(c + 1));
+            valueCell(page, "scena " + std::to_string(sc + 1) + " " + spec->label, spec->get(s.image, {sc}),
+                      otherValue(*spec, b, {sc}), spec->style);
         }
         h << "</tr>\n";
     }
-    h << "<tr><th class=\"name\">Czas narastania</th>";
-    for (int sc = 0; sc < kSceneCount; ++sc) {
-        const Compared other{b ? b->scenes[sc].riseTime : 0u, b != nullptr};
-        valueCell(page, "scena " + std::to_string(sc + 1) + " czas narastania", s.image.scenes[sc].riseTime,
-                  other, ValueStyle::Plain);
-    }
-    h << "</tr>\n</table>\n</section>\n";
+    h << "</table>\n</section>\n";
 }
 
 void programTable(Page& page, int p) {
@@ -322,32 +322,34 @@ void programTable(Page& page, int p) {
     const int otherSteps = o ? o->programSteps[p] : 0;
     const bool endHeld = s.hasEndStep[p];
     std::ostringstream& h = page.html;
+    const std::vector<const ConfigFieldSpec*> columns = recordFields(FieldRecord::Step);
     h << "<table>\n<tr><th class=\"name\">Scena</th>";
-    for (int c = 0; c < kChannelCount; ++c) h << "<th>K" << c + 1 << "</th>";
-    h << "<th>Czas narastania</th><th>Czas trwania</th></tr>\n";
+    for (const ConfigFieldSpec* spec : columns) {
+        if (!spec->perChannel) h << "<th>" << spec->heading << "</th>";
+        for (int c = 0; spec->perChannel && c < kChannelCount; ++c) h << "<th>K" << c + 1 << "</th>";
+    }
+    h << "</tr>\n";
     const std::string prefix = "program " + std::to_string(p + 1) + " scena ";
     for (int k = 0; k < kStepCount; ++k) {
         if (k >= s.programSteps[p]) {
-            h << "<tr><td class=\"name\">" << k + 1 << "</td><td class=\"missing\" colspan=\"" << kChannelCount + 2
-              << "\">nieznana: plik programu zawiera tylko sceny 1–" << kProgramFileSteps << "</td></tr>\n";
+            h << "<tr><td class=\"name\">" << k + 1 << "</td><td class=\"missing\" colspan=\"" << kChannelCount + columns.size() - 1
+              << "\">nieznana: plik programu zawiera tylko sceny 1–" << programFileSteps() << "</td></tr>\n";
             continue;
         }
-        const ProgramStep& step = program.steps[k];
-        const ProgramStep* other = k < otherSteps ? &o->image.programs[p].steps[k] : nullptr;
+        const ConfigImage* other = k < otherSteps ? &o->image : nullptr;
         const bool isEnd = endHeld && program.endStep == k;
         const bool afterEnd = endHeld && program.endStep < kStepCount && k > program.endStep;
         h << "<tr" << (isEnd ? " class=\"end\"" : afterEnd ? " class=\"after\"" : "") << "><td class=\"name\">" << k + 1
           << (isEnd ? " kończąca" : "") << "</td>";
         const std::string label = prefix + std::to_string(k + 1) + " ";
-        for (int c = 0; c < kChannelCount; ++c) {
-            const Compared cmp{other ? other->levels[c] : 0u, other != nullptr};
-            valueCell(page, label + "kanał " + std::to_string(c + 1), step.levels[c], cmp, ValueStyle::Level,
-                      !afterEnd);
+        for (const ConfigFieldSpec* spec : columns) {
+            FieldPlace at{p, k, 0};
+            if (!spec->perChannel) valueCell(page, label + spec->label, spec->get(s.image, at), otherValue(*spec, other, at), spec->style);
+            for (; spec->perChannel && at.channel < kChannelCount; ++at.channel) {
+                valueCell(page, label + "kanał " + std::to_string(at.channel + 1), spec->get(s.image, at),
+                          otherValue(*spec, other, at), spec->style, !afterEnd);
+            }
         }
-        const Compared rise{other ? other->riseTime : 0u, other != nullptr};
-        valueCell(page, label + "czas narastania", step.riseTime, rise, ValueStyle::Plain);
-        const Compared duration{other ? other->duration : 0u, other != nullptr};
-        valueCell(page, label + "czas trwania", step.duration, duration, ValueStyle::Plain);
         h << "</tr>\n";
     }
     h << "</table>\n";
@@ -442,7 +444,7 @@ FileLoadResult addFileToSource(const ConfigFile& file, ReportSource& source) {
             const int p = areaOfFileName(file.path) == ConfigArea::Program2 ? 1 : 0;
             if (source.programSteps[p]) return taken(std::string(areaPolishName(p ? ConfigArea::Program2 : ConfigArea::Program1)) + " jest");
             source.image.programs[p].steps = file.image.programs[0].steps;
-            source.programSteps[p] = kProgramFileSteps;
+            source.programSteps[p] = programFileSteps();
             break;
         }
     }

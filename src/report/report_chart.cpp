@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "records/config_text.h"
+#include "records/printable_text.h"
 
 namespace kd215 {
 
@@ -25,10 +26,6 @@ std::string number(double value) {
     char text[32];
     std::snprintf(text, sizeof text, "%.1f", value);
     return text;
-}
-
-std::size_t characters(const std::string& utf8) {
-    return std::count_if(utf8.begin(), utf8.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; });
 }
 
 bool stepsDiffer(const ProgramStep& a, const ProgramStep& b) {
@@ -114,7 +111,7 @@ void endMark(std::ostream& h, const ChartProgram& chart, const ChartFrame& frame
         h << "<line class=\"end-mark\" x1=\"" << number(markX) << "\" y1=\"4\" x2=\"" << number(markX) << "\" y2=\""
           << number(lanesBottom(frame) + 4) << "\"/>";
     }
-    const LabelPlace place = besideMark(markX, characters(label) * kLabelCharWidth, kChartWidth);
+    const LabelPlace place = besideMark(markX, characterCount(label) * kLabelCharWidth, kChartWidth);
     h << "<text class=\"end-mark\" x=\"" << number(place.x) << "\" y=\"12\" text-anchor=\""
       << (place.anchorStart ? "start" : "end") << "\">" << label << "</text>\n";
 }

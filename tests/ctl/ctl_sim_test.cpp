@@ -236,6 +236,7 @@ TEST_F(CtlOnSim, ValuesTheEditorsWouldRefuseAreNamedAndWrittenOnlyWithForce) {
     odd.channels[2].riseTime = 5000;
     odd.channels[4].minLevel = 200;  // above its upper limit
     odd.channels[4].maxLevel = 100;
+    odd.channels[5].maxLevel = 20;  // below 10%
     odd.programs[1].steps[3].duration = 1000;
     odd.programs[0].endStep = 14;  // no step the editor can mark, nor its "none"
     const std::string backup = file("odd.json", writeBackupJson(odd, {}));
@@ -244,6 +245,7 @@ TEST_F(CtlOnSim, ValuesTheEditorsWouldRefuseAreNamedAndWrittenOnlyWithForce) {
     for (const std::string field : {"czas załączania: 250 – edytor przyjmuje 0–99",
                                     "kanał 3 czas narastania: 5000 – edytor przyjmuje 0–999",
                                     "kanał 5 limit dolny: 200 (78%) – edytor przyjmuje najwyżej 90%",
+                                    "kanał 6 limit górny: 20 (7%) – edytor przyjmuje 10–100%",
                                     "program 2, scena programu 4 czas trwania: 1000 – edytor przyjmuje 0–999",
                                     "program 1 scena kończąca: 14 – edytor przyjmuje 0–13 (sceny 1–14) albo 15 (brak)"}) {
         EXPECT_NE(refused.err.find("kd215ctl: " + backup + ": " + field), std::string::npos) << refused.err;

@@ -20,13 +20,17 @@ TEST(DifferenceRecord, SaysEachKindOfFieldAsTheEditorsShowIt) {
     controller.common = {2, 0, 25, 35};
     ConfigImage file = controller;
     file.common = {5, 1, 30, 35};
-    controller.channels[2].minLevel = 0;
-    file.channels[2].minLevel = 128;
+    controller.channels[2] = {0, 200, 10, 20, 30, 0, 0};
+    file.channels[2] = {128, 201, 11, 21, 31, 0, 0};
     file.channels[4].inputInverted = 1;
     controller.scenes[1].levels[4] = 127;
     file.scenes[1].levels[4] = 128;
+    controller.scenes[1].riseTime = 3;
+    file.scenes[1].riseTime = 7;
     controller.programs[0].endStep = 9;
     file.programs[0].endStep = 3;
+    controller.programs[1].steps[10].riseTime = 1;
+    file.programs[1].steps[10].riseTime = 2;
     file.programs[1].steps[10].duration = controller.programs[1].steps[10].duration + 600;
 
     std::vector<Difference> found;
@@ -41,9 +45,15 @@ TEST(DifferenceRecord, SaysEachKindOfFieldAsTheEditorsShowIt) {
         "wejście wspólne (9): sterownik 0 (Normalne), plik 1 (Inwersja)",
         "czas załączania: sterownik 25, plik 30",
         "kanał 3 limit dolny: sterownik 0 (0%), plik 128 (50%)",
+        "kanał 3 limit górny: sterownik 200 (78%), plik 201 (78%)",
+        "kanał 3 czas narastania: sterownik 10, plik 11",
+        "kanał 3 czas trwania: sterownik 20, plik 21",
+        "kanał 3 czas opadania: sterownik 30, plik 31",
         "kanał 5 inwersja wejścia: sterownik nie, plik tak",
         "scena 2 kanał 5: sterownik 127 (49%), plik 128 (50%)",
+        "scena 2 czas narastania: sterownik 3, plik 7",
         "program 1 scena kończąca: sterownik scena 10, plik scena 4",
+        "program 2 scena 11 czas narastania: sterownik 1, plik 2",
         "program 2 scena 11 czas trwania: sterownik " + std::to_string(duration) + ", plik " + std::to_string(duration + 600),
     };
     std::vector<std::string> lines;
@@ -52,11 +62,11 @@ TEST(DifferenceRecord, SaysEachKindOfFieldAsTheEditorsShowIt) {
 
     // Scene and channel counted from 1, and absent where the field has none.
     ASSERT_EQ(found.size(), expected.size());
-    EXPECT_EQ(differenceJson(found[5]).dump(),
+    EXPECT_EQ(differenceJson(found[9]).dump(),
               R"({"area":"scenes","field":"levels","scene":2,"channel":5,"first":127,"second":128,"text":")" +
-                  expected[5] + "\"}");
-    EXPECT_EQ(differenceJson(found[6]).dump(),
-              R"({"area":"program1","field":"endStep","first":9,"second":3,"text":")" + expected[6] + "\"}");
+                  expected[9] + "\"}");
+    EXPECT_EQ(differenceJson(found[11]).dump(),
+              R"({"area":"program1","field":"endStep","first":9,"second":3,"text":")" + expected[11] + "\"}");
     EXPECT_EQ(compareFields(listAreaFields(controller, ConfigArea::Scenes), listAreaFields(file, ConfigArea::Scenes))[0].text,
               "scena 2 kanał 5: 127 (49%) <> 128 (50%)");
 }

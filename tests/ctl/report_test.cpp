@@ -79,6 +79,19 @@ TEST(ReportPage, NamesFromOutsideAreEscapedWherePrinted) {
     EXPECT_NE(page.find("hala\uFFFD\uFFFDd\uFFFD.json, a\uFFFD\uFFFD[31m\uFFFD\uFFFDó"), std::string::npos);
 }
 
+TEST(ReportPage, AValueTheSourcesHoldDifferentlyIsMarkedInItsRowWithBothValues) {
+    ConfigImage other = defaultConfigImage();
+    other.common.commonInputMode = 1;
+    other.channels[2].fallTime = 7;
+    const ReportSource a = controllerSource("", defaultConfigImage(), ""), b = controllerSource("", other, "");
+    const std::string page = reportHtml(a, &b, {"", "", "", ""});
+    EXPECT_NE(page.find("<tr><th>Wejście wspólne</th><td class=\"diff\" title=\"wejście wspólne: A 0 (Normalne), B 1 "
+                        "(Inwersja)\">0 (Normalne)<small class=\"other\">B: 1 (Inwersja)</small></td></tr>"),
+              std::string::npos);
+    EXPECT_NE(page.find("<th>Czas trwania</th><th>Czas opadania</th><th>Inwersja wejścia</th></tr>"), std::string::npos);
+    EXPECT_NE(page.find("title=\"kanał 3 czas opadania: A 0, B 7\">0<small class=\"other\">B: 7</small>"), std::string::npos);
+}
+
 // The customer's sheets carry dates as a Polish reader writes them; the backup keeps ISO.
 TEST(ReportPage, DatesOnTheSheetsAreWrittenInPolish) {
     EXPECT_EQ(customerDateText("2026-12-09T14:05:31+01:00"), "9 grudnia 2026, 14:05 (UTC+01:00)");

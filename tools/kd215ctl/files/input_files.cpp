@@ -6,12 +6,6 @@
 
 namespace kd215 {
 
-namespace {
-
-std::string readFailureText(const std::string& path) { return path + ": Błąd odczytu !"; }
-
-}  // namespace
-
 std::string readInputFile(const std::string& path, ByteBuffer& bytes) {
     const std::string kind = nonRegularKind(path);
     if (!kind.empty()) return "kd215ctl: " + path + ": to " + kind + ", nie zwykły plik; nie czytam go";
@@ -21,7 +15,7 @@ std::string readInputFile(const std::string& path, ByteBuffer& bytes) {
         case FileReadStatus::Ok: break;
         case FileReadStatus::Missing: return path + ": nie ma takiego pliku";
         case FileReadStatus::OpenFailed: return path + ": " + kFileOpenFailedText;
-        case FileReadStatus::ReadFailed: return readFailureText(path);
+        case FileReadStatus::ReadFailed: return path + ": " + kFileReadFailedText;
     }
     if (bytes.size() > kLargestFile) {
         return "kd215ctl: " + path + ": plik ma ponad 16 MB, a pliki obszarów i kopie zapasowe są znacznie mniejsze";
