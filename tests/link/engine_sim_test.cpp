@@ -128,7 +128,8 @@ TEST_F(EngineOnSim, RestartDuringAPendingReadAbortsItAndSendsTheRestartFrame) {
     const auto started = std::chrono::steady_clock::now();
     BeginRestart(s.link);
     ASSERT_TRUE(runToIdle(2000));
-    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(500));
+    // A gross bound, loose for a busy machine: the reply it abandons would be waited for many seconds.
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(1500));
     EXPECT_TRUE(ui.messages.empty());
     EXPECT_EQ(sim.frames("RX", 2), (std::vector<std::string>{"12 46 A0 00 AA 5E", "0F 03 EE"}));
     EXPECT_TRUE(sameImage(s.image, defaultConfigImage()));
