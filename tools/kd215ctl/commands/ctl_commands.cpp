@@ -34,8 +34,7 @@ const char* const kDefaultBaseName = "kd215";
 
 struct Context {
     const CtlOptions& options;
-    std::ostream& out;
-    Progress progress;
+    CommandSink& sink;
     FrameLog log;
     Json result;  // --json: what the command found, printed once at its end in place of the text
 };
@@ -62,10 +61,12 @@ int exitFor(LinkStatus status) {
     return kExitCommunication;
 }
 
-int fail(Context& c, const std::string& text, int code) {
-    c.progress.message(text);
+// The failure said, about `subject` or in a text that names what it concerns itself.
+int fail(Context& c, const std::string& subject, const std::string& text, int code) {
+    c.sink.failed(subject, text, "");
     return code;
 }
+int fail(Context& c, const std::string& text, int code) { return fail(c, "", text, code); }
 
 std::string progressText(TransferAction action, ConfigArea area, std::size_t index, std::size_t total) {
     std::string text = withoutTab(actionLabel(action)) + ": " + withoutTab(areaLabel(area));
@@ -86,35 +87,32 @@ int withLink(Context& c, const std::function<int(LinkSession&)>& body, const std
         const std::string detail = error == 0                          ? ""
                                    : opened == OpenResult::OpenFailed ? portOpenFailureText(path, error)
                                                                       : systemErrorText(error);
-        return fail(c,
-                    path + ": " + openResultText(opened) +
-                        (detail.empty() ? "" : " (" + detail + ")"),
-                    kExitNoController);
+        return fail(c, path, openResultText(opened) + (detail.empty() ? "" : " (" + detail + ")"), kExitNoController);
     }
     // A program that holds the port without a lock (a terminal emulator) would take the
     // controller's answers, and its own bytes would go into the line: nothing is sent.
     const std::string holder = otherProcessHolding(path);
     if (!holder.empty()) {
         port.close();
-        c.progress.message(path + ": port zajęty – otwarty także przez " + holder + "; nic nie wysłano");
+        c.sink.failed(path, "port zajęty – otwarty także przez " + holder + "; nic nie wysłano", "");
         if (unconfirmed) unconfirmed();
         return kExitNoController;
     }
     c.result["port"] = c.options.port;
-    LinkSession session(port, path, c.progress, c.options.retries);
+    LinkSession session(port, path, c.sink, c.options.retries);
     // An interruption from here on stops the exchange, so the command can say where it stood.
     deferInterrupts(true);
     session.drainLine();
-    c.progress.show(path + ": sprawdzam, czy odpowiada sterownik");
+    c.sink.progress(path + ": sprawdzam, czy odpowiada sterownik");
     const LinkStatus confirmed = session.confirmController();
     int code = confirmed == LinkStatus::Done ? body(session) : exitFor(confirmed);
     if (confirmed != LinkStatus::Done && confirmed != LinkStatus::Interrupted && unconfirmed) unconfirmed();
-    c.progress.clear();
+    c.sink.clearProgress();
     port.close();
     deferInterrupts(false);
     if (interruptSignal() != 0) {
         // Also one that came after the last exchange: nothing more is done, no file is written.
-        c.progress.message("kd215ctl: " + c.options.port + ": przerwano");
+        c.sink.interrupted(c.options.port);
         code = kExitSignalBase + interruptSignal();
     }
     return code;
@@ -139,7 +137,7 @@ int writeFiles(Context& c, const std::vector<std::pair<std::string, ByteBuffer>>
         const FileError& error = failure.error;
         std::string text = error.notRegular.empty()
                                ? fileWriteFailedText(path) + " (" + systemErrorText(error.code) + ")"
-                               : "kd215ctl: " + path + ": to " + error.notRegular + ", nie zwykły plik; nie zastępuję go";
+                               : path + ": to " + error.notRegular + ", nie zwykły plik; nie zastępuję go";
         if (failure.committed > 0) {
             // A rename failed after others had been done: say which files are new and which old.
             std::string fresh, old;
@@ -147,12 +145,13 @@ int writeFiles(Context& c, const std::vector<std::pair<std::string, ByteBuffer>>
                 std::string& list = i < failure.committed ? fresh : old;
                 list += (list.empty() ? "" : ", ") + files[i].first;
             }
-            text += "\nkd215ctl: nowe pliki: " + fresh + "; bez zmian: " + old;
+            c.sink.failed("", text, "");
+            text = "nowe pliki: " + fresh + "; bez zmian: " + old;
         }
         return fail(c, text, kExitFile);
     }
     for (const auto& file : files) {
-        if (wantsText(c)) c.out << file.first << "\n";
+        if (wantsText(c)) c.sink.resultLine(file.first);
         c.result["files"].push_back(file.first);
     }
     return kExitDone;
@@ -204,7 +203,7 @@ std::string sameFileText(const std::vector<std::string>& inputs, const std::vect
         for (std::size_t j = 0; j < inputs.size() + i; ++j) {
             const std::string& other = j < inputs.size() ? inputs[j] : outputs[j - inputs.size()];
             if (!namesOneFile(outputs[i], other)) continue;
-            return "kd215ctl: " + outputs[i] + ": to ten sam plik co " + other +
+            return outputs[i] + ": to ten sam plik co " + other +
                    (j < inputs.size() ? ", który polecenie czyta; zapis by go zniszczył"
                                       : "; dwa wyniki nie mogą trafić do jednego pliku");
         }
@@ -219,10 +218,10 @@ namespace {
 // system is found before the controller is read, not after.
 int checkOutputPlace(Context& c, const std::string& output) {
     const std::string kind = nonRegularKind(output);
-    if (!kind.empty()) return fail(c, "kd215ctl: " + output + ": to " + kind + ", nie zwykły plik; nie zastępuję go", kExitFile);
+    if (!kind.empty()) return fail(c, output, "to " + kind + ", nie zwykły plik; nie zastępuję go", kExitFile);
     const std::string folder = folderOfPath(output);
     if (!isDirectory(folder)) {
-        return fail(c, "kd215ctl: " + output + ": nie ma katalogu " + folder + ", w którym miałby powstać", kExitFile);
+        return fail(c, output, "nie ma katalogu " + folder + ", w którym miałby powstać", kExitFile);
     }
     StagedFile trial;
     FileError error;
@@ -263,10 +262,10 @@ FileLoadResult loadInput(const Context& c, const std::string& path, ConfigFile& 
 // Lists every difference under a heading naming the area, in text and in the result.
 std::size_t reportDifferences(Context& c, const std::string& heading, const std::vector<Difference>& differences) {
     if (differences.empty()) return 0;
-    c.progress.clear();
-    if (wantsText(c)) c.out << heading << "\n";
+    c.sink.clearProgress();
+    if (wantsText(c)) c.sink.resultLine(heading);
     for (const Difference& difference : differences) {
-        if (wantsText(c)) c.out << "  " << difference.text << "\n";
+        if (wantsText(c)) c.sink.resultLine("  " + difference.text);
         c.result["differences"].push_back(differenceJson(difference));
     }
     return differences.size();
@@ -297,13 +296,13 @@ std::size_t reportVerifyDifferences(Context& c, ConfigArea area, const ConfigIma
 }
 
 int summary(Context& c, std::size_t differences) {
-    c.progress.clear();
+    c.sink.clearProgress();
     if (!c.result.contains("differences")) c.result["differences"] = Json::array();
     if (differences == 0) {
-        if (wantsText(c)) c.out << "Brak różnic.\n";
+        if (wantsText(c)) c.sink.resultLine("Brak różnic.");
         return kExitDone;
     }
-    if (wantsText(c)) c.out << "Różnice: " << differences << ".\n";
+    if (wantsText(c)) c.sink.resultLine("Różnice: " + std::to_string(differences) + ".");
     return kExitDifferences;
 }
 
@@ -360,7 +359,7 @@ std::string shellWord(const std::string& word) {
 void reportAreaStates(Context& c, const std::vector<ConfigArea>& areas, const std::vector<AreaState>& states) {
     static const char* const kStateWords[] = {"bez zmian (nie wysłano)", "stan nieznany (wysłano, brak potwierdzenia)",
                                                 "zapis potwierdzony"};
-    std::string text = "kd215ctl: " + c.options.port + ": ";
+    std::string text;
     for (std::size_t i = 0; i < areas.size(); ++i) {
         text += std::string(i == 0 ? "" : ", ") + areaPolishName(areas[i]) + " – " +
                 kStateWords[static_cast<int>(states[i])];
@@ -372,7 +371,7 @@ void reportAreaStates(Context& c, const std::vector<ConfigArea>& areas, const st
         for (const ConfigArea area : c.options.areas) check += std::string(" ") + areaArgumentName(area);
     }
     for (const std::string& operand : c.options.operands) check += " " + shellWord(operand);
-    c.progress.message(text + "; zweryfikuj: " + check);
+    c.sink.failed(c.options.port, text + "; zweryfikuj: " + check, "");
 }
 
 // A file may hold what no editor would let a user commit (a switch-on time of 250, a lower limit
@@ -384,12 +383,12 @@ int checkEditorRules(Context& c, const std::vector<ConfigArea>& areas, const std
         const ConfigFile& file = *perArea[i];
         for (const EditorRefusal& refusal : editorRefusals(imageForArea(file, areas[i], defaultConfigImage()), areas[i])) {
             any = true;
-            c.progress.message("kd215ctl: " + file.path + ": " + refusal.field + ": " + refusal.shown +
-                               " – edytor przyjmuje " + refusal.rule + (c.options.force ? "; zapisuję bez zmian (--force)" : ""));
+            c.sink.message(file.path, refusal.field + ": " + refusal.shown + " – edytor przyjmuje " + refusal.rule +
+                                          (c.options.force ? "; zapisuję bez zmian (--force)" : ""));
         }
     }
     if (!any || c.options.force) return kExitDone;
-    return fail(c, "kd215ctl: nie zapisuję wartości, których edytory nie przyjmą; --force zapisze je bez zmian", kExitFile);
+    return fail(c, "nie zapisuję wartości, których edytory nie przyjmą; --force zapisze je bez zmian", kExitFile);
 }
 
 // A backup keeps what the controller holds, but a value its editors would refuse (an erased
@@ -401,14 +400,13 @@ void warnOfEditorRefusals(Context& c, const std::string& path, const ConfigImage
     for (const AreaBlock& block : kAreaBlocks) {
         for (const EditorRefusal& refusal : editorRefusals(image, block.area)) {
             if (++count > kNamed) continue;
-            c.progress.message("kd215ctl: " + path + ": " + refusal.field + ": " + refusal.shown +
-                               " – edytor przyjmuje " + refusal.rule);
+            c.sink.message(path, refusal.field + ": " + refusal.shown + " – edytor przyjmuje " + refusal.rule);
         }
     }
     if (count == 0) return;
     const std::string more = count > kNamed ? ", pierwsze " + std::to_string(kNamed) + " powyżej" : "";
-    c.progress.message("kd215ctl: " + path + ": sterownik ma wartości, których edytory nie przyjmą (" +
-                       std::to_string(count) + more + "); odtworzenie tej kopii zapasowej wymaga opcji --force");
+    c.sink.message(path, "sterownik ma wartości, których edytory nie przyjmą (" + std::to_string(count) + more +
+                             "); odtworzenie tej kopii zapasowej wymaga opcji --force");
 }
 
 // Writes each area from its file and, unless told not to, reads it back and compares.
@@ -429,12 +427,12 @@ int writeAreas(Context& c, const std::vector<ConfigArea>& areas, const std::vect
             ConfigImage controller = defaultConfigImage();
             if (file.kind == FileKind::Program) {
                 // The file lacks steps 13 and 14 and the end step: the controller keeps its own.
-                c.progress.show(progressText(TransferAction::ReadController, area, i, areas.size()));
+                c.sink.progress(progressText(TransferAction::ReadController, area, i, areas.size()));
                 const LinkStatus read = link.readArea(area, controller, payload);
                 if (read != LinkStatus::Done) return failed(read);
             }
             const ConfigImage image = imageForArea(file, area, controller);
-            c.progress.show(progressText(TransferAction::WriteController, area, i, areas.size()));
+            c.sink.progress(progressText(TransferAction::WriteController, area, i, areas.size()));
             const LinkStatus write = link.writeArea(area, image);
             if (write != LinkStatus::Done) {
                 // A write that went out may have been stored though its answer was lost or spoiled.
@@ -443,14 +441,14 @@ int writeAreas(Context& c, const std::vector<ConfigArea>& areas, const std::vect
             }
             states[i] = AreaState::Written;
             if (!verifyAfter) continue;
-            c.progress.show(progressText(TransferAction::Verify, area, i, areas.size()));
+            c.sink.progress(progressText(TransferAction::Verify, area, i, areas.size()));
             ConfigImage readBack = defaultConfigImage();
             const LinkStatus read = link.readArea(area, readBack, payload);
             if (read != LinkStatus::Done) return failed(read);
             differences += reportVerifyDifferences(c, area, readBack, image);
         }
-        c.progress.clear();
-        if (wantsText(c)) c.out << "Zapisano do sterownika: " << areaList(areas.begin(), areas.end()) << ".\n";
+        c.sink.clearProgress();
+        if (wantsText(c)) c.sink.resultLine("Zapisano do sterownika: " + areaList(areas.begin(), areas.end()) + ".");
         c.result["areas"] = areaNames(areas);
         c.result["verified"] = verifyAfter;
         if (!verifyAfter) {
@@ -482,7 +480,7 @@ int portsCommand(Context& c) {
     if (ports.empty()) return fail(c, kNoPortsText, kExitNoController);
     c.result["ports"] = Json::array();
     for (const PortEntry& port : ports) {
-        if (wantsText(c)) c.out << portLine(port) << "\n";
+        if (wantsText(c)) c.sink.resultLine(portLine(port));
         c.result["ports"].push_back({{"name", port.name},
                             {"device", port.device},
                             {"description", orNull(port.description)},
@@ -533,7 +531,10 @@ PortTried probePort(LoggingPort& port, const PortInfo& candidate) {
     if (outcome.communicationFailed || outcome.foundIndex == 0) {
         port.close();
         tried.found = outcome.foundIndex == 0;
-        if (!tried.found) tried.passed = {name, "error", name + ": " + probeFailureText(outcome)};
+        if (!tried.found) {
+            tried.passed = {name, "error", probeFailureText(outcome)};
+            tried.fault = std::to_string(outcome.errorCode);  // what the program's text says after its heading
+        }
     } else if (port.bytesReceived() != receivedBefore) {
         tried.passed = {name, "other-device", "odpowiedziało urządzenie, które nie jest sterownikiem Kd215"};
     } else if (port.lastOpenError() != 0) {
@@ -549,7 +550,7 @@ std::string notFoundText(const std::vector<std::string>& tried) {
     std::replace(text.begin(), text.end(), '\n', ' ');
     std::string names;
     for (const std::string& name : tried) names += (names.empty() ? "" : ", ") + name;
-    return "kd215ctl: " + text + (names.empty() ? "" : " Sprawdzone porty: " + names + ".");
+    return text + (names.empty() ? "" : " Sprawdzone porty: " + names + ".");
 }
 
 namespace {
@@ -568,37 +569,40 @@ int probeCommand(Context& c) {
     std::vector<std::string> tried;
     for (std::size_t i = 0; i < candidates.size(); ++i) {
         const std::string& candidate = candidates[i].name;
-        c.progress.show("Szukam sterownika: " + candidate + " (" + std::to_string(i + 1) + "/" +
+        c.sink.progress("Szukam sterownika: " + candidate + " (" + std::to_string(i + 1) + "/" +
                         std::to_string(candidates.size()) + ")");
         const PortTried outcome = probePort(port, candidates[i]);
         if (outcome.found) {
-            c.progress.clear();
+            c.sink.clearProgress();
             // Named the way that stays right after the next reboot or replugging, where there is one.
             const PortEntry* entry = findPort(known, candidate);
             const std::string name = entry != nullptr ? entry->name : candidate;
-            if (wantsText(c)) c.out << name << "\n";
+            if (wantsText(c)) c.sink.resultLine(name);
             c.result["port"] = name;
             c.result["device"] = entry != nullptr ? entry->device : portDevicePath(candidate);
             return kExitDone;
         }
-        if (std::string(outcome.passed.reason) == "error") return fail(c, outcome.passed.text, kExitCommunication);
-        c.progress.message(candidate + ": " + outcome.passed.text);
+        if (std::string(outcome.passed.reason) == "error") {
+            c.sink.failed(candidate, outcome.passed.text, outcome.fault);
+            return kExitCommunication;
+        }
+        c.sink.message(candidate, outcome.passed.text);
         c.result["tried"].push_back(
             {{"port", candidate}, {"reason", outcome.passed.reason}, {"text", outcome.passed.text}});
         if (std::string(outcome.passed.reason) != "bluetooth") tried.push_back(candidate);
     }
-    c.progress.message(notFoundText(tried));
+    c.sink.failed("", notFoundText(tried), "");
     return kExitNoController;
 }
 
 int versionCommand(Context& c) {
     return withLink(c, [&](LinkSession& link) {
-        c.progress.show(withoutTab(areaLabel(ConfigArea::Version)));
+        c.sink.progress(withoutTab(areaLabel(ConfigArea::Version)));
         std::string firmware;
         const LinkStatus status = link.version(firmware);
         if (status != LinkStatus::Done) return exitFor(status);
-        c.progress.clear();
-        if (wantsText(c)) c.out << firmware << "\n";
+        c.sink.clearProgress();
+        if (wantsText(c)) c.sink.resultLine(firmware);
         c.result["firmware"] = firmware;
         return kExitDone;
     });
@@ -610,7 +614,7 @@ int restartCommand(Context& c) {
         if (status != LinkStatus::Done) return exitFor(status);
         // The restart frame has no answer: what is known is that the controller answered the
         // probe just before, and that the frame went out.
-        if (wantsText(c)) c.out << "Wysłano polecenie restartu sterownika; sterownik odpowiadał przed nim, restartu nie potwierdza.\n";
+        if (wantsText(c)) c.sink.resultLine("Wysłano polecenie restartu sterownika; sterownik odpowiadał przed nim, restartu nie potwierdza.");
         c.result["sent"] = true;
         c.result["answeredBefore"] = true;
         return kExitDone;
@@ -623,7 +627,7 @@ int readCommand(Context& c) {
     const int code = withLink(c, [&](LinkSession& link) {
         ByteBuffer payload;
         for (std::size_t i = 0; i < areas.size(); ++i) {
-            c.progress.show(progressText(TransferAction::ReadController, areas[i], i, areas.size()));
+            c.sink.progress(progressText(TransferAction::ReadController, areas[i], i, areas.size()));
             const LinkStatus status = link.readArea(areas[i], image, payload);
             if (status != LinkStatus::Done) return exitFor(status);  // no file touched
         }
@@ -659,7 +663,7 @@ int verifyCommand(Context& c) {
         std::size_t differences = 0;
         ByteBuffer payload;
         for (std::size_t i = 0; i < areas.size(); ++i) {
-            c.progress.show(progressText(TransferAction::Verify, areas[i], i, areas.size()));
+            c.sink.progress(progressText(TransferAction::Verify, areas[i], i, areas.size()));
             ConfigImage controller = defaultConfigImage();
             const LinkStatus status = link.readArea(areas[i], controller, payload);
             if (status != LinkStatus::Done) return exitFor(status);
@@ -675,17 +679,17 @@ int verifyCommand(Context& c) {
 
 // The firmware version and all four areas, as backup and report take the controller whole.
 int readWholeController(Context& c, LinkSession& link, ConfigImage& image, std::string& firmware) {
-    c.progress.show(withoutTab(areaLabel(ConfigArea::Version)));
+    c.sink.progress(withoutTab(areaLabel(ConfigArea::Version)));
     LinkStatus status = link.version(firmware);
     if (status != LinkStatus::Done) return exitFor(status);
     ByteBuffer payload;
     for (std::size_t i = 0; i < kAreaBlocks.size(); ++i) {
         const ConfigArea area = kAreaBlocks[i].area;
-        c.progress.show(progressText(TransferAction::ReadController, area, i, kAreaBlocks.size()));
+        c.sink.progress(progressText(TransferAction::ReadController, area, i, kAreaBlocks.size()));
         status = link.readArea(area, image, payload);
         if (status != LinkStatus::Done) return exitFor(status);
     }
-    c.progress.clear();
+    c.sink.clearProgress();
     return kExitDone;
 }
 
@@ -729,6 +733,15 @@ int restoreCommand(Context& c) {
     return writeAreas(c, areas, perArea);
 }
 
+// A text of whole lines, each a line of the result.
+void sayLines(Context& c, const std::string& text) {
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+        c.sink.resultLine(text.substr(start, end - start));
+    }
+    if (start < text.size()) c.sink.resultLine(text.substr(start));
+}
+
 int showCommand(Context& c) {
     int code = kExitDone;
     Json shown = Json::array();
@@ -739,7 +752,10 @@ int showCommand(Context& c) {
             code = fail(c, loaded.error, kExitFile);
             continue;
         }
-        if (wantsText(c)) c.out << (shown.empty() ? "" : "\n") << showTable(file);
+        if (wantsText(c)) {
+            if (!shown.empty()) c.sink.resultLine("");
+            sayLines(c, showTable(file));
+        }
         shown.push_back(showJson(file));
     }
     c.result["files"] = shown;
@@ -811,7 +827,7 @@ int runKd215ctl(const std::vector<std::string>& args, std::ostream& out, std::os
     CtlOptions options;
     const ParseResult parsed = parseCommandLine(args, options);
     if (!parsed.ok) {
-        err << messageLine(parsed.error + " (pomoc: kd215ctl help)") << "\n";
+        err << messageLine("", parsed.error + " (pomoc: kd215ctl help)") << "\n";
         return kExitUsage;
     }
     if (options.command == "help") {
@@ -827,14 +843,20 @@ int runKd215ctl(const std::vector<std::string>& args, std::ostream& out, std::os
         return kExitDone;
     }
     if (namesPorts(options)) return runOnPorts(options, args, out, err, errIsTerminal);
-    return runCommand(options, args, out, err, errIsTerminal, nullptr);
+    return runOnTerminal(options, args, out, err, errIsTerminal);
 }
 
-int runCommand(const CtlOptions& options, const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-               bool errIsTerminal, Json* result, bool* lineOpened) {
+int runOnTerminal(const CtlOptions& options, const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                  bool errIsTerminal) {
     // The frame lines of -v take standard error; a progress line would break into them.
-    Context c{options, out, Progress(err, errIsTerminal && !options.verbose, options.quiet), {}, {{"schema", kJsonSchema}}};
-    if (options.verbose) c.log.echoTo(err);
+    TerminalSink sink(out, err, errIsTerminal && !options.verbose, options.quiet);
+    return runCommand(options, args, sink, nullptr);
+}
+
+int runCommand(const CtlOptions& options, const std::vector<std::string>& args, CommandSink& sink, Json* result,
+               bool* lineOpened) {
+    Context c{options, sink, {}, {{"schema", kJsonSchema}}};
+    if (options.verbose) c.log.echoTo([&sink](const std::string& line) { sink.frameLine(line); });
     const int checked = checkOutputs(c);
     if (checked != kExitDone) return checked;
     if (!options.logPath.empty()) {
@@ -845,8 +867,8 @@ int runCommand(const CtlOptions& options, const std::vector<std::string>& args, 
         c.log.note(line);
         // A log that cannot take its first line (a full disk) would keep nothing of the run.
         if (c.log.writeError() != 0) {
-            return fail(c, "kd215ctl: " + options.logPath + ": nie da się zapisać dziennika ramek (" +
-                               systemErrorText(static_cast<uint32_t>(c.log.writeError())) + ")",
+            return fail(c, options.logPath,
+                        "nie da się zapisać dziennika ramek (" + systemErrorText(static_cast<uint32_t>(c.log.writeError())) + ")",
                         kExitFile);
         }
     }
@@ -869,7 +891,7 @@ int runCommand(const CtlOptions& options, const std::vector<std::string>& args, 
             if (result != nullptr) {
                 *result = answered ? c.result : Json();
             } else if (options.json && answered) {
-                out << jsonText(c.result) << "\n";
+                sink.resultLine(jsonText(c.result));
             }
             c.log.note("kod wyjścia " + std::to_string(code));
             return code;
