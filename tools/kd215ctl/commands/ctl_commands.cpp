@@ -37,6 +37,7 @@ struct Context {
     CommandSink& sink;
     FrameLog log;
     Json result;  // --json: what the command found, printed once at its end in place of the text
+    bool lineOpened = false;  // the port opened and was ours alone
 };
 
 Json areaNames(const std::vector<ConfigArea>& areas) {
@@ -98,7 +99,7 @@ int withLink(Context& c, const std::function<int(LinkSession&)>& body, const std
         if (unconfirmed) unconfirmed();
         return kExitNoController;
     }
-    c.result["port"] = c.options.port;
+    c.lineOpened = true;
     LinkSession session(port, path, c.sink, c.options.retries);
     // An interruption from here on stops the exchange, so the command can say where it stood.
     deferInterrupts(true);
@@ -152,7 +153,6 @@ int writeFiles(Context& c, const std::vector<std::pair<std::string, ByteBuffer>>
     }
     for (const auto& file : files) {
         if (wantsText(c)) c.sink.resultLine(file.first);
-        c.result["files"].push_back(file.first);
     }
     return kExitDone;
 }
@@ -412,6 +412,7 @@ void warnOfEditorRefusals(Context& c, const std::string& path, const ConfigImage
 // Writes each area from its file and, unless told not to, reads it back and compares.
 int writeAreas(Context& c, const std::vector<ConfigArea>& areas, const std::vector<const ConfigFile*>& perArea) {
     const bool verifyAfter = !c.options.noVerify;
+    c.result["port"] = c.options.port;
     return withLink(c, [&](LinkSession& link) {
         if (c.options.command == "restore") c.result["file"] = c.options.operands[0];
         std::size_t differences = 0;
@@ -596,6 +597,7 @@ int probeCommand(Context& c) {
 }
 
 int versionCommand(Context& c) {
+    c.result["port"] = c.options.port;
     return withLink(c, [&](LinkSession& link) {
         c.sink.progress(withoutTab(areaLabel(ConfigArea::Version)));
         std::string firmware;
@@ -609,6 +611,7 @@ int versionCommand(Context& c) {
 }
 
 int restartCommand(Context& c) {
+    c.result["port"] = c.options.port;
     return withLink(c, [&](LinkSession& link) {
         const LinkStatus status = link.restart();
         if (status != LinkStatus::Done) return exitFor(status);
@@ -624,6 +627,7 @@ int restartCommand(Context& c) {
 int readCommand(Context& c) {
     const std::vector<ConfigArea>& areas = c.options.areas;
     ConfigImage image = defaultConfigImage();
+    c.result["port"] = c.options.port;
     const int code = withLink(c, [&](LinkSession& link) {
         ByteBuffer payload;
         for (std::size_t i = 0; i < areas.size(); ++i) {
@@ -639,6 +643,7 @@ int readCommand(Context& c) {
     std::vector<std::pair<std::string, ByteBuffer>> files;
     for (const ConfigArea area : areas) {
         files.emplace_back(readOutputPath(c.options, area), encodeAreaFile(image, area));
+        c.result["files"].push_back(files.back().first);
     }
     return writeFiles(c, files);
 }
@@ -659,6 +664,7 @@ int verifyCommand(Context& c) {
     const int loaded = loadAreaFiles(c, files, perArea);
     if (loaded != kExitDone) return loaded;
     const std::vector<ConfigArea>& areas = c.options.areas;
+    c.result["port"] = c.options.port;
     return withLink(c, [&](LinkSession& link) {
         std::size_t differences = 0;
         ByteBuffer payload;
@@ -697,6 +703,7 @@ int backupCommand(Context& c) {
     const std::string& path = c.options.operands[0];
     ConfigImage image = defaultConfigImage();
     BackupInfo info;
+    c.result["port"] = c.options.port;
     const int read = withLink(c, [&](LinkSession& link) { return readWholeController(c, link, image, info.firmware); });
     if (read != kExitDone) return read;
     info.created = isoLocalTimeText();
@@ -708,7 +715,6 @@ int backupCommand(Context& c) {
     c.result["created"] = info.created;
     const int written = writeFiles(c, {{path, textBytes(writeBackupJson(image, info))}});
     if (written == kExitDone) warnOfEditorRefusals(c, path, image);
-    c.result.erase("files");
     return written;
 }
 
@@ -809,13 +815,11 @@ int reportCommand(Context& c) {
     ReportVisit visit{c.options.site, c.options.customer, c.options.note, isoLocalTimeText()};
     const std::string html = reportHtml(sources[0], sources.size() > 1 ? &sources[1] : nullptr, visit);
     const std::string path = reportOutputPath(c.options);
-    c.result.erase("port");  // the sources say where each came from
     c.result["file"] = path;
     c.result["sources"] = Json::array();
     for (const ReportSource& source : sources) c.result["sources"].push_back(sourceJson(source));
     c.result["differences"] = Json::array();
     const int written = writeFiles(c, {{path, textBytes(html)}});
-    c.result.erase("files");
     if (written != kExitDone || sources.size() < 2) return written;
     // The page lists the differences; the exit code and the result say them as diff does.
     return summary(c, reportDifferences(c, "Różnice źródeł", sourceDifferences(sources[0], sources[1])));
@@ -887,7 +891,7 @@ int runCommand(const CtlOptions& options, const std::vector<std::string>& args, 
             // that found nothing has still done its work: the ports it passed over, and why.
             const bool answered = code == kExitDone || code == kExitDifferences ||
                                   (options.command == "probe" && code == kExitNoController && !c.result["tried"].empty());
-            if (lineOpened != nullptr) *lineOpened = c.result.contains("port");
+            if (lineOpened != nullptr) *lineOpened = c.lineOpened;
             if (result != nullptr) {
                 *result = answered ? c.result : Json();
             } else if (options.json && answered) {
