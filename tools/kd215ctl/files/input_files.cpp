@@ -14,7 +14,7 @@ std::string readFailureText(const std::string& path) { return path + ": Błąd o
 
 std::string readInputFile(const std::string& path, ByteBuffer& bytes) {
     const std::string kind = nonRegularKind(path);
-    if (!kind.empty()) return "kd215ctl: " + path + ": to " + kind + ", nie zwykły plik; nie czytam go";
+    if (!kind.empty()) return path + ": to " + kind + ", nie zwykły plik; nie czytam go";
     // Nothing kd215ctl reads is near this big; a larger "file" is a device or a mistake.
     constexpr std::size_t kLargestFile = 16 * 1024 * 1024;
     switch (readFileBytes(path, kLargestFile + 1, bytes)) {
@@ -24,7 +24,7 @@ std::string readInputFile(const std::string& path, ByteBuffer& bytes) {
         case FileReadStatus::ReadFailed: return readFailureText(path);
     }
     if (bytes.size() > kLargestFile) {
-        return "kd215ctl: " + path + ": plik ma ponad 16 MB, a pliki obszarów i kopie zapasowe są znacznie mniejsze";
+        return path + ": plik ma ponad 16 MB, a pliki obszarów i kopie zapasowe są znacznie mniejsze";
     }
     return "";
 }
