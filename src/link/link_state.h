@@ -34,6 +34,9 @@ struct TransferOutcome {
 
 // The program's message for a fault: "Błąd komunikacji : NAK", "Kod błędu : 5", ...
 std::string transferFaultText(const TransferOutcome& outcome);
+// What follows "Błąd komunikacji : " for a fault of the line's answer ("NAK", "suma kontrolna = 7");
+// "" for the faults the program names otherwise (protocol, system error, no port).
+std::string communicationFaultText(const TransferOutcome& outcome);
 
 // What the engine tells whoever shows its work. The decisions (retryAfter, continueAfter) come
 // back to the engine; everything else only reports and has nothing to do by default.

@@ -148,18 +148,25 @@ void stepAwaitReply(LinkState& link, ConfigImage& image) {
 
 }  // namespace
 
-std::string transferFaultText(const TransferOutcome& outcome) {
-    const std::string communication = "Błąd komunikacji : ";
+std::string communicationFaultText(const TransferOutcome& outcome) {
     switch (outcome.fault) {
-        case TransferFault::Nak: return communication + "NAK";
-        case TransferFault::BadChecksum: return communication + "suma kontrolna = " + std::to_string(outcome.value);
-        case TransferFault::WrongAddress: return communication + "adres zwrotny " + std::to_string(outcome.value);
-        case TransferFault::NoData: return communication + "brak danych : " + std::to_string(outcome.value);
+        case TransferFault::Nak: return "NAK";
+        case TransferFault::BadChecksum: return "suma kontrolna = " + std::to_string(outcome.value);
+        case TransferFault::WrongAddress: return "adres zwrotny " + std::to_string(outcome.value);
+        case TransferFault::NoData: return "brak danych : " + std::to_string(outcome.value);
+        default: return "";
+    }
+}
+
+std::string transferFaultText(const TransferOutcome& outcome) {
+    const std::string communication = communicationFaultText(outcome);
+    if (!communication.empty()) return "Błąd komunikacji : " + communication;
+    switch (outcome.fault) {
         case TransferFault::ProtocolError: return "Błąd protokołu";
         case TransferFault::SystemError: return "Kod błędu : " + std::to_string(outcome.value);
         case TransferFault::NoPort: return "Musisz wybrać dostępny port szeregowy !";
+        default: return {};
     }
-    return {};
 }
 
 void EndTransfer(LinkState& link) {

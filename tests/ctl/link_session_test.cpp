@@ -18,9 +18,9 @@ struct ScriptedSession {
     fakes::ScriptedPort line;
     FrameLog log;
     LoggingPort port{line, log};
-    std::ostringstream err;
-    Progress progress{err, false, true};
-    LinkSession session{port, "L1", progress, 1};
+    std::ostringstream out, err;
+    TerminalSink sink{out, err, false, true};
+    LinkSession session{port, "L1", sink, 1};
 };
 
 TEST(LinkSession, ARetryWaitsOutTheRestOfASpoiledAnswer) {

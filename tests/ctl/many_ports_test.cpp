@@ -16,6 +16,7 @@
 #include "commands/ctl_args.h"
 #include "commands/ctl_commands.h"
 #include "commands/many_ports.h"
+#include "commands/port_sink.h"
 #include "config/area_files.h"
 #include "files/input_files.h"
 #include "link/frames.h"
@@ -280,6 +281,34 @@ TEST(ProgressBlock, EveryLineFitsWithinTheTerminalAndCutsBetweenLetters) {
     EXPECT_EQ(progressBlock({{"ttyUSB0", "Łącze zajęte", 1.3}, {"b", "ok", 12.0}}, 21),
               "ttyUSB0  1,3 s    Łą\n"
               "b        12,0 s   ok\n");
+}
+
+// A port's line names the port once, by its short name; the closing table's reason is the last
+// thing the port said (the communication fault alone, where the table's word says the rest), never
+// a frame of -v nor the interruption the table states itself.
+TEST(PortSink, TagsEachLineAndKeepsTheLastFailureAsTheReason) {
+    std::ostringstream out, err;
+    Board board;
+    board.ports.resize(1);
+    PortSink sink(out, err, "ttyUSB0", {"/dev/ttyUSB0"}, false, true, &board, 0);
+    sink.progress("Odczyt: ustawienia");
+    EXPECT_EQ(board.ports[0].doing, "Odczyt: ustawienia");
+    sink.message("kopia.json", "plik :\nBłąd zapisu !");
+    sink.failed("/dev/ttyUSB0", "Błąd komunikacji : NAK (sterownik odmówił)", "NAK (sterownik odmówił)");
+    sink.frameLine("2026-12-09 10:00:00.000 -- kod wyjścia 4");
+    sink.interrupted("/dev/ttyUSB0");
+    sink.resultLine("1.05");
+    EXPECT_EQ(sink.reason().text, "Błąd komunikacji : NAK (sterownik odmówił)");
+    EXPECT_EQ(sink.reason().fault, "NAK (sterownik odmówił)");
+    EXPECT_EQ(board.ports[0].doing, "przerwano");
+    std::string lines;
+    for (const auto& [stream, line] : sink.lines()) lines += (stream == &out ? "out " : "err ") + line + "\n";
+    EXPECT_EQ(lines,
+              "err kd215ctl: ttyUSB0: kopia.json: plik: Błąd zapisu !\n"
+              "err kd215ctl: ttyUSB0: Błąd komunikacji : NAK (sterownik odmówił)\n"
+              "err kd215ctl: ttyUSB0: 2026-12-09 10:00:00.000 -- kod wyjścia 4\n"
+              "out ttyUSB0: 1.05\n");
+    EXPECT_EQ(out.str() + err.str(), "");  // nothing written until the port's run has ended
 }
 
 }  // namespace

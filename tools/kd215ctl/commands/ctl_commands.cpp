@@ -34,10 +34,10 @@ namespace kd215 {
 // One command carried out: its line, where its results and messages go, the frame log.
 struct CommandRun {
     const CtlOptions& options;
-    std::ostream& out;
-    Progress progress;
+    CommandSink& sink;
     FrameLog log;
     Json result;  // --json: what the command found, printed once at its end in place of the text
+    bool lineOpened = false;  // the port opened and was ours alone
 };
 
 namespace {
@@ -67,10 +67,12 @@ int exitFor(LinkStatus status) {
     return kExitCommunication;
 }
 
-int fail(CommandRun& run, const std::string& text, int code) {
-    run.progress.message(text);
+// The failure said, about `subject` or in a text that names what it concerns itself.
+int fail(CommandRun& run, const std::string& subject, const std::string& text, int code) {
+    run.sink.failed(subject, text, "");
     return code;
 }
+int fail(CommandRun& run, const std::string& text, int code) { return fail(run, "", text, code); }
 
 std::string progressText(TransferAction action, ConfigArea area, std::size_t index, std::size_t total) {
     std::string text = withoutTab(actionLabel(action)) + ": " + withoutTab(areaLabel(area));
@@ -91,35 +93,32 @@ int withLink(CommandRun& run, const std::function<int(LinkSession&)>& body, cons
         const std::string detail = error == 0                          ? ""
                                    : opened == OpenResult::OpenFailed ? portOpenFailureText(path, error)
                                                                       : systemErrorText(error);
-        return fail(run,
-                    path + ": " + openResultText(opened) +
-                        (detail.empty() ? "" : " (" + detail + ")"),
-                    kExitNoController);
+        return fail(run, path, openResultText(opened) + (detail.empty() ? "" : " (" + detail + ")"), kExitNoController);
     }
     // A program that holds the port without a lock (a terminal emulator) would take the
     // controller's answers, and its own bytes would go into the line: nothing is sent.
     const std::string holder = otherProcessHolding(path);
     if (!holder.empty()) {
         port.close();
-        run.progress.message(path + ": port zajęty – otwarty także przez " + holder + "; nic nie wysłano");
+        run.sink.failed(path, "port zajęty – otwarty także przez " + holder + "; nic nie wysłano", "");
         if (unconfirmed) unconfirmed();
         return kExitNoController;
     }
-    run.result["port"] = run.options.port;
-    LinkSession session(port, path, run.progress, run.options.retries);
+    run.lineOpened = true;
+    LinkSession session(port, path, run.sink, run.options.retries);
     // An interruption from here on stops the exchange, so the command can say where it stood.
     const InterruptGuard exchanging;
     session.drainLine();
-    run.progress.show(path + ": sprawdzam, czy odpowiada sterownik");
+    run.sink.progress(path + ": sprawdzam, czy odpowiada sterownik");
     const LinkStatus confirmed = session.confirmController();
     int code = confirmed == LinkStatus::Done ? body(session) : exitFor(confirmed);
     if (confirmed != LinkStatus::Done && confirmed != LinkStatus::Interrupted && unconfirmed) unconfirmed();
-    run.progress.clear();
+    run.sink.clearProgress();
     port.close();
     if (interruptSignal() != 0) {
         // Also one that came after the last exchange: nothing more is done, no file is written.
         answerInterruption();
-        run.progress.message("kd215ctl: " + run.options.port + ": przerwano");
+        run.sink.interrupted(run.options.port);
         code = kExitSignalBase + interruptSignal();
     }
     return code;
@@ -134,7 +133,7 @@ int writeFiles(CommandRun& run, const std::vector<std::pair<std::string, ByteBuf
         const FileError& error = failure.error;
         std::string text = error.notRegular.empty()
                                ? fileWriteFailedText(path) + " (" + systemErrorText(error.code) + ")"
-                               : "kd215ctl: " + path + ": to " + error.notRegular + ", nie zwykły plik; nie zastępuję go";
+                               : path + ": to " + error.notRegular + ", nie zwykły plik; nie zastępuję go";
         if (failure.committed > 0) {
             // A rename failed after others had been done: say which files are new and which old.
             std::string fresh, old;
@@ -142,13 +141,13 @@ int writeFiles(CommandRun& run, const std::vector<std::pair<std::string, ByteBuf
                 std::string& list = i < failure.committed ? fresh : old;
                 list += (list.empty() ? "" : ", ") + files[i].first;
             }
-            text += "\nkd215ctl: nowe pliki: " + fresh + "; bez zmian: " + old;
+            run.sink.failed("", text, "");
+            text = "nowe pliki: " + fresh + "; bez zmian: " + old;
         }
         return fail(run, text, kExitFile);
     }
     for (const auto& file : files) {
-        if (wantsText(run)) run.out << file.first << "\n";
-        run.result["files"].push_back(file.first);
+        if (wantsText(run)) run.sink.resultLine(file.first);
     }
     return kExitDone;
 }
@@ -199,7 +198,7 @@ std::string sameFileText(const std::vector<std::string>& inputs, const std::vect
         for (std::size_t j = 0; j < inputs.size() + i; ++j) {
             const std::string& other = j < inputs.size() ? inputs[j] : outputs[j - inputs.size()];
             if (!namesOneFile(outputs[i], other)) continue;
-            return "kd215ctl: " + outputs[i] + ": to ten sam plik co " + other +
+            return outputs[i] + ": to ten sam plik co " + other +
                    (j < inputs.size() ? ", który polecenie czyta; zapis by go zniszczył"
                                       : "; dwa wyniki nie mogą trafić do jednego pliku");
         }
@@ -214,10 +213,10 @@ namespace {
 // system is found before the controller is read, not after.
 int checkOutputPlace(CommandRun& run, const std::string& output) {
     const std::string kind = nonRegularKind(output);
-    if (!kind.empty()) return fail(run, "kd215ctl: " + output + ": to " + kind + ", nie zwykły plik; nie zastępuję go", kExitFile);
+    if (!kind.empty()) return fail(run, output, "to " + kind + ", nie zwykły plik; nie zastępuję go", kExitFile);
     const std::string folder = folderOfPath(output);
     if (!isDirectory(folder)) {
-        return fail(run, "kd215ctl: " + output + ": nie ma katalogu " + folder + ", w którym miałby powstać", kExitFile);
+        return fail(run, output, "nie ma katalogu " + folder + ", w którym miałby powstać", kExitFile);
     }
     StagedFile trial;
     FileError error;
@@ -256,10 +255,10 @@ FileLoadResult loadInput(const CommandRun& run, const std::string& path, ConfigF
 // Lists every difference under a heading naming the area, in text and in the result.
 std::size_t reportDifferences(CommandRun& run, const std::string& heading, const std::vector<Difference>& differences) {
     if (differences.empty()) return 0;
-    run.progress.clear();
-    if (wantsText(run)) run.out << heading << "\n";
+    run.sink.clearProgress();
+    if (wantsText(run)) run.sink.resultLine(heading);
     for (const Difference& difference : differences) {
-        if (wantsText(run)) run.out << "  " << difference.text << "\n";
+        if (wantsText(run)) run.sink.resultLine("  " + difference.text);
         run.result["differences"].push_back(differenceJson(difference));
     }
     return differences.size();
@@ -290,13 +289,13 @@ std::size_t reportVerifyDifferences(CommandRun& run, ConfigArea area, const Conf
 }
 
 int summary(CommandRun& run, std::size_t differences) {
-    run.progress.clear();
+    run.sink.clearProgress();
     if (!run.result.contains("differences")) run.result["differences"] = Json::array();
     if (differences == 0) {
-        if (wantsText(run)) run.out << "Brak różnic.\n";
+        if (wantsText(run)) run.sink.resultLine("Brak różnic.");
         return kExitDone;
     }
-    if (wantsText(run)) run.out << "Różnice: " << differences << ".\n";
+    if (wantsText(run)) run.sink.resultLine("Różnice: " + std::to_string(differences) + ".");
     return kExitDifferences;
 }
 
@@ -353,7 +352,7 @@ std::string shellWord(const std::string& word) {
 void reportAreaStates(CommandRun& run, const std::vector<ConfigArea>& areas, const std::vector<AreaState>& states) {
     static const char* const kStateWords[] = {"bez zmian (nie wysłano)", "stan nieznany (wysłano, brak potwierdzenia)",
                                                 "zapis potwierdzony"};
-    std::string text = "kd215ctl: " + run.options.port + ": ";
+    std::string text;
     for (std::size_t i = 0; i < areas.size(); ++i) {
         text += std::string(i == 0 ? "" : ", ") + areaPolishName(areas[i]) + " – " +
                 kStateWords[static_cast<int>(states[i])];
@@ -365,7 +364,7 @@ void reportAreaStates(CommandRun& run, const std::vector<ConfigArea>& areas, con
         for (const ConfigArea area : run.options.areas) check += std::string(" ") + areaArgumentName(area);
     }
     for (const std::string& operand : run.options.operands) check += " " + shellWord(operand);
-    run.progress.message(text + "; zweryfikuj: " + check);
+    run.sink.failed(run.options.port, text + "; zweryfikuj: " + check, "");
 }
 
 // A file may hold what no editor would let a user commit (a switch-on time of 250, a lower limit
@@ -377,12 +376,12 @@ int checkEditorRules(CommandRun& run, const std::vector<ConfigArea>& areas, cons
         const ConfigFile& file = *perArea[i];
         for (const EditorRefusal& refusal : editorRefusals(imageForArea(file, areas[i], defaultConfigImage()), areas[i])) {
             any = true;
-            run.progress.message("kd215ctl: " + file.path + ": " + refusal.field + ": " + refusal.shown +
-                               " – edytor przyjmuje " + refusal.rule + (run.options.force ? "; zapisuję bez zmian (--force)" : ""));
+            run.sink.message(file.path, refusal.field + ": " + refusal.shown + " – edytor przyjmuje " + refusal.rule +
+                                          (run.options.force ? "; zapisuję bez zmian (--force)" : ""));
         }
     }
     if (!any || run.options.force) return kExitDone;
-    return fail(run, "kd215ctl: nie zapisuję wartości, których edytory nie przyjmą; --force zapisze je bez zmian", kExitFile);
+    return fail(run, "nie zapisuję wartości, których edytory nie przyjmą; --force zapisze je bez zmian", kExitFile);
 }
 
 // A backup keeps what the controller holds, but a value its editors would refuse (an erased
@@ -394,14 +393,13 @@ void warnOfEditorRefusals(CommandRun& run, const std::string& path, const Config
     for (const AreaBlock& block : kAreaBlocks) {
         for (const EditorRefusal& refusal : editorRefusals(image, block.area)) {
             if (++count > kNamed) continue;
-            run.progress.message("kd215ctl: " + path + ": " + refusal.field + ": " + refusal.shown +
-                               " – edytor przyjmuje " + refusal.rule);
+            run.sink.message(path, refusal.field + ": " + refusal.shown + " – edytor przyjmuje " + refusal.rule);
         }
     }
     if (count == 0) return;
     const std::string more = count > kNamed ? ", pierwsze " + std::to_string(kNamed) + " powyżej" : "";
-    run.progress.message("kd215ctl: " + path + ": sterownik ma wartości, których edytory nie przyjmą (" +
-                       std::to_string(count) + more + "); odtworzenie tej kopii zapasowej wymaga opcji --force");
+    run.sink.message(path, "sterownik ma wartości, których edytory nie przyjmą (" + std::to_string(count) + more +
+                             "); odtworzenie tej kopii zapasowej wymaga opcji --force");
 }
 
 // Writes each area from its file and, unless told not to, reads it back and compares.
@@ -409,6 +407,7 @@ void warnOfEditorRefusals(CommandRun& run, const std::string& path, const Config
 int writeAreas(CommandRun& run, const std::vector<ConfigArea>& areas, const std::vector<const ConfigFile*>& perArea,
                const std::string& backup = "") {
     const bool verifyAfter = !run.options.noVerify;
+    run.result["port"] = run.options.port;
     return withLink(run, [&](LinkSession& link) {
         if (!backup.empty()) run.result["file"] = backup;
         std::size_t differences = 0;
@@ -423,12 +422,12 @@ int writeAreas(CommandRun& run, const std::vector<ConfigArea>& areas, const std:
             ConfigImage controller = defaultConfigImage();
             if (file.kind == FileKind::Program) {
                 // The file lacks steps 13 and 14 and the end step: the controller keeps its own.
-                run.progress.show(progressText(TransferAction::ReadController, area, i, areas.size()));
+                run.sink.progress(progressText(TransferAction::ReadController, area, i, areas.size()));
                 const LinkStatus read = link.readArea(area, controller);
                 if (read != LinkStatus::Done) return failed(read);
             }
             const ConfigImage image = imageForArea(file, area, controller);
-            run.progress.show(progressText(TransferAction::WriteController, area, i, areas.size()));
+            run.sink.progress(progressText(TransferAction::WriteController, area, i, areas.size()));
             const LinkStatus write = link.writeArea(area, image);
             if (write != LinkStatus::Done) {
                 // A write that went out may have been stored though its answer was lost or spoiled.
@@ -437,14 +436,14 @@ int writeAreas(CommandRun& run, const std::vector<ConfigArea>& areas, const std:
             }
             states[i] = AreaState::Written;
             if (!verifyAfter) continue;
-            run.progress.show(progressText(TransferAction::Verify, area, i, areas.size()));
+            run.sink.progress(progressText(TransferAction::Verify, area, i, areas.size()));
             ConfigImage readBack = defaultConfigImage();
             const LinkStatus read = link.readArea(area, readBack);
             if (read != LinkStatus::Done) return failed(read);
             differences += reportVerifyDifferences(run, area, readBack, image);
         }
-        run.progress.clear();
-        if (wantsText(run)) run.out << "Zapisano do sterownika: " << areaList(areas.begin(), areas.end()) << ".\n";
+        run.sink.clearProgress();
+        if (wantsText(run)) run.sink.resultLine("Zapisano do sterownika: " + areaList(areas.begin(), areas.end()) + ".");
         run.result["areas"] = areaNames(areas);
         run.result["verified"] = verifyAfter;
         if (!verifyAfter) {
@@ -478,7 +477,7 @@ int portsCommand(CommandRun& run) {
     if (ports.empty()) return fail(run, kNoPortsText, kExitNoController);
     run.result["ports"] = Json::array();
     for (const PortEntry& port : ports) {
-        if (wantsText(run)) run.out << portLine(port) << "\n";
+        if (wantsText(run)) run.sink.resultLine(portLine(port));
         run.result["ports"].push_back({{"name", port.name},
                             {"device", port.device},
                             {"description", orNull(port.description)},
@@ -531,7 +530,10 @@ PortTried probePort(LoggingPort& port, const PortInfo& candidate) {
     if (outcome.communicationFailed || outcome.foundIndex == 0) {
         port.close();
         tried.found = outcome.foundIndex == 0;
-        if (!tried.found) tried.passed = {name, "error", name + ": " + probeFailureText(outcome)};
+        if (!tried.found) {
+            tried.passed = {name, "error", probeFailureText(outcome)};
+            tried.fault = std::to_string(outcome.errorCode);  // what the program's text says after its heading
+        }
     } else if (port.bytesReceived() != receivedBefore) {
         tried.passed = {name, "other-device", "odpowiedziało urządzenie, które nie jest sterownikiem Kd215"};
     } else if (port.lastOpenError() != 0) {
@@ -547,7 +549,7 @@ std::string notFoundText(const std::vector<std::string>& tried) {
     std::replace(text.begin(), text.end(), '\n', ' ');
     std::string names;
     for (const std::string& name : tried) names += (names.empty() ? "" : ", ") + name;
-    return "kd215ctl: " + text + (names.empty() ? "" : " Sprawdzone porty: " + names + ".");
+    return text + (names.empty() ? "" : " Sprawdzone porty: " + names + ".");
 }
 
 // Each port in turn; every port passed over is said on standard error with the reason, so that a
@@ -564,49 +566,54 @@ int probeCommand(CommandRun& run) {
     std::vector<std::string> tried;
     for (std::size_t i = 0; i < candidates.size(); ++i) {
         const std::string& candidate = candidates[i].name;
-        run.progress.show("Szukam sterownika: " + candidate + " (" + std::to_string(i + 1) + "/" +
+        run.sink.progress("Szukam sterownika: " + candidate + " (" + std::to_string(i + 1) + "/" +
                         std::to_string(candidates.size()) + ")");
         const PortTried outcome = probePort(port, candidates[i]);
         if (outcome.found) {
-            run.progress.clear();
+            run.sink.clearProgress();
             // Named the way that stays right after the next reboot or replugging, where there is one.
             const PortEntry* entry = findPort(known, candidate);
             const std::string name = entry != nullptr ? entry->name : candidate;
-            if (wantsText(run)) run.out << name << "\n";
+            if (wantsText(run)) run.sink.resultLine(name);
             run.result["port"] = name;
             run.result["device"] = entry != nullptr ? entry->device : portDevicePath(candidate);
             return kExitDone;
         }
-        if (std::string(outcome.passed.reason) == "error") return fail(run, outcome.passed.text, kExitCommunication);
-        run.progress.message(candidate + ": " + outcome.passed.text);
+        if (std::string(outcome.passed.reason) == "error") {
+            run.sink.failed(candidate, outcome.passed.text, outcome.fault);
+            return kExitCommunication;
+        }
+        run.sink.message(candidate, outcome.passed.text);
         run.result["tried"].push_back(
             {{"port", candidate}, {"reason", outcome.passed.reason}, {"text", outcome.passed.text}});
         if (std::string(outcome.passed.reason) != "bluetooth") tried.push_back(candidate);
     }
-    run.progress.message(notFoundText(tried));
+    run.sink.failed("", notFoundText(tried), "");
     return kExitNoController;
 }
 
 int versionCommand(CommandRun& run) {
+    run.result["port"] = run.options.port;
     return withLink(run, [&](LinkSession& link) {
-        run.progress.show(withoutTab(areaLabel(ConfigArea::Version)));
+        run.sink.progress(withoutTab(areaLabel(ConfigArea::Version)));
         std::string firmware;
         const LinkStatus status = link.version(firmware);
         if (status != LinkStatus::Done) return exitFor(status);
-        run.progress.clear();
-        if (wantsText(run)) run.out << firmware << "\n";
+        run.sink.clearProgress();
+        if (wantsText(run)) run.sink.resultLine(firmware);
         run.result["firmware"] = firmware;
         return kExitDone;
     });
 }
 
 int restartCommand(CommandRun& run) {
+    run.result["port"] = run.options.port;
     return withLink(run, [&](LinkSession& link) {
         const LinkStatus status = link.restart();
         if (status != LinkStatus::Done) return exitFor(status);
         // The restart frame has no answer: what is known is that the controller answered the
         // probe just before, and that the frame went out.
-        if (wantsText(run)) run.out << "Wysłano polecenie restartu sterownika; sterownik odpowiadał przed nim, restartu nie potwierdza.\n";
+        if (wantsText(run)) run.sink.resultLine("Wysłano polecenie restartu sterownika; sterownik odpowiadał przed nim, restartu nie potwierdza.");
         run.result["sent"] = true;
         run.result["answeredBefore"] = true;
         return kExitDone;
@@ -616,9 +623,10 @@ int restartCommand(CommandRun& run) {
 int readCommand(CommandRun& run) {
     const std::vector<ConfigArea>& areas = run.options.areas;
     ConfigImage image = defaultConfigImage();
+    run.result["port"] = run.options.port;
     const int code = withLink(run, [&](LinkSession& link) {
         for (std::size_t i = 0; i < areas.size(); ++i) {
-            run.progress.show(progressText(TransferAction::ReadController, areas[i], i, areas.size()));
+            run.sink.progress(progressText(TransferAction::ReadController, areas[i], i, areas.size()));
             const LinkStatus status = link.readArea(areas[i], image);
             if (status != LinkStatus::Done) return exitFor(status);  // no file touched
         }
@@ -630,6 +638,7 @@ int readCommand(CommandRun& run) {
     std::vector<std::pair<std::string, ByteBuffer>> files;
     for (const ConfigArea area : areas) {
         files.emplace_back(readOutputPath(run.options, area), encodeAreaFile(image, area));
+        run.result["files"].push_back(files.back().first);
     }
     return writeFiles(run, files);
 }
@@ -650,10 +659,11 @@ int verifyCommand(CommandRun& run) {
     const int loaded = loadAreaFiles(run, files, perArea);
     if (loaded != kExitDone) return loaded;
     const std::vector<ConfigArea>& areas = run.options.areas;
+    run.result["port"] = run.options.port;
     return withLink(run, [&](LinkSession& link) {
         std::size_t differences = 0;
         for (std::size_t i = 0; i < areas.size(); ++i) {
-            run.progress.show(progressText(TransferAction::Verify, areas[i], i, areas.size()));
+            run.sink.progress(progressText(TransferAction::Verify, areas[i], i, areas.size()));
             ConfigImage controller = defaultConfigImage();
             const LinkStatus status = link.readArea(areas[i], controller);
             if (status != LinkStatus::Done) return exitFor(status);
@@ -671,16 +681,16 @@ namespace {
 
 // The firmware version and all four areas, as backup and report take the controller whole.
 int readWholeController(CommandRun& run, LinkSession& link, ConfigImage& image, std::string& firmware) {
-    run.progress.show(withoutTab(areaLabel(ConfigArea::Version)));
+    run.sink.progress(withoutTab(areaLabel(ConfigArea::Version)));
     LinkStatus status = link.version(firmware);
     if (status != LinkStatus::Done) return exitFor(status);
     for (std::size_t i = 0; i < kAreaBlocks.size(); ++i) {
         const ConfigArea area = kAreaBlocks[i].area;
-        run.progress.show(progressText(TransferAction::ReadController, area, i, kAreaBlocks.size()));
+        run.sink.progress(progressText(TransferAction::ReadController, area, i, kAreaBlocks.size()));
         status = link.readArea(area, image);
         if (status != LinkStatus::Done) return exitFor(status);
     }
-    run.progress.clear();
+    run.sink.clearProgress();
     return kExitDone;
 }
 
@@ -694,6 +704,7 @@ int backupCommand(CommandRun& run) {
     const std::string& path = run.options.operands[0];
     ConfigImage image = defaultConfigImage();
     BackupInfo info;
+    run.result["port"] = run.options.port;
     const int read = withLink(run, [&](LinkSession& link) { return readWholeController(run, link, image, info.firmware); });
     if (read != kExitDone) return read;
     info.created = isoLocalTimeText();
@@ -705,7 +716,6 @@ int backupCommand(CommandRun& run) {
     run.result["created"] = info.created;
     const int written = writeFiles(run, {{path, textBytes(writeBackupJson(image, info))}});
     if (written == kExitDone) warnOfEditorRefusals(run, path, image);
-    run.result.erase("files");
     return written;
 }
 
@@ -730,6 +740,15 @@ int restoreCommand(CommandRun& run) {
     return writeAreas(run, areas, perArea, run.options.operands[0]);
 }
 
+// A text of whole lines, each a line of the result.
+void sayLines(CommandRun& run, const std::string& text) {
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+        run.sink.resultLine(text.substr(start, end - start));
+    }
+    if (start < text.size()) run.sink.resultLine(text.substr(start));
+}
+
 int showCommand(CommandRun& run) {
     int code = kExitDone;
     Json shown = Json::array();
@@ -740,7 +759,10 @@ int showCommand(CommandRun& run) {
             code = fail(run, loaded.error, kExitFile);
             continue;
         }
-        if (wantsText(run)) run.out << (shown.empty() ? "" : "\n") << showTable(file);
+        if (wantsText(run)) {
+            if (!shown.empty()) run.sink.resultLine("");
+            sayLines(run, showTable(file));
+        }
         shown.push_back(showJson(file));
     }
     run.result["files"] = shown;
@@ -790,13 +812,11 @@ int reportCommand(CommandRun& run) {
     ReportVisit visit{run.options.site, run.options.customer, run.options.note, isoLocalTimeText()};
     const std::string html = reportHtml(sources[0], sources.size() > 1 ? &sources[1] : nullptr, visit);
     const std::string path = reportOutputPath(run.options);
-    run.result.erase("port");  // the sources say where each came from
     run.result["file"] = path;
     run.result["sources"] = Json::array();
     for (const ReportSource& source : sources) run.result["sources"].push_back(sourceJson(source));
     run.result["differences"] = Json::array();
     const int written = writeFiles(run, {{path, textBytes(html)}});
-    run.result.erase("files");
     if (written != kExitDone || sources.size() < 2) return written;
     // The page lists the differences; the exit code and the result say them as diff does.
     return summary(run, reportDifferences(run, "Różnice źródeł", sourceDifferences(sources[0], sources[1])));
@@ -806,7 +826,7 @@ int runKd215ctl(const std::vector<std::string>& args, std::ostream& out, std::os
     CtlOptions options;
     const ParseResult parsed = parseCommandLine(args, options);
     if (!parsed.ok) {
-        err << messageLine(parsed.error + " (pomoc: kd215ctl help)") << "\n";
+        err << messageLine("", parsed.error + " (pomoc: kd215ctl help)") << "\n";
         return kExitUsage;
     }
     if (options.help) {
@@ -822,14 +842,20 @@ int runKd215ctl(const std::vector<std::string>& args, std::ostream& out, std::os
         return kExitDone;
     }
     if (namesPorts(options)) return runOnPorts(options, args, out, err, errIsTerminal);
-    return runCommand(options, args, out, err, errIsTerminal, nullptr);
+    return runOnTerminal(options, args, out, err, errIsTerminal);
 }
 
-int runCommand(const CtlOptions& options, const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-               bool errIsTerminal, Json* result, bool* lineOpened) {
+int runOnTerminal(const CtlOptions& options, const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                  bool errIsTerminal) {
     // The frame lines of -v take standard error; a progress line would break into them.
-    CommandRun run{options, out, Progress(err, errIsTerminal && !options.verbose, options.quiet), {}, {{"schema", kJsonSchema}}};
-    if (options.verbose) run.log.echoTo(err);
+    TerminalSink sink(out, err, errIsTerminal && !options.verbose, options.quiet);
+    return runCommand(options, args, sink, nullptr);
+}
+
+int runCommand(const CtlOptions& options, const std::vector<std::string>& args, CommandSink& sink, Json* result,
+               bool* lineOpened) {
+    CommandRun run{options, sink, {}, {{"schema", kJsonSchema}}};
+    if (options.verbose) run.log.echoTo([&sink](const std::string& line) { sink.frameLine(line); });
     const int checked = checkOutputs(run);
     if (checked != kExitDone) return checked;
     if (!options.logPath.empty()) {
@@ -840,8 +866,8 @@ int runCommand(const CtlOptions& options, const std::vector<std::string>& args, 
         run.log.note(line);
         // A log that cannot take its first line (a full disk) would keep nothing of the run.
         if (run.log.writeError() != 0) {
-            return fail(run, "kd215ctl: " + options.logPath + ": nie da się zapisać dziennika ramek (" +
-                               systemErrorText(static_cast<uint32_t>(run.log.writeError())) + ")",
+            return fail(run, options.logPath,
+                        "nie da się zapisać dziennika ramek (" + systemErrorText(static_cast<uint32_t>(run.log.writeError())) + ")",
                         kExitFile);
         }
     }
@@ -853,11 +879,11 @@ int runCommand(const CtlOptions& options, const std::vector<std::string>& args, 
     // nothing has still done its work: the ports it passed over, and why.
     const bool answered = code == kExitDone || code == kExitDifferences ||
                           (command.resultWhenNotFound && code == kExitNoController && !run.result["tried"].empty());
-    if (lineOpened != nullptr) *lineOpened = run.result.contains("port");
+    if (lineOpened != nullptr) *lineOpened = run.lineOpened;
     if (result != nullptr) {
         *result = answered ? run.result : Json();
     } else if (options.json && answered) {
-        out << jsonText(run.result) << "\n";
+        sink.resultLine(jsonText(run.result));
     }
     run.log.note("kod wyjścia " + std::to_string(code));
     return code;

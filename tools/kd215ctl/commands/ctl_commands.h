@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "commands/ctl_args.h"
+#include "console/command_sink.h"
 #include "records/backup_file.h"
 #include "link/port_list.h"
 #include "ports/frame_log.h"
@@ -16,12 +17,17 @@ namespace kd215 {
 // progress line is shown only when `errIsTerminal`.
 int runKd215ctl(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool errIsTerminal);
 
-// One parsed command on one port (or none). With `result` the JSON result is handed back there
-// (null when the command failed) instead of printed; `args` go into the frame log's first line.
-// `lineOpened`, when given, says whether the port opened and was ours alone, so that a failure can
-// be told apart: a port unavailable, or a port on which no controller answered.
-int runCommand(const CtlOptions& options, const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-               bool errIsTerminal, Json* result, bool* lineOpened = nullptr);
+// One parsed command on one port (or none), saying what it does to `sink`. With `result` the JSON
+// result is handed back there (null when the command failed) instead of said; `args` go into the
+// frame log's first line. `lineOpened`, when given, says whether the port opened and was ours
+// alone, so that a failure can be told apart: a port unavailable, or a port on which no
+// controller answered.
+int runCommand(const CtlOptions& options, const std::vector<std::string>& args, CommandSink& sink, Json* result,
+               bool* lineOpened = nullptr);
+// The command alone on the terminal: results on `out`, messages on `err`, and the progress line
+// there when `errIsTerminal`.
+int runOnTerminal(const CtlOptions& options, const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                  bool errIsTerminal);
 
 // The files one run of a command reads and writes, by the names it was given (after {port}).
 struct CommandFiles {
@@ -45,6 +51,7 @@ struct PassedOver {
 struct PortTried {
     bool found = false;
     PassedOver passed;
+    std::string fault;  // for "error": the probe's communication fault alone, as CommandSink::failed takes it
 };
 // The ports a probe tries: those named, or every port of this system, Bluetooth ones marked.
 std::vector<PortInfo> probeCandidates(const std::vector<std::string>& named);

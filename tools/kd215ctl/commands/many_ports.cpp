@@ -10,11 +10,11 @@
 #include <memory>
 #include <mutex>
 #include <sstream>
-#include <streambuf>
 #include <thread>
 
 #include "commands/ctl_commands.h"
 #include "commands/ctl_json.h"
+#include "commands/port_sink.h"
 #include "files/input_files.h"
 #include "link/probe.h"
 #include "link/serial_port.h"
@@ -30,8 +30,6 @@ namespace kd215 {
 namespace {
 
 const char* const kPortMark = "{port}";
-const char* const kMessageForm = "kd215ctl: ";
-const char* const kInterruptedWord = "przerwano";
 // A port list is a few lines a port; anything near this size is some other file.
 constexpr std::size_t kLargestPortList = 64 * 1024;
 
@@ -46,87 +44,6 @@ std::size_t characterCount(const std::string& text) {
     for (const char c : text) n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
     return n;
 }
-
-// On a terminal: what each port is doing, and the whole lines waiting for the main thread,
-// which clears the block of progress lines, prints them and draws the block again.
-struct Board {
-    std::mutex lock;
-    std::vector<PortProgress> ports;
-    std::vector<bool> done;
-    std::vector<std::pair<std::ostream*, std::string>> lines;
-};
-
-// One port's lines, gathered while it runs and passed on whole when it ends, so that the lines of
-// different ports never mix. Standard error keeps the message form: "kd215ctl: PORT: ..." then the
-// message's own text, with the port's other names cut from its start so that it is named once.
-// With a board, a progress text (written after "\r", never ended by "\n") and each message tell
-// the board what the port is doing.
-class PortLines final : public std::streambuf {
-public:
-    PortLines(std::ostream& target, const PortRun& run, bool messages, Board* board, std::size_t index,
-              std::vector<std::pair<std::ostream*, std::string>>& block)
-        : target_(target), run_(run), messages_(messages), board_(board), index_(index), block_(block) {}
-    ~PortLines() override {
-        if (!pending_.empty() && !progressText_) emit();
-    }
-    const std::vector<std::string>& lines() const { return lines_; }
-
-protected:
-    int overflow(int ch) override {
-        if (ch == traits_type::eof()) return 0;
-        if (ch == '\r' && board_ != nullptr) {
-            showDoing(pending_);
-            pending_.clear();
-            progressText_ = true;
-            return ch;
-        }
-        if (ch == '\n') progressText_ = false;
-        pending_ += static_cast<char>(ch);
-        if (ch == '\n') emit();
-        return ch;
-    }
-    int sync() override {
-        if (board_ != nullptr && !pending_.empty()) showDoing(pending_);
-        return 0;
-    }
-
-private:
-    void emit() {
-        if (pending_.back() == '\n') pending_.pop_back();
-        std::string text = pending_;
-        pending_.clear();
-        if (!messages_) {
-            block_.emplace_back(&target_, run_.name + ": " + text);
-            return;
-        }
-        if (text.rfind(kMessageForm, 0) == 0) text.erase(0, std::string(kMessageForm).size());
-        for (const std::string& alias : {run_.given, run_.stable, run_.device}) {
-            if (!alias.empty() && text.rfind(alias + ": ", 0) == 0) text.erase(0, alias.size() + 2);
-        }
-        lines_.push_back(text);
-        showDoing(text);
-        // The closing table says that the port was interrupted; its lines say only where it stood.
-        if (text == kInterruptedWord) return;
-        block_.emplace_back(&target_, kMessageForm + run_.name + ": " + text);
-    }
-
-    void showDoing(const std::string& text) {
-        const std::string shown = trimmed(text);
-        if (board_ == nullptr || !messages_ || shown.empty()) return;
-        std::lock_guard<std::mutex> hold(board_->lock);
-        board_->ports[index_].doing = shown;
-    }
-
-    std::ostream& target_;
-    const PortRun& run_;
-    bool messages_;
-    Board* board_;
-    std::size_t index_;
-    std::vector<std::pair<std::ostream*, std::string>>& block_;
-    std::string pending_;
-    bool progressText_ = false;  // pending_ came after "\r": a progress text, not a line
-    std::vector<std::string> lines_;
-};
 
 std::string padded(const std::string& text, std::size_t width) {
     const std::size_t n = characterCount(text);
@@ -154,11 +71,6 @@ std::string replaced(std::string text, const std::string& name) {
 
 bool holdsMark(const std::string& name) { return name.find(kPortMark) != std::string::npos; }
 
-std::string withoutForm(std::string text) {
-    if (text.rfind(kMessageForm, 0) == 0) text.erase(0, std::string(kMessageForm).size());
-    return text;
-}
-
 bool isPassedOver(const PortRun& run) { return run.passed.reason[0] != '\0'; }
 
 // The ports --port and --ports-from name, in order; the port list is read here, once.
@@ -172,7 +84,7 @@ int givenPorts(const CtlOptions& options, std::vector<std::string>& given, std::
         if (!error.empty()) error = options.portsFrom + ": " + error;
     }
     if (error.empty()) return kExitDone;
-    err << messageLine(error) << "\n";
+    err << messageLine("", error) << "\n";
     return kExitFile;
 }
 
@@ -207,7 +119,7 @@ std::vector<PortRun> probeAll(const std::vector<PortInfo>& systemPorts, std::vec
         run.passed = outcomes[i].passed;
         run.starts = false;
         run.code = kExitNoController;
-        run.messages = {withoutForm(run.passed.text)};
+        run.said = {run.passed.text, ""};
         passed.push_back(run);
     }
     return passed;
@@ -243,11 +155,11 @@ int nameRuns(std::vector<PortRun>& runs, std::ostream& err) {
             if (isPassedOver(runs[i])) continue;
             const bool device = sameDevice(runs[i], runs[j]);
             if (!device && runs[i].name != runs[j].name) continue;
-            err << kMessageForm << runs[j].given << ": "
-                << (device ? "ten sam port podany dwa razy (" + runs[i].given + ")"
-                           : "ta sama nazwa {port} (" + runs[j].name + ") co nazwa portu " + runs[i].given +
-                                 "; pliki obu portów byłyby jednym")
-                << " (pomoc: kd215ctl help)\n";
+            err << messageLine(runs[j].given, (device ? "ten sam port podany dwa razy (" + runs[i].given + ")"
+                                                     : "ta sama nazwa {port} (" + runs[j].name + ") co nazwa portu " +
+                                                           runs[i].given + "; pliki obu portów byłyby jednym") +
+                                                  " (pomoc: kd215ctl help)")
+                << "\n";
             return kExitUsage;
         }
     }
@@ -284,7 +196,7 @@ int checkRunFiles(const CtlOptions& options, const std::vector<PortRun>& runs, s
     }
     const std::string clash = sameFileText(inputs, outputs);
     if (!clash.empty()) {
-        err << messageLine(clash) << "\n";
+        err << messageLine("", clash) << "\n";
         return kExitUsage;
     }
     // A device, pipe or folder where a port's file would go ends the run before any port opens,
@@ -293,7 +205,7 @@ int checkRunFiles(const CtlOptions& options, const std::vector<PortRun>& runs, s
         for (const std::string& output : isPassedOver(run) ? std::vector<std::string>{} : commandFiles(run.options).outputs) {
             const std::string kind = nonRegularKind(output);
             if (kind.empty()) continue;
-            err << kMessageForm << output << ": to " << kind << ", nie zwykły plik; nie zastępuję go\n";
+            err << messageLine(output, "to " + kind + ", nie zwykły plik; nie zastępuję go") << "\n";
             return kExitFile;
         }
     }
@@ -315,13 +227,13 @@ int readInputs(const CtlOptions& options, std::vector<PortRun>& runs, std::ostre
                 ByteBuffer bytes;
                 const std::string error = readInputFile(inputs[i], bytes);
                 if (!error.empty() && !holdsMark(named[i])) {
-                    err << messageLine(error) << "\n";
+                    err << messageLine("", error) << "\n";
                     return kExitFile;
                 }
                 if (!error.empty()) {
                     run.starts = false;
                     run.code = kExitFile;
-                    run.messages = {withoutForm(error)};
+                    run.said = {error, ""};
                     continue;
                 }
                 found = read.emplace(inputs[i], std::move(bytes)).first;
@@ -335,10 +247,7 @@ int readInputs(const CtlOptions& options, std::vector<PortRun>& runs, std::ostre
 // What became of one port, for the table and for "error" in JSON: done, the differences, or the
 // failure and its last message (the areas' states after a failed write).
 std::string outcomeText(const PortRun& run) {
-    std::string why;
-    for (auto line = run.messages.rbegin(); line != run.messages.rend() && why.empty(); ++line) {
-        if (*line != kInterruptedWord) why = *line;
-    }
+    const std::string& why = run.said.text;
     const auto withWhy = [&](const char* word) { return why.empty() ? std::string(word) : word + (" – " + why); };
     if (std::string(run.passed.reason) == "bluetooth") return withWhy("pominięty");
     // The port's reason when a probe passed it over: --all's, or probe's own on this port.
@@ -355,10 +264,7 @@ std::string outcomeText(const PortRun& run) {
     if (run.code >= kExitSignalBase) return withWhy(kInterruptedWord);
     if (run.code == kExitNoController) return withWhy(unavailable ? "port niedostępny" : "brak sterownika");
     // The program's own "Błąd komunikacji : NAK" after the table's word would say it twice.
-    static const std::string kProgramsWords = "Błąd komunikacji : ";
-    if (run.code == kExitCommunication && why.rfind(kProgramsWords, 0) == 0) {
-        return "błąd komunikacji: " + why.substr(kProgramsWords.size());
-    }
+    if (run.code == kExitCommunication && !run.said.fault.empty()) return "błąd komunikacji: " + run.said.fault;
     if (run.code == kExitCommunication) return withWhy("błąd komunikacji");
     if (run.code == kExitFile) return withWhy("błąd pliku");
     return withWhy("błąd");
@@ -403,17 +309,11 @@ Json runJson(const PortRun& run) {
 void runLine(PortRun& run, std::size_t index, const std::vector<std::string>& args, std::ostream& out,
              std::ostream& err, Board& board, bool redraw, std::chrono::steady_clock::time_point started) {
     keepInterruptsFromThisThread();
-    Board* const shared = redraw ? &board : nullptr;
-    std::vector<std::pair<std::ostream*, std::string>> block;
-    {
-        PortLines outLines(out, run, false, shared, index, block);
-        PortLines errLines(err, run, true, shared, index, block);
-        std::ostream runOut(&outLines), runErr(&errLines);
-        run.code = runCommand(run.options, args, runOut, runErr, redraw, &run.result, &run.opened);
-        runOut.flush();
-        runErr.flush();
-        run.messages = errLines.lines();
-    }  // the last unended line joins the block before the port counts as done
+    PortSink sink(out, err, run.name, {run.given, run.stable, run.device}, run.options.quiet, !run.options.verbose,
+                  redraw ? &board : nullptr, index);
+    run.code = runCommand(run.options, args, sink, &run.result, &run.opened);
+    run.said = sink.reason();
+    const std::vector<PortLine>& block = sink.lines();
     run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     std::lock_guard<std::mutex> hold(board.lock);
     board.ports[index] = {run.name, outcomeText(run), run.seconds};
@@ -433,7 +333,7 @@ void drawBoardUntilDone(Board& board, std::chrono::steady_clock::time_point star
     std::size_t drawn = 0;  // lines of the block now on the screen
     for (bool running = true; running;) {
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
-        std::vector<std::pair<std::ostream*, std::string>> waiting;
+        std::vector<PortLine> waiting;
         std::vector<PortProgress> ports;
         {
             std::lock_guard<std::mutex> hold(board.lock);
@@ -488,10 +388,10 @@ void sayEndedBeforeStart(const std::vector<PortRun>& runs, std::ostream& err) {
     bool anyStarts = false;
     for (const PortRun& run : runs) {
         anyStarts = anyStarts || run.starts;
-        if (!run.starts) err << kMessageForm << run.name << ": " << run.messages.front() << "\n";
+        if (!run.starts) err << messageLine(run.name, run.said.text) << "\n";
         if (isPassedOver(run) && std::string(run.passed.reason) != "bluetooth") tried.push_back(run.name);
     }
-    if (!anyStarts && !tried.empty()) err << messageLine(notFoundText(tried)) << "\n";
+    if (!anyStarts && !tried.empty()) err << messageLine("", notFoundText(tried)) << "\n";
 }
 
 // Whether a port's code goes into the run's: a port --all passed over counts unless it is a
@@ -559,8 +459,9 @@ PortPlan planPortRuns(const CtlOptions& options, const std::vector<PortInfo>& sy
     if (!files.log.empty()) outputs.push_back(files.log);
     for (const std::string& output : outputs) {
         if (!plan.many || holdsMark(output)) continue;
-        err << kMessageForm << output << ": wiele portów, a jeden plik; nazwa musi zawierać {port} "
-            << "(np. kopie/{port}.json) (pomoc: kd215ctl help)\n";
+        err << messageLine(output, "wiele portów, a jeden plik; nazwa musi zawierać {port} (np. kopie/{port}.json) "
+                                   "(pomoc: kd215ctl help)")
+            << "\n";
         plan.code = kExitUsage;
         return plan;
     }
@@ -568,7 +469,7 @@ PortPlan planPortRuns(const CtlOptions& options, const std::vector<PortInfo>& sy
     if ((plan.code = givenPorts(options, given, err)) != kExitDone) return plan;
     const std::vector<PortRun> passed = options.allPorts ? probeAll(systemPorts, given) : std::vector<PortRun>{};
     if (given.empty() && passed.empty()) {
-        err << messageLine((options.portsFrom.empty() ? "" : options.portsFrom + ": ") + "brak portów") << "\n";
+        err << messageLine(options.portsFrom, "brak portów") << "\n";
         plan.code = kExitNoController;
         return plan;
     }
@@ -612,10 +513,10 @@ int runPlan(PortPlan& plan, const CtlOptions& options, const std::vector<std::st
     if (!plan.many) {
         const PortRun& run = plan.runs.front();
         if (!run.starts) {
-            err << messageLine(run.messages.front()) << "\n";
+            err << messageLine("", run.said.text) << "\n";
             return run.code;
         }
-        return runCommand(run.options, args, out, err, errIsTerminal, nullptr);
+        return runOnTerminal(run.options, args, out, err, errIsTerminal);
     }
     sayEndedBeforeStart(plan.runs, err);
     const bool redraw = errIsTerminal && plan.runs.size() > 1 && !options.quiet && !options.json && stderrRedrawsLines();

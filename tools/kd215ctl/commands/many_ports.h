@@ -8,6 +8,7 @@
 
 #include "commands/ctl_args.h"
 #include "commands/ctl_commands.h"
+#include "commands/port_sink.h"
 #include "config/byte_buffer.h"
 #include "link/port_list.h"
 
@@ -44,7 +45,7 @@ struct PortRun {
     bool starts = true;  // false when the run failed before its line began (an input of its own)
     int code = kExitDone;
     Json result;
-    std::vector<std::string> messages;  // its messages, without the form and the port's name
+    PortReason said;     // the last thing it said, or why it did not start
     bool opened = false;                // the port opened and was ours: a failure was the controller's
     double seconds = 0;
 };
@@ -63,12 +64,6 @@ PortPlan planPortRuns(const CtlOptions& options, const std::vector<PortInfo>& sy
 int runPlan(PortPlan& plan, const CtlOptions& options, const std::vector<std::string>& args, std::ostream& out,
             std::ostream& err, bool errIsTerminal);
 
-// What one port is doing now, for the block of lines redrawn on a terminal.
-struct PortProgress {
-    std::string name;   // the port's short name
-    std::string doing;  // the area being read or written, the last message, or the outcome
-    double seconds = 0;
-};
 // One line per port, each ending in "\n": the name, the time so far, what it is doing; cut to
 // fewer than `columns` characters, so that no line wraps and the block can be redrawn in place.
 std::string progressBlock(const std::vector<PortProgress>& ports, std::size_t columns);

@@ -8,7 +8,7 @@ namespace kd215 {
 
 std::string readInputFile(const std::string& path, ByteBuffer& bytes) {
     const std::string kind = nonRegularKind(path);
-    if (!kind.empty()) return "kd215ctl: " + path + ": to " + kind + ", nie zwykły plik; nie czytam go";
+    if (!kind.empty()) return path + ": to " + kind + ", nie zwykły plik; nie czytam go";
     // Nothing kd215ctl reads is near this big; a larger "file" is a device or a mistake.
     constexpr std::size_t kLargestFile = 16 * 1024 * 1024;
     switch (readFileBytes(path, kLargestFile + 1, bytes)) {
@@ -18,7 +18,7 @@ std::string readInputFile(const std::string& path, ByteBuffer& bytes) {
         case FileReadStatus::ReadFailed: return path + ": " + kFileReadFailedText;
     }
     if (bytes.size() > kLargestFile) {
-        return "kd215ctl: " + path + ": plik ma ponad 16 MB, a pliki obszarów i kopie zapasowe są znacznie mniejsze";
+        return path + ": plik ma ponad 16 MB, a pliki obszarów i kopie zapasowe są znacznie mniejsze";
     }
     return "";
 }

@@ -74,10 +74,11 @@ bool FrameLog::open(const std::string& path, std::string& error) {
 }
 
 void FrameLog::line(const std::string& text) {
-    if (file_ == nullptr && echo_ == nullptr) return;
-    const std::string out = localTimeText(true) + " " + text + "\n";
-    if (echo_ != nullptr) echo_->write(out.data(), static_cast<std::streamsize>(out.size())).flush();
+    if (file_ == nullptr && !echo_) return;
+    const std::string stamped = localTimeText(true) + " " + text;
+    if (echo_) echo_(stamped);
     if (file_ == nullptr) return;
+    const std::string out = stamped + "\n";
     const bool written = std::fwrite(out.data(), 1, out.size(), file_) == out.size();
     if ((std::fflush(file_) != 0 || !written) && writeError_ == 0) writeError_ = errno != 0 ? errno : EIO;
 }

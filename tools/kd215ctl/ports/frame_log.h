@@ -4,8 +4,9 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <ostream>
+#include <functional>
 #include <string>
+#include <utility>
 
 #include "link/serial_port.h"
 
@@ -29,8 +30,8 @@ public:
 
     // Opens `path` for appending; false with `error` set when it cannot.
     bool open(const std::string& path, std::string& error);
-    // Also writes every line to `echo` (-v: standard error).
-    void echoTo(std::ostream& echo) { echo_ = &echo; }
+    // Also hands every line, without its line end, to `echo` (-v: the command's sink).
+    void echoTo(std::function<void(const std::string&)> echo) { echo_ = std::move(echo); }
 
     // "TIME TX|RX HEX |ASCII|"
     void frame(const char* direction, const uint8_t* bytes, std::size_t n);
@@ -43,7 +44,7 @@ public:
 private:
     void line(const std::string& text);
     std::FILE* file_ = nullptr;
-    std::ostream* echo_ = nullptr;
+    std::function<void(const std::string&)> echo_;
     int writeError_ = 0;
 };
 

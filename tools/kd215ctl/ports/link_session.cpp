@@ -56,65 +56,25 @@ std::string whatCame(const TransferOutcome& outcome) {
     return std::string("odpowiedź uszkodzona: ") + what + "odebrano " + byteCount(outcome.received);
 }
 
-// The program's text for the fault, then what came: "Błąd komunikacji : NAK (brak odpowiedzi)".
-std::string faultLine(const TransferOutcome& outcome) {
+std::string withWhatCame(const std::string& fault, const TransferOutcome& outcome) {
     const std::string words = whatCame(outcome);
-    return transferFaultText(outcome) + (words.empty() ? "" : " (" + words + ")");
+    return fault + (words.empty() ? "" : " (" + words + ")");
 }
 
-std::size_t characterCount(const std::string& text) {
-    std::size_t n = 0;
-    for (const char c : text) n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    return n;
+// The program's text for the fault, then what came: "Błąd komunikacji : NAK (brak odpowiedzi)".
+std::string faultLine(const TransferOutcome& outcome) { return withWhatCame(transferFaultText(outcome), outcome); }
+
+// A fault of the line's answer without the program's heading: "NAK (sterownik odmówił)"; "" for
+// any other fault.
+std::string faultAlone(const TransferOutcome& outcome) {
+    const std::string fault = communicationFaultText(outcome);
+    return fault.empty() ? "" : withWhatCame(fault, outcome);
 }
 
 }  // namespace
 
-void Progress::show(const std::string& text) {
-    if (!enabled_) return;
-    const std::size_t length = characterCount(text);
-    err_ << '\r' << text;
-    if (shown_ > length) err_ << std::string(shown_ - length, ' ') << '\r' << text;
-    err_.flush();
-    shown_ = length;
-}
-
-void Progress::clear() {
-    if (!enabled_ || shown_ == 0) return;
-    err_ << '\r' << std::string(shown_, ' ') << '\r';
-    err_.flush();
-    shown_ = 0;
-}
-
-std::string messageLine(const std::string& text) {
-    std::string line = "kd215ctl: ";
-    const std::size_t start = text.rfind(line, 0) == 0 ? line.size() : 0;  // already in the form
-    for (std::size_t i = start; i < text.size(); ++i) {
-        if (text[i] != '\n') {
-            line += text[i];
-        } else if (i + 1 < text.size()) {
-            // "name :\nBłąd" reads "name: Błąd"; other breaks become spaces.
-            if (line.size() >= 2 && line.compare(line.size() - 2, 2, " :") == 0) line.erase(line.size() - 2, 1);
-            if (line.back() != ' ') line += ' ';
-        }
-    }
-    return line;
-}
-
-void Progress::message(const std::string& text) {
-    clear();
-    // A text that holds several messages, each on a line of its own in the form, stays several.
-    const std::string next = "\nkd215ctl: ";
-    std::size_t start = 0;
-    for (std::size_t end; (end = text.find(next, start)) != std::string::npos; start = end + 1) {
-        err_ << messageLine(text.substr(start, end - start)) << '\n';
-    }
-    err_ << messageLine(text.substr(start)) << '\n';
-    err_.flush();
-}
-
-LinkSession::LinkSession(LoggingPort& port, const std::string& portPath, Progress& progress, int retries)
-    : port_(port), portPath_(portPath), progress_(progress), retries_(retries) {
+LinkSession::LinkSession(LoggingPort& port, const std::string& portPath, CommandSink& sink, int retries)
+    : port_(port), portPath_(portPath), sink_(sink), retries_(retries) {
     ConnectLink(link_, port_, *this);
 }
 
@@ -141,20 +101,20 @@ LinkStatus LinkSession::confirmController() {
         reply = probeOpenPort(port_);
         if (reply.acknowledged) return LinkStatus::Done;
         if (reply.errorCode != 0 && interruptSignal() == 0) {
-            progress_.message(portPath_ + ": " + systemFailureWords(reply.errorCode));
+            sink_.failed(portPath_, systemFailureWords(reply.errorCode), "");
             return LinkStatus::CommunicationFailed;
         }
         if (attempt >= retries_ || interruptSignal() != 0) break;
-        progress_.note(portPath_ + ": " + probeReplyWords(reply.received) + " – ponowienie " + std::to_string(attempt + 1) +
-                       " z " + std::to_string(retries_));
+        sink_.note(portPath_, probeReplyWords(reply.received) + " – ponowienie " + std::to_string(attempt + 1) + " z " +
+                                  std::to_string(retries_));
         drainLine();
     }
     if (interruptSignal() != 0) return LinkStatus::Interrupted;
     if (reply.received == 0) {
-        progress_.message(portPath_ + ": " + kNoControllerWords);
+        sink_.failed(portPath_, kNoControllerWords, "");
         return LinkStatus::NoController;
     }
-    progress_.message(portPath_ + ": " + kOtherDeviceWords + " (" + probeReplyWords(reply.received) + ")");
+    sink_.failed(portPath_, kOtherDeviceWords + (" (" + probeReplyWords(reply.received) + ")"), "");
     return LinkStatus::NotAController;
 }
 
@@ -177,8 +137,8 @@ bool LinkSession::retryAfter(const TransferOutcome& outcome) {
         return false;
     }
     ++retriesUsed_;
-    progress_.note(portPath_ + ": " + faultLine(outcome) + " – ponowienie " + std::to_string(retriesUsed_) + " z " +
-                   std::to_string(retries_));
+    sink_.note(portPath_, faultLine(outcome) + " – ponowienie " + std::to_string(retriesUsed_) + " z " +
+                              std::to_string(retries_));
     // The rest of a spoiled reply may still be coming: the retry is sent into a quiet line.
     drainLine();
     return true;
@@ -225,9 +185,9 @@ LinkStatus LinkSession::run(TransferAction action, ConfigArea area) {
     }
     if (!failed_) return LinkStatus::Done;
     if (interruptSignal() != 0) return LinkStatus::Interrupted;
-    progress_.message(portPath_ + ": " + faultLine(failure_));
+    sink_.failed(portPath_, faultLine(failure_), faultAlone(failure_));
     if (silenced_) {
-        progress_.message(portPath_ + ": " + kStoppedAnsweringWords);
+        sink_.failed(portPath_, kStoppedAnsweringWords, "");
         return LinkStatus::NoController;
     }
     return LinkStatus::CommunicationFailed;

@@ -3,41 +3,16 @@
 #pragma once
 
 #include <cstdint>
-#include <ostream>
 #include <string>
 #include <vector>
 
 #include "config/byte_buffer.h"
+#include "console/command_sink.h"
 #include "link/link_state.h"
 #include "link/verify.h"
 #include "ports/frame_log.h"
 
 namespace kd215 {
-
-// kd215ctl's one form of message: "kd215ctl: ", the file or port concerned and a colon where
-// there is one, then the text, all on one line. A program text laid out over several lines
-// ("name :\nBłąd odczytu !") keeps its words and loses its line breaks.
-std::string messageLine(const std::string& text);
-
-// A one-line progress display on a terminal; silent when `enabled` is false.
-class Progress {
-public:
-    Progress(std::ostream& err, bool enabled, bool quiet) : err_(err), enabled_(enabled && !quiet), quiet_(quiet) {}
-    void show(const std::string& text);
-    void clear();
-    // An error: clears the progress line first, so the message is not mixed into it.
-    void message(const std::string& text);
-    // What is neither a result nor an error (a retry); left out with -q.
-    void note(const std::string& text) {
-        if (!quiet_) message(text);
-    }
-
-private:
-    std::ostream& err_;
-    bool enabled_;
-    bool quiet_;
-    std::size_t shown_ = 0;  // characters of the line now shown
-};
 
 enum class LinkStatus {
     Done,
@@ -52,8 +27,8 @@ enum class LinkStatus {
 // nothing, every difference is kept.
 class LinkSession final : public LinkReporter {
 public:
-    // `port` is open on `portPath`.
-    LinkSession(LoggingPort& port, const std::string& portPath, Progress& progress, int retries);
+    // `port` is open on `portPath`; what the session says (retries, failures) goes to `sink`.
+    LinkSession(LoggingPort& port, const std::string& portPath, CommandSink& sink, int retries);
 
     // Waits until the line has been quiet for a while and throws away what came: the rest of a
     // reply to an earlier run that was cut off, which would otherwise be taken for this run's.
@@ -86,7 +61,7 @@ private:
 
     LoggingPort& port_;
     std::string portPath_;
-    Progress& progress_;
+    CommandSink& sink_;
     int retries_;
     int retriesUsed_ = 0;
     bool failed_ = false;
