@@ -8,6 +8,7 @@
 #include "config/area_files.h"
 #include "config/area_names.h"
 #include "records/config_files.h"
+#include "records/printable_text.h"
 
 namespace kd215 {
 
@@ -52,22 +53,17 @@ std::string folded(const std::string& text, std::size_t indent, std::size_t widt
     std::string out, line;
     std::size_t lineLength = 0;
     std::size_t start = 0;
-    const auto length = [](const std::string& word) {
-        std::size_t n = 0;
-        for (const char c : word) n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-        return n;
-    };
     while (start < text.size()) {
         std::size_t end = text.find(' ', start);
         if (end == std::string::npos) end = text.size();
         const std::string word = text.substr(start, end - start);
-        if (lineLength > 0 && indent + lineLength + 1 + length(word) > width) {
+        if (lineLength > 0 && indent + lineLength + 1 + characterCount(word) > width) {
             out += std::string(indent, ' ') + line + "\n";
             line.clear();
             lineLength = 0;
         }
         line += (lineLength > 0 ? " " : "") + word;
-        lineLength += (lineLength > 0 ? 1 : 0) + length(word);
+        lineLength += (lineLength > 0 ? 1 : 0) + characterCount(word);
         start = end + 1;
     }
     if (lineLength > 0) out += std::string(indent, ' ') + line + "\n";

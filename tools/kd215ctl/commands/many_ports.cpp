@@ -24,6 +24,7 @@
 #include "ports/port_access.h"
 #include "ports/link_session.h"
 #include "ports/port_names.h"
+#include "records/printable_text.h"
 
 namespace kd215 {
 
@@ -37,12 +38,6 @@ std::string trimmed(const std::string& text) {
     const std::size_t first = text.find_first_not_of(" \t\r");
     if (first == std::string::npos) return "";
     return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
-}
-
-std::size_t characterCount(const std::string& text) {
-    std::size_t n = 0;
-    for (const char c : text) n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    return n;
 }
 
 std::string padded(const std::string& text, std::size_t width) {

@@ -1,19 +1,11 @@
 // The one form of kd215ctl's messages, and the terminal that shows one port's run.
 #include "console/command_sink.h"
 
+#include "records/printable_text.h"
+
 namespace kd215 {
 
 const char* const kInterruptedWord = "przerwano";
-
-namespace {
-
-std::size_t characterCount(const std::string& text) {
-    std::size_t n = 0;
-    for (const char c : text) n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    return n;
-}
-
-}  // namespace
 
 std::string oneLine(const std::string& text) {
     std::string line;

@@ -11,6 +11,7 @@
 #include "platform/files.h"
 #include "platform/interrupts.h"
 #include "ports/port_access.h"
+#include "records/config_files.h"
 
 namespace kd215 {
 
@@ -26,13 +27,6 @@ constexpr unsigned kMaxDrainMs = 3000;
 const char* const kNoControllerWords = "nie odpowiedział żaden sterownik Kd215; sprawdź kabel, zasilanie i port";
 const char* const kOtherDeviceWords = "odpowiedziało urządzenie, które nie jest sterownikiem Kd215; nic do niego nie wysłano";
 const char* const kStoppedAnsweringWords = "sterownik przestał odpowiadać, także na sprawdzenie połączenia; bez ponowień";
-
-// "1 bajt", "3 bajty", "8 bajtów", "22 bajty".
-std::string byteCount(uint32_t n) {
-    const uint32_t last = n % 10, lastTwo = n % 100;
-    const char* noun = n == 1 ? "bajt" : (last >= 2 && last <= 4 && (lastTwo < 12 || lastTwo > 14)) ? "bajty" : "bajtów";
-    return std::to_string(n) + " " + noun;
-}
 
 std::string probeReplyWords(uint32_t received) {
     return received == 0 ? "brak odpowiedzi" : "odpowiedź nie jest potwierdzeniem sterownika, odebrano " + byteCount(received);
