@@ -130,6 +130,23 @@ CtlRun runCtlAsUser(const std::vector<std::string>& args, uid_t uid = 0) {
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, text, ""};
 }
 
+// A process holding `line` open until it is killed: through kd215's own port, which takes the
+// lock, or with a bare open and no lock. `opened` says whether it got the line.
+pid_t holdLine(const std::string& line, bool locked, bool& opened) {
+    int ready[2];
+    if (::pipe(ready) != 0) return -1;
+    const pid_t holder = ::fork();
+    if (holder == 0) {
+        PosixSerialPort port;
+        const char held = locked ? port.open(line) == OpenResult::Opened : ::open(line.c_str(), O_RDWR | O_NOCTTY) >= 0;
+        if (::write(ready[1], &held, 1) != 1 || !held) ::_exit(1);
+        ::pause();
+    }
+    char held = 0;
+    opened = ::read(ready[0], &held, 1) == 1 && held;
+    return holder;
+}
+
 TEST_F(CtlOnSim, FailedReadWritesNoFileAndLeavesTheOldOnesAlone) {
     // A slow controller, so that the fault can be set while program 1 is being answered and
     // hit program 2, after three areas have already been read.
@@ -538,17 +555,8 @@ TEST_F(CtlOnSim, PortsThatWillNotServeSayWhyAndEndWithThree) {
     startSim();
     // Held by a process started after the simulator, which has the line open too: the holder is
     // the one with the lock, not the first with the device open.
-    int ready[2];
-    ASSERT_EQ(::pipe(ready), 0);
-    const pid_t holder = ::fork();
-    if (holder == 0) {
-        PosixSerialPort port;
-        const bool opened = port.open(sim.link()) == OpenResult::Opened;
-        if (::write(ready[1], &opened, 1) != 1 || !opened) ::_exit(1);
-        ::pause();
-    }
     bool opened = false;
-    ASSERT_EQ(::read(ready[0], &opened, 1), 1);
+    const pid_t holder = holdLine(sim.link(), true, opened);
     // probe passes over the busy line and a line where nobody answers, and says why of each.
     test::PtyPair silentLine;
     ASSERT_TRUE(silentLine.ready());
@@ -662,17 +670,8 @@ TEST_F(CtlOnSim, ALineThatIsNotAKd215GetsNothingButTheProbe) {
 TEST_F(CtlOnSim, APortHeldOpenWithoutALockIsNamedWithItsHolderAndGetsNothing) {
     startSim(memoryOf(defaultConfigImage()));
     const std::string backup = file("site.json", writeBackupJson(siteImage(), {}));
-    int ready[2];
-    ASSERT_EQ(::pipe(ready), 0);
-    const pid_t holder = ::fork();
-    if (holder == 0) {  // as a terminal emulator holds it: open, no lock
-        const int fd = ::open(sim.link().c_str(), O_RDWR | O_NOCTTY);
-        const char opened = fd >= 0;
-        if (::write(ready[1], &opened, 1) != 1 || fd < 0) ::_exit(1);
-        ::pause();
-    }
-    char opened = 0;
-    ASSERT_EQ(::read(ready[0], &opened, 1), 1);
+    bool opened = false;
+    const pid_t holder = holdLine(sim.link(), false, opened);  // as a terminal emulator holds it
     const CtlRun run = onLine({"restore", backup});
     ::kill(holder, SIGKILL);
     ::waitpid(holder, nullptr, 0);
