@@ -289,12 +289,11 @@ TEST_F(Faults, EachFaultHasItsMessageCancelKeepsTheImageRetryRecovers) {
     ASSERT_TRUE(requestsThenIdle(1));
     ASSERT_TRUE(setSimMemory(controller_, second));
 
+    // A refusal, and a reply cut short, which ends on the Win32 line's time-out; what each other
+    // spoiled reply says is the frames' and the reporter's tests.
     const std::pair<const char*, const char*> faults[] = {
         {"nak", "Błąd komunikacji : NAK"},
-        {"bad-checksum", "Błąd komunikacji : suma kontrolna = 255"},
-        {"bad-address", "Błąd komunikacji : adres zwrotny 81"},
         {"short-reply", "Błąd komunikacji : brak danych : 43"},
-        {"wrong-length", "Błąd komunikacji : brak danych : 86"},
     };
     std::size_t sent = 1;
     for (const auto& fault : faults) {
@@ -303,9 +302,7 @@ TEST_F(Faults, EachFaultHasItsMessageCancelKeepsTheImageRetryRecovers) {
         Dialog failed = box("Niepowodzenie");
         EXPECT_EQ(failed.text, fault.second) << fault.first;
         EXPECT_TRUE(hasButton(failed, IDRETRY)) << fault.first;
-        if (sent == 2) {
-            EXPECT_TRUE(screenshot("fault-nak"));
-        }
+        if (sent == 1) { EXPECT_TRUE(screenshot("fault-nak")); }
         ASSERT_TRUE(answer(failed, IDCANCEL)) << fault.first;
         ASSERT_TRUE(requestsThenIdle(++sent)) << fault.first;
     }
