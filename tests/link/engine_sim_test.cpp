@@ -121,17 +121,18 @@ TEST_F(EngineOnSim, CancelInTheMiddleOfAChainKeepsTheAreasBefore) {
     EXPECT_EQ(sim.frames("RX").size(), 2u);
 }
 
-TEST_F(EngineOnSim, RestartDuringAPendingReadAbortsItAndSendsTheRestartFrame) {
+// A restart while a chain of every area waits for its first reply replaces the chain: nothing follows.
+TEST_F(EngineOnSim, RestartDuringAPendingChainAbortsItAndSendsTheRestartFrame) {
     startSim({"--fault", "silent:1"});
-    start(TransferAction::ReadController, ConfigArea::Program1);
-    ASSERT_TRUE(runUntil(ConfigArea::Program1, TransferState::AwaitReply));
+    start(TransferAction::ReadController, ConfigArea::Settings, true);
+    ASSERT_TRUE(runUntil(ConfigArea::Settings, TransferState::AwaitReply));
     const auto started = std::chrono::steady_clock::now();
     BeginRestart(s.link);
     ASSERT_TRUE(runToIdle(2000));
     // A gross bound, loose for a busy machine: the reply it abandons would be waited for many seconds.
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(1500));
     EXPECT_TRUE(ui.messages.empty());
-    EXPECT_EQ(sim.frames("RX", 2), (std::vector<std::string>{"12 46 A0 00 AA 5E", "0F 03 EE"}));
+    EXPECT_EQ(sim.frames("RX", 2), (std::vector<std::string>{"12 46 04 00 44 60", "0F 03 EE"}));
     EXPECT_TRUE(sameImage(s.image, defaultConfigImage()));
 }
 

@@ -81,9 +81,6 @@ async function readAllAndSaveFiles(page, sim, downloads) {
   await d.menu(page, 'Akcja', 'Odczyt ze sterownika', 'Wszystko');
   await waitForFrames(sim, since, (f) => f.some((x) => x.dir === 'TX' && x.hex.startsWith('13 46 4A 01 AA')), 'program 2 read');
   await d.idle(page);
-  const requests = rxFrames(sim).slice(-4);
-  check(requests.join('|') === ['12 46 04 00 44 60', '12 46 50 00 50 08', '12 46 A0 00 AA 5E', '12 46 4A 01 AA B3'].join('|'),
-    `read all asked for ${requests.join(', ')}`);
   await d.menu(page, 'Akcja', 'Zapis do pliku', 'Wszystko');
   // One file dialog per area, each answered "Zapisz" with the name it offers.
   for (let n = 1; n <= 4; n++) {
@@ -138,29 +135,6 @@ async function editorsReachTheController(page, sim, shots) {
   check(m.readUInt16LE(4 + 20) === 123, `channel 1 rise time in the controller: ${m.readUInt16LE(24)}, not 123`);
   check(m[80 + 2] === 127, `scene 1 channel 3 in the controller: ${m[82]}, not 127 (50 %)`);
   check(m.readUInt16LE(160 + 10) === 777, `program 1 step 1 duration in the controller: ${m.readUInt16LE(170)}, not 777`);
-}
-
-// Two differences in the scenes: the first prompt answered "Tak", the second "Nie", which ends the
-// chain before the programs.
-async function verificationStopsAtNo(page, sim, shots) {
-  const memory = sim.memoryBytes();
-  const pcLevel = memory[80 + 10 + 4];
-  memory[80 + 10 + 4] = pcLevel ^ 1;                        // scene 2, channel 5
-  memory.writeUInt16LE(memory.readUInt16LE(80 + 28) + 1, 80 + 28);  // scene 3 rise time
-  await reloadMemory(sim, memory);
-  const since = sim.frames().length;
-  await d.menu(page, 'Akcja', 'Weryfikacja', 'Wszystko');
-  const first = await d.messageBox(page, 'Niepowodzenie');
-  check(first.includes(`Błąd weryfikacji : scena 2 kanał 5\n ( ${pcLevel} <> ${pcLevel ^ 1} )\nKontynuować sprawdzanie ?`),
-    `first verification prompt: ${first}`);
-  await page.screenshot({ path: path.join(shots, 'weryfikacja.png') });
-  await d.pressButton(page, d.aria('alertdialog', 'Niepowodzenie'), 'Tak');
-  await d.waitFor('the second prompt', async () => (await d.messageBox(page, 'Niepowodzenie')).includes('czasu narastania : scena 3'));
-  await d.pressButton(page, d.aria('alertdialog', 'Niepowodzenie'), 'Nie');
-  await d.idle(page);
-  await d.sleep(300);
-  const asked = sim.frames().slice(since).filter((f) => f.dir === 'RX').map((f) => f.hex);
-  check(asked.join('|') === '12 46 04 00 44 60|12 46 50 00 50 08', `verification after "Nie" asked for ${asked.join(', ')}`);
 }
 
 // A reply spoiled once: the Retry box, "Ponów próbę" sends the same request and the read completes.
@@ -324,7 +298,6 @@ async function pageScenarios(browser, sim) {
     ['read all and area files', () => readAllAndSaveFiles(page, sim, downloads)],
     ['screenshots', () => screenshots(page, shots)],
     ['an edit in each editor', () => editorsReachTheController(page, sim, shots)],
-    ['verification and "Nie"', () => verificationStopsAtNo(page, sim, shots)],
     ['spoiled reply and "Ponów próbę"', () => spoiledReplyRetried(page, sim, shots)],
     ['adapter unplugged mid-read', () => unpluggedMidRead(page, sim)],
     ['backups both ways', async () => { backup = await backupsBothWays(page, sim, downloads); }],

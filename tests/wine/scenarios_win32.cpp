@@ -21,7 +21,6 @@ namespace {
 const char* const kNotFound =
     "Nie znalazłem sterownika Kd215 !\nPodłącz urządzenie, przygotuj do transmisji\ni spróbuj ponownie.";
 const char* const kNoData = "Błąd komunikacji : brak danych : 0";
-const char* const kScenesRead = "12 46 50 00 50 08";
 const char* const kProbe = "1B 03 E2";
 const char* const kVersionRequest = "12 03 EB";
 constexpr std::size_t kScenes = 80, kProgram1 = 160;
@@ -131,7 +130,6 @@ protected:
 using StartUp = Scenario;
 using Status = Scenario;
 using Editors = Scenario;
-using Verify = Scenario;
 using Files = Scenario;
 using Faults = Scenario;
 using Transfers = Scenario;
@@ -144,21 +142,6 @@ TEST_F(StartUp, ProbesPastASilentPortAndStopsAtTheController) {
     EXPECT_EQ(lineEvents(silent3_).size(), com3) << "COM3 comes after the controller's COM12 and stays closed";
     EXPECT_EQ(statusText(program_, 1), "\tWersja");
     EXPECT_TRUE(screenshot("start"));
-}
-
-TEST_F(StartUp, WithoutAControllerSaysSoThenAutoFindsItPluggedIn) {
-    ASSERT_TRUE(simControl(controller_, "unplug"));
-    start(false);
-    Dialog notFound = box("Mamy problem :", 15000);
-    EXPECT_EQ(notFound.text, kNotFound);
-    EXPECT_EQ(received(silent3_, 0).back(), kProbe) << "every port was asked";
-    ASSERT_TRUE(answer(notFound, IDOK));
-    EXPECT_TRUE(waitGotowe(program_));
-    EXPECT_EQ(statusText(program_, 0), "\tFW : N/A");
-
-    ASSERT_TRUE(simControl(controller_, "plug"));
-    postCommand(program_, kCmdAutoPort);
-    EXPECT_TRUE(waitReady(program_, 15000)) << describeDialogs(program_);
 }
 
 // While a read waits on a silent controller, part 2 names the action however the read began: from
@@ -237,30 +220,6 @@ TEST_F(Editors, ARefusedCommitThenEditsWrittenToTheController) {
     EXPECT_TRUE(written == withAreasOf(other, expected)) << memoryDifferences(written, withAreasOf(other, expected));
 }
 
-TEST_F(Verify, YesGoesOnToTheNextDifferenceAndNoStopsTheChain) {
-    std::vector<uint8_t> memory = seededBytes(104, 512);
-    ASSERT_TRUE(setSimMemory(controller_, memory));
-    start();
-    ASSERT_TRUE(keys(road(kReadController, kEverything)));
-    ASSERT_TRUE(requestsThenIdle(4));
-    memory[kScenes + 14] ^= 0x80;      // scene 2, channel 5
-    memory[kScenes + 77] ^= 0x80;      // scene 8, channel 8
-    memory[kProgram1 + 5] ^= 0x80;     // program 1, step 1
-    ASSERT_TRUE(setSimMemory(controller_, memory));
-
-    ASSERT_TRUE(keys(road(kVerify, kEverything)));
-    Dialog first = box("Niepowodzenie");
-    EXPECT_EQ(first.text.rfind("Błąd weryfikacji : scena 2 kanał 5\n", 0), 0u) << first.text;
-    EXPECT_TRUE(screenshot("verify-prompt"));
-    ASSERT_TRUE(answer(first, IDYES));
-    Dialog second = box("Niepowodzenie");
-    EXPECT_EQ(second.text.rfind("Błąd weryfikacji : scena 8 kanał 8\n", 0), 0u) << second.text;
-    ASSERT_TRUE(answer(second, IDNO));
-    EXPECT_TRUE(requestsThenIdle(6)) << "No ends the chain at the scenes: " << describeDialogs(program_);
-    EXPECT_TRUE(noDialogFor(program_, 300)) << describeDialogs(program_);
-    EXPECT_EQ(requests().back(), kScenesRead);
-}
-
 TEST_F(Files, SavedUnderAPolishNameLoadsIntoAFreshProgramAndAFailedSaveKeepsTheOldFile) {
     const std::vector<uint8_t> memory = seededBytes(105, 512);
     ASSERT_TRUE(setSimMemory(controller_, memory));
@@ -330,12 +289,11 @@ TEST_F(Faults, EachFaultHasItsMessageCancelKeepsTheImageRetryRecovers) {
     ASSERT_TRUE(requestsThenIdle(1));
     ASSERT_TRUE(setSimMemory(controller_, second));
 
+    // A refusal, and a reply cut short, which ends on the Win32 line's time-out; what each other
+    // spoiled reply says is the frames' and the reporter's tests.
     const std::pair<const char*, const char*> faults[] = {
         {"nak", "Błąd komunikacji : NAK"},
-        {"bad-checksum", "Błąd komunikacji : suma kontrolna = 255"},
-        {"bad-address", "Błąd komunikacji : adres zwrotny 81"},
         {"short-reply", "Błąd komunikacji : brak danych : 43"},
-        {"wrong-length", "Błąd komunikacji : brak danych : 86"},
     };
     std::size_t sent = 1;
     for (const auto& fault : faults) {
@@ -344,9 +302,7 @@ TEST_F(Faults, EachFaultHasItsMessageCancelKeepsTheImageRetryRecovers) {
         Dialog failed = box("Niepowodzenie");
         EXPECT_EQ(failed.text, fault.second) << fault.first;
         EXPECT_TRUE(hasButton(failed, IDRETRY)) << fault.first;
-        if (sent == 2) {
-            EXPECT_TRUE(screenshot("fault-nak"));
-        }
+        if (sent == 1) { EXPECT_TRUE(screenshot("fault-nak")); }
         ASSERT_TRUE(answer(failed, IDCANCEL)) << fault.first;
         ASSERT_TRUE(requestsThenIdle(++sent)) << fault.first;
     }
@@ -377,7 +333,7 @@ TEST_F(Faults, EachFaultHasItsMessageCancelKeepsTheImageRetryRecovers) {
     EXPECT_EQ(statusText(program_, 0), "\tFW : 1.05");
 }
 
-TEST_F(Transfers, StopAndRestartEndAPendingChainAndRepeatRunsTheLastArea) {
+TEST_F(Transfers, StopEndsAPendingChainRepeatRunsTheLastAreaRestartIsSent) {
     ASSERT_TRUE(setSimMemory(controller_, seededBytes(109, 512)));
     start();
     ASSERT_TRUE(simControl(controller_, "fault silent"));
@@ -391,13 +347,10 @@ TEST_F(Transfers, StopAndRestartEndAPendingChainAndRepeatRunsTheLastArea) {
     ASSERT_TRUE(requestsThenIdle(2)) << describeDialogs(program_);
     EXPECT_EQ(requests()[0], requests()[1]);
 
-    // A restart while the chain waits for its first reply replaces it; nothing follows.
-    ASSERT_TRUE(simControl(controller_, "fault silent"));
-    ASSERT_TRUE(keys(road(kReadController, kEverything)));
-    ASSERT_TRUE(waitFor([&] { return requests().size() == 3; }));
+    // The menu's restart, which only this road takes; what it does to a pending chain is the
+    // engine's test on the simulator.
     ASSERT_TRUE(keys("alt+a r"));  // "&Restart sterownika"
-    ASSERT_TRUE(requestsThenIdle(4, 3000)) << describeDialogs(program_);
-    EXPECT_TRUE(noDialogFor(program_, 800)) << describeDialogs(program_);
+    ASSERT_TRUE(requestsThenIdle(3, 3000)) << describeDialogs(program_);
     EXPECT_EQ(requests().back(), "0F 03 EE");
 }
 
@@ -409,9 +362,11 @@ TEST_F(Ports, AutoFindsAnAdapterPluggedInAfterStartUpAndPassesOverBluetooth) {
     const std::size_t phone = lineEvents(bluetooth_).size(), adapter = lineEvents(added_).size();
     start(false);
     Dialog notFound = box("Mamy problem :", 15000);
+    EXPECT_EQ(notFound.text, kNotFound);
     EXPECT_EQ(received(silent3_, 0).back(), kProbe) << "every port was asked";
     ASSERT_TRUE(answer(notFound, IDOK));
     ASSERT_TRUE(waitGotowe(program_));
+    EXPECT_EQ(statusText(program_, 0), "\tFW : N/A");
 
     ASSERT_TRUE(listPort(kAddedDevice, L"COM5"));
     postCommand(program_, kCmdAutoPort);
