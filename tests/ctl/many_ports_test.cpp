@@ -18,7 +18,7 @@
 #include "commands/many_ports.h"
 #include "commands/port_sink.h"
 #include "config/area_files.h"
-#include "files/input_files.h"
+#include "records/input_files.h"
 #include "link/frames.h"
 #include "records/backup_file.h"
 #include "sim_process_posix.h"

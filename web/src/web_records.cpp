@@ -9,8 +9,8 @@
 #include <nlohmann/json.hpp>
 
 #include "controller.h"
-#include "files/input_files.h"
-#include "ports/frame_log.h"
+#include "records/input_files.h"
+#include "link/frame_log.h"
 #include "records/backup_file.h"
 #include "report/report.h"
 #include "web_files.h"

@@ -9,7 +9,7 @@
 #include "console/command_sink.h"
 #include "records/backup_file.h"
 #include "link/port_list.h"
-#include "ports/frame_log.h"
+#include "link/frame_log.h"
 
 namespace kd215 {
 

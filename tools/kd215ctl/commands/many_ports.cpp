@@ -15,7 +15,7 @@
 #include "commands/ctl_commands.h"
 #include "commands/ctl_json.h"
 #include "commands/port_sink.h"
-#include "files/input_files.h"
+#include "records/input_files.h"
 #include "link/probe.h"
 #include "link/serial_port.h"
 #include "console/console.h"

@@ -10,7 +10,7 @@
 #include "console/command_sink.h"
 #include "link/link_state.h"
 #include "link/verify.h"
-#include "ports/frame_log.h"
+#include "link/frame_log.h"
 
 namespace kd215 {
 

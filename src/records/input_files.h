@@ -1,4 +1,4 @@
-// kd215ctl's inputs read from the paths its command line names, and the names of files on this system.
+// Inputs read from the paths a user names, and the names of files on this system.
 #pragma once
 
 #include <string>

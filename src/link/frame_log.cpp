@@ -1,5 +1,5 @@
 // The frame log and the logging port wrapper.
-#include "ports/frame_log.h"
+#include "link/frame_log.h"
 
 #include <cerrno>
 #include <chrono>

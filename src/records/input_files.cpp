@@ -1,6 +1,6 @@
-// kd215ctl's inputs read from their paths (refusing what is no regular file, or far too big) and
+// Inputs read from their paths (refusing what is no regular file, or far too big) and
 // the names of files on this system: the folder, the last part, whether two names are one file.
-#include "files/input_files.h"
+#include "records/input_files.h"
 
 #include "platform/files.h"
 
