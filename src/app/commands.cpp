@@ -16,11 +16,11 @@ const char* const kHomePageAddress = "https://kd215.example/";
 namespace {
 
 
-MenuItemSpec command(const char* caption, int id, bool grayed = false) {
+MenuEntry command(const char* caption, int id, bool grayed = false) {
     return {caption, id, nullptr, grayed};
 }
-MenuItemSpec popup(const char* caption, const char* key) { return {caption, -1, key, false}; }
-MenuItemSpec separator() { return {nullptr, -1, nullptr, false}; }
+MenuEntry popup(const char* caption, const char* key) { return {caption, -1, key, false}; }
+MenuEntry separator() { return {nullptr, -1, nullptr, false}; }
 
 struct AreaCommand {
     int id;
@@ -83,8 +83,8 @@ void tellControllerNotFound(ProgramState& s) {
 
 }  // namespace
 
-const std::vector<MenuSpec>& menuTree() {
-    static const std::vector<MenuSpec> tree = {
+const std::vector<MenuPopup>& menuTree() {
+    static const std::vector<MenuPopup> tree = {
         {"Kd215<->PC",
          {popup("&Akcja", "Akcje"), popup("&Wybór portu", "Port"), command("&Koniec pracy", kCmdExit),
           popup("&Pomoc", "Pomoc")}},
@@ -111,8 +111,8 @@ const std::vector<MenuSpec>& menuTree() {
     return tree;
 }
 
-const MenuSpec* findMenu(const std::string& key) {
-    for (const MenuSpec& menu : menuTree()) {
+const MenuPopup* findMenu(const std::string& key) {
+    for (const MenuPopup& menu : menuTree()) {
         if (key == menu.key) return &menu;
     }
     return nullptr;

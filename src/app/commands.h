@@ -14,23 +14,23 @@ constexpr int kRepeatItemPosition = 0;
 constexpr int kStopItemPosition = 9;
 
 // One item of a menu: a command, a popup (by key) or a separator (no caption).
-struct MenuItemSpec {
+struct MenuEntry {
     const char* caption;  // nullptr for a separator
     int id;               // command ID; -1 for separators and popups
     const char* popupKey; // key of the popup this item opens, or nullptr
     bool grayed;
 };
 
-struct MenuSpec {
+struct MenuPopup {
     const char* key;
-    std::vector<MenuItemSpec> items;
+    std::vector<MenuEntry> items;
 };
 
 // The menu tree: the bar "Kd215<->PC" and the popups "Akcje", "Edycje", "Pomoc", "Port", "Wybór".
 // "Port" lists "&Auto" only; the port items are appended from the port table.
-const std::vector<MenuSpec>& menuTree();
+const std::vector<MenuPopup>& menuTree();
 // The menu of `key`, or nullptr for an unknown key (keys compare exactly).
-const MenuSpec* findMenu(const std::string& key);
+const MenuPopup* findMenu(const std::string& key);
 
 // The action recorded when an item of the "&Akcja" popup is highlighted (its position or ID).
 TransferAction actionForHighlight(unsigned lowWord);

@@ -377,12 +377,12 @@ bool registerWindowClasses(HINSTANCE instance) {
 }
 
 HMENU BuildMenu(const std::string& key, HMENU choicePopup, const std::vector<PortInfo>& portTable) {
-    const MenuSpec* table = findMenu(key);
+    const MenuPopup* table = findMenu(key);
     if (table == nullptr) return nullptr;
     HMENU menu = key == kMenuBarKey ? CreateMenu() : CreatePopupMenu();
     if (menu == nullptr) return nullptr;
     bool appended = true;
-    for (const MenuItemSpec& item : table->items) {
+    for (const MenuEntry& item : table->items) {
         if (item.caption == nullptr) {
             appended = AppendMenuW(menu, MF_SEPARATOR, static_cast<UINT_PTR>(-1), nullptr) != 0;
         } else if (item.popupKey != nullptr) {

@@ -279,17 +279,17 @@ private:
 // Each field of one record, by its key and within its range, onto the image.
 void readRecord(Reader& r, const Json& object, const std::string& path, FieldRecord record, const FieldPlace& at,
                 ConfigImage& image) {
-    for (const ConfigFieldSpec* spec : recordFields(record)) {
-        if (!spec->perChannel) {
-            spec->set(image, at, r.integerMember(object, path, spec->key, 0, spec->max));
+    for (const ConfigField* field : recordFields(record)) {
+        if (!field->perChannel) {
+            field->set(image, at, r.integerMember(object, path, field->key, 0, field->max));
             continue;
         }
-        const Json* values = r.arrayMember(object, path, spec->key, kChannelCount);
+        const Json* values = r.arrayMember(object, path, field->key, kChannelCount);
         if (values == nullptr) return;
         FieldPlace level = at;
         for (level.channel = 0; level.channel < kChannelCount; ++level.channel) {
             const std::size_t c = static_cast<std::size_t>(level.channel);
-            spec->set(image, level, r.integer((*values)[c], Reader::index(Reader::join(path, spec->key), c), 0, spec->max));
+            field->set(image, level, r.integer((*values)[c], Reader::index(Reader::join(path, field->key), c), 0, field->max));
         }
     }
 }
@@ -377,15 +377,15 @@ namespace {
 // One record's members: each field by its key, the levels as one list.
 Json recordJson(const ConfigImage& image, FieldRecord record, const FieldPlace& at, bool withReserved = false) {
     Json json = Json::object();
-    for (const ConfigFieldSpec* spec : recordFields(record, withReserved)) {
-        if (!spec->perChannel) {
-            json[spec->key] = spec->get(image, at);
+    for (const ConfigField* field : recordFields(record, withReserved)) {
+        if (!field->perChannel) {
+            json[field->key] = field->get(image, at);
             continue;
         }
         Json levels = Json::array();
         FieldPlace level = at;
-        for (level.channel = 0; level.channel < kChannelCount; ++level.channel) levels.push_back(spec->get(image, level));
-        json[spec->key] = std::move(levels);
+        for (level.channel = 0; level.channel < kChannelCount; ++level.channel) levels.push_back(field->get(image, level));
+        json[field->key] = std::move(levels);
     }
     return json;
 }

@@ -69,23 +69,23 @@ struct FieldWords {
 
 // A row of the table for the image's member `Member`.
 template <auto Member>
-constexpr ConfigFieldSpec field(FieldWords words, unsigned max, ValueStyle style, int editorSlot = -1) {
+constexpr ConfigField field(FieldWords words, unsigned max, ValueStyle style, int editorSlot = -1) {
     return {kRecordOf<RecordOf<Member>>, words.key, words.label, words.heading, nullptr, max, style,
             kPerChannel<Member>, true, editorSlot, getValue<Member>, setValue<Member>};
 }
 
-constexpr ConfigFieldSpec reportWords(ConfigFieldSpec spec, const char* label) {
-    spec.reportLabel = label;
-    return spec;
+constexpr ConfigField reportWords(ConfigField row, const char* label) {
+    row.reportLabel = label;
+    return row;
 }
-constexpr ConfigFieldSpec notBackedUp(ConfigFieldSpec spec) {
-    spec.inBackup = false;
-    return spec;
+constexpr ConfigField notBackedUp(ConfigField row) {
+    row.inBackup = false;
+    return row;
 }
 
 // Record by record in the backup's order. The ranges are what the controller's memory holds:
 // bytes, 16-bit times, modes of four bits on the wire, the end step 0..15.
-constexpr ConfigFieldSpec kConfigFields[] = {
+constexpr ConfigField kConfigFields[] = {
     field<&CommonSettings::operatingMode>({"operatingMode", "tryb pracy", "Tryb pracy"}, 15, ValueStyle::OperatingMode),
     // The report names the common input without its number.
     reportWords(field<&CommonSettings::commonInputMode>({"commonInputMode", "wejście wspólne (9)", "Wejście wspólne (9)"},
@@ -116,17 +116,17 @@ std::string captioned(unsigned value, const char* const (&captions)[N]) {
 
 }  // namespace
 
-std::vector<const ConfigFieldSpec*> recordFields(FieldRecord record, bool withReserved) {
-    std::vector<const ConfigFieldSpec*> fields;
-    for (const ConfigFieldSpec& spec : kConfigFields) {
-        if (spec.record == record && (spec.inBackup || withReserved)) fields.push_back(&spec);
+std::vector<const ConfigField*> recordFields(FieldRecord record, bool withReserved) {
+    std::vector<const ConfigField*> fields;
+    for (const ConfigField& row : kConfigFields) {
+        if (row.record == record && (row.inBackup || withReserved)) fields.push_back(&row);
     }
     return fields;
 }
 
 std::string keyLabel(const std::string& key) {
-    for (const ConfigFieldSpec& spec : kConfigFields) {
-        if (key == spec.key) return spec.label;
+    for (const ConfigField& row : kConfigFields) {
+        if (key == row.key) return row.label;
     }
     return "";
 }

@@ -25,7 +25,7 @@ struct FieldPlace {
     int channel = 0;
 };
 
-struct ConfigFieldSpec {
+struct ConfigField {
     FieldRecord record;
     const char* key;      // the backup's: "minLevel", "levels"
     const char* label;    // in a difference's line and an editor's refusal: "limit dolny"; "" for the
@@ -43,7 +43,7 @@ struct ConfigFieldSpec {
 };
 
 // The fields of one record in the backup's order; the reserved byte only `withReserved`.
-std::vector<const ConfigFieldSpec*> recordFields(FieldRecord record, bool withReserved = false);
+std::vector<const ConfigField*> recordFields(FieldRecord record, bool withReserved = false);
 // The Polish words of a backup key ("riseTime" -> "czas narastania"); "" for a key with none.
 std::string keyLabel(const std::string& key);
 

@@ -28,7 +28,7 @@ std::string pad(const std::string& text, std::size_t width) {
 }
 
 // A column as wide as its heading and two spaces before it.
-std::size_t columnWidth(const ConfigFieldSpec& spec) { return characterCount(spec.heading) + 2; }
+std::size_t columnWidth(const ConfigField& field) { return characterCount(field.heading) + 2; }
 
 std::string levelCell(unsigned level) {
     char cell[16];
@@ -42,29 +42,29 @@ std::string levelHeader() {
     return out;
 }
 
-std::string levelRow(const ConfigImage& image, const ConfigFieldSpec& spec, FieldPlace at) {
+std::string levelRow(const ConfigImage& image, const ConfigField& field, FieldPlace at) {
     std::string out;
-    for (at.channel = 0; at.channel < kChannelCount; ++at.channel) out += "  " + levelCell(spec.get(image, at));
+    for (at.channel = 0; at.channel < kChannelCount; ++at.channel) out += "  " + levelCell(field.get(image, at));
     return out;
 }
 
 // The headings of a record's columns: K1..K8 for the levels, each other field's own.
-std::string recordHeadings(const std::vector<const ConfigFieldSpec*>& columns) {
+std::string recordHeadings(const std::vector<const ConfigField*>& columns) {
     std::string out;
-    for (const ConfigFieldSpec* spec : columns) out += spec->perChannel ? levelHeader() : pad(spec->heading, columnWidth(*spec));
+    for (const ConfigField* field : columns) out += field->perChannel ? levelHeader() : pad(field->heading, columnWidth(*field));
     return out;
 }
 
 // A record's values under those headings: a level in percent and raw, the rest as they read.
-std::string recordCells(const ConfigImage& image, const std::vector<const ConfigFieldSpec*>& columns, const FieldPlace& at) {
+std::string recordCells(const ConfigImage& image, const std::vector<const ConfigField*>& columns, const FieldPlace& at) {
     std::string out;
-    for (const ConfigFieldSpec* spec : columns) {
-        if (spec->perChannel) {
-            out += levelRow(image, *spec, at);
+    for (const ConfigField* field : columns) {
+        if (field->perChannel) {
+            out += levelRow(image, *field, at);
             continue;
         }
-        const unsigned value = spec->get(image, at);
-        out += pad(spec->style == ValueStyle::Level ? levelCell(value) : formatValue(value, spec->style), columnWidth(*spec));
+        const unsigned value = field->get(image, at);
+        out += pad(field->style == ValueStyle::Level ? levelCell(value) : formatValue(value, field->style), columnWidth(*field));
     }
     return out;
 }
@@ -72,15 +72,15 @@ std::string recordCells(const ConfigImage& image, const std::vector<const Config
 std::string settingsTable(const ConfigImage& image, bool withReserved) {
     std::string out = "Ustawienia wspólne\n";
     // The values in one column, a space after the longest heading.
-    const std::vector<const ConfigFieldSpec*> common = recordFields(FieldRecord::Common);
+    const std::vector<const ConfigField*> common = recordFields(FieldRecord::Common);
     std::size_t width = 0;
-    for (const ConfigFieldSpec* spec : common) width = std::max(width, characterCount(spec->heading) + 2);
-    for (const ConfigFieldSpec* spec : common) {
-        const std::string heading = std::string(spec->heading) + ":";
-        out += "  " + heading + std::string(width - characterCount(heading), ' ') + formatValue(spec->get(image, {}), spec->style) + "\n";
+    for (const ConfigField* field : common) width = std::max(width, characterCount(field->heading) + 2);
+    for (const ConfigField* field : common) {
+        const std::string heading = std::string(field->heading) + ":";
+        out += "  " + heading + std::string(width - characterCount(heading), ' ') + formatValue(field->get(image, {}), field->style) + "\n";
     }
     out += "\nUstawienia kanałów (limity: procent i wartość surowa 0–255)\n";
-    const std::vector<const ConfigFieldSpec*> columns = recordFields(FieldRecord::Channel, withReserved);
+    const std::vector<const ConfigField*> columns = recordFields(FieldRecord::Channel, withReserved);
     out += "Kanał" + recordHeadings(columns) + "\n";
     for (int i = 0; i < kChannelCount; ++i) out += pad(std::to_string(i + 1), 5) + recordCells(image, columns, {i}) + "\n";
     return out;
@@ -88,7 +88,7 @@ std::string settingsTable(const ConfigImage& image, bool withReserved) {
 
 std::string scenesTable(const ConfigImage& image) {
     std::string out = "Sceny (poziomy kanałów K1–K8: procent i wartość surowa 0–255)\n";
-    const std::vector<const ConfigFieldSpec*> columns = recordFields(FieldRecord::Scene);
+    const std::vector<const ConfigField*> columns = recordFields(FieldRecord::Scene);
     out += "Scena" + recordHeadings(columns) + "\n";
     for (int s = 0; s < kSceneCount; ++s) out += pad(std::to_string(s + 1), 5) + recordCells(image, columns, {s}) + "\n";
     return out;
@@ -100,7 +100,7 @@ std::string programTable(const ConfigImage& image, int p, const std::string& tit
     std::string out = title;
     out += withEndStep ? ", scena kończąca: " + formatValue(program.endStep, ValueStyle::EndStep) + "\n"
                        : " (plik programu: sceny 1–" + std::to_string(programFileSteps()) + ", bez sceny kończącej)\n";
-    const std::vector<const ConfigFieldSpec*> columns = recordFields(FieldRecord::Step);
+    const std::vector<const ConfigField*> columns = recordFields(FieldRecord::Step);
     out += "Scena" + recordHeadings(columns) + "\n";
     for (int k = 0; k < stepCount; ++k) {
         out += pad(std::to_string(k + 1), 5) + recordCells(image, columns, {p, k});
@@ -123,16 +123,16 @@ struct RecordPlace {
 
 void addRecordFields(const ConfigImage& image, FieldRecord record, const RecordPlace& place, bool withReserved,
                      std::vector<FieldValue>& fields) {
-    for (const ConfigFieldSpec* spec : recordFields(record, withReserved)) {
-        if (!spec->perChannel) {
-            fields.push_back({place.area, spec->key, place.scene, place.channel, place.words + spec->label,
-                              spec->get(image, place.at), spec->style});
+    for (const ConfigField* field : recordFields(record, withReserved)) {
+        if (!field->perChannel) {
+            fields.push_back({place.area, field->key, place.scene, place.channel, place.words + field->label,
+                              field->get(image, place.at), field->style});
             continue;
         }
         FieldPlace at = place.at;
         for (at.channel = 0; at.channel < kChannelCount; ++at.channel) {
-            fields.push_back({place.area, spec->key, place.scene, at.channel + 1,
-                              place.words + "kanał " + std::to_string(at.channel + 1), spec->get(image, at), spec->style});
+            fields.push_back({place.area, field->key, place.scene, at.channel + 1,
+                              place.words + "kanał " + std::to_string(at.channel + 1), field->get(image, at), field->style});
         }
     }
 }

@@ -30,11 +30,11 @@ EditorRefusal refusal(const std::string& path, unsigned value, const std::string
 
 // The field of `record` in slot `slot` of its editor's working copy (a scene's hidden duration,
 // which its editor never refuses, has none: the first field stands in).
-const ConfigFieldSpec& editorField(FieldRecord record, int slot) {
-    const std::vector<const ConfigFieldSpec*> fields = recordFields(record);
-    for (const ConfigFieldSpec* spec : fields) {
-        if (spec->editorSlot == slot || (spec->perChannel && slot >= spec->editorSlot && slot < spec->editorSlot + kChannelCount)) {
-            return *spec;
+const ConfigField& editorField(FieldRecord record, int slot) {
+    const std::vector<const ConfigField*> fields = recordFields(record);
+    for (const ConfigField* field : fields) {
+        if (field->editorSlot == slot || (field->perChannel && slot >= field->editorSlot && slot < field->editorSlot + kChannelCount)) {
+            return *field;
         }
     }
     return *fields.front();
@@ -100,8 +100,8 @@ void checkEntries(const ConfigImage& image, ConfigArea area, std::vector<EditorR
             alone.fill("0");
             alone[j] = std::to_string(entry.values[j]);
             if (refusedEntryField(*job, alone) != j) continue;
-            const ConfigFieldSpec& spec = editorField(job->program < 0 ? FieldRecord::Scene : FieldRecord::Step, j);
-            const std::string key = spec.key + (spec.perChannel ? "[" + std::to_string(j - spec.editorSlot) + "]" : "");
+            const ConfigField& field = editorField(job->program < 0 ? FieldRecord::Scene : FieldRecord::Step, j);
+            const std::string key = field.key + (field.perChannel ? "[" + std::to_string(j - field.editorSlot) + "]" : "");
             found.push_back(refusal(where + key, entry.values[j], upTo(entryValueMax(j))));
         }
     }

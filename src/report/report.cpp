@@ -139,8 +139,8 @@ struct Compared {
 };
 
 // The other source's value of a field at `at`, when there is that source.
-Compared otherValue(const ConfigFieldSpec& spec, const ConfigImage* other, const FieldPlace& at) {
-    return {other ? spec.get(*other, at) : 0u, other != nullptr};
+Compared otherValue(const ConfigField& field, const ConfigImage* other, const FieldPlace& at) {
+    return {other ? field.get(*other, at) : 0u, other != nullptr};
 }
 
 // A label as a heading: its first letter a capital (every label starts with a Latin one).
@@ -249,23 +249,23 @@ void settingsSection(Page& page) {
     const ConfigImage& a = s.image;
     const ConfigImage* b = compared ? &page.other->image : nullptr;
     h << "<table class=\"header\">\n";
-    for (const ConfigFieldSpec* spec : recordFields(FieldRecord::Common)) {
-        const std::string label = spec->reportLabel ? spec->reportLabel : spec->label;
+    for (const ConfigField* field : recordFields(FieldRecord::Common)) {
+        const std::string label = field->reportLabel ? field->reportLabel : field->label;
         h << "<tr><th>" << capitalised(label) << "</th>";
-        valueCell(page, label, spec->get(a, {}), otherValue(*spec, b, {}), spec->style);
+        valueCell(page, label, field->get(a, {}), otherValue(*field, b, {}), field->style);
         h << "</tr>\n";
     }
     // The channels are a section of their own, under their own heading, on the settings' sheet.
-    const std::vector<const ConfigFieldSpec*> columns = recordFields(FieldRecord::Channel);
+    const std::vector<const ConfigField*> columns = recordFields(FieldRecord::Channel);
     h << "</table>\n</section>\n<section id=\"kanaly\">\n<h2>Ustawienia kanałów</h2>\n<table>\n"
          "<tr><th class=\"name\">Kanał</th>";
-    for (const ConfigFieldSpec* spec : columns) h << "<th>" << spec->heading << "</th>";
+    for (const ConfigField* field : columns) h << "<th>" << field->heading << "</th>";
     h << "</tr>\n";
     for (int i = 0; i < kChannelCount; ++i) {
         const std::string label = "kanał " + std::to_string(i + 1) + " ";
         h << "<tr><td class=\"name\">K" << i + 1 << "</td>";
-        for (const ConfigFieldSpec* spec : columns) {
-            valueCell(page, label + spec->label, spec->get(a, {i}), otherValue(*spec, b, {i}), spec->style);
+        for (const ConfigField* field : columns) {
+            valueCell(page, label + field->label, field->get(a, {i}), otherValue(*field, b, {i}), field->style);
         }
         h << "</tr>\n";
     }
@@ -273,7 +273,7 @@ void settingsSection(Page& page) {
 }
 
 // The scenes' levels, a row per channel, each cell shaded by its level.
-void sceneLevelRows(Page& page, const ConfigFieldSpec& levels, const ConfigImage* other) {
+void sceneLevelRows(Page& page, const ConfigField& levels, const ConfigImage* other) {
     for (int c = 0; c < kChannelCount; ++c) {
         page.html << "<tr><td class=\"name\">K" << c + 1 << "</td>";
         for (int sc = 0; sc < kSceneCount; ++sc) {
@@ -300,15 +300,15 @@ void scenesSection(Page& page) {
          "<table class=\"grid\">\n<tr><th class=\"name\">Kanał</th>";
     for (int sc = 0; sc < kSceneCount; ++sc) h << "<th>Scena " << sc + 1 << "</th>";
     h << "</tr>\n";
-    for (const ConfigFieldSpec* spec : recordFields(FieldRecord::Scene)) {
-        if (spec->perChannel) {
-            sceneLevelRows(page, *spec, b);
+    for (const ConfigField* field : recordFields(FieldRecord::Scene)) {
+        if (field->perChannel) {
+            sceneLevelRows(page, *field, b);
             continue;
         }
-        h << "<tr><th class=\"name\">" << spec->heading << "</th>";
+        h << "<tr><th class=\"name\">" << field->heading << "</th>";
         for (int sc = 0; sc < kSceneCount; ++sc) {
-            valueCell(page, "scena " + std::to_string(sc + 1) + " " + spec->label, spec->get(s.image, {sc}),
-                      otherValue(*spec, b, {sc}), spec->style);
+            valueCell(page, "scena " + std::to_string(sc + 1) + " " + field->label, field->get(s.image, {sc}),
+                      otherValue(*field, b, {sc}), field->style);
         }
         h << "</tr>\n";
     }
@@ -322,11 +322,11 @@ void programTable(Page& page, int p) {
     const int otherSteps = o ? o->programSteps[p] : 0;
     const bool endHeld = s.hasEndStep[p];
     std::ostringstream& h = page.html;
-    const std::vector<const ConfigFieldSpec*> columns = recordFields(FieldRecord::Step);
+    const std::vector<const ConfigField*> columns = recordFields(FieldRecord::Step);
     h << "<table>\n<tr><th class=\"name\">Scena</th>";
-    for (const ConfigFieldSpec* spec : columns) {
-        if (!spec->perChannel) h << "<th>" << spec->heading << "</th>";
-        for (int c = 0; spec->perChannel && c < kChannelCount; ++c) h << "<th>K" << c + 1 << "</th>";
+    for (const ConfigField* field : columns) {
+        if (!field->perChannel) h << "<th>" << field->heading << "</th>";
+        for (int c = 0; field->perChannel && c < kChannelCount; ++c) h << "<th>K" << c + 1 << "</th>";
     }
     h << "</tr>\n";
     const std::string prefix = "program " + std::to_string(p + 1) + " scena ";
@@ -342,12 +342,12 @@ void programTable(Page& page, int p) {
         h << "<tr" << (isEnd ? " class=\"end\"" : afterEnd ? " class=\"after\"" : "") << "><td class=\"name\">" << k + 1
           << (isEnd ? " kończąca" : "") << "</td>";
         const std::string label = prefix + std::to_string(k + 1) + " ";
-        for (const ConfigFieldSpec* spec : columns) {
+        for (const ConfigField* field : columns) {
             FieldPlace at{p, k, 0};
-            if (!spec->perChannel) valueCell(page, label + spec->label, spec->get(s.image, at), otherValue(*spec, other, at), spec->style);
-            for (; spec->perChannel && at.channel < kChannelCount; ++at.channel) {
-                valueCell(page, label + "kanał " + std::to_string(at.channel + 1), spec->get(s.image, at),
-                          otherValue(*spec, other, at), spec->style, !afterEnd);
+            if (!field->perChannel) valueCell(page, label + field->label, field->get(s.image, at), otherValue(*field, other, at), field->style);
+            for (; field->perChannel && at.channel < kChannelCount; ++at.channel) {
+                valueCell(page, label + "kanał " + std::to_string(at.channel + 1), field->get(s.image, at),
+                          otherValue(*field, other, at), field->style, !afterEnd);
             }
         }
         h << "</tr>\n";

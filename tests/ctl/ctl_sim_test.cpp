@@ -532,7 +532,7 @@ TEST_F(CtlOnSim, EveryJsonResultHasItsCommandsShapeAndCarriesWhatItsTextSays) {
     for (const auto& [args, check] : cases) {
         SCOPED_TRACE(args[0]);
         // Off the line: the commands that need no port, and those that find or take one of their own.
-        const CommandSpec* command = findCommand(args[0]);
+        const CommandRow* command = findCommand(args[0]);
         const bool onPort = command != nullptr && command->port == PortUse::Required;
         std::vector<std::string> withPort = args;
         if (command != nullptr && command->operands == Operands::Ports) withPort.push_back(sim.link());

@@ -149,7 +149,7 @@ TEST(Kd215ctlReadme, JsonTableListsEveryShapeTheProgramPrints) {
     for (const JsonShape& shape : kJsonShapes) {
         EXPECT_NE(std::find(documented.begin(), documented.end(), shape.name), documented.end()) << shape.name << " not in README";
     }
-    for (const CommandSpec& command : commandTable()) EXPECT_FALSE(jsonShapeOf(command.name).empty()) << command.name;
+    for (const CommandRow& command : commandTable()) EXPECT_FALSE(jsonShapeOf(command.name).empty()) << command.name;
 }
 
 }  // namespace

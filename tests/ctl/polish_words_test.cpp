@@ -225,8 +225,8 @@ std::vector<std::string> programCaptions() {
     std::set<std::string> captions = {kLoadCaption, kCommitCaption, kReadyText + 1, "Ponów próbę", "Anuluj",
                                       // the browser's own items of "Wybór portu"
                                       "Dodaj port", "Sterownik pokazowy"};
-    for (const MenuSpec& menu : menuTree()) {
-        for (const MenuItemSpec& item : menu.items) {
+    for (const MenuPopup& menu : menuTree()) {
+        for (const MenuEntry& item : menu.items) {
             if (item.caption == nullptr) continue;
             std::string caption = item.caption;
             caption.erase(std::remove(caption.begin(), caption.end(), '&'), caption.end());

@@ -284,9 +284,9 @@ EMSCRIPTEN_KEEPALIVE void kd_ports_changed() {
 EMSCRIPTEN_KEEPALIVE const char* kd_shell_json() {
     static std::string text;
     nlohmann::json menus = nlohmann::json::array();
-    for (const MenuSpec& menu : menuTree()) {
+    for (const MenuPopup& menu : menuTree()) {
         nlohmann::json items = nlohmann::json::array();
-        for (const MenuItemSpec& item : menu.items) {
+        for (const MenuEntry& item : menu.items) {
             items.push_back({{"caption", item.caption ? item.caption : ""}, {"id", item.id},
                              {"popup", item.popupKey ? item.popupKey : ""}, {"grayed", item.grayed}});
         }

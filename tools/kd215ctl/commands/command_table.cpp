@@ -25,7 +25,7 @@ ParseResult checkReportSources(const CtlOptions& options) {
 
 // name, port, areas, files from..to, operands, outputs, own options, result when not found,
 // rule of its own, runner, help
-const CommandSpec kCommands[] = {
+const CommandRow kCommands[] = {
     {"ports", PortUse::None, false, 0, 0, Operands::None, Outputs::None, "--all", false, nullptr, portsCommand,
      {"ports [--all]",
       "Porty szeregowe tego komputera z opisem urządzenia: najpierw nazwa stała (/dev/serial/by-id/...), "
@@ -86,13 +86,13 @@ const CommandSpec kCommands[] = {
 
 }  // namespace
 
-const std::vector<CommandSpec>& commandTable() {
-    static const std::vector<CommandSpec> table(std::begin(kCommands), std::end(kCommands));
+const std::vector<CommandRow>& commandTable() {
+    static const std::vector<CommandRow> table(std::begin(kCommands), std::end(kCommands));
     return table;
 }
 
-const CommandSpec* findCommand(const std::string& name) {
-    for (const CommandSpec& command : commandTable()) {
+const CommandRow* findCommand(const std::string& name) {
+    for (const CommandRow& command : commandTable()) {
         if (name == command.name) return &command;
     }
     return nullptr;
@@ -100,11 +100,11 @@ const CommandSpec* findCommand(const std::string& name) {
 
 std::vector<std::string> commandNames() {
     std::vector<std::string> names;
-    for (const CommandSpec& command : commandTable()) names.push_back(command.name);
+    for (const CommandRow& command : commandTable()) names.push_back(command.name);
     return names;
 }
 
-bool ownsOption(const CommandSpec& command, const std::string& option) {
+bool ownsOption(const CommandRow& command, const std::string& option) {
     return (" " + std::string(command.options) + " ").find(" " + option + " ") != std::string::npos;
 }
 

@@ -38,7 +38,7 @@ struct CommandDoc {
     const char* examples[2];
 };
 
-struct CommandSpec {
+struct CommandRow {
     const char* name;
     PortUse port;
     bool takesAreas;
@@ -58,14 +58,14 @@ struct CommandSpec {
 };
 
 // The commands in the order the help lists them.
-const std::vector<CommandSpec>& commandTable();
+const std::vector<CommandRow>& commandTable();
 // The row of `name`; nullptr when no command is called so.
-const CommandSpec* findCommand(const std::string& name);
+const CommandRow* findCommand(const std::string& name);
 std::vector<std::string> commandNames();
 
-inline bool talksToController(const CommandSpec& command) { return command.port != PortUse::None; }
+inline bool talksToController(const CommandRow& command) { return command.port != PortUse::None; }
 // Whether `option` ("--all") is in the command's own options.
-bool ownsOption(const CommandSpec& command, const std::string& option);
+bool ownsOption(const CommandRow& command, const std::string& option);
 
 // The runners, in ctl_commands.cpp: each returns the command's exit code.
 int portsCommand(CommandRun& run);

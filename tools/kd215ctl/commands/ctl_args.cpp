@@ -96,7 +96,7 @@ const OptionRule* findOption(const std::string& name) {
     return nullptr;
 }
 
-bool appliesTo(const OptionRule& option, const CommandSpec& command) {
+bool appliesTo(const OptionRule& option, const CommandRow& command) {
     return option.scope == OptionScope::Every || (option.scope == OptionScope::Line && talksToController(command)) ||
            ownsOption(command, option.name);
 }
@@ -104,7 +104,7 @@ bool appliesTo(const OptionRule& option, const CommandSpec& command) {
 std::vector<std::string> commandsTaking(const OptionRule& option) {
     std::vector<std::string> names;
     if (option.scope == OptionScope::Every) return names;
-    for (const CommandSpec& command : commandTable()) {
+    for (const CommandRow& command : commandTable()) {
         if (appliesTo(option, command)) names.push_back(command.name);
     }
     return names;
@@ -187,7 +187,7 @@ ParseResult readWords(const std::vector<std::string>& args, CtlOptions& options,
     return {true, {}};
 }
 
-ParseResult checkOptions(const CommandSpec& command, const Words& words, const CtlOptions& options) {
+ParseResult checkOptions(const CommandRow& command, const Words& words, const CtlOptions& options) {
     const auto given = [&](const char* option) {
         return std::find(words.given.begin(), words.given.end(), findOption(option)) != words.given.end();
     };
@@ -209,7 +209,7 @@ ParseResult checkOptions(const CommandSpec& command, const Words& words, const C
 }
 
 // The area words after the command; `next` is left at the first word that names none.
-ParseResult readAreas(const CommandSpec& command, const std::vector<std::string>& positional, std::size_t& next,
+ParseResult readAreas(const CommandRow& command, const std::vector<std::string>& positional, std::size_t& next,
                       CtlOptions& options) {
     while (next < positional.size()) {
         std::vector<ConfigArea> named;
@@ -230,7 +230,7 @@ ParseResult readAreas(const CommandSpec& command, const std::vector<std::string>
     return {true, {}};
 }
 
-ParseResult checkFileCount(const CommandSpec& command, const CtlOptions& options) {
+ParseResult checkFileCount(const CommandRow& command, const CtlOptions& options) {
     const std::string name = command.name;
     const int files = static_cast<int>(options.operands.size());
     if (files < command.minFiles || (command.maxFiles >= 0 && files > command.maxFiles)) {
@@ -253,7 +253,7 @@ ParseResult checkFileCount(const CommandSpec& command, const CtlOptions& options
 
 // "-" names no file here: standard input and output carry results and --json, never a file's
 // bytes, so a file of that name is "./-".
-ParseResult checkDashNames(const CommandSpec& command, const CtlOptions& options) {
+ParseResult checkDashNames(const CommandRow& command, const CtlOptions& options) {
     std::vector<std::string> names = {options.output, options.logPath, options.portsFrom};
     if (command.operands != Operands::Ports) names.insert(names.end(), options.operands.begin(), options.operands.end());
     if (std::find(names.begin(), names.end(), "-") == names.end()) return {true, {}};
@@ -261,7 +261,7 @@ ParseResult checkDashNames(const CommandSpec& command, const CtlOptions& options
 }
 
 // Ports after the command and ports by option are two ways of naming them: one at a time.
-ParseResult checkOperandPorts(const CommandSpec& command, CtlOptions& options) {
+ParseResult checkOperandPorts(const CommandRow& command, CtlOptions& options) {
     if (!options.operands.empty() && (!options.ports.empty() || !options.portsFrom.empty() || options.allPorts)) {
         return usage(std::string(command.name) + ": porty podaj albo po poleceniu (szuka po kolei do pierwszego "
                      "sterownika), albo przez --port, --ports-from lub --all (każdy port osobno), nie na oba sposoby");
@@ -295,7 +295,7 @@ ParseResult parseCommandLine(const std::vector<std::string>& args, CtlOptions& o
     if (options.command == nullptr) {
         return usage("nieznane polecenie \"" + words.positional[0] + "\"" + suggestion(words.positional[0], commandNames()));
     }
-    const CommandSpec& command = *options.command;
+    const CommandRow& command = *options.command;
     if (!(result = checkOptions(command, words, options)).ok) return result;
 
     std::size_t next = 1;

@@ -15,7 +15,7 @@ constexpr int kDefaultRetries = 2;
 constexpr int kMaxRetries = 100;
 
 struct CtlOptions {
-    const CommandSpec* command = nullptr;  // the command's row; nullptr for help and for --version alone
+    const CommandRow* command = nullptr;  // the command's row; nullptr for help and for --version alone
     bool help = false;                  // --help, -h, or the word help
     std::string helpTopic;              // help: the command asked about ("help read", "read --help")
     std::vector<ConfigArea> areas;      // read, write, verify
@@ -73,7 +73,7 @@ struct OptionRule {
 // The options in the order the help lists them.
 const std::vector<OptionRule>& optionTable();
 const OptionRule* findOption(const std::string& name);
-bool appliesTo(const OptionRule& option, const CommandSpec& command);
+bool appliesTo(const OptionRule& option, const CommandRow& command);
 // The commands `option` is for, in the table's order; empty for an option of every command.
 std::vector<std::string> commandsTaking(const OptionRule& option);
 

@@ -181,7 +181,7 @@ std::string reportOutputPath(const CtlOptions& options) {
 
 CommandFiles commandFiles(const CtlOptions& options) {
     CommandFiles files;
-    const CommandSpec& command = *options.command;
+    const CommandRow& command = *options.command;
     if (command.operands == Operands::Inputs) files.inputs = options.operands;
     if (command.operands == Operands::Output && !options.operands.empty()) files.outputs.push_back(options.operands[0]);
     if (command.outputs == Outputs::AreaFiles) {
@@ -872,7 +872,7 @@ int runCommand(const CtlOptions& options, const std::vector<std::string>& args, 
         }
     }
 
-    const CommandSpec& command = *options.command;
+    const CommandRow& command = *options.command;
     const int code = command.runner(run);
     // A run that failed has said why on standard error; a result is printed only for what was
     // done, so that a script never takes half an answer for a whole one. A probe that found

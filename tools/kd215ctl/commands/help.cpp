@@ -83,13 +83,13 @@ std::string optionLines(const std::vector<OptionHelp>& options, bool withCommand
 
 std::vector<CommandHelp> commandDocs() {
     std::vector<CommandHelp> docs;
-    for (const CommandSpec& command : commandTable()) {
+    for (const CommandRow& command : commandTable()) {
         docs.push_back({command.name, command.doc, synopsisText(command.doc.synopsis)});
     }
     return docs;
 }
 
-std::vector<OptionHelp> optionDocs(const CommandSpec* command) {
+std::vector<OptionHelp> optionDocs(const CommandRow* command) {
     std::vector<OptionHelp> docs;
     for (const OptionRule& rule : optionTable()) {
         if (command != nullptr && !appliesTo(rule, *command)) continue;
@@ -140,7 +140,7 @@ std::string helpText() {
 }
 
 std::string commandHelpText(const std::string& name) {
-    const CommandSpec* command = findCommand(name);
+    const CommandRow* command = findCommand(name);
     if (command == nullptr) return "";
     std::string out = "Użycie: kd215ctl " + synopsisText(command->doc.synopsis) + "\n\n" + folded(command->doc.summary, 0);
     if (command->takesAreas) {
@@ -155,7 +155,7 @@ std::string commandHelpText(const std::string& name) {
 
 CommandLineWords commandLineWords() {
     CommandLineWords words;
-    for (const CommandSpec& command : commandTable()) {
+    for (const CommandRow& command : commandTable()) {
         words.commands.push_back(command.name);
         if (command.takesAreas) words.areaCommands.push_back(command.name);
         if (command.operands == Operands::Ports) words.portCommands.push_back(command.name);

@@ -24,7 +24,7 @@ struct OptionHelp {
     std::string help;
 };
 // The options of `command`, or all of them for nullptr.
-std::vector<OptionHelp> optionDocs(const CommandSpec* command);
+std::vector<OptionHelp> optionDocs(const CommandRow* command);
 
 // What {port} and "-" mean in a file name, and that inputs are read once: the help and the
 // manual page say it in these words.
