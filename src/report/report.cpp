@@ -114,7 +114,7 @@ std::string customerDateText(const std::string& iso) {
 namespace {
 
 // Every printed sheet's footer: the site, the date and time, the sheet's number of all, so that
-// loose sheets go back together and apart from another site's.
+// loose sheets go back together and apart from another site'source.
 std::string sheetFooter(const ReportVisit& visit) {
     const std::string site = visit.site.empty() ? "Kd215 – raport konfiguracji" : "Obiekt: " + visit.site;
     return "@page {\n"
@@ -167,21 +167,21 @@ void valueCell(Page& page, const std::string& label, unsigned value, const Compa
     page.html << "</td>";
 }
 
-std::string contentsText(const ReportSource& s) {
+std::string contentsText(const ReportSource& source) {
     std::vector<std::string> held, missing;
-    (s.hasSettings ? held : missing).push_back("ustawienia wspólne i ustawienia kanałów");
-    (s.hasScenes ? held : missing).push_back("sceny");
+    (source.hasSettings ? held : missing).push_back("ustawienia wspólne i ustawienia kanałów");
+    (source.hasScenes ? held : missing).push_back("sceny");
     for (int p = 0; p < kProgramCount; ++p) {
         const std::string name = "program " + std::to_string(p + 1);
-        if (s.programSteps[p] == 0) {
+        if (source.programSteps[p] == 0) {
             missing.push_back(name);
-        } else if (s.programSteps[p] < kStepCount || !s.hasEndStep[p]) {
+        } else if (source.programSteps[p] < kStepCount || !source.hasEndStep[p]) {
             // Two scenes left out are "13 i 14", not a range.
-            const int first = s.programSteps[p] + 1;
+            const int first = source.programSteps[p] + 1;
             const std::string left = first == kStepCount ? "bez sceny " + std::to_string(first) + " "
                                      : "bez scen " + std::to_string(first) + (first + 1 == kStepCount ? " i " : "–") +
                                            std::to_string(kStepCount) + " ";
-            held.push_back(name + " (sceny 1–" + std::to_string(s.programSteps[p]) + ", " +
+            held.push_back(name + " (sceny 1–" + std::to_string(source.programSteps[p]) + ", " +
                            (first > kStepCount ? "" : left + "oraz ") + "bez sceny kończącej)");
         } else {
             held.push_back(name);
@@ -195,40 +195,40 @@ std::string contentsText(const ReportSource& s) {
     return join(held) + (missing.empty() ? "" : "; brak: " + join(missing));
 }
 
-void sourceRows(Page& page, const ReportSource& s, const std::string& name) {
-    std::ostringstream& h = page.html;
-    h << "<tr><th>" << name << "</th><td>";
-    if (!s.port.empty()) {
-        h << "sterownik na porcie " << htmlEscape(s.port);
+void sourceRows(Page& page, const ReportSource& source, const std::string& name) {
+    std::ostringstream& html = page.html;
+    html << "<tr><th>" << name << "</th><td>";
+    if (!source.port.empty()) {
+        html << "sterownik na porcie " << htmlEscape(source.port);
     } else {
-        for (std::size_t i = 0; i < s.files.size(); ++i) h << (i ? ", " : "") << htmlEscape(s.files[i]);
+        for (std::size_t i = 0; i < source.files.size(); ++i) html << (i ? ", " : "") << htmlEscape(source.files[i]);
     }
-    h << "</td></tr>\n<tr><th>Zawartość</th><td>" << htmlEscape(contentsText(s)) << "</td></tr>\n";
-    if (!s.firmware.empty()) {
-        h << "<tr><th>Oprogramowanie sterownika</th><td>" << htmlEscape(s.firmware)
-          << (s.port.empty() ? " (według kopii zapasowej)" : "") << "</td></tr>\n";
+    html << "</td></tr>\n<tr><th>Zawartość</th><td>" << htmlEscape(contentsText(source)) << "</td></tr>\n";
+    if (!source.firmware.empty()) {
+        html << "<tr><th>Oprogramowanie sterownika</th><td>" << htmlEscape(source.firmware)
+          << (source.port.empty() ? " (według kopii zapasowej)" : "") << "</td></tr>\n";
     }
-    if (!s.created.empty()) h << "<tr><th>Kopia zapasowa utworzona</th><td>" << htmlEscape(customerDateText(s.created)) << "</td></tr>\n";
+    if (!source.created.empty()) html << "<tr><th>Kopia zapasowa utworzona</th><td>" << htmlEscape(customerDateText(source.created)) << "</td></tr>\n";
 }
 
 void header(Page& page, const ReportVisit& visit) {
-    std::ostringstream& h = page.html;
-    h << "<header>\n<h1>Kd215 – raport konfiguracji</h1>\n<table class=\"header\">\n";
+    std::ostringstream& html = page.html;
+    html << "<header>\n<h1>Kd215 – raport konfiguracji</h1>\n<table class=\"header\">\n";
     const std::pair<const char*, const std::string*> kVisitRows[] = {
         {"Obiekt", &visit.site}, {"Klient", &visit.customer}, {"Uwagi", &visit.note}};
     for (const auto& row : kVisitRows) {
-        if (!row.second->empty()) h << "<tr><th>" << row.first << "</th><td>" << htmlEscape(*row.second) << "</td></tr>\n";
+        if (!row.second->empty()) html << "<tr><th>" << row.first << "</th><td>" << htmlEscape(*row.second) << "</td></tr>\n";
     }
-    h << "<tr><th>Sporządzono</th><td>" << htmlEscape(customerDateText(visit.madeAt)) << "</td></tr>\n";
+    html << "<tr><th>Sporządzono</th><td>" << htmlEscape(customerDateText(visit.madeAt)) << "</td></tr>\n";
     sourceRows(page, page.source, page.other ? "Źródło A" : "Źródło");
     if (page.other) sourceRows(page, *page.other, "Źródło B");
-    h << "</table>\n<p class=\"note\">Poziomy w procentach, jak w edytorach, pod nimi wartość surowa 0–255. "
+    html << "</table>\n<p class=\"note\">Poziomy w procentach, jak w edytorach, pod nimi wartość surowa 0–255. "
          "Czasy w jednostkach czasu sterownika, jak w edytorach.";
     if (page.other) {
-        h << " Wartości różne w źródłach A i B są obwiedzione na czerwono; w komórce wartość A, pod nią B. "
+        html << " Wartości różne w źródłach A i B są obwiedzione na czerwono; w komórce wartość A, pod nią B. "
              "Na wykresach linia przerywana to program ze źródła B.";
     }
-    h << "</p>\n</header>\n";
+    html << "</p>\n</header>\n";
 }
 
 // A part the source does not hold: one line on the sheet before, not a sheet of its own.
@@ -237,39 +237,50 @@ void absentSection(Page& page, const std::string& id, const std::string& heading
               << what << ".</p>\n</section>\n";
 }
 
+// Opens the part's section under `heading`; when the source does not hold the part, says so in one
+// line under `absentHeading` instead and returns false.
+bool openedSection(Page& page, bool held, const std::string& id, const std::string& heading,
+                   const std::string& absentHeading, const std::string& what) {
+    if (!held) {
+        absentSection(page, id, absentHeading, what);
+        return false;
+    }
+    page.html << "<section id=\"" << id << "\">\n<h2>" << heading << "</h2>\n";
+    return true;
+}
+
 void settingsSection(Page& page) {
-    const ReportSource& s = page.source;
-    std::ostringstream& h = page.html;
-    if (!s.hasSettings) {
-        absentSection(page, "ustawienia", "Ustawienia wspólne i ustawienia kanałów", "ustawień");
+    const ReportSource& source = page.source;
+    std::ostringstream& html = page.html;
+    if (!openedSection(page, source.hasSettings, "ustawienia", "Ustawienia wspólne",
+                       "Ustawienia wspólne i ustawienia kanałów", "ustawień")) {
         return;
     }
-    h << "<section id=\"ustawienia\">\n<h2>Ustawienia wspólne</h2>\n";
     const bool compared = page.other && page.other->hasSettings;
-    const ConfigImage& a = s.image;
+    const ConfigImage& a = source.image;
     const ConfigImage* b = compared ? &page.other->image : nullptr;
-    h << "<table class=\"header\">\n";
+    html << "<table class=\"header\">\n";
     for (const ConfigField* field : recordFields(FieldRecord::Common)) {
         const std::string label = field->reportLabel ? field->reportLabel : field->label;
-        h << "<tr><th>" << capitalised(label) << "</th>";
+        html << "<tr><th>" << capitalised(label) << "</th>";
         valueCell(page, label, field->get(a, {}), otherValue(*field, b, {}), field->style);
-        h << "</tr>\n";
+        html << "</tr>\n";
     }
     // The channels are a section of their own, under their own heading, on the settings' sheet.
     const std::vector<const ConfigField*> columns = recordFields(FieldRecord::Channel);
-    h << "</table>\n</section>\n<section id=\"kanaly\">\n<h2>Ustawienia kanałów</h2>\n<table>\n"
+    html << "</table>\n</section>\n<section id=\"kanaly\">\n<h2>Ustawienia kanałów</h2>\n<table>\n"
          "<tr><th class=\"name\">Kanał</th>";
-    for (const ConfigField* field : columns) h << "<th>" << field->heading << "</th>";
-    h << "</tr>\n";
+    for (const ConfigField* field : columns) html << "<th>" << field->heading << "</th>";
+    html << "</tr>\n";
     for (int i = 0; i < kChannelCount; ++i) {
         const std::string label = "kanał " + std::to_string(i + 1) + " ";
-        h << "<tr><td class=\"name\">K" << i + 1 << "</td>";
+        html << "<tr><td class=\"name\">K" << i + 1 << "</td>";
         for (const ConfigField* field : columns) {
             valueCell(page, label + field->label, field->get(a, {i}), otherValue(*field, b, {i}), field->style);
         }
-        h << "</tr>\n";
+        html << "</tr>\n";
     }
-    h << "</table>\n</section>\n";
+    html << "</table>\n</section>\n";
 }
 
 // The scenes' levels, a row per channel, each cell shaded by its level.
@@ -288,117 +299,109 @@ void sceneLevelRows(Page& page, const ConfigField& levels, const ConfigImage* ot
 }
 
 void scenesSection(Page& page) {
-    const ReportSource& s = page.source;
-    std::ostringstream& h = page.html;
-    if (!s.hasScenes) {
-        absentSection(page, "sceny", "Sceny", "scen");
-        return;
-    }
-    h << "<section id=\"sceny\">\n<h2>Sceny</h2>\n";
+    const ReportSource& source = page.source;
+    std::ostringstream& html = page.html;
+    if (!openedSection(page, source.hasScenes, "sceny", "Sceny", "Sceny", "scen")) return;
     const ConfigImage* b = page.other && page.other->hasScenes ? &page.other->image : nullptr;
-    h << "<p class=\"note\">Poziom kanału w każdej scenie; im ciemniejsze pole, tym jaśniej świeci kanał.</p>\n"
+    html << "<p class=\"note\">Poziom kanału w każdej scenie; im ciemniejsze pole, tym jaśniej świeci kanał.</p>\n"
          "<table class=\"grid\">\n<tr><th class=\"name\">Kanał</th>";
-    for (int sc = 0; sc < kSceneCount; ++sc) h << "<th>Scena " << sc + 1 << "</th>";
-    h << "</tr>\n";
+    for (int sc = 0; sc < kSceneCount; ++sc) html << "<th>Scena " << sc + 1 << "</th>";
+    html << "</tr>\n";
     for (const ConfigField* field : recordFields(FieldRecord::Scene)) {
         if (field->perChannel) {
             sceneLevelRows(page, *field, b);
             continue;
         }
-        h << "<tr><th class=\"name\">" << field->heading << "</th>";
+        html << "<tr><th class=\"name\">" << field->heading << "</th>";
         for (int sc = 0; sc < kSceneCount; ++sc) {
-            valueCell(page, "scena " + std::to_string(sc + 1) + " " + field->label, field->get(s.image, {sc}),
+            valueCell(page, "scena " + std::to_string(sc + 1) + " " + field->label, field->get(source.image, {sc}),
                       otherValue(*field, b, {sc}), field->style);
         }
-        h << "</tr>\n";
+        html << "</tr>\n";
     }
-    h << "</table>\n</section>\n";
+    html << "</table>\n</section>\n";
 }
 
 void programTable(Page& page, int p) {
-    const ReportSource& s = page.source;
-    const Program& program = s.image.programs[p];
-    const ReportSource* o = page.other;
-    const int otherSteps = o ? o->programSteps[p] : 0;
-    const bool endHeld = s.hasEndStep[p];
-    std::ostringstream& h = page.html;
+    const ReportSource& source = page.source;
+    const Program& program = source.image.programs[p];
+    const ReportSource* otherSource = page.other;
+    const int otherSteps = otherSource ? otherSource->programSteps[p] : 0;
+    const bool endHeld = source.hasEndStep[p];
+    std::ostringstream& html = page.html;
     const std::vector<const ConfigField*> columns = recordFields(FieldRecord::Step);
-    h << "<table>\n<tr><th class=\"name\">Scena</th>";
+    html << "<table>\n<tr><th class=\"name\">Scena</th>";
     for (const ConfigField* field : columns) {
-        if (!field->perChannel) h << "<th>" << field->heading << "</th>";
-        for (int c = 0; field->perChannel && c < kChannelCount; ++c) h << "<th>K" << c + 1 << "</th>";
+        if (!field->perChannel) html << "<th>" << field->heading << "</th>";
+        for (int c = 0; field->perChannel && c < kChannelCount; ++c) html << "<th>K" << c + 1 << "</th>";
     }
-    h << "</tr>\n";
+    html << "</tr>\n";
     const std::string prefix = "program " + std::to_string(p + 1) + " scena ";
     for (int k = 0; k < kStepCount; ++k) {
-        if (k >= s.programSteps[p]) {
-            h << "<tr><td class=\"name\">" << k + 1 << "</td><td class=\"missing\" colspan=\"" << kChannelCount + columns.size() - 1
+        if (k >= source.programSteps[p]) {
+            html << "<tr><td class=\"name\">" << k + 1 << "</td><td class=\"missing\" colspan=\"" << kChannelCount + columns.size() - 1
               << "\">nieznana: plik programu zawiera tylko sceny 1–" << programFileSteps() << "</td></tr>\n";
             continue;
         }
-        const ConfigImage* other = k < otherSteps ? &o->image : nullptr;
+        const ConfigImage* other = k < otherSteps ? &otherSource->image : nullptr;
         const bool isEnd = endHeld && program.endStep == k;
         const bool afterEnd = endHeld && program.endStep < kStepCount && k > program.endStep;
-        h << "<tr" << (isEnd ? " class=\"end\"" : afterEnd ? " class=\"after\"" : "") << "><td class=\"name\">" << k + 1
+        html << "<tr" << (isEnd ? " class=\"end\"" : afterEnd ? " class=\"after\"" : "") << "><td class=\"name\">" << k + 1
           << (isEnd ? " kończąca" : "") << "</td>";
         const std::string label = prefix + std::to_string(k + 1) + " ";
         for (const ConfigField* field : columns) {
             FieldPlace at{p, k, 0};
-            if (!field->perChannel) valueCell(page, label + field->label, field->get(s.image, at), otherValue(*field, other, at), field->style);
+            if (!field->perChannel) valueCell(page, label + field->label, field->get(source.image, at), otherValue(*field, other, at), field->style);
             for (; field->perChannel && at.channel < kChannelCount; ++at.channel) {
-                valueCell(page, label + "kanał " + std::to_string(at.channel + 1), field->get(s.image, at),
+                valueCell(page, label + "kanał " + std::to_string(at.channel + 1), field->get(source.image, at),
                           otherValue(*field, other, at), field->style, !afterEnd);
             }
         }
-        h << "</tr>\n";
+        html << "</tr>\n";
     }
-    h << "</table>\n";
-    if (endHeld && o && o->hasEndStep[p] && o->image.programs[p].endStep != program.endStep) {
-        h << "<p class=\"note\" style=\"color:#c8102e\">Scena kończąca w źródle B: "
-          << htmlEscape(formatValue(o->image.programs[p].endStep, ValueStyle::EndStep)) << "</p>\n";
+    html << "</table>\n";
+    if (endHeld && otherSource && otherSource->hasEndStep[p] && otherSource->image.programs[p].endStep != program.endStep) {
+        html << "<p class=\"note\" style=\"color:#c8102e\">Scena kończąca w źródle B: "
+          << htmlEscape(formatValue(otherSource->image.programs[p].endStep, ValueStyle::EndStep)) << "</p>\n";
     }
 }
 
 void programSection(Page& page, int p) {
-    const ReportSource& s = page.source;
-    std::ostringstream& h = page.html;
+    const ReportSource& source = page.source;
+    std::ostringstream& html = page.html;
     const std::string id = "program" + std::to_string(p + 1), name = "Program " + std::to_string(p + 1);
-    if (s.programSteps[p] == 0) {
-        absentSection(page, id, name, "programu " + std::to_string(p + 1));
-        return;
-    }
-    h << "<section id=\"" << id << "\">\n<h2>" << name << "</h2>\n";
-    h << "<p class=\"note\">Każda scena programu: najpierw narastanie do jej poziomów, potem trwanie, w skali czasu. "
+    if (!openedSection(page, source.programSteps[p] != 0, id, name, name, "programu " + std::to_string(p + 1))) return;
+    html << "<p class=\"note\">Każda scena programu: najpierw narastanie do jej poziomów, potem trwanie, w skali czasu. "
          "Wysokość w pasie kanału to poziom (0–100%).";
-    if (s.hasEndStep[p] && s.image.programs[p].endStep < s.programSteps[p] - 1) {
-        h << " Sceny po scenie kończącej są szare.";
+    if (source.hasEndStep[p] && source.image.programs[p].endStep < source.programSteps[p] - 1) {
+        html << " Sceny po scenie kończącej są szare.";
     }
-    h << "</p>\n";
+    html << "</p>\n";
     ChartProgram chart;
-    chart.program = &s.image.programs[p];
-    chart.steps = s.programSteps[p];
-    chart.endHeld = s.hasEndStep[p];
+    chart.program = &source.image.programs[p];
+    chart.steps = source.programSteps[p];
+    chart.endHeld = source.hasEndStep[p];
     if (page.other && page.other->programSteps[p] > 0) {
         chart.other = &page.other->image.programs[p];
         chart.otherSteps = page.other->programSteps[p];
     }
-    h << chartSvg(chart, p + 1);
+    html << chartSvg(chart, p + 1);
     programTable(page, p);
-    h << "</section>\n";
+    html << "</section>\n";
 }
 
 void differencesSection(Page& page) {
-    std::ostringstream& h = page.html;
+    std::ostringstream& html = page.html;
     const std::vector<Difference> differences = sourceDifferences(page.source, *page.other);
-    h << "<section id=\"roznice\">\n<h2>Różnice: " << differences.size() << "</h2>\n";
+    html << "<section id=\"roznice\">\n<h2>Różnice: " << differences.size() << "</h2>\n";
     if (differences.empty()) {
-        h << "<p>Źródła A i B nie różnią się w tym, co oba zawierają.</p>\n";
+        html << "<p>Źródła A i B nie różnią się w tym, co oba zawierają.</p>\n";
     } else {
-        h << "<p class=\"note\">Wartość A &lt;&gt; wartość B.</p>\n<ol class=\"differences\">\n";
-        for (const Difference& d : differences) h << "<li>" << htmlEscape(d.text) << "</li>\n";
-        h << "</ol>\n";
+        html << "<p class=\"note\">Wartość A &lt;&gt; wartość B.</p>\n<ol class=\"differences\">\n";
+        for (const Difference& d : differences) html << "<li>" << htmlEscape(d.text) << "</li>\n";
+        html << "</ol>\n";
     }
-    h << "</section>\n";
+    html << "</section>\n";
 }
 
 }  // namespace
@@ -488,11 +491,11 @@ std::string htmlEscape(const std::string& text) {
 std::string reportHtml(const ReportSource& source, const ReportSource* other, const ReportVisit& given) {
     ReportVisit visit = given;
     // What the command line leaves out comes from the backups, the first source first.
-    for (const ReportSource* s : {&source, other}) {
-        if (!s) continue;
-        if (visit.site.empty()) visit.site = s->site;
-        if (visit.customer.empty()) visit.customer = s->customer;
-        if (visit.note.empty()) visit.note = s->note;
+    for (const ReportSource* part : {&source, other}) {
+        if (!part) continue;
+        if (visit.site.empty()) visit.site = part->site;
+        if (visit.customer.empty()) visit.customer = part->customer;
+        if (visit.note.empty()) visit.note = part->note;
     }
     Page page{source, other, {}};
     header(page, visit);
