@@ -54,4 +54,10 @@ std::size_t characterCount(const std::string& text) {
     return characters;
 }
 
+std::string trimmed(const std::string& text) {
+    const std::size_t first = text.find_first_not_of(" \t\r");
+    if (first == std::string::npos) return "";
+    return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
+}
+
 }  // namespace kd215

@@ -14,4 +14,8 @@ std::string printableText(const std::string& text);
 // byte but a continuation byte starts one.
 std::size_t characterCount(const std::string& text);
 
+// `text` without the spaces, tabs and carriage returns at either end (a line typed in a list, a
+// line a command said).
+std::string trimmed(const std::string& text);
+
 }  // namespace kd215

@@ -34,12 +34,6 @@ const char* const kPortMark = "{port}";
 // A port list is a few lines a port; anything near this size is some other file.
 constexpr std::size_t kLargestPortList = 64 * 1024;
 
-std::string trimmed(const std::string& text) {
-    const std::size_t first = text.find_first_not_of(" \t\r");
-    if (first == std::string::npos) return "";
-    return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
-}
-
 std::string padded(const std::string& text, std::size_t width) {
     const std::size_t n = characterCount(text);
     return text + std::string(n < width ? width - n : 0, ' ') + "  ";

@@ -3,17 +3,9 @@
 
 #include <algorithm>
 
+#include "records/printable_text.h"
+
 namespace kd215 {
-
-namespace {
-
-std::string trimmed(const std::string& text) {
-    const std::size_t first = text.find_first_not_of(" \t\r");
-    if (first == std::string::npos) return "";
-    return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
-}
-
-}  // namespace
 
 void PortSink::say(const std::string& subject, const std::string& text, const std::string& fault) {
     const bool aboutPort = std::find(aliases_.begin(), aliases_.end(), subject) != aliases_.end();
