@@ -39,7 +39,6 @@ protected:
         }
         return true;
     }
-    // Steps until the engine is in `state` for `area`.
     bool runUntil(ConfigArea area, TransferState state) {
         for (int i = 0; i < 2000 && transferActive(s.link); ++i) {
             if (s.link.currentArea == area && s.link.transferState == state) return true;
