@@ -39,7 +39,6 @@ protected:
         }
         return true;
     }
-    // Steps until the engine is in `state` for `area`.
     bool runUntil(ConfigArea area, TransferState state) {
         for (int i = 0; i < 2000 && transferActive(s.link); ++i) {
             if (s.link.currentArea == area && s.link.transferState == state) return true;
@@ -48,9 +47,9 @@ protected:
         }
         return false;
     }
-    void start(TransferAction action, ConfigArea area, bool all = false) {
+    void startAll(TransferAction action) {
         SelectAction(s.link, action);
-        all ? beginAllAreas(s.link) : BeginAreaTransfer(s.link, area);
+        beginAllAreas(s.link);
     }
 
     SimProcess sim;
@@ -67,14 +66,14 @@ TEST_F(EngineOnSim, WriteAllThenReadAllBringsTheSameImageBack) {
     s.image.channels[2].inputInverted = 1;
     s.image.common.operatingMode = 6;
     const ConfigImage written = s.image;
-    start(TransferAction::WriteController, ConfigArea::Settings, true);
+    startAll(TransferAction::WriteController);
     ASSERT_TRUE(runToIdle());
     EXPECT_TRUE(ui.messages.empty());
     EXPECT_EQ(sim.memory()[80 + 4 * 10 + 6], 201);
 
     s.image = defaultConfigImage();
     ui.areaLabels.clear();
-    start(TransferAction::ReadController, ConfigArea::Settings, true);
+    startAll(TransferAction::ReadController);
     ASSERT_TRUE(runToIdle());
     EXPECT_TRUE(ui.messages.empty());
     EXPECT_EQ(ui.areaLabels, (std::vector<std::string>{"\tUstaw.", "\tSceny", "\tPgm1", "\tPgm2"}));
@@ -90,7 +89,7 @@ TEST_F(EngineOnSim, VerifyAllAsksAboutEachDifferenceYesGoesOnAndNoEndsTheChain) 
     s.image.scenes[1].levels[4] = 128;
     const ConfigImage before = s.image;
     startSim({}, memory);
-    start(TransferAction::Verify, ConfigArea::Settings, true);
+    startAll(TransferAction::Verify);
     ASSERT_TRUE(runToIdle());
     ASSERT_EQ(ui.messages.size(), 2u);
     EXPECT_EQ(ui.messages[0].text, "Błąd weryfikacji : scena 2 kanał 5\n ( 128 <> 127 )\nKontynuować sprawdzanie ?");
@@ -99,7 +98,7 @@ TEST_F(EngineOnSim, VerifyAllAsksAboutEachDifferenceYesGoesOnAndNoEndsTheChain) 
     EXPECT_EQ(sim.frames("RX").size(), 4u);
 
     ui.answers = {UserAnswer::No};
-    start(TransferAction::Verify, ConfigArea::Settings, true);
+    startAll(TransferAction::Verify);
     ASSERT_TRUE(runToIdle());
     EXPECT_EQ(ui.messages.size(), 3u);
     EXPECT_EQ(sim.frames("RX").size(), 6u);  // settings, then scenes where No was answered
@@ -109,7 +108,7 @@ TEST_F(EngineOnSim, VerifyAllAsksAboutEachDifferenceYesGoesOnAndNoEndsTheChain) 
 
 TEST_F(EngineOnSim, CancelInTheMiddleOfAChainKeepsTheAreasBefore) {
     startSim();
-    start(TransferAction::ReadController, ConfigArea::Settings, true);
+    startAll(TransferAction::ReadController);
     ASSERT_TRUE(runUntil(ConfigArea::Scenes, TransferState::SendRequest));
     sim.control("fault bad-checksum 1");
     ASSERT_TRUE(runToIdle());
@@ -124,7 +123,7 @@ TEST_F(EngineOnSim, CancelInTheMiddleOfAChainKeepsTheAreasBefore) {
 // A restart while a chain of every area waits for its first reply replaces the chain: nothing follows.
 TEST_F(EngineOnSim, RestartDuringAPendingChainAbortsItAndSendsTheRestartFrame) {
     startSim({"--fault", "silent:1"});
-    start(TransferAction::ReadController, ConfigArea::Settings, true);
+    startAll(TransferAction::ReadController);
     ASSERT_TRUE(runUntil(ConfigArea::Settings, TransferState::AwaitReply));
     const auto started = std::chrono::steady_clock::now();
     BeginRestart(s.link);

@@ -28,8 +28,6 @@ public:
     bool repeatEnabled = false;
     bool stopEnabled = false;
     std::map<int, bool> portChecked;
-    int progress = 0;
-    int repaints = 0;
     // Runs while a message is open, before it is answered: what the user or the system does then.
     std::function<void(const ShownMessage&)> whileShown;
 
@@ -56,8 +54,8 @@ public:
     void setStopEnabled(bool enabled) override { stopEnabled = enabled; }
     void setPortChecked(int portIndex, bool checked) override { portChecked[portIndex] = checked; }
     void setPortItems(const std::vector<PortInfo>&) override {}
-    void setProgress(int position) override { progress = position; }
-    void requestRepaint() override { ++repaints; }
+    void setProgress(int) override {}
+    void requestRepaint() override {}
 };
 
 }  // namespace kd215::fakes

@@ -95,7 +95,6 @@ TEST_F(FileStep, ANameWithoutExtensionIsExtendedNotOverwritten) {
     run(TransferAction::WriteToFile, ConfigArea::Settings, true);
     EXPECT_TRUE(files.exists("C:\\x\\kopia.sce"));
     EXPECT_TRUE(files.exists("C:\\x\\kopia.pg2"));
-    EXPECT_EQ(replaceExtension("C:\\x\\k.ust", 7, "pg1"), "C:\\x\\k.pg1");
 }
 
 TEST_F(FileStep, AShortFileLoadsNothing) {

@@ -27,9 +27,6 @@ Bytes scenesReply() {
     return frame;
 }
 
-// The text the user is shown for a failed reply test.
-std::string faultText(const BlockReplyCheck& check) { return transferFaultText({check.fault, check.faultValue}); }
-
 bool sumsToZero(const Bytes& frame) { return (std::accumulate(frame.begin(), frame.end(), 0u) & 0xFF) == 0; }
 
 TEST(Requests, ReadAndVerifyRequestsAreTheControllersFrames) {
@@ -105,7 +102,7 @@ TEST(Replies, EachFailureNamesItsDetail) {
     for (const Case& c : cases) {
         const BlockReplyCheck check = checkBlockReply(c.frame.data(), c.received, 80);
         EXPECT_FALSE(check.passed) << c.what;
-        EXPECT_EQ(faultText(check), c.text) << c.what;
+        EXPECT_EQ(transferFaultText({check.fault, check.faultValue}), c.text) << c.what;
     }
 }
 

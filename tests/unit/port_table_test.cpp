@@ -2,15 +2,12 @@
 #include <gtest/gtest.h>
 
 #include "link/port_table.h"
+#include "support/fake_port_list.h"
 
 namespace kd215 {
 namespace {
 
-std::vector<PortInfo> listed(std::initializer_list<const char*> names) {
-    std::vector<PortInfo> ports;
-    for (const char* name : names) ports.push_back({name, "", "", false});
-    return ports;
-}
+using fakes::portsNamed;
 
 std::vector<std::string> namesOf(const std::vector<PortInfo>& table) {
     std::vector<std::string> names;
@@ -24,9 +21,9 @@ TEST(PortTable, KeepsSortsAndCutsTheComNames) {
         std::vector<std::string> table;
     } cases[] = {
         // Colons dropped, other ports skipped; sorted as text ignoring case, "COM" exactly; cut.
-        {listed({"LPT1:", "COM2", "FILE:", "COM1:"}), {"COM1", "COM2"}},
-        {listed({"COM2", "COMB", "COM10", "com3", "COMa", "COM1"}), {"COM1", "COM10", "COM2", "COMa", "COMB"}},
-        {listed({"COM12345678", "COM5::"}), {"COM1234", "COM5:"}},
+        {portsNamed({"LPT1:", "COM2", "FILE:", "COM1:"}), {"COM1", "COM2"}},
+        {portsNamed({"COM2", "COMB", "COM10", "com3", "COMa", "COM1"}), {"COM1", "COM10", "COM2", "COMa", "COMB"}},
+        {portsNamed({"COM12345678", "COM5::"}), {"COM1234", "COM5:"}},
     };
     for (const auto& c : cases) EXPECT_EQ(namesOf(buildPortTable(c.ports)), c.table);
 }

@@ -7,7 +7,7 @@
 namespace kd215 {
 namespace {
 
-enum class Call { Retry, Failed };
+enum class Call { Retry, Failed, Verify };
 
 struct OutcomeCase {
     Call call;
@@ -33,6 +33,9 @@ const OutcomeCase kCases[] = {
      MessageButtons::Ok},
     {Call::Failed, {TransferFault::NoPort, 0}, "Musisz wybrać dostępny port szeregowy !", "Ostrzeżenie",
      MessageIcon::Warning, MessageButtons::Ok},
+    // A verification difference asks Yes/No; No ends the check.
+    {Call::Verify, {}, "Błąd weryfikacji : scena 2 kanał 3\n ( 7 <> 40 )\nKontynuować sprawdzanie ?", "Niepowodzenie",
+     MessageIcon::Warning, MessageButtons::YesNo},
 };
 
 TEST(ProgramReporter, EachOutcomeHasItsTextCaptionIconAndButtons) {
@@ -40,14 +43,17 @@ TEST(ProgramReporter, EachOutcomeHasItsTextCaptionIconAndButtons) {
     fakes::RecordingUi ui;
     ProgramState s;
     s.connect(port, ui);
+    const VerifyDifference difference{ConfigArea::Scenes, VerifyItem::Level, 2, 3, 40, 7};
     for (const OutcomeCase& c : kCases) {
         SCOPED_TRACE(c.text);
         ui.messages.clear();
-        ui.answers = {UserAnswer::Retry};
+        ui.answers = {c.call == Call::Verify ? UserAnswer::No : UserAnswer::Retry};
         if (c.call == Call::Retry) {
             EXPECT_TRUE(s.reporter.retryAfter(c.outcome));
-        } else {
+        } else if (c.call == Call::Failed) {
             s.reporter.failed(c.outcome);
+        } else {
+            EXPECT_FALSE(s.reporter.continueAfter(difference));
         }
         ASSERT_EQ(ui.messages.size(), 1u);
         EXPECT_EQ(ui.messages[0].text, c.text);
@@ -55,22 +61,6 @@ TEST(ProgramReporter, EachOutcomeHasItsTextCaptionIconAndButtons) {
         EXPECT_EQ(ui.messages[0].icon, c.icon);
         EXPECT_EQ(ui.messages[0].buttons, c.buttons);
     }
-
-    // A verification difference asks Yes/No; No ends the check.
-    ui.messages.clear();
-    ui.answers = {UserAnswer::No};
-    VerifyDifference difference;
-    difference.area = ConfigArea::Scenes;
-    difference.index = 2;
-    difference.channel = 3;
-    difference.controllerValue = 40;
-    difference.pcValue = 7;
-    EXPECT_FALSE(s.reporter.continueAfter(difference));
-    ASSERT_EQ(ui.messages.size(), 1u);
-    EXPECT_EQ(ui.messages[0].text, "Błąd weryfikacji : scena 2 kanał 3\n ( 7 <> 40 )\nKontynuować sprawdzanie ?");
-    EXPECT_EQ(ui.messages[0].caption, "Niepowodzenie");
-    EXPECT_EQ(ui.messages[0].icon, MessageIcon::Warning);
-    EXPECT_EQ(ui.messages[0].buttons, MessageButtons::YesNo);
 }
 
 }  // namespace
