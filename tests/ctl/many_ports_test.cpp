@@ -59,7 +59,6 @@ protected:
     }
     // The file-safe name kd215ctl gives the simulator's line in {port}: "line-" and its own letters.
     std::string nameOf(const SimProcess& sim) const { return portFileName(sim.link()); }
-
 };
 
 TEST_F(ManyControllers, BackupOfFourKeepsEachFaultOnItsOwnLine) {
@@ -86,9 +85,7 @@ TEST_F(ManyControllers, BackupOfFourKeepsEachFaultOnItsOwnLine) {
         EXPECT_NE(run.out.find(nameOf(*sim) + ": " + path(nameOf(*sim) + ".json") + "\n"), std::string::npos) << run.out;
         EXPECT_EQ(tableResult(run.out, nameOf(*sim)), "gotowe") << run.out;
     }
-    std::string kept;
-    std::getline(std::ifstream(path(nameOf(silent) + ".json")), kept);
-    EXPECT_EQ(kept, old);
+    EXPECT_EQ(readFile(path(nameOf(silent) + ".json")), old);
     EXPECT_NE(::access(path(nameOf(naking) + ".json").c_str(), F_OK), 0);
     EXPECT_GE(naking.frames("RX").size(), 3u);  // it had answered before it refused
     // Each port's last message, cut where the row would wrap; the program's words not said twice.
@@ -120,7 +117,6 @@ TEST_F(ManyControllers, OutputsWithoutPortAndDoubledPortsAreRefusedBeforeAnyPort
     EXPECT_EQ(portFileName("/dev/serial/by-id/usb-FTDI_A50-if00"), "usb-FTDI_A50-if00");
     EXPECT_EQ(portFileName("/tmp/hala: 1"), "hala__1");
 }
-
 
 // A shell loop over single ports and one run over all of them name their files alike; each
 // controller then goes back from its own backup, read per port through {port}.
@@ -240,8 +236,7 @@ TEST_F(ManyControllers, NoOutputMayBeAnInputOrTheLogAfterPortExpansion) {
     std::ofstream(path("hala.txt")) << list;
     const auto nothingSent = [&] { return sim.frames("RX").empty() && other.frames("RX").empty(); };
     EXPECT_EQ(ctl({"backup", "--ports-from", path("hala.txt"), path("{port}.txt")}).code, 2);
-    std::ifstream in(path("hala.txt"));
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), list);
+    EXPECT_EQ(readFile(path("hala.txt")), list);
     writeBackup(path(nameOf(other) + ".json"), imageNumbered(3));
     const CtlRun logOverInput = ctl({"restore", "--port", path("hala"), "--port", other.link(),
                                      path(nameOf(other) + ".json"), "--log", path("{port}.json")});

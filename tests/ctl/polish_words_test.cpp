@@ -33,11 +33,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string readText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), {});
-}
-
 // The string literals of a C++ or resource source, comments and raw strings passed over.
 std::vector<std::string> literalsOf(const std::string& code) {
     std::vector<std::string> literals;
@@ -88,7 +83,7 @@ std::vector<std::string> literalsUnder(const std::string& folder) {
     for (const auto& entry : fs::recursive_directory_iterator(std::string(KD215_SOURCE_DIR) + "/" + folder)) {
         const std::string ext = entry.path().extension().string();
         if (ext != ".cpp" && ext != ".h" && ext != ".rc") continue;
-        const std::vector<std::string> found = literalsOf(readText(entry.path()));
+        const std::vector<std::string> found = literalsOf(readFile(entry.path()));
         all.insert(all.end(), found.begin(), found.end());
     }
     return all;
@@ -148,7 +143,7 @@ void addFiles(std::vector<ProjectText>& texts) {
     const fs::path root = KD215_SOURCE_DIR;
     for (const auto& entry : fs::directory_iterator(root / "docs")) {
         const std::string ext = entry.path().extension().string(), name = entry.path().filename().string();
-        std::string text = readText(entry.path());
+        std::string text = readFile(entry.path());
         if (ext == ".hhc" || ext == ".hhk") {
             std::string stray;
             text = fromWindows1250(text, stray);
@@ -161,13 +156,13 @@ void addFiles(std::vector<ProjectText>& texts) {
         texts.push_back({name, collapsed(text), ext == ".html" || ext == ".txt"});
     }
     for (const char* installer : {"packaging/kd215.nsi", "packaging/debian/copyright"}) {
-        texts.push_back({installer, collapsed(readText(root / installer)), false});
+        texts.push_back({installer, collapsed(readFile(root / installer)), false});
     }
     if (fs::is_directory(root / "web")) {
         for (const auto& entry : fs::recursive_directory_iterator(root / "web")) {
             const std::string ext = entry.path().extension().string();
             if (!entry.is_regular_file() || entry.path().string().find("node_modules") != std::string::npos) continue;
-            const std::string text = readText(entry.path());
+            const std::string text = readFile(entry.path());
             if (ext == ".html") texts.push_back({"web/" + entry.path().filename().string(), collapsed(text), true});
             if (ext == ".js") texts.push_back({"web/" + entry.path().filename().string(), collapsed(scriptStrings(text)), true});
         }
@@ -180,7 +175,7 @@ std::vector<ProjectText> projectTexts() {
     texts.push_back({"kd215ctl help", collapsed(helpText()), false});
     for (const CommandHelp& command : commandDocs()) texts.push_back({"help " + command.name, collapsed(commandHelpText(command.name)), false});
     std::string manPage;
-    for (const std::string& literal : literalsOf(readText(std::string(KD215_SOURCE_DIR) + "/tools/kd215ctl/commands/ctl_docs.cpp"))) {
+    for (const std::string& literal : literalsOf(readFile(std::string(KD215_SOURCE_DIR) + "/tools/kd215ctl/commands/ctl_docs.cpp"))) {
         manPage += literal + "\n";
     }
     texts.push_back({"ctl_docs.cpp", collapsed(manPage), false});
@@ -381,11 +376,11 @@ TEST(PolishWords, Kd215ctlSaysItsMessagesInTheProjectsWords) {
     run("usage", 2, {"backup", "--prot", line, dir + "/b.json"});
     run("usage", 2, {"backup", "--port", line, "--port", silent.devicePath, dir + "/k.json"});
     run("backup", 0, {"backup", "--port", line, dir + "/b.json"});
-    const std::string erased = readText(dir + "/b.json");
+    const std::string erased = readFile(dir + "/b.json");
     const std::string good = file("good.json", replacedAll(erased, "\"maxLevel\": 0", "\"maxLevel\": 200"));
     run("restore", 0, {"restore", "--port", line, good});
     run("difference", 1, {"verify", "settings", "--port", line, dir + "/b.json"});
-    run("refused", 5, {"restore", "--port", line, file("bad.json", replacedAll(readText(good), "\"minLevel\": 0", "\"minLevel\": 250", 1))});
+    run("refused", 5, {"restore", "--port", line, file("bad.json", replacedAll(readFile(good), "\"minLevel\": 0", "\"minLevel\": 250", 1))});
     run("kind", 5, {"write", "settings", "--port", line, file("hala.sce", std::string(80, '\0'))});
     {
         const int holder = ::open(line.c_str(), O_RDWR | O_NOCTTY);

@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -29,6 +31,12 @@ inline CtlRun ctl(const std::vector<std::string>& args) {
     std::ostringstream out, err;
     const int code = runKd215ctl(args, out, err, false);
     return {code, out.str(), err.str()};
+}
+
+// The whole of the file at `path`; empty if there is none.
+inline std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 // The controller's 512-byte memory holding `image` in its four areas.
