@@ -1,6 +1,5 @@
 // kd215ctl against kd215-sim on a pseudo-terminal: files never left half-written or written from
 // a failed read, bad files refused before anything is sent, and the line freed on every way out.
-#include <gtest/gtest.h>
 
 #include <grp.h>
 #include <fcntl.h>
@@ -9,7 +8,6 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
-#include <unistd.h>
 
 #include <linux/capability.h>
 
@@ -18,16 +16,10 @@
 #include <functional>
 #include <csignal>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <sstream>
 #include <thread>
 #include <tuple>
 
-#include "commands/ctl_commands.h"
 #include "commands/ctl_json.h"
-#include "config/area_files.h"
-#include "link/frames.h"
 #include "link/pty_pair.h"
 #include "link/serial_posix.h"
 #include "platform/files.h"
@@ -35,7 +27,6 @@
 #include "platform/interrupts.h"
 #include "ports/port_names_posix.h"
 #include "records/backup_file.h"
-#include "sim_process_posix.h"
 #include "support/ctl_harness.h"
 
 namespace kd215 {

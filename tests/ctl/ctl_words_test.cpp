@@ -1,14 +1,7 @@
 // kd215ctl's words: the difference line of each kind of field, which program a file's name says,
 // help per command and the nearest word after a slip, and the README's JSON table against the program's.
-#include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
-#include <sstream>
-
-#include "commands/ctl_commands.h"
 #include "commands/ctl_json.h"
-#include "config/area_files.h"
 #include "records/config_text.h"
 #include "support/ctl_harness.h"
 

@@ -1,27 +1,18 @@
 // kd215ctl on several simulated controllers at once: each port's faults stay on its own line, one
 // table, one exit code and one JSON array answer for all, and {port} keeps their files apart.
-#include <gtest/gtest.h>
 
 #include <sys/file.h>
 #include <fcntl.h>
-#include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
-#include <memory>
 #include <set>
-#include <sstream>
 #include <thread>
 
 #include "commands/ctl_args.h"
-#include "commands/ctl_commands.h"
 #include "commands/many_ports.h"
 #include "commands/port_sink.h"
-#include "config/area_files.h"
 #include "records/input_files.h"
-#include "link/frames.h"
 #include "records/backup_file.h"
-#include "sim_process_posix.h"
 #include "support/ctl_harness.h"
 
 namespace kd215 {

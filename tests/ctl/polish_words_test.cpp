@@ -2,20 +2,15 @@
 // CZYTAJ.txt, the installer, kd215ctl's help, manual page and run-time messages, the report and the
 // browser's pages are searched for the words ruled out, for a menu caption or status text straight
 // after a preposition (across line breaks and tags); byte counts agree with their numeral.
-#include <gtest/gtest.h>
 
 #include <fcntl.h>
 #include <sys/file.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <regex>
 #include <cstring>
 #include <set>
-#include <sstream>
 
 #include "app/commands.h"
 #include "commands/ctl_args.h"
@@ -25,7 +20,6 @@
 #include "link/pty_pair.h"
 #include "records/config_files.h"
 #include "report/report.h"
-#include "sim_process_posix.h"
 #include "support/ctl_harness.h"
 
 namespace kd215 {
