@@ -74,10 +74,6 @@ protected:
         args.insert(args.begin() + 1, {"--port", sim.link()});
         return ctl(args);
     }
-    std::string file(const std::string& name, const std::string& bytes) const {
-        std::ofstream(path(name), std::ios::binary) << bytes;
-        return path(name);
-    }
 
     SimProcess sim;
 };

@@ -66,10 +66,7 @@ TEST(DifferenceRecord, SaysEachKindOfFieldAsTheEditorsShowIt) {
 // A program file says which program it holds only by its name, in whatever case it was typed.
 TEST_F(CtlFolderTest, AProgramFileNamedPg2InAnyCaseIsProgramTwoToDiffShowAndReport) {
     const auto write = [&](const std::string& name, std::size_t size, char first) {
-        std::string bytes(size, '\0');
-        bytes[0] = first;
-        std::ofstream(path(name), std::ios::binary) << bytes;
-        return path(name);
+        return file(name, first + std::string(size - 1, '\0'));
     };
     const std::string upper = write("hala.PG2", 144, 'x'), mixed = write("inna.Pg2", 144, 'y');
     const CtlRun diff = ctl({"diff", upper, mixed, "--json"});
@@ -111,14 +108,13 @@ TEST(Kd215ctlHelp, EachCommandHasItsOwnPageAndASlipGetsTheNearestWord) {
     EXPECT_EQ(ctl({"frobnicate"}).err.find("Czy chodziło"), std::string::npos);
 }
 
-TEST(Kd215ctlUsage, OneAreaFileForSeveralAreasIsAUsageError) {
-    const std::string path = ::testing::TempDir() + "one-area.ust";
+TEST_F(CtlFolderTest, OneAreaFileForSeveralAreasIsAUsageError) {
     const std::vector<uint8_t> bytes = encodeAreaFile(defaultConfigImage(), ConfigArea::Settings);
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    const std::string settings = file("one-area.ust", std::string(bytes.begin(), bytes.end()));
     // Refused before the port is opened: this one does not exist.
-    const CtlRun run = ctl({"verify", "settings", "scenes", "--port", "kd215-no-such-line", path});
+    const CtlRun run = ctl({"verify", "settings", "scenes", "--port", "kd215-no-such-line", settings});
     EXPECT_EQ(run.code, 2) << run.err;
-    EXPECT_NE(run.err.find("kd215ctl: " + path + ": podano 2 obszary"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("kd215ctl: " + settings + ": podano 2 obszary"), std::string::npos) << run.err;
 }
 
 // The README's table of JSON results, row by row: `name` | `{"key", ...}`.

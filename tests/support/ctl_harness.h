@@ -56,6 +56,11 @@ protected:
     void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
 
     std::string path(const std::string& name) const { return dir_ + "/" + name; }
+    // The file `name` in the folder, holding `bytes`; its path.
+    std::string file(const std::string& name, const std::string& bytes) const {
+        std::ofstream(path(name), std::ios::binary) << bytes;
+        return path(name);
+    }
     // One more simulator, holding `memory`, started with the options `extra`.
     SimProcess& startSimWith(const std::vector<uint8_t>& memory, const std::vector<std::string>& extra = {}) {
         sims_.push_back(std::make_unique<SimProcess>());
