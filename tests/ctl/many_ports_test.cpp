@@ -45,19 +45,16 @@ std::string tableResult(const std::string& out, const std::string& name) {
 
 class ManyControllers : public CtlFolderTest {
 protected:
-    SimProcess& startSim(const ConfigImage& image, const std::vector<std::string>& extra = {}) {
-        return startSimWith(memoryOf(image), extra);
-    }
     // The file-safe name kd215ctl gives the simulator's line in {port}: "line-" and its own letters.
     std::string nameOf(const SimProcess& sim) const { return portFileName(sim.link()); }
 };
 
 TEST_F(ManyControllers, BackupOfFourKeepsEachFaultOnItsOwnLine) {
-    SimProcess& first = startSim(imageNumbered(1));
-    SimProcess& second = startSim(imageNumbered(2));
-    SimProcess& silent = startSim(imageNumbered(3), {"--fault", "silent:100"});
+    SimProcess& first = startSimWith(memoryOf(imageNumbered(1)));
+    SimProcess& second = startSimWith(memoryOf(imageNumbered(2)));
+    SimProcess& silent = startSimWith(memoryOf(imageNumbered(3)), {"--fault", "silent:100"});
     // Slow answers, so that the NAKs begin after the first exchanges and before the last.
-    SimProcess& naking = startSim(imageNumbered(4), {"--turnaround-ms", "150"});
+    SimProcess& naking = startSimWith(memoryOf(imageNumbered(4)), {"--turnaround-ms", "150"});
     const std::string old = "{\"kept\": true}";
     std::ofstream(path(nameOf(silent) + ".json")) << old;
     std::thread midChain([&] {
@@ -112,8 +109,8 @@ TEST_F(ManyControllers, OutputsWithoutPortAndDoubledPortsAreRefusedBeforeAnyPort
 // A shell loop over single ports and one run over all of them name their files alike; each
 // controller then goes back from its own backup, read per port through {port}.
 TEST_F(ManyControllers, PortInNamesIsTheSameForOnePortAsForSeveralInputsAsOutputs) {
-    SimProcess& first = startSim(imageNumbered(1));
-    SimProcess& second = startSim(imageNumbered(2));
+    SimProcess& first = startSimWith(memoryOf(imageNumbered(1)));
+    SimProcess& second = startSimWith(memoryOf(imageNumbered(2)));
     for (const char* folder : {"loop", "many"}) std::filesystem::create_directory(path(folder));
     for (SimProcess* sim : {&first, &second}) {
         EXPECT_EQ(ctl({"backup", "--port", sim->link(), path("loop/{port}.json"), "--log", path("loop/{port}.log")}).code, 0);
@@ -155,7 +152,7 @@ TEST_F(ManyControllers, PortInNamesIsTheSameForOnePortAsForSeveralInputsAsOutput
 TEST_F(ManyControllers, EveryPortGetsTheBytesReadBeforeAnyLineStarted) {
     std::vector<std::string> args = {"restore"};
     for (int n = 0; n < 3; ++n) {
-        args.insert(args.end(), {"--port", startSim(defaultConfigImage()).link()});
+        args.insert(args.end(), {"--port", startSimWith(memoryOf(defaultConfigImage())).link()});
     }
     writeBackup(path("site.json"), imageNumbered(5));
     args.push_back(path("site.json"));
@@ -171,10 +168,10 @@ TEST_F(ManyControllers, EveryPortGetsTheBytesReadBeforeAnyLineStarted) {
 
 // --all names every port it passed over and why, in the table, in JSON and in the exit code.
 TEST_F(ManyControllers, AllAccountsForASilentAndABusyPort) {
-    SimProcess& first = startSim(imageNumbered(1));
-    SimProcess& second = startSim(imageNumbered(2));
-    SimProcess& silent = startSim(imageNumbered(3), {"--fault", "silent:1000"});
-    SimProcess& busy = startSim(imageNumbered(4));
+    SimProcess& first = startSimWith(memoryOf(imageNumbered(1)));
+    SimProcess& second = startSimWith(memoryOf(imageNumbered(2)));
+    SimProcess& silent = startSimWith(memoryOf(imageNumbered(3)), {"--fault", "silent:1000"});
+    SimProcess& busy = startSimWith(memoryOf(imageNumbered(4)));
     const int held = ::open(busy.link().c_str(), O_RDWR | O_NOCTTY);
     ASSERT_EQ(::flock(held, LOCK_EX), 0);
     const auto onAll = [&](const std::vector<SimProcess*>& system, const std::vector<std::string>& args) {
@@ -220,8 +217,8 @@ TEST_F(ManyControllers, AllAccountsForASilentAndABusyPort) {
 
 // The same-file checks see the names {port} makes, for every port, the port list and the log.
 TEST_F(ManyControllers, NoOutputMayBeAnInputOrTheLogAfterPortExpansion) {
-    SimProcess& sim = startSim(defaultConfigImage());
-    SimProcess& other = startSim(defaultConfigImage());
+    SimProcess& sim = startSimWith(memoryOf(defaultConfigImage()));
+    SimProcess& other = startSimWith(memoryOf(defaultConfigImage()));
     ASSERT_EQ(::symlink(sim.link().c_str(), path("hala").c_str()), 0);  // its {port} is "hala"
     const std::string list = path("hala") + "\n" + other.link() + "\n";
     std::ofstream(path("hala.txt")) << list;

@@ -350,30 +350,24 @@ std::string replacedAll(std::string text, const std::string& from, const std::st
 
 // A handful of runs against kd215-sim that reach kd215ctl's kinds of message: a usage error, a
 // backup and restore, a difference, refused values, a busy port, a silent port, a NAK, several ports.
-TEST(PolishWords, Kd215ctlSaysItsMessagesInTheProjectsWords) {
-    SimProcess sim;
-    sim.presetMemory(ByteBuffer(512, 0));
-    ASSERT_TRUE(sim.start());
+TEST_F(CtlFolderTest, Kd215ctlSaysItsMessagesInTheProjectsWords) {
+    SimProcess& sim = startSimWith(ByteBuffer(512, 0));
     test::PtyPair silent;
     ASSERT_TRUE(silent.ready());
-    const std::string dir = fs::path(sim.link()).parent_path().string(), line = sim.link();
-    const auto file = [&](const std::string& name, const std::string& bytes) {
-        std::ofstream(dir + "/" + name, std::ios::binary) << bytes;
-        return dir + "/" + name;
-    };
+    const std::string line = sim.link(), backup = path("b.json");
     const auto run = [&](const std::string& what, int code, const std::vector<std::string>& args) {
         const CtlRun r = ctl(args);
         EXPECT_EQ(r.code, code) << what << "\n" << r.out << r.err;
         checkRun(what, r);
     };
     run("usage", 2, {"bakup"});
-    run("usage", 2, {"backup", "--prot", line, dir + "/b.json"});
-    run("usage", 2, {"backup", "--port", line, "--port", silent.devicePath, dir + "/k.json"});
-    run("backup", 0, {"backup", "--port", line, dir + "/b.json"});
-    const std::string erased = readFile(dir + "/b.json");
+    run("usage", 2, {"backup", "--prot", line, backup});
+    run("usage", 2, {"backup", "--port", line, "--port", silent.devicePath, path("k.json")});
+    run("backup", 0, {"backup", "--port", line, backup});
+    const std::string erased = readFile(backup);
     const std::string good = file("good.json", replacedAll(erased, "\"maxLevel\": 0", "\"maxLevel\": 200"));
     run("restore", 0, {"restore", "--port", line, good});
-    run("difference", 1, {"verify", "settings", "--port", line, dir + "/b.json"});
+    run("difference", 1, {"verify", "settings", "--port", line, backup});
     run("refused", 5, {"restore", "--port", line, file("bad.json", replacedAll(readFile(good), "\"minLevel\": 0", "\"minLevel\": 250", 1))});
     run("kind", 5, {"write", "settings", "--port", line, file("hala.sce", std::string(80, '\0'))});
     {
