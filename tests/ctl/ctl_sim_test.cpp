@@ -1,6 +1,5 @@
 // kd215ctl against kd215-sim on a pseudo-terminal: files never left half-written or written from
 // a failed read, bad files refused before anything is sent, and the line freed on every way out.
-#include <gtest/gtest.h>
 
 #include <grp.h>
 #include <fcntl.h>
@@ -9,7 +8,6 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
-#include <unistd.h>
 
 #include <linux/capability.h>
 
@@ -18,16 +16,10 @@
 #include <functional>
 #include <csignal>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <sstream>
 #include <thread>
 #include <tuple>
 
-#include "commands/ctl_commands.h"
 #include "commands/ctl_json.h"
-#include "config/area_files.h"
-#include "link/frames.h"
 #include "link/pty_pair.h"
 #include "link/serial_posix.h"
 #include "platform/files.h"
@@ -35,7 +27,6 @@
 #include "platform/interrupts.h"
 #include "ports/port_names_posix.h"
 #include "records/backup_file.h"
-#include "sim_process_posix.h"
 #include "support/ctl_harness.h"
 
 namespace kd215 {
@@ -54,11 +45,6 @@ ConfigImage siteImage() {
 std::string areaBytes(const ConfigImage& image, ConfigArea area) {
     const std::vector<uint8_t> bytes = encodeAreaFile(image, area);
     return std::string(bytes.begin(), bytes.end());
-}
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 std::vector<std::string> listDirectory(const std::string& path) {
@@ -87,10 +73,6 @@ protected:
     CtlRun onLine(std::vector<std::string> args) {
         args.insert(args.begin() + 1, {"--port", sim.link()});
         return ctl(args);
-    }
-    std::string file(const std::string& name, const std::string& bytes) const {
-        std::ofstream(path(name), std::ios::binary) << bytes;
-        return path(name);
     }
 
     SimProcess sim;
@@ -166,9 +148,11 @@ TEST_F(CtlOnSim, FailedReadWritesNoFileAndLeavesTheOldOnesAlone) {
     EXPECT_EQ(readFile(old), "the old scenes file");
 }
 
-TEST_F(CtlOnSim, NoFileACommandReadsIsOneItWritesAndNoOutputIsADevice) {
+// Each reader's own refusals are its tests'; here, that a refused file stops the command first.
+TEST_F(CtlOnSim, FilesThatCannotBeUsedAreRefusedBeforeAnythingIsSent) {
     startSim();
-    const std::string backup = file("site.json", writeBackupJson(siteImage(), {}));
+    const std::string good = writeBackupJson(siteImage(), {});
+    const std::string backup = file("site.json", good);
     const std::string other = file("other.json", writeBackupJson(defaultConfigImage(), {}));
     ::symlink(backup.c_str(), path("link.json").c_str());
     ::mkfifo(path("fifo").c_str(), 0644);
@@ -178,6 +162,9 @@ TEST_F(CtlOnSim, NoFileACommandReadsIsOneItWritesAndNoOutputIsADevice) {
         {{"restore", backup, "--log", path("link.json")}, 2, "który polecenie czyta"},
         {{"backup", path("fifo")}, 5, path("fifo") + ": to potok FIFO, nie zwykły plik"},
         {{"read", "all", "-o", path("none/")}, 5, "nie ma katalogu " + path("none")},
+        {{"write", "scenes", file("short.sce", areaBytes(siteImage(), ConfigArea::Scenes).substr(0, 79))}, 5,
+         "short.sce: Błąd odczytu ! Plik ma 79 bajtów, a plik scen (.sce) ma 80 bajtów.\n"},
+        {{"restore", file("cut.json", good.substr(0, good.size() / 2))}, 5, "uszkodzony JSON: wiersz"},
     };
     for (const auto& [args, code, message] : cases) {
         std::vector<std::string> withPort = args;
@@ -186,7 +173,7 @@ TEST_F(CtlOnSim, NoFileACommandReadsIsOneItWritesAndNoOutputIsADevice) {
         EXPECT_EQ(run.code, code) << args[0];
         EXPECT_NE(run.err.find(message), std::string::npos) << run.err;
     }
-    EXPECT_EQ(readFile(backup), writeBackupJson(siteImage(), {}));
+    EXPECT_EQ(readFile(backup), good);
     EXPECT_TRUE(sim.frames("RX").empty());
 }
 
@@ -223,25 +210,6 @@ TEST_F(CtlOnSim, FilesOfOneReadAreWrittenAllOrNoneAndKeepTheirModeAndOwner) {
     // An area file's name, in whatever case, gives the base of the files read.
     EXPECT_EQ(onLine({"read", "program2", "-o", path("hala.PG2")}).code, 0);
     EXPECT_EQ(readFile(path("hala.pg2")), areaBytes(image, ConfigArea::Program2));
-}
-
-// Each reader's own refusals are its tests'; here, that a refused file stops the command first.
-TEST_F(CtlOnSim, ShortOrDamagedFilesAreRefusedBeforeAnythingIsSent) {
-    startSim();
-    const ConfigImage image = siteImage();
-    const std::string good = writeBackupJson(image, {});
-    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
-        {{"write", "scenes", file("short.sce", areaBytes(image, ConfigArea::Scenes).substr(0, 79))},
-         "short.sce: Błąd odczytu ! Plik ma 79 bajtów, a plik scen (.sce) ma 80 bajtów.\n"},
-        {{"restore", file("cut.json", good.substr(0, good.size() / 2))}, "uszkodzony JSON: wiersz"},
-    };
-    for (const auto& [args, message] : cases) {
-        const CtlRun run = onLine(args);
-        EXPECT_EQ(run.code, 5) << args.back();
-        EXPECT_NE(run.err.find(message), std::string::npos) << run.err;
-    }
-    EXPECT_TRUE(sim.frames("RX").empty());
-    EXPECT_EQ(sim.memory(), memoryOf(image));
 }
 
 TEST_F(CtlOnSim, ValuesTheEditorsWouldRefuseAreNamedAndWrittenOnlyWithForce) {
@@ -483,6 +451,10 @@ TEST_F(CtlOnSim, EveryJsonResultHasItsCommandsShapeAndCarriesWhatItsTextSays) {
         return at == std::string::npos ? 0 : std::stoi(text.substr(at + 10));
     };
     const Check none = [](const Json&, const std::string&) {};
+    const Check twoDifferences = [&](const Json& j, const std::string& t) {
+        ASSERT_EQ(j["differences"].size(), 2u);
+        EXPECT_EQ(differencesOf(t), 2);
+    };
     const std::vector<std::pair<std::vector<std::string>, Check>> cases = {
         {{"version"}, [](const Json& j, const std::string& t) { EXPECT_EQ(j["firmware"].get<std::string>() + "\n", t); }},
         {{"probe"}, [&](const Json& j, const std::string& t) { EXPECT_EQ(j["port"].get<std::string>() + "\n", t); }},
@@ -491,8 +463,8 @@ TEST_F(CtlOnSim, EveryJsonResultHasItsCommandsShapeAndCarriesWhatItsTextSays) {
          [&](const Json& j, const std::string& t) { EXPECT_EQ(j["files"].size(), static_cast<std::size_t>(lines(t))); }},
         {{"verify", "scenes", scenes},
          [&](const Json& j, const std::string& t) {
-             ASSERT_EQ(j["differences"].size(), 2u);
-             EXPECT_EQ(differencesOf(t), 2);
+             twoDifferences(j, t);
+             if (::testing::Test::HasFatalFailure()) return;
              const Json& first = j["differences"][0];
              EXPECT_EQ(first["second"], 7);
              EXPECT_NE(t.find("  " + first["text"].get<std::string>() + "\n"), std::string::npos) << t;
@@ -516,16 +488,8 @@ TEST_F(CtlOnSim, EveryJsonResultHasItsCommandsShapeAndCarriesWhatItsTextSays) {
              // An area file's part has the keys of the same part of a backup.
              EXPECT_EQ(j["files"][1]["settings"].dump(), j["files"][2]["settings"].dump());
          }},
-        {{"diff", scenes, same},
-         [&](const Json& j, const std::string& t) {
-             EXPECT_EQ(j["differences"].size(), 2u);
-             EXPECT_EQ(differencesOf(t), 2);
-         }},
-        {{"report", "--compare", otherBackup, backup, "-o", path("r.html")},
-         [&](const Json& j, const std::string& t) {
-             EXPECT_EQ(j["differences"].size(), 2u);
-             EXPECT_EQ(differencesOf(t), 2);
-         }},
+        {{"diff", scenes, same}, twoDifferences},
+        {{"report", "--compare", otherBackup, backup, "-o", path("r.html")}, twoDifferences},
         {{"--version"},
          [](const Json& j, const std::string& t) { EXPECT_EQ("kd215ctl " + j["version"].get<std::string>(), t.substr(0, t.find(" ("))); }},
     };

@@ -1,14 +1,7 @@
 // kd215ctl's words: the difference line of each kind of field, which program a file's name says,
 // help per command and the nearest word after a slip, and the README's JSON table against the program's.
-#include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
-#include <sstream>
-
-#include "commands/ctl_commands.h"
 #include "commands/ctl_json.h"
-#include "config/area_files.h"
 #include "records/config_text.h"
 #include "support/ctl_harness.h"
 
@@ -58,10 +51,9 @@ TEST(DifferenceRecord, SaysEachKindOfFieldAsTheEditorsShowIt) {
     };
     std::vector<std::string> lines;
     for (const Difference& d : found) lines.push_back(d.text);
-    EXPECT_EQ(lines, expected);
+    ASSERT_EQ(lines, expected);
 
     // Scene and channel counted from 1, and absent where the field has none.
-    ASSERT_EQ(found.size(), expected.size());
     EXPECT_EQ(differenceJson(found[9]).dump(),
               R"({"area":"scenes","field":"levels","scene":2,"channel":5,"first":127,"second":128,"text":")" +
                   expected[9] + "\"}");
@@ -74,10 +66,7 @@ TEST(DifferenceRecord, SaysEachKindOfFieldAsTheEditorsShowIt) {
 // A program file says which program it holds only by its name, in whatever case it was typed.
 TEST_F(CtlFolderTest, AProgramFileNamedPg2InAnyCaseIsProgramTwoToDiffShowAndReport) {
     const auto write = [&](const std::string& name, std::size_t size, char first) {
-        std::string bytes(size, '\0');
-        bytes[0] = first;
-        std::ofstream(path(name), std::ios::binary) << bytes;
-        return path(name);
+        return file(name, first + std::string(size - 1, '\0'));
     };
     const std::string upper = write("hala.PG2", 144, 'x'), mixed = write("inna.Pg2", 144, 'y');
     const CtlRun diff = ctl({"diff", upper, mixed, "--json"});
@@ -119,20 +108,18 @@ TEST(Kd215ctlHelp, EachCommandHasItsOwnPageAndASlipGetsTheNearestWord) {
     EXPECT_EQ(ctl({"frobnicate"}).err.find("Czy chodziło"), std::string::npos);
 }
 
-TEST(Kd215ctlUsage, OneAreaFileForSeveralAreasIsAUsageError) {
-    const std::string path = ::testing::TempDir() + "one-area.ust";
+TEST_F(CtlFolderTest, OneAreaFileForSeveralAreasIsAUsageError) {
     const std::vector<uint8_t> bytes = encodeAreaFile(defaultConfigImage(), ConfigArea::Settings);
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    const std::string settings = file("one-area.ust", std::string(bytes.begin(), bytes.end()));
     // Refused before the port is opened: this one does not exist.
-    const CtlRun run = ctl({"verify", "settings", "scenes", "--port", "kd215-no-such-line", path});
+    const CtlRun run = ctl({"verify", "settings", "scenes", "--port", "kd215-no-such-line", settings});
     EXPECT_EQ(run.code, 2) << run.err;
-    EXPECT_NE(run.err.find("kd215ctl: " + path + ": podano 2 obszary"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("kd215ctl: " + settings + ": podano 2 obszary"), std::string::npos) << run.err;
 }
 
 // The README's table of JSON results, row by row: `name` | `{"key", ...}`.
 TEST(Kd215ctlReadme, JsonTableListsEveryShapeTheProgramPrints) {
-    std::ifstream in(std::string(KD215_SOURCE_DIR) + "/README.md");
-    const std::string readme((std::istreambuf_iterator<char>(in)), {});
+    const std::string readme = readFile(std::string(KD215_SOURCE_DIR) + "/README.md");
     std::vector<std::string> documented;
     std::istringstream lines(readme);
     for (std::string line; std::getline(lines, line);) {

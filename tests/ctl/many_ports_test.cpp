@@ -1,27 +1,18 @@
 // kd215ctl on several simulated controllers at once: each port's faults stay on its own line, one
 // table, one exit code and one JSON array answer for all, and {port} keeps their files apart.
-#include <gtest/gtest.h>
 
 #include <sys/file.h>
 #include <fcntl.h>
-#include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
-#include <memory>
 #include <set>
-#include <sstream>
 #include <thread>
 
 #include "commands/ctl_args.h"
-#include "commands/ctl_commands.h"
 #include "commands/many_ports.h"
 #include "commands/port_sink.h"
-#include "config/area_files.h"
 #include "records/input_files.h"
-#include "link/frames.h"
 #include "records/backup_file.h"
-#include "sim_process_posix.h"
 #include "support/ctl_harness.h"
 
 namespace kd215 {
@@ -54,20 +45,16 @@ std::string tableResult(const std::string& out, const std::string& name) {
 
 class ManyControllers : public CtlFolderTest {
 protected:
-    SimProcess& startSim(const ConfigImage& image, const std::vector<std::string>& extra = {}) {
-        return startSimWith(memoryOf(image), extra);
-    }
     // The file-safe name kd215ctl gives the simulator's line in {port}: "line-" and its own letters.
     std::string nameOf(const SimProcess& sim) const { return portFileName(sim.link()); }
-
 };
 
 TEST_F(ManyControllers, BackupOfFourKeepsEachFaultOnItsOwnLine) {
-    SimProcess& first = startSim(imageNumbered(1));
-    SimProcess& second = startSim(imageNumbered(2));
-    SimProcess& silent = startSim(imageNumbered(3), {"--fault", "silent:100"});
+    SimProcess& first = startSimWith(memoryOf(imageNumbered(1)));
+    SimProcess& second = startSimWith(memoryOf(imageNumbered(2)));
+    SimProcess& silent = startSimWith(memoryOf(imageNumbered(3)), {"--fault", "silent:100"});
     // Slow answers, so that the NAKs begin after the first exchanges and before the last.
-    SimProcess& naking = startSim(imageNumbered(4), {"--turnaround-ms", "150"});
+    SimProcess& naking = startSimWith(memoryOf(imageNumbered(4)), {"--turnaround-ms", "150"});
     const std::string old = "{\"kept\": true}";
     std::ofstream(path(nameOf(silent) + ".json")) << old;
     std::thread midChain([&] {
@@ -86,9 +73,7 @@ TEST_F(ManyControllers, BackupOfFourKeepsEachFaultOnItsOwnLine) {
         EXPECT_NE(run.out.find(nameOf(*sim) + ": " + path(nameOf(*sim) + ".json") + "\n"), std::string::npos) << run.out;
         EXPECT_EQ(tableResult(run.out, nameOf(*sim)), "gotowe") << run.out;
     }
-    std::string kept;
-    std::getline(std::ifstream(path(nameOf(silent) + ".json")), kept);
-    EXPECT_EQ(kept, old);
+    EXPECT_EQ(readFile(path(nameOf(silent) + ".json")), old);
     EXPECT_NE(::access(path(nameOf(naking) + ".json").c_str(), F_OK), 0);
     EXPECT_GE(naking.frames("RX").size(), 3u);  // it had answered before it refused
     // Each port's last message, cut where the row would wrap; the program's words not said twice.
@@ -121,12 +106,11 @@ TEST_F(ManyControllers, OutputsWithoutPortAndDoubledPortsAreRefusedBeforeAnyPort
     EXPECT_EQ(portFileName("/tmp/hala: 1"), "hala__1");
 }
 
-
 // A shell loop over single ports and one run over all of them name their files alike; each
 // controller then goes back from its own backup, read per port through {port}.
 TEST_F(ManyControllers, PortInNamesIsTheSameForOnePortAsForSeveralInputsAsOutputs) {
-    SimProcess& first = startSim(imageNumbered(1));
-    SimProcess& second = startSim(imageNumbered(2));
+    SimProcess& first = startSimWith(memoryOf(imageNumbered(1)));
+    SimProcess& second = startSimWith(memoryOf(imageNumbered(2)));
     for (const char* folder : {"loop", "many"}) std::filesystem::create_directory(path(folder));
     for (SimProcess* sim : {&first, &second}) {
         EXPECT_EQ(ctl({"backup", "--port", sim->link(), path("loop/{port}.json"), "--log", path("loop/{port}.log")}).code, 0);
@@ -168,7 +152,7 @@ TEST_F(ManyControllers, PortInNamesIsTheSameForOnePortAsForSeveralInputsAsOutput
 TEST_F(ManyControllers, EveryPortGetsTheBytesReadBeforeAnyLineStarted) {
     std::vector<std::string> args = {"restore"};
     for (int n = 0; n < 3; ++n) {
-        args.insert(args.end(), {"--port", startSim(defaultConfigImage()).link()});
+        args.insert(args.end(), {"--port", startSimWith(memoryOf(defaultConfigImage())).link()});
     }
     writeBackup(path("site.json"), imageNumbered(5));
     args.push_back(path("site.json"));
@@ -184,10 +168,10 @@ TEST_F(ManyControllers, EveryPortGetsTheBytesReadBeforeAnyLineStarted) {
 
 // --all names every port it passed over and why, in the table, in JSON and in the exit code.
 TEST_F(ManyControllers, AllAccountsForASilentAndABusyPort) {
-    SimProcess& first = startSim(imageNumbered(1));
-    SimProcess& second = startSim(imageNumbered(2));
-    SimProcess& silent = startSim(imageNumbered(3), {"--fault", "silent:1000"});
-    SimProcess& busy = startSim(imageNumbered(4));
+    SimProcess& first = startSimWith(memoryOf(imageNumbered(1)));
+    SimProcess& second = startSimWith(memoryOf(imageNumbered(2)));
+    SimProcess& silent = startSimWith(memoryOf(imageNumbered(3)), {"--fault", "silent:1000"});
+    SimProcess& busy = startSimWith(memoryOf(imageNumbered(4)));
     const int held = ::open(busy.link().c_str(), O_RDWR | O_NOCTTY);
     ASSERT_EQ(::flock(held, LOCK_EX), 0);
     const auto onAll = [&](const std::vector<SimProcess*>& system, const std::vector<std::string>& args) {
@@ -233,15 +217,14 @@ TEST_F(ManyControllers, AllAccountsForASilentAndABusyPort) {
 
 // The same-file checks see the names {port} makes, for every port, the port list and the log.
 TEST_F(ManyControllers, NoOutputMayBeAnInputOrTheLogAfterPortExpansion) {
-    SimProcess& sim = startSim(defaultConfigImage());
-    SimProcess& other = startSim(defaultConfigImage());
+    SimProcess& sim = startSimWith(memoryOf(defaultConfigImage()));
+    SimProcess& other = startSimWith(memoryOf(defaultConfigImage()));
     ASSERT_EQ(::symlink(sim.link().c_str(), path("hala").c_str()), 0);  // its {port} is "hala"
     const std::string list = path("hala") + "\n" + other.link() + "\n";
     std::ofstream(path("hala.txt")) << list;
     const auto nothingSent = [&] { return sim.frames("RX").empty() && other.frames("RX").empty(); };
     EXPECT_EQ(ctl({"backup", "--ports-from", path("hala.txt"), path("{port}.txt")}).code, 2);
-    std::ifstream in(path("hala.txt"));
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), list);
+    EXPECT_EQ(readFile(path("hala.txt")), list);
     writeBackup(path(nameOf(other) + ".json"), imageNumbered(3));
     const CtlRun logOverInput = ctl({"restore", "--port", path("hala"), "--port", other.link(),
                                      path(nameOf(other) + ".json"), "--log", path("{port}.json")});

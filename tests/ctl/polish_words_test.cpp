@@ -2,20 +2,15 @@
 // CZYTAJ.txt, the installer, kd215ctl's help, manual page and run-time messages, the report and the
 // browser's pages are searched for the words ruled out, for a menu caption or status text straight
 // after a preposition (across line breaks and tags); byte counts agree with their numeral.
-#include <gtest/gtest.h>
 
 #include <fcntl.h>
 #include <sys/file.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <regex>
 #include <cstring>
 #include <set>
-#include <sstream>
 
 #include "app/commands.h"
 #include "commands/ctl_args.h"
@@ -25,18 +20,12 @@
 #include "link/pty_pair.h"
 #include "records/config_files.h"
 #include "report/report.h"
-#include "sim_process_posix.h"
 #include "support/ctl_harness.h"
 
 namespace kd215 {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string readText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), {});
-}
 
 // The string literals of a C++ or resource source, comments and raw strings passed over.
 std::vector<std::string> literalsOf(const std::string& code) {
@@ -88,7 +77,7 @@ std::vector<std::string> literalsUnder(const std::string& folder) {
     for (const auto& entry : fs::recursive_directory_iterator(std::string(KD215_SOURCE_DIR) + "/" + folder)) {
         const std::string ext = entry.path().extension().string();
         if (ext != ".cpp" && ext != ".h" && ext != ".rc") continue;
-        const std::vector<std::string> found = literalsOf(readText(entry.path()));
+        const std::vector<std::string> found = literalsOf(readFile(entry.path()));
         all.insert(all.end(), found.begin(), found.end());
     }
     return all;
@@ -148,7 +137,7 @@ void addFiles(std::vector<ProjectText>& texts) {
     const fs::path root = KD215_SOURCE_DIR;
     for (const auto& entry : fs::directory_iterator(root / "docs")) {
         const std::string ext = entry.path().extension().string(), name = entry.path().filename().string();
-        std::string text = readText(entry.path());
+        std::string text = readFile(entry.path());
         if (ext == ".hhc" || ext == ".hhk") {
             std::string stray;
             text = fromWindows1250(text, stray);
@@ -161,13 +150,13 @@ void addFiles(std::vector<ProjectText>& texts) {
         texts.push_back({name, collapsed(text), ext == ".html" || ext == ".txt"});
     }
     for (const char* installer : {"packaging/kd215.nsi", "packaging/debian/copyright"}) {
-        texts.push_back({installer, collapsed(readText(root / installer)), false});
+        texts.push_back({installer, collapsed(readFile(root / installer)), false});
     }
     if (fs::is_directory(root / "web")) {
         for (const auto& entry : fs::recursive_directory_iterator(root / "web")) {
             const std::string ext = entry.path().extension().string();
             if (!entry.is_regular_file() || entry.path().string().find("node_modules") != std::string::npos) continue;
-            const std::string text = readText(entry.path());
+            const std::string text = readFile(entry.path());
             if (ext == ".html") texts.push_back({"web/" + entry.path().filename().string(), collapsed(text), true});
             if (ext == ".js") texts.push_back({"web/" + entry.path().filename().string(), collapsed(scriptStrings(text)), true});
         }
@@ -180,7 +169,7 @@ std::vector<ProjectText> projectTexts() {
     texts.push_back({"kd215ctl help", collapsed(helpText()), false});
     for (const CommandHelp& command : commandDocs()) texts.push_back({"help " + command.name, collapsed(commandHelpText(command.name)), false});
     std::string manPage;
-    for (const std::string& literal : literalsOf(readText(std::string(KD215_SOURCE_DIR) + "/tools/kd215ctl/commands/ctl_docs.cpp"))) {
+    for (const std::string& literal : literalsOf(readFile(std::string(KD215_SOURCE_DIR) + "/tools/kd215ctl/commands/ctl_docs.cpp"))) {
         manPage += literal + "\n";
     }
     texts.push_back({"ctl_docs.cpp", collapsed(manPage), false});
@@ -361,31 +350,25 @@ std::string replacedAll(std::string text, const std::string& from, const std::st
 
 // A handful of runs against kd215-sim that reach kd215ctl's kinds of message: a usage error, a
 // backup and restore, a difference, refused values, a busy port, a silent port, a NAK, several ports.
-TEST(PolishWords, Kd215ctlSaysItsMessagesInTheProjectsWords) {
-    SimProcess sim;
-    sim.presetMemory(ByteBuffer(512, 0));
-    ASSERT_TRUE(sim.start());
+TEST_F(CtlFolderTest, Kd215ctlSaysItsMessagesInTheProjectsWords) {
+    SimProcess& sim = startSimWith(ByteBuffer(512, 0));
     test::PtyPair silent;
     ASSERT_TRUE(silent.ready());
-    const std::string dir = fs::path(sim.link()).parent_path().string(), line = sim.link();
-    const auto file = [&](const std::string& name, const std::string& bytes) {
-        std::ofstream(dir + "/" + name, std::ios::binary) << bytes;
-        return dir + "/" + name;
-    };
+    const std::string line = sim.link(), backup = path("b.json");
     const auto run = [&](const std::string& what, int code, const std::vector<std::string>& args) {
         const CtlRun r = ctl(args);
         EXPECT_EQ(r.code, code) << what << "\n" << r.out << r.err;
         checkRun(what, r);
     };
     run("usage", 2, {"bakup"});
-    run("usage", 2, {"backup", "--prot", line, dir + "/b.json"});
-    run("usage", 2, {"backup", "--port", line, "--port", silent.devicePath, dir + "/k.json"});
-    run("backup", 0, {"backup", "--port", line, dir + "/b.json"});
-    const std::string erased = readText(dir + "/b.json");
+    run("usage", 2, {"backup", "--prot", line, backup});
+    run("usage", 2, {"backup", "--port", line, "--port", silent.devicePath, path("k.json")});
+    run("backup", 0, {"backup", "--port", line, backup});
+    const std::string erased = readFile(backup);
     const std::string good = file("good.json", replacedAll(erased, "\"maxLevel\": 0", "\"maxLevel\": 200"));
     run("restore", 0, {"restore", "--port", line, good});
-    run("difference", 1, {"verify", "settings", "--port", line, dir + "/b.json"});
-    run("refused", 5, {"restore", "--port", line, file("bad.json", replacedAll(readText(good), "\"minLevel\": 0", "\"minLevel\": 250", 1))});
+    run("difference", 1, {"verify", "settings", "--port", line, backup});
+    run("refused", 5, {"restore", "--port", line, file("bad.json", replacedAll(readFile(good), "\"minLevel\": 0", "\"minLevel\": 250", 1))});
     run("kind", 5, {"write", "settings", "--port", line, file("hala.sce", std::string(80, '\0'))});
     {
         const int holder = ::open(line.c_str(), O_RDWR | O_NOCTTY);

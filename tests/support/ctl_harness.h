@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -31,6 +33,12 @@ inline CtlRun ctl(const std::vector<std::string>& args) {
     return {code, out.str(), err.str()};
 }
 
+// The whole of the file at `path`; empty if there is none.
+inline std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
 // The controller's 512-byte memory holding `image` in its four areas.
 inline std::vector<uint8_t> memoryOf(const ConfigImage& image) {
     std::vector<uint8_t> memory(512, 0xA5);
@@ -48,6 +56,11 @@ protected:
     void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
 
     std::string path(const std::string& name) const { return dir_ + "/" + name; }
+    // The file `name` in the folder, holding `bytes`; its path.
+    std::string file(const std::string& name, const std::string& bytes) const {
+        std::ofstream(path(name), std::ios::binary) << bytes;
+        return path(name);
+    }
     // One more simulator, holding `memory`, started with the options `extra`.
     SimProcess& startSimWith(const std::vector<uint8_t>& memory, const std::vector<std::string>& extra = {}) {
         sims_.push_back(std::make_unique<SimProcess>());
