@@ -16,12 +16,12 @@ const puppeteer = require('puppeteer-core');
 const standInSource = fs.readFileSync(path.join(__dirname, 'serial_standin.js'), 'utf8');
 
 // kd215-sim in a folder of its own; frames() parses its log of every frame on the line.
-async function startSim(simPath, dir, { turnaroundMs = 2, extra = [] } = {}) {
+async function startSim(simPath, dir, { turnaroundMs = 2 } = {}) {
   fs.mkdirSync(dir, { recursive: true });
   const sim = { dir, link: path.join(dir, 'line'), memory: path.join(dir, 'memory.bin'),
     log: path.join(dir, 'frames.log'), controlPath: path.join(dir, 'control') };
   const args = ['--link', sim.link, '--memory', sim.memory, '--log', sim.log, '--control', sim.controlPath,
-    '--turnaround-ms', String(turnaroundMs), '--quiet', ...extra];
+    '--turnaround-ms', String(turnaroundMs), '--quiet'];
   sim.process = spawn(simPath, args, { stdio: ['ignore', 'pipe', 'inherit'] });
   const ready = await new Promise((resolve) => {
     let out = '';
@@ -50,10 +50,12 @@ async function startSim(simPath, dir, { turnaroundMs = 2, extra = [] } = {}) {
 }
 
 // The pty side of one stand-in port, raw: what comes off the line is pushed to the page at once
-// (deliver, set by the tab), so a reply's last byte costs one hop of the DevTools protocol.
+// (deliver, set by the tab), so a reply's last byte costs one hop of the DevTools protocol. Every
+// open's options are kept, for the suite to hold against the controller's line.
 function makeRelay(link) {
-  const relay = { link, stream: null, unplugged: false, deliver: () => {}, lose: () => {} };
-  relay.open = () => {
+  const relay = { link, stream: null, unplugged: false, opens: [], deliver: () => {}, announce: () => {} };
+  relay.open = (options) => {
+    relay.opens.push(options);
     if (relay.unplugged) return false;
     // Still open: from a document since reloaded, whose ports the browser closed with it.
     if (relay.stream) relay.close();
@@ -75,8 +77,8 @@ function makeRelay(link) {
     if (relay.fd !== undefined) fs.closeSync(relay.fd);
     relay.fd = undefined;
   };
-  relay.unplug = () => { relay.unplugged = true; relay.close(); relay.lose(); };
-  relay.plug = () => { relay.unplugged = false; };
+  relay.unplug = () => { relay.unplugged = true; relay.close(); return relay.announce('lose'); };
+  relay.plug = () => { relay.unplugged = false; return relay.announce('plugBack'); };
   return relay;
 }
 
@@ -84,8 +86,11 @@ const mimeTypes = { '.html': 'text/html; charset=utf-8', '.js': 'text/javascript
   '.wasm': 'application/wasm', '.json': 'application/json', '.webmanifest': 'application/manifest+json',
   '.css': 'text/css', '.png': 'image/png', '.svg': 'image/svg+xml', '.ico': 'image/x-icon', '.txt': 'text/plain' };
 
-// A static server for one folder on 127.0.0.1 (a secure context for Web Serial and service workers).
-function serve(dir, port = 0) {
+// The page served on 127.0.0.1 (a secure context for Web Serial and service workers), from a copy,
+// so that the page under test is one build even while the site is being rebuilt.
+function serveSite(args) {
+  const dir = path.join(args.work, 'site');
+  fs.cpSync(args.site, dir, { recursive: true });
   return new Promise((resolve) => {
     const server = http.createServer((req, res) => {
       const name = decodeURIComponent(new URL(req.url, 'http://x').pathname);
@@ -98,47 +103,22 @@ function serve(dir, port = 0) {
         res.end(body);
       });
     });
-    server.listen(port, '127.0.0.1', () => {
+    server.listen(0, '127.0.0.1', () => {
       server.origin = `http://127.0.0.1:${server.address().port}`;
       resolve(server);
     });
   });
 }
 
-async function launch(work, size = { width: 1280, height: 800 }) {
+async function launch(work) {
   return puppeteer.launch({
     executablePath: process.env.KD215_CHROMIUM || '/usr/bin/chromium',
     headless: true,
     userDataDir: fs.mkdtempSync(path.join(work, 'profile-')),
-    defaultViewport: size,
+    defaultViewport: { width: 1280, height: 800 },
     args: ['--no-sandbox', '--disable-gpu', '--disable-background-networking', '--disable-component-update',
       '--disable-sync', '--no-first-run', '--disable-quic'],
   });
-}
-
-// A tab with the stand-in serial ports (offers: [{id, usbVendorId, usbProductId, granted}], relays by
-// id), every request and download recorded.
-async function openTab(browser, { offers, relays, downloads }) {
-  const page = await browser.newPage();
-  page.requests = [];
-  page.on('request', (r) => page.requests.push(r.url()));
-  page.pageErrors = [];
-  page.on('pageerror', (e) => { page.pageErrors.push(String(e)); if (process.env.KD215_WEB_DEBUG) console.error(`pageerror: ${e}`); });
-  if (process.env.KD215_WEB_DEBUG) page.on('console', (m) => console.error(`console: ${m.text()}`));
-  const relay = (id) => relays[id];
-  await page.exposeFunction('kd215SerialOpen', (id, options) => { relay(id).options = options; return relay(id).open(); });
-  await page.exposeFunction('kd215SerialWrite', (id, bytes) => relay(id).write(bytes));
-  await page.exposeFunction('kd215SerialClose', (id) => relay(id).close());
-  for (const [id, r] of Object.entries(relays)) {
-    r.deliver = (bytes) => page.evaluate((i, b) => window.kd215StandIn.receive(i, b), id, bytes).catch(() => {});
-    r.lose = () => page.evaluate((i) => window.kd215StandIn.lose(i), id).catch(() => {});
-  }
-  await page.evaluateOnNewDocument(`(${standInSource})(${JSON.stringify(offers)})`);
-  if (downloads) {
-    fs.mkdirSync(downloads, { recursive: true });
-    await page.browserContext().setDownloadBehavior({ policy: 'allow', downloadPath: downloads });
-  }
-  return page;
 }
 
 // Requests of the tab's service workers too, so that none escapes the origin check.
@@ -203,17 +183,31 @@ function makeChecks() {
   return { check, failures };
 }
 
-// The page at the server's origin with one granted stand-in port on the simulator, which the page
-// probes as it starts. Gives the tab once the engine runs and the probe has had its time.
+// The page at the server's origin in a new tab, every request and download recorded, with one
+// granted stand-in port on the simulator, which the page probes as it starts. Gives the tab once the
+// engine runs and the status bar shows the controller's firmware.
 const ftdiPortItem = 'Port 1 (USB 0403:6001)';
 async function openPage(browser, server, sim, { downloads } = {}) {
-  const relays = { ftdi: makeRelay(sim.link) };
-  const page = await openTab(browser, { offers: [{ id: 'ftdi', usbVendorId: 0x0403, usbProductId: 0x6001, granted: true }],
-    relays, downloads });
-  page.relay = relays.ftdi;
+  const page = await browser.newPage();
+  page.requests = [];
+  page.on('request', (r) => page.requests.push(r.url()));
+  page.pageErrors = [];
+  page.on('pageerror', (e) => { page.pageErrors.push(String(e)); if (process.env.KD215_WEB_DEBUG) console.error(`pageerror: ${e}`); });
+  if (process.env.KD215_WEB_DEBUG) page.on('console', (m) => console.error(`console: ${m.text()}`));
+  const relay = page.relay = makeRelay(sim.link);
+  await page.exposeFunction('kd215SerialOpen', (id, options) => relay.open(options));
+  await page.exposeFunction('kd215SerialWrite', (id, bytes) => relay.write(bytes));
+  await page.exposeFunction('kd215SerialClose', () => relay.close());
+  relay.deliver = (bytes) => page.evaluate((b) => window.kd215StandIn.receive('ftdi', b), bytes).catch(() => {});
+  relay.announce = (what) => page.evaluate((w) => window.kd215StandIn[w]('ftdi'), what).catch(() => {});
+  await page.evaluateOnNewDocument(`(${standInSource})([{ id: 'ftdi', usbVendorId: 0x0403, usbProductId: 0x6001 }])`);
+  if (downloads) {
+    fs.mkdirSync(downloads, { recursive: true });
+    await page.browserContext().setDownloadBehavior({ policy: 'allow', downloadPath: downloads });
+  }
   await page.goto(`${server.origin}/`, { waitUntil: 'load' });
   await page.waitForSelector('body[data-ready="true"]', { timeout: 10000 });
-  await fwShown(page, 5000);
+  if (!(await fwShown(page, 5000))) throw new Error(`the status bar shows "${await statusText(page, 'fw')}", not "FW : 1.05"`);
   return page;
 }
 
@@ -233,20 +227,16 @@ function parseArgs(argv) {
     if (!args[key]) { console.error(`missing --${key}`); process.exit(2); }
     args[key] = path.resolve(args[key]);
   }
+  if (!fs.existsSync(path.join(args.site, 'index.html'))) {
+    console.log(`SKIP: the page is not built (${args.site}/index.html missing): scripts/test.sh builds it`);
+    process.exit(SKIP);
+  }
   fs.rmSync(args.work, { recursive: true, force: true });
   fs.mkdirSync(args.work, { recursive: true });
   return args;
 }
 
-const pageBuilt = (site) => fs.existsSync(path.join(site, 'index.html'));
-function skipUnlessBuilt(site) {
-  if (pageBuilt(site)) return;
-  console.log(`SKIP: the page is not built (${site}/index.html missing): scripts/test.sh builds it`);
-  process.exit(SKIP);
-}
-
 module.exports = {
-  SKIP, parseArgs, pageBuilt, skipUnlessBuilt, startSim, makeRelay, serve, launch, openTab, openPage,
-  recordWorkerRequests, ftdiPortItem, fwShown, idle, menu, messageBox, pressButton, statusText, waitFor,
-  downloaded, makeChecks, sleep, aria,
+  parseArgs, startSim, serveSite, launch, openPage, recordWorkerRequests, ftdiPortItem, fwShown, idle, menu,
+  messageBox, pressButton, waitFor, downloaded, makeChecks, sleep, aria,
 };

@@ -8,32 +8,13 @@ const d = require('./driver');
 
 const args = d.parseArgs(process.argv.slice(2));
 const { check, failures } = d.makeChecks();
-const ftdi = { usbVendorId: 0x0403, usbProductId: 0x6001 };
 const areaFiles = ['ust', 'sce', 'pg1', 'pg2'];
-const hexOf = (bytes) => Array.from(bytes, (b) => b.toString(16).padStart(2, '0')).join(' ');
-const rxFrames = (sim) => sim.frames().filter((f) => f.dir === 'RX').map((f) => f.hex);
 function ctl(...words) {
   try {
     return execFileSync(args.ctl, words, { encoding: 'utf8', stdio: ['ignore', 'pipe', 'pipe'] });
   } catch (e) {
     throw new Error(`kd215ctl ${words.join(' ')}: exit ${e.status}: ${e.stderr}${e.stdout}`);
   }
-}
-
-// The stand-in keeps Web Serial's rules, or the page could pass against a laxer port than Chromium's.
-async function standInKeepsTheRules(browser, sim) {
-  const server = await d.serve(__dirname);
-  const relays = { a: d.makeRelay(sim.link) };
-  const page = await d.openTab(browser, { offers: [{ id: 'a', ...ftdi }], relays });
-  await page.goto(`${server.origin}/relay_check.html`);
-  const out = await d.waitFor('the relay check', () => page.$eval('#out', (el) => el.textContent), 10000);
-  check(out === ['no baudRate: TypeError', 'baudRate 0: TypeError', 'dataBits 6: TypeError',
-    'stopBits 3: TypeError', 'parity mark: TypeError', 'open twice: InvalidStateError',
-    'close while locked: TypeError', 'reply: 13 06 00 00 02 05 01 df', 'granted: 1'].join('\n'),
-  `the stand-in's own check:\n${out}`);
-  await page.close();
-  relays.a.close();  // a closed tab leaves the line to the next user, as the browser does
-  server.close();
 }
 
 // The controller's memory at the start: every field of each area in the editors' ranges.
@@ -72,6 +53,20 @@ async function reloadMemory(sim, memory) {
 // Waits for the frames that end a chain: the reply (or ACK) to the request of the last area asked for.
 async function waitForFrames(sim, since, test, what) {
   return d.waitFor(what, () => { const f = sim.frames().slice(since); return test(f) && f; }, 15000);
+}
+
+async function writeAll(page, sim) {
+  const since = sim.frames().length;
+  await d.menu(page, 'Akcja', 'Zapis do sterownika', 'Wszystko');
+  await waitForFrames(sim, since, (f) => f.filter((x) => x.dir === 'TX' && x.hex === '06 03 F7').length === 4, 'four ACKs');
+  await d.idle(page);
+}
+
+// The port chosen in "Wybór portu": the page opens it and asks for the version.
+async function choosePort(page, sim) {
+  const since = sim.frames().length;
+  await d.menu(page, 'Wybór portu', d.ftdiPortItem);
+  await waitForFrames(sim, since, (f) => f.some((x) => x.dir === 'TX' && x.hex.startsWith('13 06 00 00 02')), 'the version again');
 }
 
 const savedFiles = (dir) => fs.readdirSync(dir).filter((n) => areaFiles.includes(n.split('.').pop()));
@@ -117,24 +112,20 @@ async function inEditor(page, editor, title, edits) {
 
 // One field in each editor, then the four areas written: the controller holds each change.
 async function editorsReachTheController(page, sim, shots) {
-  await inEditor(page, 'Ustawień wspólnych', 'Kd215 : ustawianie wspólnych parametrów', [['Załączania', 42]]);
-  await d.pressButton(page, d.aria('dialog', 'Kd215 : ustawianie wspólnych parametrów'), 'Koniec');
-  await inEditor(page, 'Ustawień kanałów', 'Kd215 : ustawianie parametrów kanałów', [['Narastania', 123]]);
-  await d.pressButton(page, d.aria('dialog', 'Kd215 : ustawianie parametrów kanałów'), 'Koniec');
-  await inEditor(page, 'Scen', 'Kd215 : Edycja scen', [['Kanał 3', 50]]);
-  await page.screenshot({ path: path.join(shots, 'edytor-scen.png') });
-  await d.pressButton(page, d.aria('dialog', 'Kd215 : Edycja scen'), 'Koniec');
-  await inEditor(page, 'Programu 1', 'Kd215 : Edycja programu 1-go', [['Trwania', 777]]);
-  await d.pressButton(page, d.aria('dialog', 'Kd215 : Edycja programu 1-go'), 'Koniec');
-  const since = sim.frames().length;
-  await d.menu(page, 'Akcja', 'Zapis do sterownika', 'Wszystko');
-  await waitForFrames(sim, since, (f) => f.filter((x) => x.dir === 'TX' && x.hex === '06 03 F7').length === 4, 'four ACKs');
-  await d.idle(page);
+  for (const [editor, title, label, value] of [
+    ['Ustawień wspólnych', 'Kd215 : ustawianie wspólnych parametrów', 'Załączania', 42],
+    ['Ustawień kanałów', 'Kd215 : ustawianie parametrów kanałów', 'Narastania', 123],
+    ['Scen', 'Kd215 : Edycja scen', 'Kanał 3', 50],
+    ['Programu 1', 'Kd215 : Edycja programu 1-go', 'Trwania', 777]]) {
+    await inEditor(page, editor, title, [[label, value]]);
+    if (editor === 'Scen') await page.screenshot({ path: path.join(shots, 'edytor-scen.png') });
+    await d.pressButton(page, d.aria('dialog', title), 'Koniec');
+  }
+  await writeAll(page, sim);
   const m = sim.memoryBytes();
-  check(m[4 + 2] === 42, `switch-on time in the controller: ${m[6]}, not 42`);
-  check(m.readUInt16LE(4 + 20) === 123, `channel 1 rise time in the controller: ${m.readUInt16LE(24)}, not 123`);
-  check(m[80 + 2] === 127, `scene 1 channel 3 in the controller: ${m[82]}, not 127 (50 %)`);
-  check(m.readUInt16LE(160 + 10) === 777, `program 1 step 1 duration in the controller: ${m.readUInt16LE(170)}, not 777`);
+  // Switch-on time, channel 1's rise time, scene 1's channel 3 (50 %) and program 1's first duration.
+  const held = [m[4 + 2], m.readUInt16LE(4 + 20), m[80 + 2], m.readUInt16LE(160 + 10)].join(' ');
+  check(held === '42 123 127 777', `the controller holds ${held}, not 42 123 127 777`);
 }
 
 // A reply spoiled once: the Retry box, "Ponów próbę" sends the same request and the read completes.
@@ -169,11 +160,8 @@ async function unpluggedMidRead(page, sim) {
   console.log(`unplugged: "${await box.evaluate((el) => el.getAttribute('aria-label'))}": ${await box.evaluate((el) => el.innerText)}`);
   await d.pressButton(page, '[role="alertdialog"]', 'OK');
   await d.idle(page, 3000);
-  page.relay.plug();
-  await page.evaluate(() => window.kd215StandIn.plugBack('ftdi'));
-  const back = sim.frames().length;
-  await d.menu(page, 'Wybór portu', d.ftdiPortItem);
-  await waitForFrames(sim, back, (f) => f.some((x) => x.dir === 'TX' && x.hex.startsWith('13 06 00 00 02')), 'the version again');
+  await page.relay.plug();
+  await choosePort(page, sim);
   check(await d.fwShown(page, 2000), 'no "FW : 1.05" after the adapter came back');
 }
 
@@ -198,11 +186,7 @@ async function ctlBesideThePage(page, sim, ...words) {
     try { return fs.readlinkSync(`/proc/self/fd/${fd}`) === line; } catch { return false; }
   });
   for (let i = 0; i < 100 && holds(); i++) await d.sleep(20);
-  try { ctl(...words); } finally {
-    const back = sim.frames().length;
-    await d.menu(page, 'Wybór portu', d.ftdiPortItem);
-    await waitForFrames(sim, back, (f) => f.some((x) => x.dir === 'TX' && x.hex.startsWith('13 06 00 00 02')), 'the version again');
-  }
+  try { ctl(...words); } finally { await choosePort(page, sim); }
 }
 const areasOf = (memory) => Buffer.concat([memory.subarray(4, 72), memory.subarray(80, 160),
   memory.subarray(160, 329), memory.subarray(330, 499)]);
@@ -223,10 +207,7 @@ async function backupsBothWays(page, sim, downloads) {
   await pickFile(page, 'Otwórz kopię zapasową…', ctlBackup);
   await d.messageBox(page, 'Kd215 link w przeglądarce');
   await d.pressButton(page, d.aria('alertdialog', 'Kd215 link w przeglądarce'), 'OK');
-  const since = sim.frames().length;
-  await d.menu(page, 'Akcja', 'Zapis do sterownika', 'Wszystko');
-  await waitForFrames(sim, since, (f) => f.filter((x) => x.dir === 'TX' && x.hex === '06 03 F7').length === 4, 'four ACKs');
-  await d.idle(page);
+  await writeAll(page, sim);
   check(areasOf(sim.memoryBytes()).equals(areasOf(held)), "kd215ctl's backup opened and written by the page differs in the controller");
   return ctlBackup;
 }
@@ -280,18 +261,11 @@ async function pageScenarios(browser, sim) {
   const shots = args.shots;
   fs.mkdirSync(shots, { recursive: true });
   const downloads = path.join(args.work, 'downloads');
-  // A copy, so that the page under test is one build even while the site is being rebuilt.
-  const site = path.join(args.work, 'site');
-  fs.cpSync(args.site, site, { recursive: true });
-  const server = await d.serve(site);
+  const server = await d.serveSite(args);
   const workerRequests = [];
   d.recordWorkerRequests(browser, workerRequests);
   await reloadMemory(sim, presetMemory());
   const page = await d.openPage(browser, server, sim, { downloads });
-  check(await d.fwShown(page, 1000), `status shows "${await d.statusText(page, 'fw')}", not "FW : 1.05"`);
-  check(rxFrames(sim).includes('1B 03 E2') && rxFrames(sim).includes('12 03 EB'), 'no probe and version request on the line');
-  const line = JSON.stringify(page.relay.options);
-  check(line === '{"baudRate":38400,"dataBits":8,"stopBits":2,"parity":"none","flowControl":"none"}', `port opened with ${line}`);
   let backup = null;
   const scenarios = [
     ['the window\'s texts', () => shellTexts(page)],
@@ -313,6 +287,9 @@ async function pageScenarios(browser, sim) {
     }
     console.log(`${name}: ${((Date.now() - started) / 1000).toFixed(1)} s`);
   }
+  const line = '{"baudRate":38400,"dataBits":8,"stopBits":2,"parity":"none","flowControl":"none"}';
+  const opens = [...new Set(page.relay.opens.map((o) => JSON.stringify(o)))];
+  check(opens.join(' ') === line, `the port opened with ${opens.join(', ')}`);
   const origin = server.origin;
   const foreign = [...page.requests, ...workerRequests].filter((u) => !u.startsWith(`${origin}/`) && !/^(data|blob):/.test(u));
   check(!foreign.length, `requests to another origin: ${foreign.join(' ')}`);
@@ -323,13 +300,11 @@ async function main() {
   const sim = await d.startSim(args.sim, path.join(args.work, 'sim'));
   const browser = await d.launch(args.work);
   try {
-    await standInKeepsTheRules(browser, sim);
-    if (!failures.length && d.pageBuilt(args.site)) await pageScenarios(browser, sim);
+    await pageScenarios(browser, sim);
   } finally {
     await browser.close();
     await sim.stop();
   }
-  if (!failures.length) d.skipUnlessBuilt(args.site);
   if (failures.length) { console.error(`${failures.length} check(s) failed`); process.exit(1); }
   console.log('web.suite: every scenario passed');
 }
