@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
-# Renders kd215ctl's report of a known backup in headless Chromium: a screenshot of the page and
-# one of each printed A4 sheet, the sheet count, the chart's steps as the browser reads them
-# against the backup, round axis ticks, and one scene level changed by one, shown and, with
-# --compare, marked; then a zeroed controller and a compared pair with a site: every sheet's footer
+# kd215ctl's report of a known backup in headless Chromium: pictures of the page and of each printed
+# A4 sheet, the sheet count, the chart's steps against the backup, one scene level changed by one
+# marked by --compare; a zeroed controller and a compared pair with a site: every sheet's footer
 # numbered "strona N z M" with the site, the end step's label whole inside the sheet.
 set -uo pipefail
 ctl=${1:?usage: report_check.sh KD215CTL BACKUP SCREENSHOT_DIR}
@@ -41,12 +40,6 @@ diff "$work/held" "$work/drawn" >&2 || complain "the chart's steps are not the b
 [[ $(grep -o 'data-end-step="[0-9]*"' "$work/dom.html" | tr -dc '0-9\n') == \
    $(grep -o '"endStep": [0-9]*' "$backup" | tr -dc '0-9\n') ]] || complain "end steps differ from the backup"
 
-# The axis marks every multiple of one round step: 1, 2 or 5 times a power of ten.
-ticks=$(sed -n '/data-program="1"/,/<\/svg>/p' "$work/dom.html" | grep -o '<text class="tick"[^>]*>[0-9]*<' | sed -E 's/.*>([0-9]+)<$/\1/')
-[[ $(wc -l <<<"$ticks") -ge 3 ]] || complain "fewer than 3 ticks on the time axis: $ticks"
-steps=$(awk 'NR > 1 { print $1 - last } { last = $1 }' <<<"$ticks" | sort -u)
-[[ $steps =~ ^[125]0*$ ]] || complain "axis ticks not at round values: $(tr '\n' ' ' <<<"$ticks")"
-
 # Every printed sheet of PDF $1 ends with the site and "strona N z M", M its sheet count ($2).
 footers() {
   local pages n
@@ -76,14 +69,10 @@ pdftoppm -png -r 80 -f 3 -l 3 "$work/zero.pdf" "$shots/wyzerowany-program1"
 
 # Scene 3, channel 5: 151 in the backup, 152 in the copy (59% both, so only the raw value shows it).
 sed 's/\[184, 190, 190, 80, 151,/[184, 190, 190, 80, 152,/' "$backup" > "$work/zmieniona.json"
-cmp -s "$backup" "$work/zmieniona.json" && complain "the backup has no scene 3 as expected"
-"$ctl" report "$work/zmieniona.json" -o "$work/zmieniona.html" >/dev/null
-browser --dump-dom "file://$work/zmieniona.html" | grep -q '<td id="scena3-k5"[^>]*><b>59%</b><small class="raw">152<' ||
-  complain "scene 3 channel 5 does not show 152"
 "$ctl" report --compare "$backup" "$work/zmieniona.json" -o "$work/porownanie.html" >/dev/null
 browser --dump-dom "file://$work/porownanie.html" > "$work/compared.html"
-grep -q '<td id="scena3-k5" class="diff"[^>]*>.*<small class="other">B: 152 (59%)<' "$work/compared.html" ||
-  complain "scene 3 channel 5 is not marked with both values"
+grep -q '<td id="scena3-k5" class="diff"[^>]*><b>59%</b><small class="raw">151</small><small class="other">B: 152 (59%)<' \
+  "$work/compared.html" || complain "scene 3 channel 5 is not marked with both values"
 [[ $(grep -o 'class="diff"' "$work/compared.html" | wc -l) == 1 ]] || complain "cells marked besides scene 3 channel 5"
 browser --window-size=1000,1900 --hide-scrollbars --screenshot="$shots/porownanie.png" "file://$work/porownanie.html" >/dev/null
 # After a service visit: the backup before and the zeroed one, with the site, five sheets.
@@ -95,5 +84,5 @@ browser --no-pdf-header-footer --print-to-pdf="$work/wizyta.pdf" "file://$work/w
 footers "$work/wizyta.pdf" 5
 pdftoppm -png -r 80 -f 1 -l 3 "$work/wizyta.pdf" "$shots/wizyta"
 
-((failed == 0)) && echo "report_check: $sheets sheets, 28 steps match the backup, round ticks, the change is marked, footers numbered, the label whole; pictures in $shots"
+((failed == 0)) && echo "report_check: $sheets sheets, 28 steps match the backup, the change is marked, footers numbered, the label whole; pictures in $shots"
 exit "$failed"
