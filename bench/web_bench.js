@@ -17,14 +17,8 @@ const median = (values) => [...values].sort((a, b) => a - b)[Math.floor(values.l
 // line to the last reply's last byte. Beside it, the page's own share of each turn between a reply
 // and the next request (from the reply's last bytes reaching the page to its write), in ms.
 async function timedReadAll(page, sim) {
-  const before = sim.frames().length;
   await page.evaluate(() => window.kd215StandIn.events());
-  await d.menu(page, 'Akcja', 'Odczyt ze sterownika', 'Wszystko');
-  const frames = await d.waitFor('program 2 answered', () => {
-    const now = sim.frames().slice(before).filter((f) => f.dir !== 'EV');
-    return now.some((f) => f.dir === 'TX' && f.hex.startsWith('13 46 4A 01 AA')) && now;
-  });
-  await d.idle(page);
+  const frames = (await d.readAll(page, sim)).filter((f) => f.dir !== 'EV');
   const first = frames.find((f) => f.dir === 'RX' && f.hex === '12 46 04 00 44 60');
   const last = frames.filter((f) => f.dir === 'TX').pop();
   const requestBytes = 6;

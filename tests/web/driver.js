@@ -30,10 +30,12 @@ async function startSim(simPath, dir, { turnaroundMs = 2 } = {}) {
   });
   if (!ready) throw new Error(`kd215-sim did not start: ${simPath} ${args.join(' ')}`);
   sim.frames = () => fs.readFileSync(sim.log, 'utf8').split('\n').filter(Boolean).map((line) => {
-    const [head, note = ''] = line.split(' # ');
-    const [time, dir, ...words] = head.split(' ');
-    return { time: Number(time), dir, hex: dir === 'EV' ? '' : words.join(' '), note, line };
+    const [time, dir, ...words] = line.split(' # ')[0].split(' ');
+    return { time: Number(time), dir, hex: dir === 'EV' ? '' : words.join(' ') };
   });
+  // Waits for the frames that end a chain: the reply (or ACK) to the request of the last area asked for.
+  sim.framesUntil = (since, test, what) =>
+    waitFor(what, () => { const f = sim.frames().slice(since); return test(f) && f; }, 15000);
   sim.memoryBytes = () => fs.readFileSync(sim.memory);
   // A control command, taken before the next frame and at least every 100 ms.
   sim.control = async (command) => {
@@ -82,9 +84,8 @@ function makeRelay(link) {
   return relay;
 }
 
-const mimeTypes = { '.html': 'text/html; charset=utf-8', '.js': 'text/javascript', '.mjs': 'text/javascript',
-  '.wasm': 'application/wasm', '.json': 'application/json', '.webmanifest': 'application/manifest+json',
-  '.css': 'text/css', '.png': 'image/png', '.svg': 'image/svg+xml', '.ico': 'image/x-icon', '.txt': 'text/plain' };
+const mimeTypes = { '.html': 'text/html; charset=utf-8', '.js': 'text/javascript', '.wasm': 'application/wasm',
+  '.json': 'application/json', '.webmanifest': 'application/manifest+json', '.css': 'text/css', '.png': 'image/png' };
 
 // The page served on 127.0.0.1 (a secure context for Web Serial and service workers), from a copy,
 // so that the page under test is one build even while the site is being rebuilt.
@@ -110,8 +111,9 @@ function serveSite(args) {
   });
 }
 
+// Chromium, with the requests of its service workers recorded too, so that none escapes the origin check.
 async function launch(work) {
-  return puppeteer.launch({
+  const browser = await puppeteer.launch({
     executablePath: process.env.KD215_CHROMIUM || '/usr/bin/chromium',
     headless: true,
     userDataDir: fs.mkdtempSync(path.join(work, 'profile-')),
@@ -119,18 +121,16 @@ async function launch(work) {
     args: ['--no-sandbox', '--disable-gpu', '--disable-background-networking', '--disable-component-update',
       '--disable-sync', '--no-first-run', '--disable-quic'],
   });
-}
-
-// Requests of the tab's service workers too, so that none escapes the origin check.
-function recordWorkerRequests(browser, list) {
+  browser.workerRequests = [];
   browser.on('targetcreated', async (target) => {
     if (target.type() !== 'service_worker') return;
     try {
       const cdp = await target.createCDPSession();
-      cdp.on('Network.requestWillBeSent', (e) => list.push(e.request.url));
+      cdp.on('Network.requestWillBeSent', (e) => browser.workerRequests.push(e.request.url));
       await cdp.send('Network.enable');
     } catch (_) { /* the worker ended before it could be watched */ }
   });
+  return browser;
 }
 
 const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
@@ -176,13 +176,6 @@ async function downloaded(dir, name, timeout = 10000) {
   return file;
 }
 
-// The suite's verdict: every failed check is printed, and the exit code says whether any failed.
-function makeChecks() {
-  const failures = [];
-  const check = (ok, message) => { if (!ok) { failures.push(message); console.error(`FAIL: ${message}`); } };
-  return { check, failures };
-}
-
 // The page at the server's origin in a new tab, every request and download recorded, with one
 // granted stand-in port on the simulator, which the page probes as it starts. Gives the tab once the
 // engine runs and the status bar shows the controller's firmware.
@@ -218,6 +211,16 @@ const fwShown = (page, timeout) => waitFor('"FW : 1.05"', () => statusText(page,
 const idle = (page, timeout = 15000) => waitFor('"Gotowe"', () => statusText(page, 'action').then((t) => t === 'Gotowe'),
   timeout);
 
+// "Odczyt ze sterownika", "Wszystko": gives the chain's frames, which end with program 2's reply.
+async function readAll(page, sim) {
+  const since = sim.frames().length;
+  await menu(page, 'Akcja', 'Odczyt ze sterownika', 'Wszystko');
+  const frames = await sim.framesUntil(since, (f) => f.some((x) => x.dir === 'TX' && x.hex.startsWith('13 46 4A 01 AA')),
+    'program 2 read');
+  await idle(page);
+  return frames;
+}
+
 // Arguments from tests.cmake: --sim --ctl --site --work --shots. Exits with SKIP, saying why, when the
 // page has not been built.
 function parseArgs(argv) {
@@ -237,6 +240,6 @@ function parseArgs(argv) {
 }
 
 module.exports = {
-  parseArgs, startSim, serveSite, launch, openPage, recordWorkerRequests, ftdiPortItem, fwShown, idle, menu,
-  messageBox, pressButton, waitFor, downloaded, makeChecks, sleep, aria,
+  parseArgs, startSim, serveSite, launch, openPage, ftdiPortItem, fwShown, idle, readAll, menu, messageBox,
+  pressButton, waitFor, downloaded, sleep, aria,
 };

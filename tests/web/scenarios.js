@@ -7,7 +7,9 @@ const { execFileSync } = require('child_process');
 const d = require('./driver');
 
 const args = d.parseArgs(process.argv.slice(2));
-const { check, failures } = d.makeChecks();
+// Every failed check is printed; the exit code says whether any failed.
+const failures = [];
+const check = (ok, message) => { if (!ok) { failures.push(message); console.error(`FAIL: ${message}`); } };
 const areaFiles = ['ust', 'sce', 'pg1', 'pg2'];
 function ctl(...words) {
   try {
@@ -50,15 +52,10 @@ async function reloadMemory(sim, memory) {
   await sim.control('reload');
 }
 
-// Waits for the frames that end a chain: the reply (or ACK) to the request of the last area asked for.
-async function waitForFrames(sim, since, test, what) {
-  return d.waitFor(what, () => { const f = sim.frames().slice(since); return test(f) && f; }, 15000);
-}
-
 async function writeAll(page, sim) {
   const since = sim.frames().length;
   await d.menu(page, 'Akcja', 'Zapis do sterownika', 'Wszystko');
-  await waitForFrames(sim, since, (f) => f.filter((x) => x.dir === 'TX' && x.hex === '06 03 F7').length === 4, 'four ACKs');
+  await sim.framesUntil(since, (f) => f.filter((x) => x.dir === 'TX' && x.hex === '06 03 F7').length === 4, 'four ACKs');
   await d.idle(page);
 }
 
@@ -66,16 +63,13 @@ async function writeAll(page, sim) {
 async function choosePort(page, sim) {
   const since = sim.frames().length;
   await d.menu(page, 'Wybór portu', d.ftdiPortItem);
-  await waitForFrames(sim, since, (f) => f.some((x) => x.dir === 'TX' && x.hex.startsWith('13 06 00 00 02')), 'the version again');
+  await sim.framesUntil(since, (f) => f.some((x) => x.dir === 'TX' && x.hex.startsWith('13 06 00 00 02')), 'the version again');
 }
 
 const savedFiles = (dir) => fs.readdirSync(dir).filter((n) => areaFiles.includes(n.split('.').pop()));
 
 async function readAllAndSaveFiles(page, sim, downloads) {
-  let since = sim.frames().length;
-  await d.menu(page, 'Akcja', 'Odczyt ze sterownika', 'Wszystko');
-  await waitForFrames(sim, since, (f) => f.some((x) => x.dir === 'TX' && x.hex.startsWith('13 46 4A 01 AA')), 'program 2 read');
-  await d.idle(page);
+  await d.readAll(page, sim);
   await d.menu(page, 'Akcja', 'Zapis do pliku', 'Wszystko');
   // One file dialog per area, each answered "Zapisz" with the name it offers.
   for (let n = 1; n <= 4; n++) {
@@ -94,30 +88,21 @@ async function readAllAndSaveFiles(page, sim, downloads) {
   }
 }
 
-// Types into the field of the open dialog named by its label, leaving it as the user does.
-async function typeInto(dialog, label, value) {
-  const field = await dialog.waitForSelector(d.aria('textbox', label), { visible: true, timeout: 5000 });
-  await field.click({ count: 3 });
-  await field.type(String(value));
-  await field.press('Tab');
-}
-
-async function inEditor(page, editor, title, edits) {
-  await d.menu(page, 'Akcja', 'Edycja', editor);
-  const dialog = await page.waitForSelector(d.aria('dialog', title), { visible: true, timeout: 5000 });
-  for (const [label, value] of edits) await typeInto(dialog, label, value);
-  await d.pressButton(page, d.aria('dialog', title), 'Zatwierdź');
-  return dialog;
-}
-
-// One field in each editor, then the four areas written: the controller holds each change.
+// One field in each editor, typed as the user does and left by Tab, then the four areas written: the
+// controller holds each change.
 async function editorsReachTheController(page, sim, shots) {
   for (const [editor, title, label, value] of [
     ['Ustawień wspólnych', 'Kd215 : ustawianie wspólnych parametrów', 'Załączania', 42],
     ['Ustawień kanałów', 'Kd215 : ustawianie parametrów kanałów', 'Narastania', 123],
     ['Scen', 'Kd215 : Edycja scen', 'Kanał 3', 50],
     ['Programu 1', 'Kd215 : Edycja programu 1-go', 'Trwania', 777]]) {
-    await inEditor(page, editor, title, [[label, value]]);
+    await d.menu(page, 'Akcja', 'Edycja', editor);
+    const dialog = await page.waitForSelector(d.aria('dialog', title), { visible: true, timeout: 5000 });
+    const field = await dialog.waitForSelector(d.aria('textbox', label), { visible: true, timeout: 5000 });
+    await field.click({ count: 3 });
+    await field.type(String(value));
+    await field.press('Tab');
+    await d.pressButton(page, d.aria('dialog', title), 'Zatwierdź');
     if (editor === 'Scen') await page.screenshot({ path: path.join(shots, 'edytor-scen.png') });
     await d.pressButton(page, d.aria('dialog', title), 'Koniec');
   }
@@ -142,19 +127,19 @@ async function spoiledReplyRetried(page, sim, shots) {
   const focused = await page.evaluate(() => document.activeElement.textContent);
   check(focused === 'Ponów próbę', `the Retry box has "${focused}" focused, not "Ponów próbę"`);
   await page.keyboard.press('Enter');
-  await waitForFrames(sim, since, (f) => f.filter((x) => x.dir === 'TX').length === 2, 'the second scenes reply');
+  const frames = await sim.framesUntil(since, (f) => f.filter((x) => x.dir === 'TX').length === 2, 'the second scenes reply');
   await d.idle(page);
-  const asked = sim.frames().slice(since).filter((f) => f.dir === 'RX').map((f) => f.hex);
+  const asked = frames.filter((f) => f.dir === 'RX').map((f) => f.hex);
   check(asked.join('|') === '12 46 50 00 50 08|12 46 50 00 50 08', `retry asked for ${asked.join(', ')}`);
 }
 
 // The adapter pulled out while a program is being read: the transfer ends with a box, the page idle;
-// plugged back, "Auto" finds the controller again.
+// plugged back and chosen again, the port reaches the controller.
 async function unpluggedMidRead(page, sim) {
   await sim.control('fault silent 1');
   const since = sim.frames().length;
   await d.menu(page, 'Akcja', 'Odczyt ze sterownika', 'Program 1');
-  await waitForFrames(sim, since, (f) => f.some((x) => x.dir === 'RX' && x.hex.startsWith('12 46 A0')), 'program 1 asked for');
+  await sim.framesUntil(since, (f) => f.some((x) => x.dir === 'RX' && x.hex.startsWith('12 46 A0')), 'program 1 asked for');
   page.relay.unplug();
   const box = await page.waitForSelector('[role="alertdialog"]', { visible: true, timeout: 5000 });
   console.log(`unplugged: "${await box.evaluate((el) => el.getAttribute('aria-label'))}": ${await box.evaluate((el) => el.innerText)}`);
@@ -262,8 +247,6 @@ async function pageScenarios(browser, sim) {
   fs.mkdirSync(shots, { recursive: true });
   const downloads = path.join(args.work, 'downloads');
   const server = await d.serveSite(args);
-  const workerRequests = [];
-  d.recordWorkerRequests(browser, workerRequests);
   await reloadMemory(sim, presetMemory());
   const page = await d.openPage(browser, server, sim, { downloads });
   let backup = null;
@@ -291,7 +274,7 @@ async function pageScenarios(browser, sim) {
   const opens = [...new Set(page.relay.opens.map((o) => JSON.stringify(o)))];
   check(opens.join(' ') === line, `the port opened with ${opens.join(', ')}`);
   const origin = server.origin;
-  const foreign = [...page.requests, ...workerRequests].filter((u) => !u.startsWith(`${origin}/`) && !/^(data|blob):/.test(u));
+  const foreign = [...page.requests, ...browser.workerRequests].filter((u) => !u.startsWith(`${origin}/`) && !/^(data|blob):/.test(u));
   check(!foreign.length, `requests to another origin: ${foreign.join(' ')}`);
   check(!page.pageErrors.length, `errors in the page: ${page.pageErrors.join('; ')}`);
 }
