@@ -6,6 +6,7 @@ docs=${1:?usage: guide_check.sh DOCS_DIR SCREENSHOT_DIR}
 shots=${2:?usage: guide_check.sh DOCS_DIR SCREENSHOT_DIR}
 failed=0
 complain() { echo "guide_check: $*" >&2; failed=1; }
+source "$(dirname "$0")/../support/chromium.sh"
 
 # Relative hrefs, and the "Local" topics of the help contents and index, must name a file of the
 # guide and, after a #, an id on that page. Nothing may point outside: the guide ships offline.
@@ -30,10 +31,7 @@ for page in "$docs"/*.html; do
   grep -q "$name.html" "$docs/kd215.hhc" || complain "$name.html is missing from kd215.hhc"
   shot=$shots/$name.png
   rm -f "$shot"
-  timeout 60 chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run \
-    --disable-background-networking --disable-component-update --disable-sync \
-    --user-data-dir="$profile" --window-size=1024,1400 --screenshot="$shot" \
-    "file://$(realpath "$page")" >/dev/null 2>&1
+  headless_chromium "$profile" --window-size=1024,1400 --screenshot="$shot" "file://$(realpath "$page")" >/dev/null 2>&1
   [[ -s $shot ]] || complain "no screenshot of $name.html"
 done
 ((failed == 0)) && echo "guide_check: $(ls "$docs"/*.html | wc -l) pages, links resolve, screenshots in $shots"

@@ -11,11 +11,8 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 failed=0
 complain() { echo "report_check: $*" >&2; failed=1; }
-browser() {
-  timeout 60 chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run \
-    --disable-background-networking --disable-component-update --disable-sync \
-    --user-data-dir="$work/profile" "$@" 2>/dev/null
-}
+source "$(dirname "$0")/../support/chromium.sh"
+browser() { headless_chromium "$work/profile" "$@" 2>/dev/null; }
 
 "$ctl" report "$backup" -o "$work/raport.html" >/dev/null || complain "no report of $backup"
 # Self-contained: nothing to fetch, no script to run.
