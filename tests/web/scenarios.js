@@ -27,9 +27,8 @@ function presetMemory() {
   for (let c = 0; c < 8; c++) {
     memory[settings + 4 + c] = 13 * c;                 // lower limit
     memory[settings + 12 + c] = 200 + 6 * c;           // upper limit
-    memory.writeUInt16LE(100 + c, settings + 20 + 2 * c);
-    memory.writeUInt16LE(300 + c, settings + 36 + 2 * c);
-    memory.writeUInt16LE(500 + c, settings + 52 + 2 * c);
+    // Rise, duration and fall: 100, 300 and 500 up.
+    for (let t = 0; t < 3; t++) memory.writeUInt16LE(100 + 200 * t + c, settings + 20 + 16 * t + 2 * c);
   }
   for (let sc = 0; sc < 8; sc++) {
     for (let c = 0; c < 8; c++) memory[scenes + 10 * sc + c] = (31 * sc + 7 * c) % 256;
