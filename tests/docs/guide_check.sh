@@ -31,7 +31,8 @@ for page in "$docs"/*.html; do
   grep -q "$name.html" "$docs/kd215.hhc" || complain "$name.html is missing from kd215.hhc"
   shot=$shots/$name.png
   rm -f "$shot"
-  headless_chromium "$profile" --window-size=1024,1400 --screenshot="$shot" "file://$(realpath "$page")" >/dev/null 2>&1
+  headless_chromium "$profile" --window-size=1024,1400 --screenshot="$shot" "file://$(realpath "$page")" \
+    >/dev/null 2>&1
   [[ -s $shot ]] || complain "no screenshot of $name.html"
 done
 ((failed == 0)) && echo "guide_check: $(ls "$docs"/*.html | wc -l) pages, links resolve, screenshots in $shots"

@@ -84,8 +84,8 @@ function makeRelay(link) {
   return relay;
 }
 
-const mimeTypes = { '.html': 'text/html; charset=utf-8', '.js': 'text/javascript', '.wasm': 'application/wasm',
-  '.json': 'application/json', '.webmanifest': 'application/manifest+json', '.css': 'text/css', '.png': 'image/png' };
+const mimeTypes = { '.html': 'text/html; charset=utf-8', '.js': 'text/javascript', '.css': 'text/css',
+  '.wasm': 'application/wasm', '.webmanifest': 'application/manifest+json', '.png': 'image/png' };
 
 // The page served on 127.0.0.1 (a secure context for Web Serial and service workers), from a copy,
 // so that the page under test is one build even while the site is being rebuilt.
@@ -133,6 +133,9 @@ async function launch(work) {
   return browser;
 }
 
+// Tests for framesUntil: a frame the controller sent that starts so; a count of its ACKs.
+const sent = (start) => (frames) => frames.some((f) => f.dir === 'TX' && f.hex.startsWith(start));
+const acks = (n) => (frames) => frames.filter((f) => f.dir === 'TX' && f.hex === '06 03 F7').length === n;
 const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
 const aria = (role, name) => `::-p-aria([name="${name}"][role="${role}"])`;
 
@@ -188,19 +191,21 @@ async function openPage(browser, server, sim, { downloads } = {}) {
   page.on('pageerror', (e) => { page.pageErrors.push(String(e)); if (process.env.KD215_WEB_DEBUG) console.error(`pageerror: ${e}`); });
   if (process.env.KD215_WEB_DEBUG) page.on('console', (m) => console.error(`console: ${m.text()}`));
   const relay = page.relay = makeRelay(sim.link);
-  await page.exposeFunction('kd215SerialOpen', (id, options) => relay.open(options));
-  await page.exposeFunction('kd215SerialWrite', (id, bytes) => relay.write(bytes));
-  await page.exposeFunction('kd215SerialClose', () => relay.close());
-  relay.deliver = (bytes) => page.evaluate((b) => window.kd215StandIn.receive('ftdi', b), bytes).catch(() => {});
-  relay.announce = (what) => page.evaluate((w) => window.kd215StandIn[w]('ftdi'), what).catch(() => {});
-  await page.evaluateOnNewDocument(`(${standInSource})([{ id: 'ftdi', usbVendorId: 0x0403, usbProductId: 0x6001 }])`);
+  await page.exposeFunction('kd215SerialOpen', relay.open);
+  await page.exposeFunction('kd215SerialWrite', relay.write);
+  await page.exposeFunction('kd215SerialClose', relay.close);
+  relay.deliver = (bytes) => page.evaluate((b) => window.kd215StandIn.receive(b), bytes).catch(() => {});
+  relay.announce = (what) => page.evaluate((w) => window.kd215StandIn[w](), what).catch(() => {});
+  await page.evaluateOnNewDocument(`(${standInSource})({ usbVendorId: 0x0403, usbProductId: 0x6001 })`);
   if (downloads) {
     fs.mkdirSync(downloads, { recursive: true });
     await page.browserContext().setDownloadBehavior({ policy: 'allow', downloadPath: downloads });
   }
   await page.goto(`${server.origin}/`, { waitUntil: 'load' });
   await page.waitForSelector('body[data-ready="true"]', { timeout: 10000 });
-  if (!(await fwShown(page, 5000))) throw new Error(`the status bar shows "${await statusText(page, 'fw')}", not "FW : 1.05"`);
+  if (!(await fwShown(page, 5000))) {
+    throw new Error(`the status bar shows "${await statusText(page, 'fw')}", not "FW : 1.05"`);
+  }
   return page;
 }
 
@@ -215,8 +220,7 @@ const idle = (page, timeout = 15000) => waitFor('"Gotowe"', () => statusText(pag
 async function readAll(page, sim) {
   const since = sim.frames().length;
   await menu(page, 'Akcja', 'Odczyt ze sterownika', 'Wszystko');
-  const frames = await sim.framesUntil(since, (f) => f.some((x) => x.dir === 'TX' && x.hex.startsWith('13 46 4A 01 AA')),
-    'program 2 read');
+  const frames = await sim.framesUntil(since, sent('13 46 4A 01 AA'), 'program 2 read');
   await idle(page);
   return frames;
 }
@@ -241,5 +245,5 @@ function parseArgs(argv) {
 
 module.exports = {
   parseArgs, startSim, serveSite, launch, openPage, ftdiPortItem, fwShown, idle, readAll, menu, messageBox,
-  pressButton, waitFor, downloaded, sleep, aria,
+  pressButton, waitFor, downloaded, sleep, aria, sent, acks,
 };

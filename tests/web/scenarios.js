@@ -54,7 +54,7 @@ async function reloadMemory(sim, memory) {
 async function writeAll(page, sim) {
   const since = sim.frames().length;
   await d.menu(page, 'Akcja', 'Zapis do sterownika', 'Wszystko');
-  await sim.framesUntil(since, (f) => f.filter((x) => x.dir === 'TX' && x.hex === '06 03 F7').length === 4, 'four ACKs');
+  await sim.framesUntil(since, d.acks(4), 'four ACKs');
   await d.idle(page);
 }
 
@@ -62,7 +62,7 @@ async function writeAll(page, sim) {
 async function choosePort(page, sim) {
   const since = sim.frames().length;
   await d.menu(page, 'Wybór portu', d.ftdiPortItem);
-  await sim.framesUntil(since, (f) => f.some((x) => x.dir === 'TX' && x.hex.startsWith('13 06 00 00 02')), 'the version again');
+  await sim.framesUntil(since, d.sent('13 06 00 00 02'), 'the version again');
 }
 
 const savedFiles = (dir) => fs.readdirSync(dir).filter((n) => areaFiles.includes(n.split('.').pop()));
@@ -126,7 +126,7 @@ async function spoiledReplyRetried(page, sim, shots) {
   const focused = await page.evaluate(() => document.activeElement.textContent);
   check(focused === 'Ponów próbę', `the Retry box has "${focused}" focused, not "Ponów próbę"`);
   await page.keyboard.press('Enter');
-  const frames = await sim.framesUntil(since, (f) => f.filter((x) => x.dir === 'TX').length === 2, 'the second scenes reply');
+  const frames = await sim.framesUntil(since, (f) => f.filter((x) => x.dir === 'TX').length === 2, 'a second reply');
   await d.idle(page);
   const asked = frames.filter((f) => f.dir === 'RX').map((f) => f.hex);
   check(asked.join('|') === '12 46 50 00 50 08|12 46 50 00 50 08', `retry asked for ${asked.join(', ')}`);
@@ -138,7 +138,7 @@ async function unpluggedMidRead(page, sim) {
   await sim.control('fault silent 1');
   const since = sim.frames().length;
   await d.menu(page, 'Akcja', 'Odczyt ze sterownika', 'Program 1');
-  await sim.framesUntil(since, (f) => f.some((x) => x.dir === 'RX' && x.hex.startsWith('12 46 A0')), 'program 1 asked for');
+  await sim.framesUntil(since, (f) => f.some((x) => x.hex.startsWith('12 46 A0')), 'program 1 asked for');
   page.relay.unplug();
   const box = await page.waitForSelector('[role="alertdialog"]', { visible: true, timeout: 5000 });
   console.log(`unplugged: "${await box.evaluate((el) => el.getAttribute('aria-label'))}": ${await box.evaluate((el) => el.innerText)}`);
@@ -272,8 +272,8 @@ async function pageScenarios(browser, sim) {
   const line = '{"baudRate":38400,"dataBits":8,"stopBits":2,"parity":"none","flowControl":"none"}';
   const opens = [...new Set(page.relay.opens.map((o) => JSON.stringify(o)))];
   check(opens.join(' ') === line, `the port opened with ${opens.join(', ')}`);
-  const origin = server.origin;
-  const foreign = [...page.requests, ...browser.workerRequests].filter((u) => !u.startsWith(`${origin}/`) && !/^(data|blob):/.test(u));
+  const foreign = [...page.requests, ...browser.workerRequests]
+    .filter((u) => !u.startsWith(`${server.origin}/`) && !/^(data|blob):/.test(u));
   check(!foreign.length, `requests to another origin: ${foreign.join(' ')}`);
   check(!page.pageErrors.length, `errors in the page: ${page.pageErrors.join('; ')}`);
 }

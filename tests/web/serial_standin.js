@@ -1,31 +1,25 @@
 // A stand-in navigator.serial for the browser suite (never shipped): Web Serial's interfaces over
 // functions the Node driver exposes, which carry the bytes to kd215-sim's pseudo-terminal.
-// Injected before the page's own scripts; the driver passes the ports it offers, each granted
-// already and each open's options recorded by the driver. Of Web Serial's rules it keeps those a
+// Injected before the page's own scripts; the driver passes the USB ids of the one port it offers,
+// granted already, and records each open's options. Of Web Serial's rules it keeps those a
 // page breaks unseen: a second open, a close with a stream still locked, a lost device.
-(ports) => {
-  const standIn = { ports: [], serial: null, events: [] };
+(usbIds) => {
+  const standIn = { port: null, serial: null, events: [] };
   // When bytes reached the page and when it wrote, on the page's clock, so that the benchmark can
   // tell the page's own time between a reply and the next request from the relay's; the latest only.
   const note = (what) => { standIn.events.push([performance.now(), what]); if (standIn.events.length > 512) standIn.events.shift(); };
   const domError = (name, message) => new DOMException(message, name);
 
   class SerialPort {
-    #id; #info; #state = 'closed'; #connected = true; #readable = null; #writable = null;
-    #sink = null; #pending = [];
-    constructor(offer) {
-      this.#id = offer.id;
-      this.#info = { usbVendorId: offer.usbVendorId, usbProductId: offer.usbProductId };
-    }
-    get id() { return this.#id; }
+    #state = 'closed'; #connected = true; #readable = null; #writable = null; #sink = null; #pending = [];
     get connected() { return this.#connected; }
-    getInfo() { return { ...this.#info }; }
+    getInfo() { return { ...usbIds }; }
 
     async open(options) {
       if (this.#state !== 'closed') throw domError('InvalidStateError', 'The port is already open.');
       if (!this.#connected) throw domError('NetworkError', 'Failed to open serial port.');
       this.#state = 'opening';
-      if (!(await window.kd215SerialOpen(this.#id, options))) {
+      if (!(await window.kd215SerialOpen(options))) {
         this.#state = 'closed';
         throw domError('NetworkError', 'Failed to open serial port.');
       }
@@ -50,7 +44,6 @@
 
     get writable() {
       if (this.#writable || this.#state !== 'opened' || !this.#connected) return this.#writable;
-      const id = this.#id;
       const release = () => { this.#writable = null; };
       this.#writable = new WritableStream({
         write: async (chunk, controller) => {
@@ -59,7 +52,7 @@
           const view = chunk instanceof ArrayBuffer ? new Uint8Array(chunk)
             : new Uint8Array(chunk.buffer, chunk.byteOffset, chunk.byteLength);
           note('tx');
-          if (!(await window.kd215SerialWrite(id, Array.from(view)))) {
+          if (!(await window.kd215SerialWrite(Array.from(view)))) {
             release();
             controller.error(domError('NetworkError', 'The device has been lost.'));
           }
@@ -78,7 +71,7 @@
       if (this.#readable) await this.#readable.cancel();
       if (this.#writable) await this.#writable.abort();
       this.#readable = this.#writable = this.#sink = null;
-      await window.kd215SerialClose(this.#id);
+      await window.kd215SerialClose();
       this.#state = 'closed';
     }
 
@@ -90,7 +83,7 @@
       if (this.#sink) this.#sink.error(domError('NetworkError', 'The device has been lost.'));
       this.#readable = this.#writable = this.#sink = null;
       this.#state = 'closed';
-      window.kd215SerialClose(this.#id);
+      window.kd215SerialClose();
       this.#announce('disconnect');
     }
     plugBack() {
@@ -107,18 +100,18 @@
 
   // No chooser: requestPort is left out, so "Dodaj port…" finds no port to add.
   class Serial extends EventTarget {
-    async getPorts() { return standIn.ports.filter((p) => p.connected); }
+    async getPorts() { return standIn.port.connected ? [standIn.port] : []; }
   }
 
   standIn.serial = new Serial();
-  standIn.ports = ports.map((offer) => new SerialPort(offer));
+  standIn.port = new SerialPort();
   Object.defineProperty(Navigator.prototype, 'serial', { get: () => standIn.serial, configurable: true });
   // The suite takes the file road every browser has: a file input to open, a download to save.
   for (const picker of ['showOpenFilePicker', 'showSaveFilePicker']) {
     delete window[picker];  // a global's operations live on the object itself
     delete Window.prototype[picker];
   }
-  const port = (id) => standIn.ports.find((p) => p.id === id);
-  window.kd215StandIn = { receive: (id, bytes) => port(id).receive(bytes), lose: (id) => port(id).lose(),
-    plugBack: (id) => port(id).plugBack(), events: () => standIn.events.splice(0) };
+  const { port } = standIn;
+  window.kd215StandIn = { receive: (bytes) => port.receive(bytes), lose: () => port.lose(),
+    plugBack: () => port.plugBack(), events: () => standIn.events.splice(0) };
 }
