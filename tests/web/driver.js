@@ -150,7 +150,6 @@ async function menu(page, ...names) {
 // Waits for the message box named by its caption; gives its text.
 async function messageBox(page, caption, timeout = 10000) {
   const box = await page.waitForSelector(aria('alertdialog', caption), { visible: true, timeout });
-  // The box's text as written, from the element that describes it.
   return box.evaluate((el) => (document.getElementById(el.getAttribute('aria-describedby')) || el).textContent);
 }
 
