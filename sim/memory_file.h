@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "controller.h"
+#include "link/controller_model.h"
 
 namespace kd215 {
 

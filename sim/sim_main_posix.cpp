@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "controller.h"
+#include "link/controller_model.h"
 #include "memory_file.h"
 #include "sim_line.h"
 #include "sim_options.h"

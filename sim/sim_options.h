@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "controller.h"
+#include "link/controller_model.h"
 
 namespace kd215 {
 

@@ -1,6 +1,6 @@
-// Backups, the report and the demo controller for the page, over the records and the report, and
-// kd215-sim's controller: bytes and texts in, bytes and texts out. Plain exports, callable at any
-// time, also while the engine waits on a message box (the demo's line keeps running then).
+// Backups, the report and the demo controller for the page, over the records, the report and the
+// controller's side of the line that kd215-sim plays: bytes and texts in, bytes and texts out. Plain
+// exports, callable at any time, also while the engine waits on a message box (the demo's line keeps running then).
 #include <emscripten.h>
 
 #include <string>
@@ -8,7 +8,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "controller.h"
+#include "link/controller_model.h"
 #include "records/input_files.h"
 #include "link/frame_log.h"
 #include "records/backup_file.h"
@@ -86,7 +86,7 @@ std::string reportPage(const std::string& site, const std::string& customer, con
     return nlohmann::json{{"html", reportHtml(a, compared ? &b : nullptr, visit)}}.dump();
 }
 
-// kd215-sim's controller behind the page's demo port, and what it last answered.
+// The controller kd215-sim plays, behind the page's demo port, and what it last answered.
 SimController demoController;
 ByteBuffer demoReply;
 

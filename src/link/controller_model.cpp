@@ -1,5 +1,5 @@
 // The simulated controller's logic: frame assembly, request handling, replies and faults.
-#include "controller.h"
+#include "link/controller_model.h"
 
 #include <algorithm>
 #include <cstring>

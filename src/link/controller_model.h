@@ -1,4 +1,5 @@
-// The simulated controller's logic: its memory, the assembly of frames from received bytes, the replies and the faults.
+// The controller's side of the line, as kd215-sim and the page's demo port both play it: its memory,
+// the assembly of frames from received bytes, the replies and the faults.
 #pragma once
 
 #include <array>
