@@ -91,9 +91,9 @@ class EditorForm {
 function commonSettings(form, view) {
   const inputs = view.inputs.map((i) => checkBox(i.caption));
   inputs.forEach((c, n) => { c.box.checked = view.inputs[n].checked; });
-  const common = radioGroup(`common-${++nextId}`, ['Normalne', 'Inwersja', 'Zawsze zał.']);
+  const common = radioGroup(`common-${++nextId}`, view.commonInputCaptions);
   common.radios.forEach((r, k) => { r.checked = view.commonInput[k]; });
-  const modes = radioGroup(`mode-${nextId}`, ['Ręczna 1-kan.', 'Ręczna 2-kan.', 'Automatyczna', 'Półautomat.', 'Sceny', 'Program 1', 'Program 2']);
+  const modes = radioGroup(`mode-${nextId}`, view.modeCaptions);
   modes.radios.forEach((r, m) => { r.checked = view.modes[m]; });
   const times = el('div', { class: 'times' }, valueControl(form, 0, 'Załączania', view.max, true),
     valueControl(form, 1, 'Wyłączania', view.max, true));

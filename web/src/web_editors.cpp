@@ -49,6 +49,7 @@ Json commonOpen() {
     for (int n = 0; n < kChannelCount; ++n) inputs.push_back({{"caption", inputCheckBoxCaption(n)}, {"checked", form.inputInverted[n]}});
     return {{"title", kCommonSettingsTitle}, {"commit", kCommitCaption}, {"inputs", inputs},
             {"commonInput", form.commonInputButtons}, {"modes", form.operatingModeButtons},
+            {"commonInputCaptions", kCommonInputCaptions}, {"modeCaptions", kOperatingModeCaptions},
             {"max", kSwitchTimeMax},
             {"fields", {std::to_string(commonTimes[0]), std::to_string(commonTimes[1])}},
             {"bars", {commonTimes[0], commonTimes[1]}}};
