@@ -252,16 +252,27 @@ FileLoadResult loadInput(const CommandRun& run, const std::string& path, ConfigF
     return loadConfigFile(path, file);
 }
 
-// Lists every difference under a heading naming the area, in text and in the result.
-std::size_t reportDifferences(CommandRun& run, const std::string& heading, const std::vector<Difference>& differences) {
-    if (differences.empty()) return 0;
+// The command's answer, built once from what it did: its fields after the schema every answer opens with.
+void answer(CommandRun& run, const Json& fields) {
+    for (const auto& [key, value] : fields.items()) run.result[key] = value;
+}
+
+Json differencesJson(const std::vector<Difference>& differences) {
+    Json list = Json::array();
+    for (const Difference& difference : differences) list.push_back(differenceJson(difference));
+    return list;
+}
+
+// Lists every difference under a heading naming the area, and keeps them for the answer.
+void reportDifferences(CommandRun& run, const std::string& heading, const std::vector<Difference>& differences,
+                       std::vector<Difference>& found) {
+    if (differences.empty()) return;
     run.sink.clearProgress();
     if (wantsText(run)) run.sink.resultLine(heading);
     for (const Difference& difference : differences) {
         if (wantsText(run)) run.sink.resultLine("  " + difference.text);
-        run.result["differences"].push_back(differenceJson(difference));
+        found.push_back(difference);
     }
-    return differences.size();
 }
 
 // The file's area as a write frame carries it and a read brings it back: the controller keeps an
@@ -277,20 +288,20 @@ ConfigImage asCarried(const ConfigImage& image, ConfigArea area) {
 // What the controller sent for `area` against what the file holds: controller first, file second.
 // A value the controller holds as the file's would be written is no difference; one that is
 // shows the file's own value.
-std::size_t reportVerifyDifferences(CommandRun& run, ConfigArea area, const ConfigImage& controller, const ConfigImage& expected) {
+void reportVerifyDifferences(CommandRun& run, ConfigArea area, const ConfigImage& controller, const ConfigImage& expected,
+                             std::vector<Difference>& found) {
     const std::vector<FieldValue> held = listAreaFields(controller, area);
     const std::vector<FieldValue> carried = listAreaFields(asCarried(expected, area), area);
     std::vector<FieldValue> inFile = listAreaFields(expected, area);
     for (std::size_t i = 0; i < inFile.size(); ++i) {
         if (carried[i].value == held[i].value) inFile[i].value = held[i].value;
     }
-    return reportDifferences(run, std::string("Weryfikacja: ") + areaPolishName(area),
-                             compareFields(held, inFile, kControllerAndFile));
+    reportDifferences(run, std::string("Weryfikacja: ") + areaPolishName(area), compareFields(held, inFile, kControllerAndFile),
+                      found);
 }
 
 int summary(CommandRun& run, std::size_t differences) {
     run.sink.clearProgress();
-    if (!run.result.contains("differences")) run.result["differences"] = Json::array();
     if (differences == 0) {
         if (wantsText(run)) run.sink.resultLine("Brak różnic.");
         return kExitDone;
@@ -407,10 +418,8 @@ void warnOfEditorRefusals(CommandRun& run, const std::string& path, const Config
 int writeAreas(CommandRun& run, const std::vector<ConfigArea>& areas, const std::vector<const ConfigFile*>& perArea,
                const std::string& backup = "") {
     const bool verifyAfter = !run.options.noVerify;
-    run.result["port"] = run.options.port;
     return withLink(run, [&](LinkSession& link) {
-        if (!backup.empty()) run.result["file"] = backup;
-        std::size_t differences = 0;
+        std::vector<Difference> found;
         std::vector<AreaState> states(areas.size(), AreaState::Unchanged);
         const auto failed = [&](LinkStatus status) {
             reportAreaStates(run, areas, states);
@@ -440,17 +449,15 @@ int writeAreas(CommandRun& run, const std::vector<ConfigArea>& areas, const std:
             ConfigImage readBack = defaultConfigImage();
             const LinkStatus read = link.readArea(area, readBack);
             if (read != LinkStatus::Done) return failed(read);
-            differences += reportVerifyDifferences(run, area, readBack, image);
+            reportVerifyDifferences(run, area, readBack, image, found);
         }
         run.sink.clearProgress();
         if (wantsText(run)) run.sink.resultLine("Zapisano do sterownika: " + areaList(areas.begin(), areas.end()) + ".");
-        run.result["areas"] = areaNames(areas);
-        run.result["verified"] = verifyAfter;
-        if (!verifyAfter) {
-            run.result["differences"] = Json::array();
-            return kExitDone;
-        }
-        return summary(run, differences);
+        Json fields = {{"port", run.options.port}};
+        if (!backup.empty()) fields["file"] = backup;
+        fields.update({{"areas", areaNames(areas)}, {"verified", verifyAfter}, {"differences", differencesJson(found)}});
+        answer(run, fields);
+        return verifyAfter ? summary(run, found.size()) : kExitDone;
     }, [&] { reportAreaStates(run, areas, std::vector<AreaState>(areas.size(), AreaState::Unchanged)); });
 }
 
@@ -475,10 +482,10 @@ std::string portLine(const PortEntry& port) {
 int portsCommand(CommandRun& run) {
     const std::vector<PortEntry> ports = listSerialPorts(run.options.allPorts);
     if (ports.empty()) return fail(run, kNoPortsText, kExitNoController);
-    run.result["ports"] = Json::array();
+    Json listed = Json::array();
     for (const PortEntry& port : ports) {
         if (wantsText(run)) run.sink.resultLine(portLine(port));
-        run.result["ports"].push_back({{"name", port.name},
+        listed.push_back({{"name", port.name},
                             {"device", port.device},
                             {"description", orNull(port.description)},
                             {"manufacturer", orNull(port.manufacturer)},
@@ -488,6 +495,7 @@ int portsCommand(CommandRun& run) {
                             {"driver", orNull(port.driver)},
                             {"bluetooth", port.bluetooth}});
     }
+    answer(run, {{"ports", listed}});
     return kExitDone;
 }
 
@@ -560,9 +568,7 @@ int probeCommand(CommandRun& run) {
     if (candidates.empty()) return fail(run, kNoPortsText, kExitNoController);
     std::unique_ptr<SerialPort> device = makeSerialPort();
     LoggingPort port(*device, run.log);
-    run.result["port"] = nullptr;
-    run.result["device"] = nullptr;
-    run.result["tried"] = Json::array();
+    Json passedOver = Json::array();
     std::vector<std::string> tried;
     for (std::size_t i = 0; i < candidates.size(); ++i) {
         const std::string& candidate = candidates[i].name;
@@ -575,8 +581,8 @@ int probeCommand(CommandRun& run) {
             const PortEntry* entry = findPort(known, candidate);
             const std::string name = entry != nullptr ? entry->name : candidate;
             if (wantsText(run)) run.sink.resultLine(name);
-            run.result["port"] = name;
-            run.result["device"] = entry != nullptr ? entry->device : portDevicePath(candidate);
+            answer(run, {{"port", name}, {"device", entry != nullptr ? entry->device : portDevicePath(candidate)},
+                         {"tried", passedOver}});
             return kExitDone;
         }
         if (std::string(outcome.passed.reason) == "error") {
@@ -584,16 +590,15 @@ int probeCommand(CommandRun& run) {
             return kExitCommunication;
         }
         run.sink.message(candidate, outcome.passed.text);
-        run.result["tried"].push_back(
-            {{"port", candidate}, {"reason", outcome.passed.reason}, {"text", outcome.passed.text}});
+        passedOver.push_back({{"port", candidate}, {"reason", outcome.passed.reason}, {"text", outcome.passed.text}});
         if (std::string(outcome.passed.reason) != "bluetooth") tried.push_back(candidate);
     }
     run.sink.failed("", notFoundText(tried), "");
+    answer(run, {{"port", nullptr}, {"device", nullptr}, {"tried", passedOver}});
     return kExitNoController;
 }
 
 int versionCommand(CommandRun& run) {
-    run.result["port"] = run.options.port;
     return withLink(run, [&](LinkSession& link) {
         run.sink.progress(withoutTab(areaLabel(ConfigArea::Version)));
         std::string firmware;
@@ -601,21 +606,19 @@ int versionCommand(CommandRun& run) {
         if (status != LinkStatus::Done) return exitFor(status);
         run.sink.clearProgress();
         if (wantsText(run)) run.sink.resultLine(firmware);
-        run.result["firmware"] = firmware;
+        answer(run, {{"port", run.options.port}, {"firmware", firmware}});
         return kExitDone;
     });
 }
 
 int restartCommand(CommandRun& run) {
-    run.result["port"] = run.options.port;
     return withLink(run, [&](LinkSession& link) {
         const LinkStatus status = link.restart();
         if (status != LinkStatus::Done) return exitFor(status);
         // The restart frame has no answer: what is known is that the controller answered the
         // probe just before, and that the frame went out.
         if (wantsText(run)) run.sink.resultLine("Wysłano polecenie restartu sterownika; sterownik odpowiadał przed nim, restartu nie potwierdza.");
-        run.result["sent"] = true;
-        run.result["answeredBefore"] = true;
+        answer(run, {{"port", run.options.port}, {"sent", true}, {"answeredBefore", true}});
         return kExitDone;
     });
 }
@@ -623,7 +626,6 @@ int restartCommand(CommandRun& run) {
 int readCommand(CommandRun& run) {
     const std::vector<ConfigArea>& areas = run.options.areas;
     ConfigImage image = defaultConfigImage();
-    run.result["port"] = run.options.port;
     const int code = withLink(run, [&](LinkSession& link) {
         for (std::size_t i = 0; i < areas.size(); ++i) {
             run.sink.progress(progressText(TransferAction::ReadController, areas[i], i, areas.size()));
@@ -633,13 +635,13 @@ int readCommand(CommandRun& run) {
         return kExitDone;
     });
     if (code != kExitDone) return code;
-    run.result["areas"] = areaNames(areas);
-    run.result["files"] = Json::array();
     std::vector<std::pair<std::string, ByteBuffer>> files;
+    Json names = Json::array();
     for (const ConfigArea area : areas) {
         files.emplace_back(readOutputPath(run.options, area), encodeAreaFile(image, area));
-        run.result["files"].push_back(files.back().first);
+        names.push_back(files.back().first);
     }
+    answer(run, {{"port", run.options.port}, {"areas", areaNames(areas)}, {"files", names}});
     return writeFiles(run, files);
 }
 
@@ -659,9 +661,8 @@ int verifyCommand(CommandRun& run) {
     const int loaded = loadAreaFiles(run, files, perArea);
     if (loaded != kExitDone) return loaded;
     const std::vector<ConfigArea>& areas = run.options.areas;
-    run.result["port"] = run.options.port;
     return withLink(run, [&](LinkSession& link) {
-        std::size_t differences = 0;
+        std::vector<Difference> found;
         for (std::size_t i = 0; i < areas.size(); ++i) {
             run.sink.progress(progressText(TransferAction::Verify, areas[i], i, areas.size()));
             ConfigImage controller = defaultConfigImage();
@@ -670,10 +671,10 @@ int verifyCommand(CommandRun& run) {
             // What the file does not hold (a program file's steps 13, 14, end step) is taken
             // from the controller, so only what the file holds is compared.
             const ConfigImage expected = imageForArea(*perArea[i], areas[i], controller);
-            differences += reportVerifyDifferences(run, areas[i], controller, expected);
+            reportVerifyDifferences(run, areas[i], controller, expected, found);
         }
-        run.result["areas"] = areaNames(areas);
-        return summary(run, differences);
+        answer(run, {{"port", run.options.port}, {"areas", areaNames(areas)}, {"differences", differencesJson(found)}});
+        return summary(run, found.size());
     });
 }
 
@@ -704,16 +705,13 @@ int backupCommand(CommandRun& run) {
     const std::string& path = run.options.operands[0];
     ConfigImage image = defaultConfigImage();
     BackupInfo info;
-    run.result["port"] = run.options.port;
     const int read = withLink(run, [&](LinkSession& link) { return readWholeController(run, link, image, info.firmware); });
     if (read != kExitDone) return read;
     info.created = isoLocalTimeText();
     info.site = run.options.site;
     info.customer = run.options.customer;
     info.note = run.options.note;
-    run.result["file"] = path;
-    run.result["firmware"] = info.firmware;
-    run.result["created"] = info.created;
+    answer(run, {{"port", run.options.port}, {"file", path}, {"firmware", info.firmware}, {"created", info.created}});
     const int written = writeFiles(run, {{path, textBytes(writeBackupJson(image, info))}});
     if (written == kExitDone) warnOfEditorRefusals(run, path, image);
     return written;
@@ -765,7 +763,7 @@ int showCommand(CommandRun& run) {
         }
         shown.push_back(showJson(file));
     }
-    run.result["files"] = shown;
+    answer(run, {{"files", shown}});
     return code;
 }
 
@@ -781,10 +779,10 @@ int diffCommand(CommandRun& run) {
                         second.path + " to " + fileKindName(second.kind),
                     kExitFile);
     }
-    run.result["files"] = {first.path, second.path};
-    run.result["differences"] = Json::array();
-    return summary(run, reportDifferences(run, first.path + " <> " + second.path,
-                                        compareFields(listFields(first), listFields(second))));
+    std::vector<Difference> found;
+    reportDifferences(run, first.path + " <> " + second.path, compareFields(listFields(first), listFields(second)), found);
+    answer(run, {{"files", {first.path, second.path}}, {"differences", differencesJson(found)}});
+    return summary(run, found.size());
 }
 
 // The report's sources, files first so that a bad file stops it before the line is used; then the
@@ -812,14 +810,16 @@ int reportCommand(CommandRun& run) {
     ReportVisit visit{run.options.site, run.options.customer, run.options.note, isoLocalTimeText()};
     const std::string html = reportHtml(sources[0], sources.size() > 1 ? &sources[1] : nullptr, visit);
     const std::string path = reportOutputPath(run.options);
-    run.result["file"] = path;
-    run.result["sources"] = Json::array();
-    for (const ReportSource& source : sources) run.result["sources"].push_back(sourceJson(source));
-    run.result["differences"] = Json::array();
     const int written = writeFiles(run, {{path, textBytes(html)}});
-    if (written != kExitDone || sources.size() < 2) return written;
     // The page lists the differences; the exit code and the result say them as diff does.
-    return summary(run, reportDifferences(run, "Różnice źródeł", sourceDifferences(sources[0], sources[1])));
+    std::vector<Difference> found;
+    if (written == kExitDone && sources.size() > 1) {
+        reportDifferences(run, "Różnice źródeł", sourceDifferences(sources[0], sources[1]), found);
+    }
+    Json listed = Json::array();
+    for (const ReportSource& source : sources) listed.push_back(sourceJson(source));
+    answer(run, {{"file", path}, {"sources", listed}, {"differences", differencesJson(found)}});
+    return written != kExitDone || sources.size() < 2 ? written : summary(run, found.size());
 }
 
 int runKd215ctl(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool errIsTerminal) {
