@@ -133,10 +133,12 @@ TEST(Kd215ctlReadme, JsonTableListsEveryShapeTheProgramPrints) {
         EXPECT_EQ(jsonShapeKeys(written), jsonShapeKeys(shape)) << name;
         documented.push_back(name);
     }
-    for (const JsonShape& shape : kJsonShapes) {
-        EXPECT_NE(std::find(documented.begin(), documented.end(), shape.name), documented.end()) << shape.name << " not in README";
+    std::vector<std::string> shapes;
+    for (const CommandRow& command : commandTable()) shapes.push_back(command.name);
+    for (const JsonShape& record : kJsonRecords) shapes.push_back(record.name);
+    for (const std::string& name : shapes) {
+        EXPECT_NE(std::find(documented.begin(), documented.end(), name), documented.end()) << name << " not in README";
     }
-    for (const CommandRow& command : commandTable()) EXPECT_FALSE(jsonShapeOf(command.name).empty()) << command.name;
 }
 
 }  // namespace

@@ -331,7 +331,9 @@ void checkRun(const std::string& what, const CtlRun& run) {
         std::istringstream lines(text);
         for (std::string line; std::getline(lines, line);) {
             const std::string source = what + " (" + stream + "): " + line;
-            if (std::string(stream) == "err") EXPECT_EQ(line.rfind("kd215ctl: ", 0), 0u) << source << " – one message, one line";
+            if (std::string(stream) == "err") {
+                EXPECT_EQ(line.rfind("kd215ctl: ", 0), 0u) << source << " – one message, one line";
+            }
             EXPECT_FALSE(std::regex_search(line, programTextAfterOwn)) << source << " – the same said twice";
             std::string lower = line;
             for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));

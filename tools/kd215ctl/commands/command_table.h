@@ -54,6 +54,8 @@ struct CommandRow {
     // A rule of its own on the whole line, after the common ones; nullptr without.
     ParseResult (*checkLine)(const CtlOptions& options);
     int (*runner)(CommandRun& run);
+    // Its answer under --json: {"key", "key": [RECORD], ...}, the records in ctl_json.h.
+    const char* jsonShape;
     CommandDoc doc;
 };
 

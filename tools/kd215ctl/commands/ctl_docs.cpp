@@ -117,7 +117,8 @@ void writeManReference(std::ostream& out) {
                 "źródło (diff, report --compare), \"second\" – plik albo drugie źródło, obie jako wartości surowe; "
                 "\"text\" to wiersz tekstu.")
         << "\n";
-    for (const JsonShape& shape : kJsonShapes) tagged(out, shape.name, shape.shape);
+    for (const CommandRow& command : commandTable()) tagged(out, command.name, command.jsonShape);
+    for (const JsonShape& shape : kJsonRecords) tagged(out, shape.name, shape.shape);
     out << ".SH " << roff("KODY WYJŚCIA") << "\n";
     for (const ExitCodeDoc& exit : kExitCodeDocs) tagged(out, std::to_string(exit.code), exit.meaning);
     out << ".SH " << roff("PRZYKŁADY") << "\n";

@@ -1,21 +1,12 @@
-// The shapes of kd215ctl's JSON results, as the help, the manual page and the README list them.
+// The shapes of what kd215ctl's JSON answers hold besides a command's own (its row holds that one),
+// as the manual page and the README list them.
 #include "commands/ctl_json.h"
+
+#include "commands/command_table.h"
 
 namespace kd215 {
 
-const std::vector<JsonShape> kJsonShapes = {
-    {"ports", R"({"schema", "ports": [PORT]})"},
-    {"probe", R"({"schema", "port", "device", "tried": [TRIED]})"},
-    {"version", R"({"schema", "port", "firmware"})"},
-    {"restart", R"({"schema", "port", "sent", "answeredBefore"})"},
-    {"read", R"({"schema", "port", "areas", "files"})"},
-    {"write", R"({"schema", "port", "areas", "verified", "differences": [DIFFERENCE]})"},
-    {"restore", R"({"schema", "port", "file", "areas", "verified", "differences": [DIFFERENCE]})"},
-    {"verify", R"({"schema", "port", "areas", "differences": [DIFFERENCE]})"},
-    {"backup", R"({"schema", "port", "file", "firmware", "created"})"},
-    {"show", R"({"schema", "files": [SHOWN]})"},
-    {"diff", R"({"schema", "files", "differences": [DIFFERENCE]})"},
-    {"report", R"({"schema", "file", "sources": [SOURCE], "differences": [DIFFERENCE]})"},
+const std::vector<JsonShape> kJsonRecords = {
     {"--version", R"({"schema", "program", "version"})"},
     {"PORT RUN", R"({"schema", "port", "device", "exit", "error"?, "reason"?})"},
     {"PORT", R"({"name", "device", "description", "manufacturer", "vendorId", "productId", "serial", "driver", "bluetooth"})"},
@@ -43,7 +34,9 @@ std::vector<std::string> jsonShapeKeys(const std::string& shape) {
 }
 
 std::string jsonShapeOf(const std::string& name) {
-    for (const JsonShape& shape : kJsonShapes) {
+    const CommandRow* command = findCommand(name);
+    if (command != nullptr) return command->jsonShape;
+    for (const JsonShape& shape : kJsonRecords) {
         if (name == shape.name) return shape.shape;
     }
     return "";
