@@ -16,6 +16,7 @@ namespace {
 
 constexpr DWORD kSendTimeoutMs = 5000;
 constexpr SIZE_T kStatusBufferBytes = 1024;
+const wchar_t* const kMainClass = L"Kd215<->PC";
 
 LRESULT sendWaiting(HWND window, UINT message, WPARAM wParam, LPARAM lParam, bool* answered = nullptr) {
     DWORD_PTR result = 0;
@@ -127,12 +128,11 @@ bool startProgram(Program& program, std::string& failure) {
         failure = "CreateProcess failed with " + std::to_string(GetLastError());
         return false;
     }
-    if (!waitFor([&] {
-            eachWindowOf(program, [&](HWND w) {
-                if (classOf(w) == L"Kd215<->PC") program.main = w;
-            });
-            return program.main != nullptr;
-        })) {
+    const auto shown = [&] {
+        program.main = FindWindowW(kMainClass, nullptr);
+        return program.main != nullptr && GetWindowThreadProcessId(program.main, nullptr) == program.info.dwThreadId;
+    };
+    if (!waitFor(shown)) {
         failure = "no main window within 10 s";
         return false;
     }
@@ -140,7 +140,7 @@ bool startProgram(Program& program, std::string& failure) {
 }
 
 bool attachProgram(Program& program, std::string& failure) {
-    program.main = FindWindowW(L"Kd215<->PC", nullptr);
+    program.main = FindWindowW(kMainClass, nullptr);
     if (program.main == nullptr) {
         failure = "no Kd215.exe running";
         return false;
@@ -348,14 +348,12 @@ bool screenshot(const std::string& name) { return askRunner(toWide(toUtf8(env(L"
 bool cpuSeconds(double& program, double& wineserver) {
     static int sample = 0;
     const std::wstring name = L"cpu-" + std::to_wstring(++sample);
-    std::vector<uint8_t> reply;
-    if (!askRunner(name, "cpu") || !readFile(env(L"KD215_REQUESTS") + L"\\" + name + L".txt", reply)) return false;
-    unsigned long long programTicks = 0, serverTicks = 0, perSecond = 0;
-    const std::string text(reply.begin(), reply.end());
-    if (std::sscanf(text.c_str(), "%llu %llu %llu", &programTicks, &serverTicks, &perSecond) != 3 || perSecond == 0)
-        return false;
-    program = double(programTicks) / double(perSecond);
-    wineserver = double(serverTicks) / double(perSecond);
+    if (!askRunner(name, "cpu")) return false;
+    std::ifstream reply((env(L"KD215_REQUESTS") + L"\\" + name + L".txt").c_str());
+    double programTicks = 0, serverTicks = 0, perSecond = 0;
+    if (!(reply >> programTicks >> serverTicks >> perSecond) || perSecond <= 0) return false;
+    program = programTicks / perSecond;
+    wineserver = serverTicks / perSecond;
     return true;
 }
 
