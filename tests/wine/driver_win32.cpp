@@ -129,8 +129,8 @@ bool startProgram(Program& program, std::string& failure) {
         return false;
     }
     const auto shown = [&] {
-        program.main = FindWindowW(kMainClass, nullptr);
-        return program.main != nullptr && GetWindowThreadProcessId(program.main, nullptr) == program.info.dwThreadId;
+        eachWindowOf(program, [&](HWND w) { program.main = classOf(w) == kMainClass ? w : program.main; });
+        return program.main != nullptr;
     };
     if (!waitFor(shown)) {
         failure = "no main window within 10 s";
@@ -211,17 +211,6 @@ std::string describeDialogs(const Program& program) {
     std::string text;
     for (const Dialog& d : dialogs(program)) text += "[" + d.caption + "] " + d.text + "\n";
     return text.empty() ? "no dialog" : text;
-}
-
-bool waitDialog(const Program& program, Dialog& dialog, const std::string& caption, DWORD timeoutMs) {
-    return waitFor(
-        [&] {
-            for (const Dialog& candidate : dialogs(program)) {
-                if (candidate.caption == caption) dialog = candidate;
-            }
-            return dialog.window != nullptr;
-        },
-        timeoutMs);
 }
 
 bool noDialogFor(const Program& program, DWORD ms) {

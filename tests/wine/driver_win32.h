@@ -58,7 +58,6 @@ struct Dialog {
 };
 std::vector<Dialog> dialogs(const Program& program);
 std::string describeDialogs(const Program& program);
-bool waitDialog(const Program& program, Dialog& dialog, const std::string& caption, DWORD timeoutMs = 10000);
 bool noDialogFor(const Program& program, DWORD ms);
 bool hasButton(const Dialog& dialog, int id);
 // Clicks a button (BM_CLICK, as the mouse does) and waits for the dialog to go.
@@ -71,7 +70,7 @@ bool typeInto(const Program& program, HWND dialog, int id, const std::string& te
 // Types a path into the file dialog, presses its OK button and says Yes to "replace it?".
 bool acceptFile(const Program& program, const Dialog& dialog, const std::wstring& path);
 
-// A simulated line: its log's frames ("RX"/"TX" with the bytes) and its files.
+// A simulated line: its log's frames ("RX"/"TX" with the bytes, "EV" with the text) and its files.
 struct Line {
     std::wstring base;  // the link's Windows path; .log, .bin and .control beside it
 };

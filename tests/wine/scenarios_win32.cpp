@@ -79,8 +79,20 @@ protected:
     }
     Dialog box(const std::string& caption, DWORD timeoutMs = 10000) {
         Dialog found;
-        EXPECT_TRUE(waitDialog(program_, found, caption, timeoutMs)) << caption << "\n" << describeDialogs(program_);
+        const auto shown = [&] {
+            for (const Dialog& candidate : dialogs(program_)) {
+                if (candidate.caption == caption) found = candidate;
+            }
+            return found.window != nullptr;
+        };
+        EXPECT_TRUE(waitFor(shown, timeoutMs)) << caption << "\n" << describeDialogs(program_);
         return found;
+    }
+    // Waits for the box `caption`, answers it with `button` and gives the text it showed.
+    std::string answered(const std::string& caption, int button, DWORD timeoutMs = 10000) {
+        const Dialog found = box(caption, timeoutMs);
+        EXPECT_TRUE(answer(found, button)) << caption << "\n" << describeDialogs(program_);
+        return found.text;
     }
     // The file dialogs of a chain: the first gets `path`, the others keep the name they offer.
     void fileChain(const char* title, const std::wstring& path, int count) {
@@ -237,9 +249,7 @@ TEST_F(Files, SavedUnderAPolishNameLoadsIntoAFreshProgramAndAFailedSaveKeepsTheO
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
     ASSERT_TRUE(typeKeys(road(kWriteFile, kProgram2Area)));
     fileChain("Wybierz plik do zapisu :", name + L".pg2", 1);
-    Dialog failed = box("Niepowodzenie");
-    EXPECT_EQ(failed.text, toUtf8(name) + ".pg2 :\nBłąd zapisu !");
-    ASSERT_TRUE(answer(failed, IDOK));
+    EXPECT_EQ(answered("Niepowodzenie", IDOK), toUtf8(name) + ".pg2 :\nBłąd zapisu !");
     CloseHandle(held);
     EXPECT_TRUE(readFile(name + L".pg2", bytes) && bytes == old);
     WIN32_FIND_DATAW stray;
@@ -294,9 +304,7 @@ TEST_F(Faults, EachFaultHasItsMessageCancelKeepsTheImageRetryRecovers) {
     // A lost write, then Retry: the scenes arrive whole and as first read, untouched by the cancelled read.
     ASSERT_TRUE(simControl(controller_, "fault silent"));
     ASSERT_TRUE(typeKeys(road(kWriteController, kScenesArea)));
-    Dialog lost = box("Niepowodzenie");
-    EXPECT_EQ(lost.text, "Błąd komunikacji : NAK");
-    ASSERT_TRUE(answer(lost, IDRETRY));
+    EXPECT_EQ(answered("Niepowodzenie", IDRETRY), "Błąd komunikacji : NAK");
     ASSERT_TRUE(requestsThenIdle(4)) << describeDialogs(program_);
     EXPECT_TRUE(std::equal(first.begin() + kScenes, first.begin() + kScenes + 80, simMemory(controller_).begin() + kScenes));
 
@@ -304,9 +312,7 @@ TEST_F(Faults, EachFaultHasItsMessageCancelKeepsTheImageRetryRecovers) {
     // "brak danych", whatever Wine's serial layer reports for the silence.
     ASSERT_TRUE(simControl(controller_, "fault silent"));
     postCommand(program_, kCmdFirstPort + 1);  // COM12, second in the table
-    Dialog silence = box("Niepowodzenie");
-    EXPECT_EQ(silence.text, kNoData);
-    ASSERT_TRUE(answer(silence, IDRETRY));
+    EXPECT_EQ(answered("Niepowodzenie", IDRETRY), kNoData);
     ASSERT_TRUE(requestsThenIdle(6)) << describeDialogs(program_);
     EXPECT_EQ(requests().back(), kVersionRequest);
     EXPECT_EQ(statusText(program_, 0), "\tFW : 1.05");
@@ -340,10 +346,8 @@ TEST_F(Ports, AutoFindsAnAdapterPluggedInAfterStartUpAndPassesOverBluetooth) {
     ASSERT_TRUE(simControl(controller_, "unplug"));
     const std::size_t phone = received(bluetooth_).size(), adapter = received(added_).size();
     start(false);
-    Dialog notFound = box("Mamy problem :", 15000);
-    EXPECT_EQ(notFound.text, kNotFound);
+    EXPECT_EQ(answered("Mamy problem :", IDOK, 15000), kNotFound);
     EXPECT_EQ(received(silent3_).back(), kProbe) << "every port was asked";
-    ASSERT_TRUE(answer(notFound, IDOK));
     ASSERT_TRUE(waitGotowe(program_));
     EXPECT_EQ(statusText(program_, 0), "\tFW : N/A");
 
@@ -381,14 +385,10 @@ TEST_F(Ports, ADeviceChangeBringsAPortIntoTheMenuAndWaitsForARead) {
     devicesChanged();
     // A silent scenes read ends on the line's total time-out, about 10.3 s after its request (120 ms a
     // byte of the reply it waits for): wait well past it, or a loaded machine misses the box.
-    Dialog silence = box("Niepowodzenie", 20000);
-    EXPECT_EQ(silence.text, kNoData) << "the read was not left to end by itself";
-    ASSERT_TRUE(answer(silence, IDCANCEL));
+    EXPECT_EQ(answered("Niepowodzenie", IDCANCEL, 20000), kNoData) << "the read was not left to end by itself";
     ASSERT_TRUE(waitGotowe(program_));
     ASSERT_TRUE(typeKeys(road(kReadController, kScenesArea)));
-    Dialog noPort = box("Ostrzeżenie");
-    EXPECT_EQ(noPort.text, "Musisz wybrać dostępny port szeregowy !");
-    EXPECT_TRUE(answer(noPort, IDOK));
+    EXPECT_EQ(answered("Ostrzeżenie", IDOK), "Musisz wybrać dostępny port szeregowy !");
 }
 
 }  // namespace
