@@ -53,7 +53,7 @@ bool writeFile(const std::wstring& path, const std::vector<uint8_t>& bytes) {
 }
 
 // Writes under a neighbouring name and renames into place, so that the reader never sees half a file;
-// with `served`, waits until the reader has taken the file away.
+// with `servedMs`, waits that long at most for the reader to take the file away.
 bool replaceFile(const std::wstring& path, const std::string& text, DWORD servedMs = 0) {
     const std::wstring next = path + L".next";
     const auto served = [&] { return GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES; };
