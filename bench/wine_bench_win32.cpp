@@ -25,20 +25,13 @@ TEST(Bench, LaunchToVersionAndCpuOfFourAreaReads) {
     // Only the simulator's log is watched meanwhile, so that the driver's questions to the program
     // do not add to its processor time.
     constexpr int kRounds = 5;
-    const std::size_t mark = lineEvents(controller).size();
+    const std::size_t mark = frames(controller, "TX").size();
     double programBefore = 0, serverBefore = 0, programAfter = 0, serverAfter = 0;
     ASSERT_TRUE(cpuSeconds(programBefore, serverBefore));
     const double started = secondsNow();
     for (int round = 1; round <= kRounds; ++round) {
         ASSERT_TRUE(typeKeys("alt+a o Down Down Down Down Return"));  // "&Odczyt ze sterownika", "&Wszystko"
-        ASSERT_TRUE(waitFor(
-            [&] {
-                std::size_t replies = 0;
-                const auto events = lineEvents(controller);
-                for (std::size_t i = mark; i < events.size(); ++i) replies += events[i].first == "TX";
-                return replies >= 4u * round;
-            },
-            60000));
+        ASSERT_TRUE(waitFor([&] { return frames(controller, "TX", mark).size() >= 4u * round; }, 60000));
         Sleep(50);
     }
     const double wall = secondsNow() - started;

@@ -5,22 +5,17 @@
 # Usage: install_wine_test.sh SETUP_EXE WIN64_BUILD_DIR KD215_SIM
 set -u
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-# The serial guard moves to scripts/ with the one Wine suite; either place will do.
-guard=$here/../../scripts/serial-guard.sh
-[[ -f $guard ]] || guard=$here/../../tests/e2e/serial_guard.sh
-source "$guard"
+# shellcheck source=../../scripts/wine-env.sh
+source "$here/../../scripts/wine-env.sh"
 kd_hide_serial_devices "$0" "$@"
 [[ -f ${1:?usage: install_wine_test.sh SETUP_EXE WIN64_BUILD_DIR KD215_SIM} ]] ||
   { echo "SKIP: no $1 (scripts/package.sh win64 makes it)"; exit 77; }  # ctest: skipped
 setup=$(realpath "$1") || exit 1
 peek=$(realpath "${2:?}/kd215-peek.exe") || exit 1
-sim=$(realpath "${3:?}") || exit 1
-source "$here/../../scripts/wine-env.sh"
+KD_SIM=$(realpath "${3:?}") || exit 1
 
 work=$KD_BUILD/package-wine
-sim_pid=
 finish() {
-  [[ -n $sim_pid ]] && kill "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null
   kd_wine_cleanup
   rm -rf "$work/prefix"  # about 700 MB; the logs stay
 }
@@ -36,9 +31,7 @@ wait_until() {  # SECONDS COMMAND...: polls COMMAND every 0.2 s
 
 rm -rf "$work" && mkdir -p "$work/run"
 kd_wine_prefix "$work/prefix" || exit 1
-"$sim" --link "$work/controller" --memory "$work/memory.bin" --quiet &
-sim_pid=$!
-wait_until 5 test -L "$work/controller" || { echo "kd215-sim did not start" >&2; exit 1; }
+kd_sim_start "$work/controller" || exit 1
 kd_wine_ports "$work/prefix" COM1=absent COM2=idle COM3="$work/controller" || exit 1
 kd_xvfb_start || exit 1
 wineserver -p  # kept running, so that the device map stays as it is now
@@ -62,7 +55,7 @@ check "firmware shown" wait_until 30 status 0 $'\tFW : 1.05'
 check "ready" wait_until 10 status 2 $'\tGotowe'
 wine "$peek" command 100
 # The viewer's window carries the guide's title; the trace shows the call with the installed file.
-check "help window" wait_until 15 bash -c 'xdotool search --onlyvisible --name "Kd215 link .* poradnik" | grep -q .'
+check "help window" kd_wait_window "Kd215 link .* poradnik" 15
 check "HtmlHelpW got the installed guide" grep -q 'HtmlHelpW.*Program Files\\\\Kd215 link\\\\Kd215.chm' "$work/program.log"
 kd_screenshot "$KD_BUILD/screenshots/package/help.png"
 wine "$peek" close

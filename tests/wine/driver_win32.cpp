@@ -5,6 +5,8 @@
 
 #include <commctrl.h>
 
+#include <fstream>
+#include <iterator>
 #include <random>
 #include <sstream>
 
@@ -14,6 +16,7 @@ namespace {
 
 constexpr DWORD kSendTimeoutMs = 5000;
 constexpr SIZE_T kStatusBufferBytes = 1024;
+const wchar_t* const kMainClass = L"Kd215<->PC";
 
 LRESULT sendWaiting(HWND window, UINT message, WPARAM wParam, LPARAM lParam, bool* answered = nullptr) {
     DWORD_PTR result = 0;
@@ -34,36 +37,34 @@ std::wstring windowText(HWND window) {
     return text;
 }
 
-struct WindowSearch {
-    DWORD process;
-    const std::function<void(HWND)>* visit;
-};
-
-BOOL CALLBACK visitWindow(HWND window, LPARAM parameter) {
-    auto* search = reinterpret_cast<WindowSearch*>(parameter);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner == search->process && IsWindowVisible(window)) (*search->visit)(window);
+BOOL CALLBACK visitWindow(HWND window, LPARAM visit) {
+    if (IsWindowVisible(window)) (*reinterpret_cast<const std::function<void(HWND)>*>(visit))(window);
     return TRUE;
 }
 
-// Every visible top-level window of `process`.
-void eachWindowOf(DWORD process, const std::function<void(HWND)>& visit) {
-    WindowSearch search{process, &visit};
-    EnumWindows(visitWindow, reinterpret_cast<LPARAM>(&search));
+// Every visible top-level window of the program: its dialogs and boxes all belong to its one thread.
+void eachWindowOf(const Program& program, const std::function<void(HWND)>& visit) {
+    EnumThreadWindows(program.info.dwThreadId, visitWindow, reinterpret_cast<LPARAM>(&visit));
+}
+
+bool writeFile(const std::wstring& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream file(path.c_str(), std::ios::binary);
+    return static_cast<bool>(file.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size())));
+}
+
+// Writes under a neighbouring name and renames into place, so that the reader never sees half a file;
+// with `servedMs`, waits that long at most for the reader to take the file away.
+bool replaceFile(const std::wstring& path, const std::string& text, DWORD servedMs = 0) {
+    const std::wstring next = path + L".next";
+    const auto served = [&] { return GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES; };
+    return writeFile(next, std::vector<uint8_t>(text.begin(), text.end())) &&
+           MoveFileExW(next.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING) &&
+           (servedMs == 0 || waitFor(served, servedMs));
 }
 
 // Drops NAME.req holding `request` in the runner's folder and waits until the runner has served it.
 bool askRunner(const std::wstring& name, const std::string& request) {
-    const std::wstring file = env(L"KD215_REQUESTS") + L"\\" + name + L".req";
-    if (!writeFile(file, std::vector<uint8_t>(request.begin(), request.end()))) return false;
-    return waitFor([&] { return GetFileAttributesW(file.c_str()) == INVALID_FILE_ATTRIBUTES; }, 20000);
-}
-
-// Writes under a neighbouring name and renames into place: the simulator never reads half a file.
-bool replaceFile(const std::wstring& path, const std::vector<uint8_t>& bytes) {
-    const std::wstring next = path + L".next";
-    return writeFile(next, bytes) && MoveFileExW(next.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
+    return replaceFile(env(L"KD215_REQUESTS") + L"\\" + name + L".req", request, 20000);
 }
 
 }  // namespace
@@ -106,11 +107,7 @@ void closeProgram(Program& program) {
     // A stuck box would outlast WM_CLOSE: after a moment the process is ended.
     PostMessageW(program.main, WM_CLOSE, 0, 0);
     if (WaitForSingleObject(program.info.hProcess, 1000) != WAIT_OBJECT_0) TerminateProcess(program.info.hProcess, 1);
-    CloseHandle(program.info.hThread);
-    CloseHandle(program.info.hProcess);
-    program.info = {};
-    program.main = program.statusBar = nullptr;
-    program.statusBuffer = nullptr;
+    detachProgram(program);
 }
 
 // The status bar and a buffer inside the program for SB_GETTEXT.
@@ -131,12 +128,11 @@ bool startProgram(Program& program, std::string& failure) {
         failure = "CreateProcess failed with " + std::to_string(GetLastError());
         return false;
     }
-    if (!waitFor([&] {
-            eachWindowOf(program.info.dwProcessId, [&](HWND w) {
-                if (classOf(w) == L"Kd215<->PC") program.main = w;
-            });
-            return program.main != nullptr;
-        })) {
+    const auto shown = [&] {
+        eachWindowOf(program, [&](HWND w) { program.main = classOf(w) == kMainClass ? w : program.main; });
+        return program.main != nullptr;
+    };
+    if (!waitFor(shown)) {
         failure = "no main window within 10 s";
         return false;
     }
@@ -144,18 +140,19 @@ bool startProgram(Program& program, std::string& failure) {
 }
 
 bool attachProgram(Program& program, std::string& failure) {
-    program.main = FindWindowW(L"Kd215<->PC", nullptr);
+    program.main = FindWindowW(kMainClass, nullptr);
     if (program.main == nullptr) {
         failure = "no Kd215.exe running";
         return false;
     }
-    GetWindowThreadProcessId(program.main, &program.info.dwProcessId);
+    program.info.dwThreadId = GetWindowThreadProcessId(program.main, &program.info.dwProcessId);
     program.info.hProcess = OpenProcess(PROCESS_ALL_ACCESS, FALSE, program.info.dwProcessId);
     return program.info.hProcess != nullptr && prepareStatusBar(program, failure);
 }
 
 void detachProgram(Program& program) {
     if (program.statusBuffer != nullptr) VirtualFreeEx(program.info.hProcess, program.statusBuffer, 0, MEM_RELEASE);
+    if (program.info.hThread != nullptr) CloseHandle(program.info.hThread);
     if (program.info.hProcess != nullptr) CloseHandle(program.info.hProcess);
     program.info = {};
     program.main = program.statusBar = nullptr;
@@ -202,7 +199,7 @@ bool typeKeys(const std::string& keys) { return xdotool("key --delay 60 " + keys
 
 std::vector<Dialog> dialogs(const Program& program) {
     std::vector<Dialog> found;
-    eachWindowOf(program.info.dwProcessId, [&](HWND w) {
+    eachWindowOf(program, [&](HWND w) {
         if (classOf(w) != L"#32770") return;
         HWND message = GetDlgItem(w, 0xFFFF);
         found.push_back({w, toUtf8(windowText(w)), message ? toUtf8(windowText(message)) : std::string()});
@@ -214,17 +211,6 @@ std::string describeDialogs(const Program& program) {
     std::string text;
     for (const Dialog& d : dialogs(program)) text += "[" + d.caption + "] " + d.text + "\n";
     return text.empty() ? "no dialog" : text;
-}
-
-bool waitDialog(const Program& program, Dialog& dialog, const std::string& caption, DWORD timeoutMs) {
-    return waitFor(
-        [&] {
-            for (const Dialog& candidate : dialogs(program)) {
-                if (candidate.caption == caption) dialog = candidate;
-            }
-            return dialog.window != nullptr;
-        },
-        timeoutMs);
 }
 
 bool noDialogFor(const Program& program, DWORD ms) {
@@ -251,16 +237,19 @@ bool clickButton(HWND dialog, int id) {
     return answered;
 }
 
+HWND focused(const Program& program) {
+    GUITHREADINFO thread{};
+    thread.cbSize = sizeof(thread);
+    return GetGUIThreadInfo(program.info.dwThreadId, &thread) ? thread.hwndFocus : nullptr;
+}
+
 bool typeInto(const Program& program, HWND dialog, int id, const std::string& text) {
     HWND field = GetDlgItem(dialog, id);
     if (field == nullptr) return false;
     // A click just inside the field: it takes the focus, and the field that had it is left.
     sendWaiting(field, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
     sendWaiting(field, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
-    GUITHREADINFO thread{};
-    thread.cbSize = sizeof(thread);
-    if (!waitFor([&] { return GetGUIThreadInfo(program.info.dwThreadId, &thread) && thread.hwndFocus == field; }, 5000))
-        return false;
+    if (!waitFor([&] { return focused(program) == field; }, 5000)) return false;
     const std::wstring wide = toWide(text);
     sendWaiting(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()));
     return controlText(dialog, id) == text;
@@ -289,36 +278,24 @@ bool acceptFile(const Program& program, const Dialog& dialog, const std::wstring
 
 Line line(const char* name) { return {env(toWide(std::string("KD215_LINE_") + name).c_str())}; }
 
-std::vector<std::pair<std::string, std::string>> lineEvents(const Line& line) {
-    std::vector<std::pair<std::string, std::string>> events;
+std::vector<std::string> frames(const Line& line, const char* kind, std::size_t from) {
     std::vector<uint8_t> bytes;
     readFile(line.base + L".log", bytes);
     std::istringstream lines(std::string(bytes.begin(), bytes.end()));
-    std::string text;
-    while (std::getline(lines, text)) {
+    std::vector<std::string> found;
+    for (std::string text, time, seen, word; std::getline(lines, text);) {
         std::istringstream words(text);
-        std::string time, kind, word, rest;
-        if (!(words >> time >> kind)) continue;
-        while (words >> word && word != "#") rest += (rest.empty() ? "" : " ") + word;
-        events.emplace_back(kind, rest);
+        if (!(words >> time >> seen) || seen != kind) continue;
+        std::string frame;
+        while (words >> word && word != "#") frame += (frame.empty() ? "" : " ") + word;
+        found.push_back(frame);
     }
-    return events;
-}
-
-std::vector<std::string> received(const Line& line, std::size_t from) {
-    std::vector<std::string> frames;
-    const auto events = lineEvents(line);
-    for (std::size_t i = from; i < events.size(); ++i) {
-        if (events[i].first == "RX") frames.push_back(events[i].second);
-    }
-    return frames;
+    found.erase(found.begin(), found.begin() + std::min(from, found.size()));
+    return found;
 }
 
 bool simControl(const Line& line, const std::string& commands) {
-    const std::string text = commands + "\n";
-    const std::wstring control = line.base + L".control";
-    return replaceFile(control, std::vector<uint8_t>(text.begin(), text.end())) &&
-           waitFor([&] { return GetFileAttributesW(control.c_str()) == INVALID_FILE_ATTRIBUTES; }, 5000);
+    return replaceFile(line.base + L".control", commands + "\n", 5000);
 }
 
 std::vector<uint8_t> simMemory(const Line& line) {
@@ -328,32 +305,15 @@ std::vector<uint8_t> simMemory(const Line& line) {
 }
 
 bool setSimMemory(const Line& line, const std::vector<uint8_t>& memory) {
-    return replaceFile(line.base + L".bin", memory) && simControl(line, "reload");
+    return replaceFile(line.base + L".bin", std::string(memory.begin(), memory.end())) && simControl(line, "reload");
 }
 
 // ---- files and figures ------------------------------------------------------------------------
 
 bool readFile(const std::wstring& path, std::vector<uint8_t>& bytes) {
-    bytes.clear();
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    uint8_t chunk[4096];
-    DWORD read = 0;
-    while (ReadFile(file, chunk, sizeof(chunk), &read, nullptr) && read > 0) bytes.insert(bytes.end(), chunk, chunk + read);
-    CloseHandle(file);
-    return true;
-}
-
-bool writeFile(const std::wstring& path, const std::vector<uint8_t>& bytes) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                              CREATE_ALWAYS, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    DWORD written = 0;
-    const bool ok = bytes.empty() || (WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-                                      written == bytes.size());
-    CloseHandle(file);
-    return ok;
+    std::ifstream file(path.c_str(), std::ios::binary);
+    bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    return file.is_open();
 }
 
 std::vector<uint8_t> seededBytes(uint32_t seed, std::size_t count) {
@@ -377,14 +337,12 @@ bool screenshot(const std::string& name) { return askRunner(toWide(toUtf8(env(L"
 bool cpuSeconds(double& program, double& wineserver) {
     static int sample = 0;
     const std::wstring name = L"cpu-" + std::to_wstring(++sample);
-    std::vector<uint8_t> reply;
-    if (!askRunner(name, "cpu") || !readFile(env(L"KD215_REQUESTS") + L"\\" + name + L".txt", reply)) return false;
-    unsigned long long programTicks = 0, serverTicks = 0, perSecond = 0;
-    const std::string text(reply.begin(), reply.end());
-    if (std::sscanf(text.c_str(), "%llu %llu %llu", &programTicks, &serverTicks, &perSecond) != 3 || perSecond == 0)
-        return false;
-    program = double(programTicks) / double(perSecond);
-    wineserver = double(serverTicks) / double(perSecond);
+    if (!askRunner(name, "cpu")) return false;
+    std::ifstream reply((env(L"KD215_REQUESTS") + L"\\" + name + L".txt").c_str());
+    double programTicks = 0, serverTicks = 0, perSecond = 0;
+    if (!(reply >> programTicks >> serverTicks >> perSecond) || perSecond <= 0) return false;
+    program = programTicks / perSecond;
+    wineserver = serverTicks / perSecond;
     return true;
 }
 

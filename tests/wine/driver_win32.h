@@ -58,31 +58,31 @@ struct Dialog {
 };
 std::vector<Dialog> dialogs(const Program& program);
 std::string describeDialogs(const Program& program);
-bool waitDialog(const Program& program, Dialog& dialog, const std::string& caption, DWORD timeoutMs = 10000);
 bool noDialogFor(const Program& program, DWORD ms);
 bool hasButton(const Dialog& dialog, int id);
 // Clicks a button (BM_CLICK, as the mouse does) and waits for the dialog to go.
 bool answer(const Dialog& dialog, int id);
 std::string controlText(HWND dialog, int id);
+HWND focused(const Program& program);
 bool clickButton(HWND dialog, int id);
 // Clicks into a field and types `text` over its contents.
 bool typeInto(const Program& program, HWND dialog, int id, const std::string& text);
 // Types a path into the file dialog, presses its OK button and says Yes to "replace it?".
 bool acceptFile(const Program& program, const Dialog& dialog, const std::wstring& path);
 
-// A simulated line: its log's frames ("RX"/"TX"/"EV" with the bytes or text) and its files.
+// A simulated line: its log's frames ("RX"/"TX" with the bytes, "EV" with the text) and its files.
 struct Line {
     std::wstring base;  // the link's Windows path; .log, .bin and .control beside it
 };
 Line line(const char* name);  // KD215_LINE_<name>
-std::vector<std::pair<std::string, std::string>> lineEvents(const Line& line);
-std::vector<std::string> received(const Line& line, std::size_t from);
+// The frames of `kind` in the line's log, from the `from`th of them on.
+std::vector<std::string> frames(const Line& line, const char* kind, std::size_t from = 0);
+inline std::vector<std::string> received(const Line& line, std::size_t from = 0) { return frames(line, "RX", from); }
 bool simControl(const Line& line, const std::string& commands);
 std::vector<uint8_t> simMemory(const Line& line);
 bool setSimMemory(const Line& line, const std::vector<uint8_t>& memory);
 
 bool readFile(const std::wstring& path, std::vector<uint8_t>& bytes);
-bool writeFile(const std::wstring& path, const std::vector<uint8_t>& bytes);
 std::vector<uint8_t> seededBytes(uint32_t seed, std::size_t count);
 std::string memoryDifferences(const std::vector<uint8_t>& got, const std::vector<uint8_t>& want);
 
