@@ -14,18 +14,18 @@
 
 namespace kd215 {
 
-namespace {
-
-std::string folderOf(const std::string& path) {
+std::string folderOfPath(const std::string& path) {
     const std::size_t slash = path.rfind('/');
     if (slash == std::string::npos) return ".";
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-std::string baseNameOf(const std::string& path) {
+std::string lastPartOfPath(const std::string& path) {
     const std::size_t slash = path.rfind('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
+
+namespace {
 
 // The temporaries staged and not yet committed, for a signal handler to remove. Threads staging
 // files side by side claim and free entries with atomic operations alone, which the handler may
@@ -85,8 +85,8 @@ void unregisterTemporary(const std::string& tempPath) {
 // The temporary's name: ".NAME.XXXXXX" beside the target, NAME cut short where the whole would
 // pass the folder's limit on a name, so that any name the system takes can be written.
 std::string temporaryPattern(const std::string& path) {
-    const std::string folder = folderOf(path);
-    std::string base = baseNameOf(path);
+    const std::string folder = folderOfPath(path);
+    std::string base = lastPartOfPath(path);
     long limit = ::pathconf(folder.c_str(), _PC_NAME_MAX);
     if (limit <= 0) limit = NAME_MAX;
     const std::size_t room = static_cast<std::size_t>(limit) > 8 ? static_cast<std::size_t>(limit) - 8 : 1;
@@ -177,7 +177,7 @@ bool commitStagedFile(StagedFile& staged, FileError& error) {
     unregisterTemporary(staged.tempPath);
     staged.tempPath.clear();
     // The new name is durable only once the folder itself is on the disk.
-    const int folder = ::open(folderOf(staged.path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int folder = ::open(folderOfPath(staged.path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folder >= 0) {
         ::fsync(folder);
         ::close(folder);

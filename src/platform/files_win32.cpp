@@ -12,20 +12,20 @@
 
 namespace kd215 {
 
-namespace {
-
-std::string folderOf(const std::string& path) {
-    const std::size_t slash = path.find_last_of("/\\");
+std::string folderOfPath(const std::string& path) {
+    const std::size_t slash = path.find_last_of(kPathSeparators);
     if (slash == std::string::npos) return ".";
     // "C:\name" and "\name" keep their root.
     if (slash == 0 || (slash == 2 && path[1] == ':')) return path.substr(0, slash + 1);
     return path.substr(0, slash);
 }
 
-std::string baseNameOf(const std::string& path) {
-    const std::size_t slash = path.find_last_of("/\\");
+std::string lastPartOfPath(const std::string& path) {
+    const std::size_t slash = path.find_last_of(kPathSeparators);
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
+
+namespace {
 
 // The temporaries staged and not yet committed, for the console's event handler, which runs on a
 // thread of its own and takes the same lock; a free entry is "".
@@ -52,11 +52,11 @@ void registerTemporary(const std::wstring& name, bool add) {
 // exists unknown to the console's event handler. CREATE_NEW never takes over somebody else's file.
 HANDLE createRegisteredTemporary(const std::string& path, std::string& tempPath) {
     const InterruptGuard registering;
-    const std::string folder = folderOf(path);
+    const std::string folder = folderOfPath(path);
     const char* separator = folder.back() == '\\' || folder.back() == '/' ? "" : "\\";
     HANDLE file = INVALID_HANDLE_VALUE;
     for (unsigned attempt = 0; attempt < 100 && file == INVALID_HANDLE_VALUE; ++attempt) {
-        tempPath = folder + separator + "." + baseNameOf(path) + "." + std::to_string(GetCurrentProcessId()) + "-" +
+        tempPath = folder + separator + "." + lastPartOfPath(path) + "." + std::to_string(GetCurrentProcessId()) + "-" +
                    std::to_string(attempt) + ".tmp";
         file = CreateFileW(widen(tempPath).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
                            nullptr);

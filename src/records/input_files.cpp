@@ -30,17 +30,6 @@ FileLoadResult loadConfigFile(const std::string& path, ConfigFile& out) {
     return loadConfigBytes(path, std::move(bytes), out);
 }
 
-std::string folderOfPath(const std::string& path) {
-    const std::size_t slash = path.find_last_of(kPathSeparators);
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? path.substr(0, 1) : path.substr(0, slash);
-}
-
-std::string lastPartOfPath(const std::string& path) {
-    const std::size_t slash = path.find_last_of(kPathSeparators);
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 bool namesOneFile(const std::string& a, const std::string& b) {
     const FileIdentity first = fileIdentity(a), second = fileIdentity(b);
     if (first.exists || second.exists) return sameFile(first, second);

@@ -15,15 +15,6 @@ std::string readInputFile(const std::string& path, ByteBuffer& bytes);
 // Reads a file and loads it as loadConfigBytes does.
 FileLoadResult loadConfigFile(const std::string& path, ConfigFile& out);
 
-// What separates folders in a file name here: a backslash is a letter of a Linux file name.
-#ifdef _WIN32
-constexpr const char* kPathSeparators = "/\\";
-#else
-constexpr const char* kPathSeparators = "/";
-#endif
-// The folder a file name is in ("." for a bare name) and its last part.
-std::string folderOfPath(const std::string& path);
-std::string lastPartOfPath(const std::string& path);
 // Whether two names reach one file: by identity when either exists, else by the folder's
 // identity and the last part, so that "./a.json" and "a.json" are one file before it is made.
 bool namesOneFile(const std::string& a, const std::string& b);
