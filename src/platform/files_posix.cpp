@@ -126,7 +126,8 @@ bool stageFile(const std::string& path, const ByteBuffer& bytes, bool flush, Sta
     ::umask(mask);
     mode_t mode = 0666 & ~mask;
     struct stat target {};
-    if (::stat(path.c_str(), &target) == 0) {
+    const bool replacing = ::stat(path.c_str(), &target) == 0;
+    if (replacing) {
         error.notRegular = kindOfMode(target.st_mode);
         if (!error.notRegular.empty()) {
             error.code = S_ISDIR(target.st_mode) ? EISDIR : EPERM;
@@ -154,6 +155,14 @@ bool stageFile(const std::string& path, const ByteBuffer& bytes, bool flush, Sta
         return false;
     }
     error.created = true;
+    // The file stays its owner's and its group's: run through sudo, the tool would otherwise hand
+    // the installer's own backup to root, where its old mode may shut the installer out of it. A
+    // file system that keeps no owners (FAT) refuses the change and has nothing to keep, and a
+    // user may give the file only a group of their own: both leave the temporary as it is.
+    if (replacing) {
+        const uid_t owner = ::geteuid() == 0 ? target.st_uid : static_cast<uid_t>(-1);
+        (void)::fchown(fd, owner, target.st_gid);
+    }
     bool ok = ::fchmod(fd, mode) == 0 && writeAll(fd, bytes) && (!flush || ::fsync(fd) == 0);
     const int writeError = errno;
     ok = ::close(fd) == 0 && ok;

@@ -202,6 +202,11 @@ TEST_F(CtlOnSim, FilesOfOneReadAreWrittenAllOrNoneAndKeepTheirModeAndOwner) {
     struct stat info {};
     ASSERT_EQ(::stat(path("kd215.ust").c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 07777, 0600u);
+    // Read again by root, as through sudo: the user's file stays the user's.
+    EXPECT_EQ(onLine({"read", "settings", "-o", dir_ + "/"}).code, 0);
+    ASSERT_EQ(::stat(path("kd215.ust").c_str(), &info), 0);
+    EXPECT_EQ(info.st_uid, 65534u);
+    EXPECT_EQ(info.st_mode & 07777, 0600u);
 
     // A name as long as the folder takes: the temporary's name must fit too.
     const std::string longName = path(std::string(251, 'n') + ".sce");
