@@ -2,9 +2,7 @@
 #include "commands/ctl_commands.h"
 
 #include <algorithm>
-#include <cctype>
 #include <functional>
-#include <iterator>
 #include <memory>
 
 #include "config/area_names.h"
@@ -74,6 +72,11 @@ int fail(CommandRun& run, const std::string& subject, const std::string& text, i
 }
 int fail(CommandRun& run, const std::string& text, int code) { return fail(run, "", text, code); }
 
+// One value an editor would not take: "kanał 3 czas narastania: 5000 – edytor przyjmuje 0–999".
+std::string refusalText(const EditorRefusal& refusal) {
+    return refusal.field + ": " + refusal.shown + " – edytor przyjmuje " + refusal.rule;
+}
+
 std::string progressText(TransferAction action, ConfigArea area, std::size_t index, std::size_t total) {
     std::string text = withoutTab(actionLabel(action)) + ": " + withoutTab(areaLabel(area));
     if (total > 1) text += " (" + std::to_string(index + 1) + "/" + std::to_string(total) + ")";
@@ -133,7 +136,7 @@ int writeFiles(CommandRun& run, const std::vector<std::pair<std::string, ByteBuf
         const FileError& error = failure.error;
         std::string text = error.notRegular.empty()
                                ? fileWriteFailedText(path) + " (" + systemErrorText(error.code) + ")"
-                               : path + ": to " + error.notRegular + ", nie zwykły plik; nie zastępuję go";
+                               : path + ": " + notRegularOutputWords(error.notRegular);
         if (failure.committed > 0) {
             // A rename failed after others had been done: say which files are new and which old.
             std::string fresh, old;
@@ -158,14 +161,7 @@ std::string outputBase(const std::string& output) {
     if (std::string(kPathSeparators).find(output.back()) != std::string::npos) return output + kDefaultBaseName;
     if (isDirectory(output)) return output + "/" + kDefaultBaseName;
     // "site/hall.ust" names the base "site/hall" as well.
-    const std::size_t dot = output.rfind('.');
-    if (dot != std::string::npos && output.find_first_of(kPathSeparators, dot) == std::string::npos) {
-        std::string ext = output.substr(dot + 1);
-        std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char ch) { return std::tolower(ch); });
-        for (const AreaBlock& block : kAreaBlocks) {
-            if (ext == block.fileExtension) return output.substr(0, dot);
-        }
-    }
+    if (areaOfFileName(output) != ConfigArea::NoArea) return output.substr(0, output.rfind('.'));
     return output;
 }
 
@@ -178,6 +174,10 @@ std::string reportOutputPath(const CtlOptions& options) {
 }
 
 }  // namespace
+
+std::string notRegularOutputWords(const std::string& kind) {
+    return "to " + kind + ", nie zwykły plik; nie zastępuję go";
+}
 
 CommandFiles commandFiles(const CtlOptions& options) {
     CommandFiles files;
@@ -213,7 +213,7 @@ namespace {
 // system is found before the controller is read, not after.
 int checkOutputPlace(CommandRun& run, const std::string& output) {
     const std::string kind = nonRegularKind(output);
-    if (!kind.empty()) return fail(run, output, "to " + kind + ", nie zwykły plik; nie zastępuję go", kExitFile);
+    if (!kind.empty()) return fail(run, output, notRegularOutputWords(kind), kExitFile);
     const std::string folder = folderOfPath(output);
     if (!isDirectory(folder)) {
         return fail(run, output, "nie ma katalogu " + folder + ", w którym miałby powstać", kExitFile);
@@ -387,8 +387,7 @@ int checkEditorRules(CommandRun& run, const std::vector<ConfigArea>& areas, cons
         const ConfigFile& file = *perArea[i];
         for (const EditorRefusal& refusal : editorRefusals(imageForArea(file, areas[i], defaultConfigImage()), areas[i])) {
             any = true;
-            run.sink.message(file.path, refusal.field + ": " + refusal.shown + " – edytor przyjmuje " + refusal.rule +
-                                          (run.options.force ? "; zapisuję bez zmian (--force)" : ""));
+            run.sink.message(file.path, refusalText(refusal) + (run.options.force ? "; zapisuję bez zmian (--force)" : ""));
         }
     }
     if (!any || run.options.force) return kExitDone;
@@ -404,7 +403,7 @@ void warnOfEditorRefusals(CommandRun& run, const std::string& path, const Config
     for (const AreaBlock& block : kAreaBlocks) {
         for (const EditorRefusal& refusal : editorRefusals(image, block.area)) {
             if (++count > kNamed) continue;
-            run.sink.message(path, refusal.field + ": " + refusal.shown + " – edytor przyjmuje " + refusal.rule);
+            run.sink.message(path, refusalText(refusal));
         }
     }
     if (count == 0) return;

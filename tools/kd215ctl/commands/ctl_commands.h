@@ -36,6 +36,9 @@ struct CommandFiles {
     std::string log;                   // --log, appended to; "" without
 };
 CommandFiles commandFiles(const CtlOptions& options);
+// Why an output is refused where a folder or a device stands (`kind`, "katalog"): renaming over it
+// would replace it.
+std::string notRegularOutputWords(const std::string& kind);
 // The message for the first output that is one file with an input or an earlier output; "" when
 // every output is a file of its own.
 std::string sameFileText(const std::vector<std::string>& inputs, const std::vector<std::string>& outputs);

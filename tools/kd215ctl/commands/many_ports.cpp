@@ -54,7 +54,8 @@ std::string cutToColumns(std::string line, std::size_t limit, bool mark) {
 }
 
 std::string replaced(std::string text, const std::string& name) {
-    for (std::size_t at; (at = text.find(kPortMark)) != std::string::npos;) text.replace(at, 6, name);
+    const std::size_t markLength = std::char_traits<char>::length(kPortMark);
+    for (std::size_t at; (at = text.find(kPortMark)) != std::string::npos;) text.replace(at, markLength, name);
     return text;
 }
 
@@ -194,7 +195,7 @@ int checkRunFiles(const CtlOptions& options, const std::vector<PortRun>& runs, s
         for (const std::string& output : isPassedOver(run) ? std::vector<std::string>{} : commandFiles(run.options).outputs) {
             const std::string kind = nonRegularKind(output);
             if (kind.empty()) continue;
-            err << messageLine(output, "to " + kind + ", nie zwykły plik; nie zastępuję go") << "\n";
+            err << messageLine(output, notRegularOutputWords(kind)) << "\n";
             return kExitFile;
         }
     }
