@@ -25,12 +25,7 @@ const AreaBlock& areaBlock(ConfigArea area) {
 int programFileSteps() { return areaBlock(ConfigArea::Program1).fileSteps; }
 
 std::string lowerFileExtension(const std::string& path) {
-    // A backslash separates folders only on Windows; elsewhere it is a letter of a file name.
-#ifdef _WIN32
-    const std::size_t slash = path.find_last_of("/\\");
-#else
-    const std::size_t slash = path.find_last_of('/');
-#endif
+    const std::size_t slash = path.find_last_of(kPathSeparators);
     const std::size_t dot = path.rfind('.');
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
     std::string ext = path.substr(dot + 1);

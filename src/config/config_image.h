@@ -109,6 +109,12 @@ bool isDataArea(ConfigArea area);
 const AreaBlock& areaBlock(ConfigArea area);
 // Steps a program file holds: the first 12 of the 14, and no end step.
 int programFileSteps();
+// What separates folders in a file name here: a backslash is a letter of a Linux file name.
+#ifdef _WIN32
+constexpr const char* kPathSeparators = "/\\";
+#else
+constexpr const char* kPathSeparators = "/";
+#endif
 // The extension of a file name, lower-cased, without its dot ("site/Hall.PG2" -> "pg2"); "" when
 // the last part of the name has no dot.
 std::string lowerFileExtension(const std::string& path);

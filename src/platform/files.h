@@ -29,14 +29,8 @@ struct FileError {
     std::string notRegular;
 };
 
-// What separates folders in a file name here: a backslash is a letter of a Linux file name.
-#ifdef _WIN32
-constexpr const char* kPathSeparators = "/\\";
-#else
-constexpr const char* kPathSeparators = "/";
-#endif
 // The folder a file name is in ("." for a bare name; a root such as / or C:\ kept whole) and its
-// last part, by this system's separators.
+// last part, by this system's separators (kPathSeparators).
 std::string folderOfPath(const std::string& path);
 std::string lastPartOfPath(const std::string& path);
 

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "config/config_image.h"
 #include "platform/interrupts.h"
 #include "platform/text_win32.h"
 
