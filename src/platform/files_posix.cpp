@@ -115,6 +115,27 @@ bool writeAll(int fd, const ByteBuffer& bytes) {
     return true;
 }
 
+// Whether this user may replace the file `target` describes: a regular file they could write
+// themselves. A plain write would be refused a read-only file, and could not make a file of
+// someone else's this user's own; the rename would do both. The system's own reason where it
+// gives one: a read-only file system is not a matter of permissions.
+bool mayReplace(const std::string& path, const struct stat& target, FileError& error) {
+    error.notRegular = kindOfMode(target.st_mode);
+    if (!error.notRegular.empty()) {
+        error.code = S_ISDIR(target.st_mode) ? EISDIR : EPERM;
+        return false;
+    }
+    if (::access(path.c_str(), W_OK) != 0) {
+        error.code = static_cast<uint32_t>(errno);
+        return false;
+    }
+    if (::geteuid() != 0 && target.st_uid != ::geteuid()) {
+        error.code = EACCES;
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool stageFile(const std::string& path, const ByteBuffer& bytes, bool flush, StagedFile& staged, FileError& error) {
@@ -127,26 +148,8 @@ bool stageFile(const std::string& path, const ByteBuffer& bytes, bool flush, Sta
     mode_t mode = 0666 & ~mask;
     struct stat target {};
     const bool replacing = ::stat(path.c_str(), &target) == 0;
-    if (replacing) {
-        error.notRegular = kindOfMode(target.st_mode);
-        if (!error.notRegular.empty()) {
-            error.code = S_ISDIR(target.st_mode) ? EISDIR : EPERM;
-            return false;
-        }
-        // A plain write would be refused a read-only file, and could not make a file of someone
-        // else's this user's own; the rename would do both.
-        // The system's own reason where it gives one: a read-only file system is not a matter
-        // of permissions.
-        if (::access(path.c_str(), W_OK) != 0) {
-            error.code = static_cast<uint32_t>(errno);
-            return false;
-        }
-        if (::geteuid() != 0 && target.st_uid != ::geteuid()) {
-            error.code = EACCES;
-            return false;
-        }
-        mode = target.st_mode & 07777;
-    }
+    if (replacing && !mayReplace(path, target, error)) return false;
+    if (replacing) mode = target.st_mode & 07777;
     std::string pattern = temporaryPattern(path);
     TemporaryEntry* entry = nullptr;
     const int fd = makeRegisteredTemporary(pattern, entry);
